@@ -1,0 +1,50 @@
+# Front door. `make` builds all three configurations, `make test` runs every
+# test (installing what is missing first), `make bench` the benchmarks,
+# `make run ARGS='...'` starts Zorv under Wine. The CMake presets
+# (native, native-release, win64, win32) remain usable directly.
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+ARGS ?=
+
+.PHONY: all setup native win64 win32 release test test-native test-win64 test-win32 \
+        fuzz bench bench-cli run format clean
+
+all: native win64 win32
+
+setup:
+	@scripts/setup
+
+native win64 win32 native-release: setup
+	@cmake --preset $@ >/dev/null
+	@cmake --build --preset $@ -j $(JOBS)
+
+test: setup
+	@scripts/run-tests
+
+test-native: native
+	@ctest --preset native -j $(JOBS)
+
+test-win64: win64
+	@scripts/with-display ctest --preset win64 -j $(JOBS)
+
+test-win32: win32
+	@scripts/with-display ctest --preset win32 -j $(JOBS)
+
+fuzz: native
+	@scripts/run-fuzz $(FUZZ_SECONDS)
+
+bench: native-release
+	@build/native-release/bench/zorv-bench
+
+bench-cli: native-release
+	@scripts/bench-cli
+
+run: win64
+	@scripts/run-zorv $(ARGS)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build
