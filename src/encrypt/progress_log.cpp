@@ -1,0 +1,62 @@
+#include "encrypt/progress_log.h"
+
+#include "app/messages.h"
+#include "app/resource_ids.h"
+
+namespace zorv {
+
+TextLog::TextLog(HWND editControl) : edit(editControl) {
+    SendMessageA(edit, EM_SETREADONLY, TRUE, 0);
+    SendMessageA(edit, EM_LIMITTEXT, 0, 0);
+    SetWriting(true);
+}
+
+void TextLog::SetWriting(bool flag) {
+    if (flag == writing) {
+        return;
+    }
+    writing = flag;
+    EnableWindow(edit, !flag);
+    InvalidateRect(edit, nullptr, TRUE);
+    UpdateWindow(edit);
+}
+
+void TextLog::AddText(const char* text) {
+    if (!writing) {
+        return;
+    }
+    // The caret sits at the end: it starts there in the empty control, each
+    // insertion leaves it after the inserted text, and a disabled control
+    // cannot be clicked. Dropping the selection keeps it from replacing text.
+    SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+}
+
+void TextLog::AddLine() { AddText("\r\n"); }
+
+void ProgressLog::WriteStart() {
+    AddText(LoadText(IDS_PROCESSING));
+    AddLine();
+}
+
+void ProgressLog::WriteDone() {
+    AddText(LoadText(IDS_PROCESSING_DONE));
+    AddLine();
+}
+
+void ProgressLog::WriteOk(const char* path) {
+    AddText(path);
+    AddText("...OK");
+    AddLine();
+}
+
+void ProgressLog::WriteFailure(const char* path, const char* messageText) {
+    AddText(path);
+    AddLine();
+    AddText("\t->");
+    AddText(messageText);
+    AddLine();
+}
+
+}  // namespace zorv

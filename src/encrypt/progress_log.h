@@ -1,0 +1,53 @@
+// The running report of a batch, written into a dialog's read-only
+// multi-line edit control.
+#pragma once
+
+#include <windows.h>
+
+namespace zorv {
+
+// Append-only text sink over an edit control. While writing, text is
+// accepted and the control is disabled, so the user cannot move the caret
+// and every insertion lands at the end; in review the control is enabled
+// for scrolling and copying and further text is dropped. The dialog owns the
+// control; neither this class nor its destructor touches its lifetime.
+class TextLog {
+public:
+    // Makes the control read-only, lifts its text limit and enters the
+    // writing state.
+    explicit TextLog(HWND edit);
+    virtual ~TextLog() = default;
+
+    TextLog(const TextLog&) = delete;
+    TextLog& operator=(const TextLog&) = delete;
+
+    // Switches between writing (true) and review (false). Setting the
+    // current state again neither invalidates nor repaints the control.
+    void SetWriting(bool flag);
+    bool IsWriting() const { return writing; }
+
+    // Appends text as it is at the end of the control; ignored in review.
+    virtual void AddText(const char* text);
+    // Appends a line break (CR LF).
+    virtual void AddLine();
+
+private:
+    HWND edit;
+    bool writing = false;
+};
+
+// The batch lines in their fixed shapes:
+//   start/done:  the message text of 77 / 78
+//   success:     <path>...OK
+//   failure:     <path>  then  \t-><message text>
+class ProgressLog : public TextLog {
+public:
+    explicit ProgressLog(HWND edit) : TextLog(edit) {}
+
+    void WriteStart();
+    void WriteDone();
+    void WriteOk(const char* path);
+    void WriteFailure(const char* path, const char* messageText);
+};
+
+}  // namespace zorv
