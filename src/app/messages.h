@@ -1,0 +1,25 @@
+// Message boxes and texts from the string table (res/messages.ja.txt), looked
+// up by ID in the module stored by SetModuleInstance. IDs 70-84 double as
+// ResultCode values (crypto/result_code.h).
+#pragma once
+
+#include <windows.h>
+
+namespace zorv {
+
+// Caption of every message box of the program.
+constexpr char kMessageCaption[] = "Zorv";
+
+// Shows string id (at most 255 bytes; an unknown ID shows an empty text) in a
+// message box with kMessageCaption and style (MB_ICONERROR,
+// MB_ICONEXCLAMATION), owned by owner or by nobody when owner is null.
+// Returns when the user closes it. Uses a buffer of its own per call, so any
+// thread may call it.
+void ShowMessage(HWND owner, int id, UINT style);
+
+// The text of string id in one process-wide 512-byte buffer (at most 511
+// bytes; "" for an unknown ID). Never null. Every call overwrites the buffer:
+// use or copy the text before the next call. No lock.
+const char* LoadText(int id);
+
+}  // namespace zorv
