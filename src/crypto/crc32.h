@@ -1,0 +1,26 @@
+// The standard CRC-32 (ISO-HDLC, as in zlib and PNG): reflected polynomial
+// 0xEDB88320, register preset to all ones, result complemented. The .crp
+// format stores it as text after the plain bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zorv {
+
+class Crc32 {
+public:
+    Crc32() = default;
+    virtual ~Crc32() = default;
+
+    // Feeds length bytes in order; returns the new register value.
+    uint32_t Update(const void* data, size_t length);
+    // The checksum of everything fed so far (0 when nothing was fed); feeding
+    // may continue afterwards.
+    uint32_t Value() const { return ~register_; }
+
+private:
+    uint32_t register_ = 0xFFFFFFFFu;
+};
+
+}  // namespace zorv

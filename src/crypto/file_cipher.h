@@ -1,0 +1,46 @@
+// FileCipher: the cipher of one batch, keyed with the password bytes and
+// started from FileIv, with the transforms between a plain file and its .crp
+// file.
+//
+// The .crp format is the CFB-64 encryption, from FileIv, of
+//   plain bytes (S >= 1) | CRC-32 of them as "%08lX" (8 upper-case hex digits)
+//   | 7 - S % 8 zero bytes | the digit '0' + (8 - S % 8)
+// so a .crp file has 8 * floor(S / 8) + 16 bytes; nothing else is stored.
+#pragma once
+
+#include <cstdint>
+
+#include "crypto/cfb_cipher.h"
+#include "crypto/result_code.h"
+
+namespace zorv {
+
+class FileCipher : public CfbCipher {
+public:
+    // key: the password bytes as typed (ANSI code page), 1 to 56 of them.
+    FileCipher(const void* key, int32_t keyLength);
+    // Copies carry the key schedule: each job of a parallel run gets its own.
+    FileCipher(const FileCipher&) = default;
+    FileCipher& operator=(const FileCipher&) = default;
+    ~FileCipher() override;
+
+    // Encrypts sourcePath into targetPath (created or truncated), then gives
+    // the target the source's times. Returns
+    //   0  done;
+    //   70 the source cannot be opened or the target created (no target made
+    //      when the source fails);
+    //   72 no memory for the chunk buffer;
+    //   80 the source is empty (no target made);
+    //   82 a read failed or came up short; 83 a write failed.
+    // On 82/83 the target holds an incomplete cipher text; the transform never
+    // deletes it (callers destroy their temporary targets).
+    ResultCode EncryptFile(const char* sourcePath, const char* targetPath);
+
+    // Decrypts sourcePath into targetPath. Returns 0 when the stored checksum
+    // text matches the decrypted bytes, 75 when it does not (wrong password,
+    // damaged file, or one with no room for the checksum), and 70, 72, 80, 82,
+    // 83 as EncryptFile. On 75 the target holds the wrongly decrypted bytes.
+    ResultCode DecryptFile(const char* sourcePath, const char* targetPath);
+};
+
+}  // namespace zorv

@@ -1,0 +1,103 @@
+// FileHandle: the one seam between the cipher core and the operating system
+// for file access. A Win32 backend (CreateFileA and friends) and a POSIX
+// backend (open/read/write/fstat/futimens) implement it; everything above it
+// is portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zorv {
+
+// The three file times in the platform's own units: Win32 FILETIME ticks
+// (100 ns since 1601); on POSIX nanoseconds since 1970 for last access and
+// last write, creation unused (0). Meaningful only on the platform that read
+// them.
+struct FileTimes {
+    int64_t creation = 0;
+    int64_t lastAccess = 0;
+    int64_t lastWrite = 0;
+};
+
+class FileHandle {
+public:
+    // A native handle value: a Win32 HANDLE or a POSIX descriptor. kNone is
+    // -1 on both (INVALID_HANDLE_VALUE and the failed-open descriptor).
+    using Native = intptr_t;
+    static constexpr Native kNone = -1;
+
+    FileHandle() = default;
+    // Wraps an existing handle; closes it on Close only when owns is true
+    // (false for standard input and output).
+    FileHandle(Native handle, bool owns) : handle_(handle), owns_(owns) {}
+    FileHandle(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    virtual ~FileHandle();
+
+    // Each Open/Create first closes what is held. They return false and hold
+    // nothing when the file cannot be opened.
+    //
+    // Opens an existing file for reading; others may read it but not write it
+    // (Win32 sharing), so its length cannot change under a transform.
+    bool OpenForRead(const char* path);
+    // Creates a file for writing, truncating an existing one unless
+    // failIfExists (then an existing file makes it fail).
+    bool CreateForWrite(const char* path, bool failIfExists);
+    // Opens a file for overwriting in place: never truncated, created empty
+    // when missing, every write reaching the disk before it returns
+    // (write-through / O_DSYNC). Used by secure deletion.
+    bool OpenForOverwrite(const char* path);
+
+    bool IsOpen() const { return handle_ != kNone; }
+    Native native() const { return handle_; }
+
+    // Reads until n bytes have arrived, the file ends or a call fails; returns
+    // the count read. Fewer than n means end of file or failure.
+    size_t Read(void* buffer, size_t n);
+    // Writes all n bytes unless a call fails; returns the count written.
+    size_t Write(const void* buffer, size_t n);
+    // Moves the file position to the start. False on failure.
+    bool Rewind();
+    // The full 64-bit size, or -1 when it cannot be read.
+    int64_t Size();
+    bool GetTimes(FileTimes* times);
+    // Sets the times read by GetTimes on another handle (on POSIX, last
+    // access and last write; creation cannot be set there).
+    bool SetTimes(const FileTimes& times);
+    // Pushes written data to the device. False on failure.
+    bool Flush();
+    // Closes an owned handle and forgets it in any case. False when closing
+    // reported an error (a late write failure on some file systems); closing
+    // nothing is harmless and true.
+    bool Close();
+
+private:
+    Native handle_ = kNone;
+    bool owns_ = false;
+};
+
+// Failure injection for tests, in the manner of a mock of the system calls:
+// counts every Read and Write made through any FileHandle of the process and
+// lets the Nth of them fail or come up short. Not thread-safe; production code
+// never installs a plan.
+struct FileFaultPlan {
+    int64_t failReadAt = 0;    // the Nth Read (1-based) returns 0 bytes; 0 = never
+    int64_t shortReadAt = 0;   // the Nth Read returns half of what was asked
+    int64_t failWriteAt = 0;   // the Nth Write writes nothing
+    int64_t shortWriteAt = 0;  // the Nth Write writes half
+};
+
+struct FileCallCounts {
+    int64_t reads = 0;
+    int64_t writes = 0;
+    uint64_t bytesWritten = 0;
+};
+
+// Installs a plan and resets the counters; ClearFileFaults removes it.
+void SetFileFaults(const FileFaultPlan& plan);
+void ClearFileFaults();
+FileCallCounts GetFileCallCounts();
+
+}  // namespace zorv
