@@ -33,10 +33,12 @@ void TextLog::AddText(const char* text) {
     SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
 }
 
-void TextLog::AddLine() { AddText("\r\n"); }
+void TextLog::AddLine() {
+    AddText("\r\n");
+}
 
 void ProgressLog::WriteStart() {
-    AddText(LoadText(IDS_PROCESSING));
+    AddText(LoadText(IDS_PROCESSING_STARTED));
     AddLine();
 }
 

@@ -1,0 +1,72 @@
+// The steps that the encryption and the decryption batches share: putting a
+// finished temporary file under its final name, and walking a folder.
+// Windows only (ANSI entry points, the process's code page).
+#pragma once
+
+#include "crypto/result_code.h"
+
+namespace zorv {
+
+// Copies the finished temporary file tempPath to targetPath, never replacing
+// an existing file, and flushes the new file to the disk, so that the caller
+// may destroy the file it was made from once this returns 0.
+//   0                  targetPath holds a complete, flushed copy of tempPath.
+//   kResultFileExists  targetPath existed already; it is left as it was.
+//   kResultWriteFailed the copy or the flush failed for any other reason (a
+//                      full disk, say); nothing is left under targetPath:
+//                      the part written is wiped and deleted.
+// A file that existed under targetPath before the call is never touched.
+// tempPath is left in place in every case.
+ResultCode CopyToFinalName(const char* tempPath, const char* targetPath);
+
+// Result of FolderVisitor::ClassifyFile: the entry is passed over without a
+// line and without counting.
+constexpr ResultCode kPassOver = -1;
+
+// The per-file rule and the reporting of a folder walk. The encryption batch
+// refuses "*.crp" entries and keeps the rest; the decryption batch keeps
+// "*.crp" entries and passes over the rest.
+class FolderVisitor {
+public:
+    FolderVisitor() = default;
+    virtual ~FolderVisitor() = default;
+    FolderVisitor(const FolderVisitor&) = delete;
+    FolderVisitor& operator=(const FolderVisitor&) = delete;
+
+    // The verdict on a file entry of a folder (not a directory, not
+    // read-only or system) named name: kResultOk keeps it pending, to be
+    // processed after the folder's search is closed; kPassOver skips it;
+    // any other code is reported through ReportFailure with the entry's path.
+    virtual ResultCode ClassifyFile(const char* name) = 0;
+
+    // Processes a pending file; path is the folder joined with its name (at
+    // most 259 bytes).
+    virtual void ProcessFile(const char* path) = 0;
+
+    // An entry refused by the walk or by ClassifyFile: path is the folder
+    // joined with the entry's name, in full even when it exceeds 259 bytes
+    // (then code is kResultPathTooLong). The visitor logs it and counts it as
+    // a failure.
+    virtual void ReportFailure(const char* path, ResultCode code) = 0;
+};
+
+// Walks folder (at most 259 bytes) depth first. A search on folder\*.* lists
+// the entries in the order the file system returns them; for each entry, the
+// first rule that matches:
+//   "." and ".."                         skipped;
+//   folder\name longer than 259 bytes    ReportFailure(kResultPathTooLong),
+//                                        never processed nor entered;
+//   read-only or system attribute        ReportFailure(kResultReadOnlyOrSystem),
+//                                        a directory is thus not entered;
+//   directory                            walked at once, while this folder's
+//                                        search stays open;
+//   otherwise                            visitor.ClassifyFile(name).
+// After the search is closed the pending files are processed last found
+// first, so that no file of a folder is written to while its search is open.
+// A folder whose search cannot be started (missing, inaccessible) yields no
+// call at all; one whose search pattern would not fit in 259 bytes is
+// reported with kResultPathTooLong under its own path. A pending entry that
+// cannot be kept for lack of memory is reported with kResultOutOfMemory.
+void WalkFolder(const char* folder, FolderVisitor& visitor);
+
+}  // namespace zorv
