@@ -1,0 +1,149 @@
+// Feeds arbitrary bytes to the decryption paths: DecryptBuffer on a chunk of
+// any length (in place and into a separate buffer) and DecryptStream over a
+// .crp body of any length, read back in pieces of random size. Whatever the
+// input, nothing may be read or written outside the buffers, the stream must
+// end with a defined result, and no more plain text may come out than went in.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "crypto/file_cipher.h"
+#include "crypto/file_transform.h"
+
+namespace {
+
+// Layout of an input: byte 0 picks the key length (1..16), then the key, then
+// one byte choosing how the source splits its reads, then the cipher text.
+struct FuzzInput {
+    const uint8_t* key;
+    int32_t keyLength;
+    uint8_t readPattern;
+    const uint8_t* body;
+    size_t bodyLength;
+};
+
+bool Split(const uint8_t* data, size_t size, FuzzInput* in) {
+    if (size < 2) {
+        return false;
+    }
+    in->keyLength = 1 + data[0] % 16;
+    const auto keyLength = static_cast<size_t>(in->keyLength);
+    if (size < 2 + keyLength) {
+        return false;
+    }
+    in->key = data + 1;
+    in->readPattern = data[1 + keyLength];
+    in->body = data + 2 + keyLength;
+    in->bodyLength = size - 2 - keyLength;
+    return true;
+}
+
+// A source that hands out the cipher text in uneven pieces, so that the
+// transform's own chunking is exercised independently of the reads.
+class PieceSource : public zorv::ByteSource {
+public:
+    PieceSource(const uint8_t* data, size_t size, uint8_t pattern)
+        : data_(data), size_(size), pattern_(pattern) {}
+    size_t Read(uint8_t* buffer, size_t n) override {
+        const size_t left = size_ - pos_;
+        const size_t take = n < left ? n : left;
+        std::memcpy(buffer, data_ + pos_, take);
+        pos_ += take;
+        ++reads_;
+        // Patterns above 200 make one read come up short, which must end the
+        // transform with result 82.
+        const bool cutShort = pattern_ > 200 && reads_ == pattern_ % 3u + 1 && take > 0;
+        return cutShort ? take - 1 : take;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    uint8_t pattern_;
+    size_t pos_ = 0;
+    size_t reads_ = 0;
+};
+
+class VectorSink : public zorv::ByteSink {
+public:
+    bool Write(const uint8_t* data, size_t n) override {
+        bytes.insert(bytes.end(), data, data + n);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+class CountingSink : public zorv::ByteSink {
+public:
+    bool Write(const uint8_t* data, size_t n) override {
+        if (n > 0) {
+            checksum_ ^= data[0] ^ data[n - 1];  // touch both ends of every write
+        }
+        total += n;
+        return true;
+    }
+    size_t total = 0;
+
+private:
+    uint8_t checksum_ = 0;
+};
+
+void FuzzBuffer(zorv::FileCipher& cipher, const FuzzInput& in) {
+    const auto count = static_cast<uint32_t>(in.bodyLength);
+    std::vector<uint8_t> inPlace(in.body, in.body + in.bodyLength);
+    std::vector<uint8_t> separate(in.bodyLength);
+    uint32_t outInPlace = 0;
+    uint32_t outSeparate = 0;
+    cipher.SetIV(zorv::FileIv);
+    cipher.DecryptBuffer(inPlace.data(), count, inPlace.data(), &outInPlace, true);
+    cipher.SetIV(zorv::FileIv);
+    cipher.DecryptBuffer(in.body, count, separate.data(), &outSeparate, true);
+    if (outInPlace > count || outInPlace != outSeparate || inPlace != separate) {
+        std::abort();
+    }
+}
+
+void FuzzStream(zorv::FileCipher& cipher, const FuzzInput& in) {
+    PieceSource source(in.body, in.bodyLength, in.readPattern);
+    CountingSink sink;
+    const zorv::ResultCode rc = zorv::DecryptStream(cipher, source, in.bodyLength, sink);
+    const bool known = rc == zorv::kResultOk || rc == zorv::kResultWrongPassword ||
+                       rc == zorv::kResultEmptyFile || rc == zorv::kResultReadFailed;
+    if (!known || sink.total > in.bodyLength || (rc == zorv::kResultOk && in.bodyLength < 16)) {
+        std::abort();
+    }
+}
+
+// The same bytes taken as plain text must survive a round trip.
+void FuzzRoundTrip(zorv::FileCipher& cipher, const FuzzInput& in) {
+    PieceSource plain(in.body, in.bodyLength, 0);
+    VectorSink encrypted;
+    if (zorv::EncryptStream(cipher, plain, in.bodyLength, encrypted) != zorv::kResultOk) {
+        std::abort();
+    }
+    PieceSource crp(encrypted.bytes.data(), encrypted.bytes.size(), in.readPattern % 200);
+    VectorSink decrypted;
+    const zorv::ResultCode rc = zorv::DecryptStream(cipher, crp, encrypted.bytes.size(), decrypted);
+    if (rc != zorv::kResultOk || decrypted.bytes.size() != in.bodyLength ||
+        std::memcmp(decrypted.bytes.data(), in.body, in.bodyLength) != 0) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput in;
+    if (!Split(data, size, &in)) {
+        return 0;
+    }
+    zorv::FileCipher cipher(in.key, in.keyLength);
+    FuzzBuffer(cipher, in);
+    FuzzStream(cipher, in);
+    if (in.bodyLength > 0) {
+        FuzzRoundTrip(cipher, in);
+    }
+    return 0;
+}

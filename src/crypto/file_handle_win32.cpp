@@ -1,0 +1,137 @@
+// Win32 backend of FileHandle: CreateFileA, ReadFile, WriteFile and friends.
+#include <windows.h>
+
+#include "crypto/file_handle.h"
+#include "crypto/file_handle_backend.h"
+
+namespace zorv {
+namespace {
+
+HANDLE ToHandle(FileHandle::Native h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+FileHandle::Native FromHandle(HANDLE h) {
+    return reinterpret_cast<FileHandle::Native>(h);
+}
+
+// ReadFile and WriteFile count in DWORDs; larger requests go in pieces.
+constexpr size_t kMaxPiece = size_t{1} << 30;
+
+DWORD PieceOf(size_t n) {
+    return static_cast<DWORD>(n < kMaxPiece ? n : kMaxPiece);
+}
+
+int64_t FromFileTime(const FILETIME& t) {
+    return static_cast<int64_t>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+}
+
+FILETIME ToFileTime(int64_t ticks) {
+    const auto u = static_cast<uint64_t>(ticks);
+    FILETIME t;
+    t.dwLowDateTime = static_cast<DWORD>(u);
+    t.dwHighDateTime = static_cast<DWORD>(u >> 32);
+    return t;
+}
+
+}  // namespace
+
+namespace backend {
+
+int64_t ReadOnce(FileHandle::Native handle, void* buffer, size_t n) {
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(handle), buffer, PieceOf(n), &got, nullptr)) {
+        return -1;
+    }
+    return got;
+}
+
+int64_t WriteOnce(FileHandle::Native handle, const void* buffer, size_t n) {
+    DWORD put = 0;
+    if (!WriteFile(ToHandle(handle), buffer, PieceOf(n), &put, nullptr)) {
+        return -1;
+    }
+    return put;
+}
+
+bool CloseNative(FileHandle::Native handle) {
+    return CloseHandle(ToHandle(handle)) != 0;
+}
+
+}  // namespace backend
+
+namespace {
+
+FileHandle::Native OpenNative(const char* path, DWORD access, DWORD share, DWORD disposition,
+                              DWORD flags) {
+    return FromHandle(CreateFileA(path, access, share, nullptr, disposition, flags, nullptr));
+}
+
+}  // namespace
+
+bool FileHandle::OpenForRead(const char* path) {
+    Close();
+    // Sharing for reading only: nobody may write the source while it is read,
+    // so its length cannot change under a transform.
+    handle_ = OpenNative(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    owns_ = IsOpen();
+    return owns_;
+}
+
+bool FileHandle::CreateForWrite(const char* path, bool failIfExists) {
+    Close();
+    handle_ = OpenNative(path, GENERIC_WRITE, FILE_SHARE_WRITE,
+                         failIfExists ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    owns_ = IsOpen();
+    return owns_;
+}
+
+bool FileHandle::OpenForOverwrite(const char* path) {
+    Close();
+    // OPEN_ALWAYS never truncates an existing file; write-through makes every
+    // write reach the disk before it returns, so no flush is needed.
+    handle_ =
+        OpenNative(path, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH);
+    owns_ = IsOpen();
+    return owns_;
+}
+
+bool FileHandle::Rewind() {
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    return SetFilePointerEx(ToHandle(handle_), zero, nullptr, FILE_BEGIN) != 0;
+}
+
+int64_t FileHandle::Size() {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(ToHandle(handle_), &size)) {
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+bool FileHandle::GetTimes(FileTimes* times) {
+    FILETIME creation;
+    FILETIME access;
+    FILETIME write;
+    if (!GetFileTime(ToHandle(handle_), &creation, &access, &write)) {
+        return false;
+    }
+    times->creation = FromFileTime(creation);
+    times->lastAccess = FromFileTime(access);
+    times->lastWrite = FromFileTime(write);
+    return true;
+}
+
+bool FileHandle::SetTimes(const FileTimes& times) {
+    const FILETIME creation = ToFileTime(times.creation);
+    const FILETIME access = ToFileTime(times.lastAccess);
+    const FILETIME write = ToFileTime(times.lastWrite);
+    return SetFileTime(ToHandle(handle_), &creation, &access, &write) != 0;
+}
+
+bool FileHandle::Flush() {
+    return FlushFileBuffers(ToHandle(handle_)) != 0;
+}
+
+}  // namespace zorv

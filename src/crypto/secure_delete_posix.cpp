@@ -1,0 +1,32 @@
+// POSIX backend of secure deletion.
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "crypto/secure_delete_backend.h"
+
+namespace zorv {
+namespace backend {
+
+bool MakeWritable(const char* path) {
+    struct stat st {};
+    if (::lstat(path, &st) != 0) {
+        return errno == ENOENT;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return false;
+    }
+    if ((st.st_mode & S_IWUSR) == 0) {
+        // The result is not examined: when it fails the open for writing fails
+        // and reports it.
+        (void)::chmod(path, (st.st_mode & 07777) | S_IWUSR);
+    }
+    return true;
+}
+
+bool RemoveFile(const char* path) {
+    return ::unlink(path) == 0;
+}
+
+}  // namespace backend
+}  // namespace zorv
