@@ -1,0 +1,219 @@
+#include "decrypt/decrypt_dialog.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "app/file_system.h"
+#include "app/messages.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "crypto/secure_zero.h"
+#include "decrypt/tray_icon.h"
+
+namespace zorv {
+namespace {
+
+// The cipher takes at most 56 key bytes; the buffers hold them and a NUL.
+constexpr int kMaxPasswordLength = 56;
+constexpr int kPasswordBufferSize = kMaxPasswordLength + 1;
+
+// How long a completion message waits for the worker that posted it to end.
+// The worker does nothing after posting, so this is only scheduling slack; a
+// message that is still unanswered then did not come from the worker.
+constexpr DWORD kSessionEndGraceMs = 5000;
+
+constexpr int kInputControls[] = {IDOK,
+                                  IDCANCEL,
+                                  IDC_DECRYPT_PASSWORD_LABEL,
+                                  IDC_DECRYPT_PASSWORD,
+                                  IDC_REENCRYPT_GROUP,
+                                  IDC_REENCRYPT_AUTO,
+                                  IDC_REENCRYPT_TRAY,
+                                  IDC_REENCRYPT_NONE,
+                                  IDC_READ_ONLY};
+
+}  // namespace
+
+DecryptDialog::DecryptDialog(const char* const* fileList, int count)
+    : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
+      files(fileList),
+      fileCount(fileList != nullptr && count > 0 ? count : 0) {}
+
+DecryptDialog::~DecryptDialog() {
+    log.reset();
+    if (session) {
+        // Every road that ends the dialog leaves the worker finished or about
+        // to return; the session must not be freed under it in any case.
+        session->WaitForEnd(INFINITE);
+        session.reset();
+    }
+    SetTrayIcon(nullptr, false);
+}
+
+INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog();
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wParam), HIWORD(wParam));
+        case kSessionDoneMessage:
+            return OnSessionDone();
+        case kTrayNotifyMessage:
+            return OnTrayNotify(wParam, lParam);
+        default:
+            break;
+    }
+    if (message == taskbarCreatedMessage) {
+        AddTrayIconAgain();
+    }
+    return FALSE;
+}
+
+INT_PTR DecryptDialog::OnInitDialog() {
+    CentreOn(nullptr);
+    HWND logControl = GetItem(IDC_LOG);
+    log.reset(logControl != nullptr ? new (std::nothrow) ProgressLog(logControl) : nullptr);
+    if (!log) {
+        // Every later road writes to the log or depends on the dialog that
+        // owns it; without it, stop before anything is touched.
+        ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
+        EndModal(IDCANCEL);
+        return TRUE;
+    }
+    EnableWindow(GetItem(IDOK), FALSE);
+    passwordEdit = GetItem(IDC_DECRYPT_PASSWORD);
+    SendMessageA(passwordEdit, EM_LIMITTEXT, kMaxPasswordLength, 0);
+    CheckInitialMode();
+    SetFocus(passwordEdit);
+    return TRUE;
+}
+
+void DecryptDialog::CheckInitialMode() {
+    int radio = IDC_REENCRYPT_AUTO;
+    if (g_settings.rememberLast) {
+        if (g_settings.lastMode == kModeNone) {
+            radio = IDC_REENCRYPT_NONE;
+        } else if (g_settings.lastMode == kModeTray) {
+            radio = IDC_REENCRYPT_TRAY;
+        }
+    }
+    // On template 114 the radio buttons do not exist and this does nothing.
+    CheckRadioButton(Handle(), IDC_REENCRYPT_AUTO, IDC_REENCRYPT_NONE, radio);
+}
+
+INT_PTR DecryptDialog::OnCommand(WORD id, WORD notification) {
+    switch (id) {
+        case IDOK:
+            return OnOk();
+        case IDCANCEL:
+            return OnCancel();
+        case IDC_DECRYPT_PASSWORD:
+            if (notification == EN_CHANGE) {
+                EnableWindow(GetItem(IDOK), GetWindowTextLengthA(passwordEdit) > 0);
+            }
+            return TRUE;
+        case IDC_REENCRYPT_AUTO:
+        case IDC_REENCRYPT_TRAY:
+            if (notification == BN_CLICKED) {
+                EnableWindow(GetItem(IDC_READ_ONLY), TRUE);
+            }
+            return TRUE;
+        case IDC_REENCRYPT_NONE:
+            if (notification == BN_CLICKED) {
+                CheckDlgButton(Handle(), IDC_READ_ONLY, BST_UNCHECKED);
+                EnableWindow(GetItem(IDC_READ_ONLY), FALSE);
+            }
+            return TRUE;
+        case IDM_REENCRYPT:
+            if (session && session->IsRunning()) {
+                session->Signal();
+            }
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+INT_PTR DecryptDialog::OnOk() {
+    if (!IsWindowVisible(GetItem(IDOK)) || GetWindowTextLengthA(passwordEdit) == 0) {
+        // Enter on a disabled or hidden OK button; an empty key cannot make
+        // a cipher.
+        return TRUE;
+    }
+    char typed[kPasswordBufferSize] = {};
+    char password[kPasswordBufferSize] = {};
+    GetWindowTextA(passwordEdit, typed, kPasswordBufferSize);
+    std::memcpy(password, typed, std::strlen(typed));
+    SecureZero(typed, sizeof typed);
+    // The edit's own copy is no longer needed either.
+    SetWindowTextA(passwordEdit, "");
+    ShowProgressView();
+    std::unique_ptr<FileCipher> cipher(
+        new (std::nothrow) FileCipher(password, static_cast<int32_t>(std::strlen(password))));
+    SecureZero(password, sizeof password);
+    if (!cipher) {
+        ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
+        EndModal(IDCANCEL);
+        return TRUE;
+    }
+    const int mode = ChosenMode();
+    const bool readOnly = IsDlgButtonChecked(Handle(), IDC_READ_ONLY) == BST_CHECKED;
+    RememberMode(mode);
+    if (mode == kModeNone || fileCount < 1) {
+        return RunBatch(*cipher);
+    }
+    return StartSession(std::move(cipher), mode, readOnly);
+}
+
+INT_PTR DecryptDialog::OnCancel() {
+    // The hidden dialog can still be sent command 2 (Alt+F4, another
+    // program); the session and its cipher must outlive its thread.
+    if (session && session->IsRunning()) {
+        return TRUE;
+    }
+    EndModal(IDCANCEL);
+    return TRUE;
+}
+
+INT_PTR DecryptDialog::OnSessionDone() {
+    if (session && !session->WaitForEnd(kSessionEndGraceMs)) {
+        return TRUE;
+    }
+    EndModal(IDOK);
+    return TRUE;
+}
+
+int DecryptDialog::ChosenMode() const {
+    if (IsDlgButtonChecked(Handle(), IDC_REENCRYPT_AUTO) == BST_CHECKED) {
+        return kModeAuto;
+    }
+    if (IsDlgButtonChecked(Handle(), IDC_REENCRYPT_TRAY) == BST_CHECKED) {
+        return kModeTray;
+    }
+    return kModeNone;
+}
+
+void DecryptDialog::RememberMode(int mode) const {
+    // Only template 112 offers the choice; it is saved before any file is
+    // touched, whatever the outcome.
+    const bool offersChoice = GetItem(IDC_REENCRYPT_AUTO) != nullptr;
+    if (!offersChoice || !g_settings.rememberLast || fileCount != 1 || IsFolder(files[0]) ||
+        mode == g_settings.lastMode) {
+        return;
+    }
+    g_settings.lastMode = mode;
+    SaveSettings();
+}
+
+void DecryptDialog::ShowProgressView() {
+    for (int id : kInputControls) {
+        ShowWindow(GetItem(id), SW_HIDE);
+    }
+    ShowWindow(GetItem(IDC_LOG), SW_SHOW);
+    ShowWindow(GetItem(IDC_PROCESSING), SW_SHOW);
+    RedrawWindow(Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+}  // namespace zorv

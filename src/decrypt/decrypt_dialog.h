@@ -1,0 +1,85 @@
+// The decryption dialog on both of its templates: 112 for one file, with the
+// re-encrypt choices, and 114 for several items or a folder. It asks for the
+// password once, then either decrypts every input beside its .crp file (the
+// batch, reported in the progress log) or, for one file with a re-encrypt
+// choice, hides itself behind a tray icon and runs an edit session.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "app/dialog_base.h"
+#include "crypto/file_cipher.h"
+#include "crypto/result_code.h"
+#include "decrypt/reencrypt_session.h"
+#include "encrypt/progress_log.h"
+
+namespace zorv {
+
+// Posted by the session to the hidden dialog as its last action.
+constexpr UINT kSessionDoneMessage = WM_APP + 1;
+
+// Re-encrypt modes, as the radio buttons choose them and LastMode stores them.
+enum ReencryptMode : int {
+    kModeNone = 0,  // plain decryption (the batch)
+    kModeAuto = 1,  // re-encrypt when the editing program ends
+    kModeTray = 2,  // re-encrypt on request from the tray icon
+};
+
+class DecryptDialog : public DialogBase {
+public:
+    // files: the paths of the entry's list (borrowed, never changed or freed;
+    // they must outlive the dialog); count may be 0.
+    DecryptDialog(const char* const* files, int count);
+    // Waits for a session's thread to end if it has not yet (it has posted
+    // its last message by then), destroys the session and with it the
+    // cipher, and removes the tray icon, whether or not it was added.
+    ~DecryptDialog() override;
+
+    // Modal results: 1 after a batch without failures or a finished session;
+    // 2 on Cancel, on closing the review, and when the log, the cipher, the
+    // session or its thread could not be created.
+    INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    int FailureCount() const { return failureCount; }
+
+private:
+    class FolderRule;
+
+    INT_PTR OnInitDialog();
+    INT_PTR OnCommand(WORD id, WORD notification);
+    INT_PTR OnOk();
+    INT_PTR OnCancel();
+    INT_PTR OnSessionDone();
+    INT_PTR OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    void CheckInitialMode();
+    int ChosenMode() const;
+    void RememberMode(int mode) const;
+    void ShowProgressView();
+
+    // The batch road (decrypt_batch.cpp).
+    INT_PTR RunBatch(FileCipher& cipher);
+    void DecryptInput(FileCipher& cipher, const char* path);
+    void DecryptOne(FileCipher& cipher, const char* encryptedPath);
+    void DecryptFolder(FileCipher& cipher, const char* folderPath);
+    void LogFailure(const char* path, ResultCode code);
+    INT_PTR ShowReview();
+
+    // The session road.
+    INT_PTR StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly);
+    void SetTrayIcon(const char* tip, bool add);
+    void AddTrayIconAgain();
+
+    UINT taskbarCreatedMessage;
+    std::unique_ptr<ProgressLog> log;
+    HWND passwordEdit = nullptr;
+    const char* const* files;
+    int fileCount;
+    int failureCount = 0;
+    NOTIFYICONDATAA trayData = {};
+    std::unique_ptr<ReencryptSession> session;
+};
+
+}  // namespace zorv

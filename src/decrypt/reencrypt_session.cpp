@@ -1,0 +1,222 @@
+#include "decrypt/reencrypt_session.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/file_system.h"
+#include "app/messages.h"
+#include "app/module_instance.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "crypto/result_code.h"
+#include "crypto/secure_delete.h"
+
+namespace zorv {
+namespace {
+
+// Both waits poll in these steps, so a request from the tray takes effect
+// within half a second.
+constexpr DWORD kPollMilliseconds = 500;
+
+// The text of string id with the first "%s" replaced by path, into out.
+// Loaded into a buffer of our own rather than LoadText's shared one: this
+// runs on the worker thread.
+void FormatPathMessage(int id, const char* path, char* out, std::size_t size) {
+    char format[512] = {};
+    LoadStringA(ModuleInstance(), static_cast<UINT>(id), format, sizeof format);
+    const char* slot = std::strstr(format, "%s");
+    if (slot == nullptr) {
+        std::snprintf(out, size, "%s", format);
+        return;
+    }
+    std::snprintf(out, size, "%.*s%s%s", static_cast<int>(slot - format), format, path, slot + 2);
+}
+
+}  // namespace
+
+bool BuildWorkingCopyName(const char* encryptedPath, const char* tempFolder, char* workingCopy) {
+    std::memset(workingCopy, 0, kMaxPath);
+    const char* base = tempFolder != nullptr ? tempFolder : encryptedPath;
+    if (std::strlen(base) >= kMaxPath) {
+        return false;
+    }
+    std::memcpy(workingCopy, base, std::strlen(base));
+    if (tempFolder != nullptr) {
+        const char* name = GetFileNamePart(encryptedPath);
+        // The join refuses what does not fit, leaving the folder alone; that
+        // must never pass for the working copy's name.
+        if (*name == '\0' || !JoinPath(workingCopy, name)) {
+            return false;
+        }
+    }
+    StripExtension(workingCopy);
+    return true;
+}
+
+bool MakeUniqueName(char* path, bool (*exists)(const char* path)) {
+    if (!exists(path)) {
+        return true;
+    }
+    const char* extension = GetExtension(path);
+    // GetExtension answers a shared empty string when there is no dot.
+    const std::size_t stemLength =
+        *extension == '\0' ? std::strlen(path) : static_cast<std::size_t>(extension - path);
+    char candidate[kMaxPath];
+    for (int n = 1; n <= kMaxUniqueNameNumber; ++n) {
+        const int length = std::snprintf(candidate, sizeof candidate, "%.*s(%d)%s",
+                                         static_cast<int>(stemLength), path, n, extension);
+        if (length < 0 || static_cast<std::size_t>(length) >= kMaxPath) {
+            return false;
+        }
+        if (!exists(candidate)) {
+            std::memcpy(path, candidate, static_cast<std::size_t>(length) + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReencryptSession::SetEncryptedPath(const char* path) {
+    if (path == nullptr) {
+        return;
+    }
+    std::memset(encryptedPath, 0, sizeof encryptedPath);
+    const std::size_t length = std::strlen(path);
+    if (length < kMaxPath) {
+        std::memcpy(encryptedPath, path, length);
+    }
+}
+
+int ReencryptSession::Run() {
+    if (!cipher) {
+        return -1;
+    }
+    char workingCopy[kMaxPath] = {};
+    if (ChooseWorkingCopyName(workingCopy) && DecryptWorkingCopy(workingCopy)) {
+        const bool keep = KeepEncryptedFile(workingCopy);
+        ScopedWaitableHandle process(OpenWithShell(workingCopy));
+        WaitForEditing(process.Get());
+        process.Reset();
+        if (keep) {
+            DestroyWorkingCopy(workingCopy);
+        } else {
+            ReencryptWorkingCopy(workingCopy);
+        }
+    }
+    // Last action: after this post the dialog may end and destroy us.
+    PostMessageA(notifyWindow, notifyMessage, 0, 0);
+    return 0;
+}
+
+bool ReencryptSession::ChooseWorkingCopyName(char* workingCopy) const {
+    if (encryptedPath[0] == '\0') {
+        Report(kResultOpenFailed);
+        return false;
+    }
+    char tempFolder[kMaxPath] = {};
+    const bool inTemp = g_settings.useTempDir || openReadOnly;
+    const DWORD length = inTemp ? GetTempPathA(kMaxPath, tempFolder) : 0;
+    const bool named =
+        (!inTemp || (length > 0 && length < kMaxPath)) &&
+        BuildWorkingCopyName(encryptedPath, inTemp ? tempFolder : nullptr, workingCopy) &&
+        MakeUniqueName(workingCopy, PathExists);
+    if (!named) {
+        // No name that fits: nothing is decrypted and the .crp stays as it is.
+        Report(IDS_OPEN_WORKING_COPY_FAILED);
+    }
+    return named;
+}
+
+bool ReencryptSession::DecryptWorkingCopy(const char* workingCopy) {
+    const ResultCode rc = cipher->DecryptFile(encryptedPath, workingCopy);
+    if (rc == kResultOk) {
+        return true;
+    }
+    // Whatever reached the working copy (a wrong password writes it whole)
+    // is plain text or noise from the .crp: it goes, securely.
+    if (PathExists(workingCopy) && !SecureDelete(workingCopy)) {
+        ReportWithPath(IDS_TEMP_DELETE_FAILED, workingCopy);
+    }
+    Report(rc);
+    return false;
+}
+
+bool ReencryptSession::KeepEncryptedFile(const char* workingCopy) const {
+    const DWORD read = GetFileAttributesA(encryptedPath);
+    const DWORD attributes = read == INVALID_FILE_ATTRIBUTES ? 0 : read;
+    bool keep = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (openReadOnly) {
+        SetFileAttributesA(workingCopy, attributes | FILE_ATTRIBUTE_READONLY);
+        return true;
+    }
+    if (keep) {
+        SetFileAttributesA(workingCopy, attributes);
+        return true;
+    }
+    // The .crp holds only cipher text, so an ordinary delete will do. On a
+    // write-protected medium the system would ask the user to insert a disk;
+    // the error mode turns that box off.
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    if (!DeleteFileA(encryptedPath) && GetLastError() == ERROR_WRITE_PROTECT) {
+        keep = true;
+        SetFileAttributesA(workingCopy, attributes | FILE_ATTRIBUTE_READONLY);
+    }
+    SetErrorMode(previousMode);
+    // Any other failure leaves the .crp for the re-encryption to overwrite.
+    return keep;
+}
+
+HANDLE ReencryptSession::OpenWithShell(const char* workingCopy) const {
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = workingCopy;
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info)) {
+        Report(IDS_OPEN_WORKING_COPY_FAILED);
+        return nullptr;
+    }
+    // Null when the shell handed the file to a running application.
+    return info.hProcess;
+}
+
+void ReencryptSession::WaitForEditing(HANDLE process) const {
+    if (waitForTray) {
+        while (!IsSignalled()) {
+            Sleep(kPollMilliseconds);
+        }
+        return;
+    }
+    // Without a process handle the wait fails at once and so does the loop.
+    while (WaitForSingleObject(process, kPollMilliseconds) == WAIT_TIMEOUT && !IsSignalled()) {
+    }
+}
+
+void ReencryptSession::ReencryptWorkingCopy(const char* workingCopy) {
+    if (cipher->EncryptFile(workingCopy, encryptedPath) != kResultOk) {
+        // The edited plain text stays where it is for the user to encrypt.
+        ReportWithPath(IDS_REENCRYPT_FAILED, workingCopy);
+        return;
+    }
+    DestroyWorkingCopy(workingCopy);
+}
+
+void ReencryptSession::DestroyWorkingCopy(const char* workingCopy) const {
+    if (!SecureDelete(workingCopy)) {
+        ReportWithPath(IDS_TEMP_DELETE_FAILED, workingCopy);
+    }
+}
+
+void ReencryptSession::Report(int messageId) const {
+    ShowMessage(notifyWindow, messageId, MB_ICONERROR);
+}
+
+void ReencryptSession::ReportWithPath(int messageId, const char* path) const {
+    char text[512 + kMaxPath] = {};
+    FormatPathMessage(messageId, path, text, sizeof text);
+    MessageBoxA(notifyWindow, text, kMessageCaption, MB_ICONERROR);
+}
+
+}  // namespace zorv

@@ -1,0 +1,80 @@
+// The edit-and-re-encrypt session: on its own thread it decrypts one .crp
+// file into a plain working copy, opens that with the application the shell
+// associates with its type, waits until the editing is over, encrypts the
+// working copy back over the .crp file with the same cipher and destroys the
+// working copy. It reports in message boxes owned by the notify window and
+// posts the notify message to it when done, whatever happened.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/path_utils.h"
+#include "crypto/file_cipher.h"
+#include "decrypt/worker_thread.h"
+
+namespace zorv {
+
+// The highest n tried by MakeUniqueName.
+constexpr int kMaxUniqueNameNumber = 9999;
+
+// Writes the working copy's name for encryptedPath into workingCopy (kMaxPath
+// bytes, zero-filled first): tempFolder joined with the file-name part of
+// encryptedPath, or encryptedPath itself when tempFolder is null, cut at the
+// last dot of the file-name part. False when the name does not fit in 259
+// bytes; workingCopy then holds no usable name.
+bool BuildWorkingCopyName(const char* encryptedPath, const char* tempFolder, char* workingCopy);
+
+// When exists(path) holds, replaces path (a kMaxPath buffer) by the first
+// "stem(n)extension" with n = 1 ... kMaxUniqueNameNumber for which exists is
+// false; the extension runs from the first dot of the file-name part. True
+// when path now names a free entry. False, path unchanged, when every number
+// is taken or a candidate would not fit in 259 bytes.
+bool MakeUniqueName(char* path, bool (*exists)(const char* path));
+
+class ReencryptSession : public WorkerThread {
+public:
+    ReencryptSession() = default;
+    // Destroys the cipher (clearing its key schedule). The owner must not
+    // destroy a session whose thread is running.
+    ~ReencryptSession() override = default;
+
+    // Configuration, before Start only.
+    void SetCipher(std::unique_ptr<FileCipher> newCipher) { cipher = std::move(newCipher); }
+    // Takes the path when it fits in 259 bytes; a longer one empties the
+    // stored path (the session then reports that the file cannot be opened)
+    // rather than naming a different file by a cut. Null changes nothing.
+    void SetEncryptedPath(const char* path);
+    void SetNotifyWindow(HWND window) { notifyWindow = window; }
+    void SetNotifyMessage(UINT message) { notifyMessage = message; }
+    void SetWaitForTray(bool flag) { waitForTray = flag; }
+    void SetReadOnly(bool flag) { openReadOnly = flag; }
+
+    const char* EncryptedPath() const { return encryptedPath; }
+
+protected:
+    // The whole job; -1 at once without a cipher, else 0 after posting the
+    // notify message.
+    int Run() override;
+
+private:
+    bool ChooseWorkingCopyName(char* workingCopy) const;
+    bool DecryptWorkingCopy(const char* workingCopy);
+    bool KeepEncryptedFile(const char* workingCopy) const;
+    HANDLE OpenWithShell(const char* workingCopy) const;
+    void WaitForEditing(HANDLE process) const;
+    void ReencryptWorkingCopy(const char* workingCopy);
+    void DestroyWorkingCopy(const char* workingCopy) const;
+    void Report(int messageId) const;
+    void ReportWithPath(int messageId, const char* path) const;
+
+    std::unique_ptr<FileCipher> cipher;
+    char encryptedPath[kMaxPath] = {};
+    HWND notifyWindow = nullptr;
+    UINT notifyMessage = 0;
+    bool waitForTray = false;
+    bool openReadOnly = false;
+};
+
+}  // namespace zorv
