@@ -31,6 +31,11 @@ char* FindLastCharacter(char* begin, char* end, char c);
 // exactly).
 bool EqualIgnoringCase(char a, char b);
 
+// Two whole texts equal under EqualIgnoringCase, character-wise: the second
+// byte of a double-byte character compares exactly (it may look like a
+// letter). Used for option words and settings values.
+bool EqualTextIgnoringCase(const char* a, const char* b);
+
 // 0 when the n bytes are equal, else the difference (a - b) of the first
 // unequal pair taken as signed bytes.
 int CompareBytes(const char* a, const char* b, std::size_t n);
@@ -94,8 +99,8 @@ bool JoinPath(char* path, const char* name);
 char* CombinePath(char* output, const char* folder, const char* name);
 
 // Put the path between double quotes, keeping a quote that is already at
-// either end; "" becomes a pair of quotes. Cuts nothing: the caller keeps
-// the path at most kMaxPath - 3 bytes long.
-void QuotePath(char* path);
+// either end; "" becomes a pair of quotes. Returns false and leaves the path
+// unchanged when the quoted path would not fit in kMaxPath bytes.
+bool QuotePath(char* path);
 
 }  // namespace zorv
