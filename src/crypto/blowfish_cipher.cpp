@@ -92,7 +92,9 @@ int BlowfishCipher::EncryptBuffer(const uint8_t* src, uint32_t count, uint8_t* d
         // length, so a whole block of seven zeros and '8' when r = 0.
         const uint32_t r = count - whole;
         uint8_t block[8] = {};
-        std::memcpy(block, src + whole, r);
+        if (r > 0) {
+            std::memcpy(block, src + whole, r);
+        }
         block[7] = static_cast<uint8_t>('0' + (8 - r));
         EncryptGroups(block, dst + whole, 1);
         SecureZero(block, sizeof block);

@@ -1,0 +1,245 @@
+// The .crp format and the file transforms: sizes and shapes, round trips with
+// times, every result code, and failed reads and writes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "crypto/cfb_cipher.h"
+#include "crypto/crc32.h"
+#include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
+#include "crypto_test_util.h"
+
+namespace zorv {
+namespace {
+
+using test::Bytes;
+using test::Exists;
+using test::Pattern;
+using test::ReadBytes;
+using test::ScratchDir;
+using test::WriteBytes;
+
+const char kPassword[] = "correct horse";
+const char kOtherPassword[] = "correct house";
+
+FileCipher MakeCipher(const char* password) {
+    return FileCipher(password, static_cast<int32_t>(std::strlen(password)));
+}
+
+std::string CrcText(const Bytes& plain, bool upperCase) {
+    Crc32 crc;
+    crc.Update(plain.data(), plain.size());
+    char text[9];
+    std::snprintf(text, sizeof text, upperCase ? "%08X" : "%08x", crc.Value());
+    return text;
+}
+
+// The .crp file built from its definition: the message encrypted in one piece
+// by the plain CFB mode, independent of the transforms.
+Bytes BuildCrp(const char* password, const Bytes& message) {
+    CfbCipher cipher(password, static_cast<int32_t>(std::strlen(password)), FileIv);
+    Bytes crp = message;
+    uint32_t n = 0;
+    cipher.EncryptBuffer(crp.data(), static_cast<uint32_t>(crp.size()), crp.data(), &n, false);
+    return crp;
+}
+
+// A time that no test run produces by itself, in the platform's units.
+int64_t FixedTime(int64_t unixSeconds) {
+#ifdef _WIN32
+    return (unixSeconds + 11644473600) * 10000000;
+#else
+    return unixSeconds * 1000000000 + 123456789;
+#endif
+}
+
+void SetTimes(const std::string& path, const FileTimes& times) {
+    FileHandle file;
+    ASSERT_TRUE(file.OpenForOverwrite(path.c_str()));
+    ASSERT_TRUE(file.SetTimes(times));
+}
+
+FileTimes GetTimes(const std::string& path) {
+    FileHandle file;
+    FileTimes times;
+    EXPECT_TRUE(file.OpenForRead(path.c_str()));
+    EXPECT_TRUE(file.GetTimes(&times));
+    return times;
+}
+
+TEST(FileFormat, SizesShapesAndRoundTrips) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const std::string plainPath = dir.File("plain.doc");
+    const std::string crpPath = dir.File("plain.doc.crp");
+    const std::string backPath = dir.File("back.doc");
+    const size_t kSizes[] = {1,    2,    7,    8,     9,     15,    16,    17,     4087,
+                             4088, 4089, 4095, 4096,  4097,  4103,  4104,  4105,   8191,
+                             8192, 8200, 8201, 12296, 65536, 65544, 65545, 131080, 200003};
+    for (size_t size : kSizes) {
+        SCOPED_TRACE(size);
+        const Bytes plain = Pattern(size, static_cast<uint32_t>(size));
+        WriteBytes(plainPath, plain);
+        ASSERT_EQ(cipher.EncryptFile(plainPath.c_str(), crpPath.c_str()), kResultOk);
+        const Bytes crp = ReadBytes(crpPath);
+        EXPECT_EQ(crp.size(), size / 8 * 8 + 16);
+        EXPECT_EQ(crp, BuildCrp(kPassword, test::FormatMessage(plain, CrcText(plain, true))));
+        ASSERT_EQ(cipher.DecryptFile(crpPath.c_str(), backPath.c_str()), kResultOk);
+        EXPECT_EQ(ReadBytes(backPath), plain);
+    }
+}
+
+TEST(FileFormat, TargetsCarryTheSourceTimes) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const std::string plainPath = dir.File("a.txt");
+    WriteBytes(plainPath, Pattern(5000, 1));
+    FileTimes times;
+    times.lastAccess = FixedTime(981158400);  // 2001-02-03
+    times.lastWrite = FixedTime(981244800);
+    SetTimes(plainPath, times);
+    const std::string crpPath = dir.File("a.txt.crp");
+    ASSERT_EQ(cipher.EncryptFile(plainPath.c_str(), crpPath.c_str()), kResultOk);
+    EXPECT_EQ(GetTimes(crpPath).lastWrite, times.lastWrite);
+    EXPECT_EQ(GetTimes(crpPath).lastAccess, times.lastAccess);
+    const std::string backPath = dir.File("b.txt");
+    ASSERT_EQ(cipher.DecryptFile(crpPath.c_str(), backPath.c_str()), kResultOk);
+    EXPECT_EQ(GetTimes(backPath).lastWrite, times.lastWrite);
+}
+
+TEST(FileFormat, OneCipherServesABatchInAnyOrder) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const Bytes first = Pattern(3000, 1);
+    Bytes second = first;  // begins alike, ends differently
+    second.resize(5000, 0x42);
+    WriteBytes(dir.File("1"), first);
+    WriteBytes(dir.File("2"), second);
+    ASSERT_EQ(cipher.EncryptFile(dir.File("1").c_str(), dir.File("1.crp").c_str()), kResultOk);
+    ASSERT_EQ(cipher.EncryptFile(dir.File("2").c_str(), dir.File("2.crp").c_str()), kResultOk);
+    ASSERT_EQ(cipher.EncryptFile(dir.File("1").c_str(), dir.File("1b.crp").c_str()), kResultOk);
+    EXPECT_EQ(ReadBytes(dir.File("1.crp")), ReadBytes(dir.File("1b.crp")));
+    const Bytes crp1 = ReadBytes(dir.File("1.crp"));
+    const Bytes crp2 = ReadBytes(dir.File("2.crp"));
+    EXPECT_TRUE(std::equal(crp1.begin(), crp1.begin() + 2992, crp2.begin()));
+    ASSERT_EQ(cipher.DecryptFile(dir.File("2.crp").c_str(), dir.File("2.out").c_str()), kResultOk);
+    ASSERT_EQ(cipher.DecryptFile(dir.File("1.crp").c_str(), dir.File("1.out").c_str()), kResultOk);
+    EXPECT_EQ(ReadBytes(dir.File("1.out")), first);
+    EXPECT_EQ(ReadBytes(dir.File("2.out")), second);
+}
+
+TEST(FileFormat, WrongPasswordAndForeignFilesGive75) {
+    ScratchDir dir;
+    const std::string crpPath = dir.File("x.crp");
+    const std::string outPath = dir.File("x");
+    for (size_t size : {1u, 8u, 4096u, 70000u}) {
+        SCOPED_TRACE(size);
+        const Bytes plain = Pattern(size, 9);
+        WriteBytes(crpPath, BuildCrp(kPassword, test::FormatMessage(plain, CrcText(plain, true))));
+        FileCipher wrong = MakeCipher(kOtherPassword);
+        EXPECT_EQ(wrong.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword);
+        // The whole file was decrypted (wrongly) before the check failed.
+        EXPECT_GE(ReadBytes(outPath).size() + 16, size);
+
+        // A lower-case checksum text from another producer fails the check.
+        const std::string lower = CrcText(plain, false);
+        if (lower != CrcText(plain, true)) {
+            WriteBytes(crpPath, BuildCrp(kPassword, test::FormatMessage(plain, lower)));
+            FileCipher right = MakeCipher(kPassword);
+            EXPECT_EQ(right.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword);
+        }
+    }
+}
+
+TEST(FileFormat, SourcesWithNoRoomForTheChecksumGive75) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const std::string crpPath = dir.File("short.crp");
+    const std::string outPath = dir.File("short");
+    // 1 to 15 bytes: never a checksum text; 8 bytes has no last chunk at all.
+    for (size_t size = 1; size <= 15; ++size) {
+        WriteBytes(crpPath, Pattern(size, static_cast<uint32_t>(size)));
+        EXPECT_EQ(cipher.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword)
+            << size;
+        EXPECT_TRUE(Exists(outPath));
+    }
+    WriteBytes(crpPath, Bytes(8, 0x11));
+    cipher.DecryptFile(crpPath.c_str(), outPath.c_str());
+    EXPECT_TRUE(ReadBytes(outPath).empty());
+    // A last chunk of 16 bytes whose pad digit reads '9' leaves 7 bytes.
+    for (size_t body : {0u, 4096u}) {
+        Bytes message = Pattern(body + 16, 3);
+        message.back() = '9';
+        WriteBytes(crpPath, BuildCrp(kPassword, message));
+        EXPECT_EQ(cipher.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword);
+        EXPECT_EQ(ReadBytes(outPath).size(), body);
+    }
+}
+
+TEST(FileFormat, EmptyAndMissingSourcesLeaveNoTarget) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    WriteBytes(dir.File("empty"), Bytes());
+    const std::string target = dir.File("target");
+    EXPECT_EQ(cipher.EncryptFile(dir.File("empty").c_str(), target.c_str()), kResultEmptyFile);
+    EXPECT_EQ(cipher.DecryptFile(dir.File("empty").c_str(), target.c_str()), kResultEmptyFile);
+    EXPECT_EQ(cipher.EncryptFile(dir.File("missing").c_str(), target.c_str()), kResultOpenFailed);
+    EXPECT_EQ(cipher.DecryptFile(dir.File("missing").c_str(), target.c_str()), kResultOpenFailed);
+    EXPECT_FALSE(Exists(target));
+    // A folder is not a source; a target in a missing folder cannot be made.
+    EXPECT_EQ(cipher.EncryptFile(dir.File("").c_str(), target.c_str()), kResultOpenFailed);
+    WriteBytes(dir.File("plain"), Pattern(10, 1));
+    EXPECT_EQ(cipher.EncryptFile(dir.File("plain").c_str(), dir.File("no/such/dir").c_str()),
+              kResultOpenFailed);
+    EXPECT_EQ(ReadBytes(dir.File("plain")), Pattern(10, 1));
+}
+
+// Failed and short reads and writes, injected through the file-handle seam at
+// the first, a middle and the last call of a transform of several chunks.
+TEST(FileFormat, FailedReadsAndWritesAreReported) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const Bytes plain = Pattern(3 * 65536 + 100, 5);  // four stream chunks
+    WriteBytes(dir.File("plain"), plain);
+    ASSERT_EQ(cipher.EncryptFile(dir.File("plain").c_str(), dir.File("good.crp").c_str()),
+              kResultOk);
+    struct Case {
+        bool encrypt;
+        FileFaultPlan plan;
+        ResultCode expected;
+    };
+    const Case kCases[] = {
+        {true, {1, 0, 0, 0}, kResultReadFailed},   {true, {0, 2, 0, 0}, kResultReadFailed},
+        {true, {0, 4, 0, 0}, kResultReadFailed},   {true, {0, 0, 1, 0}, kResultWriteFailed},
+        {true, {0, 0, 0, 3}, kResultWriteFailed},  {true, {0, 0, 4, 0}, kResultWriteFailed},
+        {false, {3, 0, 0, 0}, kResultReadFailed},  {false, {0, 4, 0, 0}, kResultReadFailed},
+        {false, {0, 0, 2, 0}, kResultWriteFailed}, {false, {0, 0, 0, 4}, kResultWriteFailed},
+    };
+    for (const Case& c : kCases) {
+        SetFileFaults(c.plan);
+        const ResultCode rc =
+            c.encrypt ? cipher.EncryptFile(dir.File("plain").c_str(), dir.File("out").c_str())
+                      : cipher.DecryptFile(dir.File("good.crp").c_str(), dir.File("out").c_str());
+        ClearFileFaults();
+        EXPECT_EQ(rc, c.expected) << (c.encrypt ? "encrypt" : "decrypt") << " read "
+                                  << c.plan.failReadAt << "/" << c.plan.shortReadAt << " write "
+                                  << c.plan.failWriteAt << "/" << c.plan.shortWriteAt;
+    }
+    // Without faults the same calls succeed.
+    EXPECT_EQ(cipher.DecryptFile(dir.File("good.crp").c_str(), dir.File("out").c_str()), kResultOk);
+}
+
+#ifndef _WIN32
+TEST(FileFormat, FullDeviceGives83) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    WriteBytes(dir.File("plain"), Pattern(100000, 2));
+    EXPECT_EQ(cipher.EncryptFile(dir.File("plain").c_str(), "/dev/full"), kResultWriteFailed);
+}
+#endif
+
+}  // namespace
+}  // namespace zorv
