@@ -1,0 +1,51 @@
+// The list of work of one run, built before any file is touched: the inputs
+// in the order given, folders walked as the desktop program walks them, and
+// every input the rules refuse already decided. The jobs then run in any
+// order, and the outcome lines are written in this list's order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "crypto/result_code.h"
+
+namespace zorv {
+
+enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
+
+// Outcomes of this program that the desktop program does not have; they
+// are not message-table IDs.
+enum : ResultCode {
+    kResultFolderWithoutRecursion = 1001,  // a folder given without -r
+};
+
+struct PlanItem {
+    std::string path;
+    // Nonzero: the input is refused with this outcome and nothing is done.
+    ResultCode refusal = kResultOk;
+    std::uint64_t size = 0;
+};
+
+struct Plan {
+    std::vector<PlanItem> items;
+    std::size_t workCount = 0;    // items without a refusal
+    std::uint64_t workBytes = 0;  // their sizes added up
+};
+
+// Applies the desktop program's input rules, the first that matches:
+//   encrypt: folder (walked with recursive), missing 79, read-only or
+//            system 74, named *.crp 73, else work;
+//   decrypt: missing 79, folder, read-only or system 74, *.crp work, else 76;
+//   verify:  as decrypt, but a read-only file is checked (nothing is
+//            written); only special files are refused with 74;
+//   cat:     as verify, without walking folders.
+// In a folder walk (sorted by name): "." and ".." skipped; read-only or
+// system entries (folders too) refused with 74; sub-folders walked at once,
+// depth first; encrypt refuses *.crp entries with 73, decrypt and verify
+// skip entries not named *.crp without a line; a path that would exceed the
+// platform's limit is refused with 84 and never entered. A folder's own
+// files come after everything found beneath it, the last found first.
+Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive);
+
+}  // namespace zorv

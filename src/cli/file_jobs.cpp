@@ -1,0 +1,142 @@
+#include "cli/file_jobs.h"
+
+#include "cli/interrupt.h"
+#include "cli/parallel_transform.h"
+#include "cli/platform_file.h"
+#include "crypto/secure_delete.h"
+
+namespace zorv {
+namespace {
+
+using Transform = ResultCode (*)(const FileCipher&, const PlatformFile&, std::uint64_t,
+                                 const PlatformFile&, const TransformOptions&);
+
+ResultCode EncryptTransform(const FileCipher& cipher, const PlatformFile& source,
+                            std::uint64_t size, const PlatformFile& target,
+                            const TransformOptions& options) {
+    return EncryptToFile(cipher, source, size, target, options);
+}
+
+ResultCode DecryptTransform(const FileCipher& cipher, const PlatformFile& source,
+                            std::uint64_t size, const PlatformFile& target,
+                            const TransformOptions& options) {
+    return DecryptToFile(cipher, source, size, &target, options);
+}
+
+TransformOptions OptionsOf(const JobSettings& settings) {
+    TransformOptions options;
+    options.threads = settings.threads;
+    options.progress = settings.progress;
+    return options;
+}
+
+// Destroys a temporary file; a line when it stays behind.
+void DestroyTemporary(const std::string& temporary, std::vector<Outcome>* lines) {
+    if (!SecureDelete(temporary.c_str())) {
+        lines->push_back(Outcome{temporary, kResultDeleteFailed});
+    }
+}
+
+// Transform into a temporary file beside target, flush it, give it the
+// source's times, and move it to target. True when target is in place;
+// otherwise the failure's lines (none when interrupted) are in lines.
+bool WriteTarget(Transform transform, const FileCipher& cipher, const std::string& path,
+                 const PlatformFile& source, std::uint64_t size, const std::string& target,
+                 const JobSettings& settings, std::vector<Outcome>* lines) {
+    PlatformFile output;
+    std::string temporary;
+    if (!CreateTemporaryFile(FolderOf(target), &output, &temporary)) {
+        lines->push_back(Outcome{path, kResultOpenFailed});
+        return false;
+    }
+    ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
+    if (result == kResultOk) {
+        output.CopyMetadataFrom(source);
+        // On the disk before the name is: a crash must never leave a short
+        // file under the final name, and the source may be wiped next.
+        result = output.Sync() ? kResultOk : kResultWriteFailed;
+    }
+    output.Close();
+    if (result != kResultOk) {
+        if (result != kResultInterrupted) {
+            lines->push_back(Outcome{path, result});
+        }
+        DestroyTemporary(temporary, lines);
+        return false;
+    }
+    ResultCode moved = RenameNoReplace(temporary, target);
+    if (moved != kResultOk) {
+        lines->push_back(Outcome{target, moved});
+        DestroyTemporary(temporary, lines);
+        return false;
+    }
+    SyncFolder(FolderOf(target));
+    return true;
+}
+
+// The whole job around WriteTarget: open the source, and destroy it after
+// success unless it is kept.
+std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
+                                  const std::string& path, const std::string& target,
+                                  const JobSettings& settings) {
+    if (target.size() > kMaxPathBytes) {
+        return {Outcome{path, kResultPathTooLong}};
+    }
+    PlatformFile source;
+    if (!source.OpenForRead(path)) {
+        return {Outcome{path, kResultOpenFailed}};
+    }
+    std::int64_t size = source.Size();
+    if (size < 0) {
+        return {Outcome{path, kResultReadFailed}};
+    }
+    if (size == 0) {
+        return {Outcome{path, kResultEmptyFile}};
+    }
+    std::vector<Outcome> lines;
+    bool placed = WriteTarget(transform, cipher, path, source, static_cast<std::uint64_t>(size),
+                              target, settings, &lines);
+    source.Close();  // Windows deletes no open file
+    if (!placed) {
+        return lines;
+    }
+    // Interrupted after the move: the output is in place and the source
+    // stays as it was.
+    bool destroyed = settings.keep || Interrupted() || SecureDelete(path.c_str());
+    lines.push_back(Outcome{path, destroyed ? kResultOk : kResultDeleteFailed});
+    return lines;
+}
+
+}  // namespace
+
+std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
+                                const JobSettings& settings) {
+    return TransformJob(EncryptTransform, cipher, path, path + ".crp", settings);
+}
+
+std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
+                                const JobSettings& settings) {
+    // The plan passes only names matching *.crp: the last four bytes are the
+    // extension (no double-byte character ends in '.').
+    return TransformJob(DecryptTransform, cipher, path, path.substr(0, path.size() - 4), settings);
+}
+
+std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
+                               const JobSettings& settings) {
+    PlatformFile source;
+    if (!source.OpenForRead(path)) {
+        return {Outcome{path, kResultOpenFailed}};
+    }
+    std::int64_t size = source.Size();
+    if (size < 0) {
+        return {Outcome{path, kResultReadFailed}};
+    }
+    ResultCode result = DecryptToFile(cipher, source, static_cast<std::uint64_t>(size), nullptr,
+                                      OptionsOf(settings));
+    if (result == kResultInterrupted) {
+        return {};
+    }
+    return {Outcome{path, result}};
+}
+
+}  // namespace zorv

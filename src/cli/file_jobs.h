@@ -1,0 +1,48 @@
+// One job per file, with the desktop program's steps and outcomes, made
+// safe for a command line that may be interrupted or run several jobs at
+// once:
+//   - the output is written under a temporary name in the target's own
+//     folder (never the shared temporary folder), flushed to the disk, and
+//     moved to the final name without ever replacing a file (71 when the
+//     name is taken, 83 when the move fails otherwise);
+//   - a failed or interrupted job destroys its temporary file with
+//     SecureDelete (it may hold plain text) and leaves its source alone;
+//   - the source is destroyed with SecureDelete only after its output is
+//     complete, flushed and in place, and not with --keep, nor once the
+//     user has interrupted the run.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "crypto/file_cipher.h"
+#include "crypto/result_code.h"
+
+namespace zorv {
+
+// One line of the report: the path, and 0 for "...OK" or the outcome.
+struct Outcome {
+    std::string path;
+    ResultCode code = kResultOk;
+};
+
+struct JobSettings {
+    bool keep = false;     // do not destroy the source
+    unsigned threads = 1;  // for the ranges of one decryption
+    std::atomic<std::uint64_t>* progress = nullptr;
+};
+
+// Each returns the job's lines (one, or two when a temporary file could not
+// be destroyed), or none when the run was interrupted during the job.
+// cipher is the job's own copy.
+std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
+                                const JobSettings& settings);
+std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
+                                const JobSettings& settings);
+// Decrypts without writing anything: 0 when the password opens the file.
+std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
+                               const JobSettings& settings);
+
+}  // namespace zorv

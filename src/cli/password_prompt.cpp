@@ -1,0 +1,100 @@
+#include "cli/password_prompt.h"
+
+#include <cstdio>
+
+#include "cli/password_input.h"
+#include "cli/password_key.h"
+
+namespace zorv {
+namespace {
+
+constexpr int kAttempts = 3;
+constexpr int kPasswordsDiffer = 51;
+
+void Complain(const char* text) {
+    std::fprintf(stderr, "zorv-cli: %s\n", text);
+}
+
+const char* RefusalText(KeyRefusal refusal) {
+    switch (refusal) {
+        case KeyRefusal::kEmpty:
+            return "the password is empty";
+        case KeyRefusal::kNotUtf8:
+            return "the password is not valid UTF-8 text";
+        case KeyRefusal::kNotCodePage:
+            return "the password has a character that code page 932 cannot express, so the "
+                   "desktop program could not type it";
+        case KeyRefusal::kTooLong:
+            return "the password is longer than 56 bytes in code page 932";
+        case KeyRefusal::kNone:
+            break;
+    }
+    return "";
+}
+
+// Explains a failed read; kInterrupted or kRefused.
+KeyStatus ReadFailure(PasswordStatus status) {
+    switch (status) {
+        case PasswordStatus::kInterrupted:
+            return KeyStatus::kInterrupted;
+        case PasswordStatus::kMismatch:
+            break;  // said after each attempt
+        case PasswordStatus::kTooLong:
+            Complain("the password line is too long");
+            break;
+        case PasswordStatus::kNoTerminal:
+            Complain("no terminal to ask for the password: give --password-file or --password-fd");
+            break;
+        default:
+            Complain("the password could not be read");
+            break;
+    }
+    return KeyStatus::kRefused;
+}
+
+// Asks on the terminal: once, or twice with the entries compared.
+PasswordStatus AskTerminal(bool confirm, Language language, SecretBuffer* password) {
+    for (int attempt = 0;; ++attempt) {
+        PasswordStatus status = ReadPasswordFromTerminal("Password: ", password);
+        if (status != PasswordStatus::kOk || !confirm) {
+            return status;
+        }
+        SecretBuffer again;
+        status = ReadPasswordFromTerminal("Password again: ", &again);
+        if (status != PasswordStatus::kOk || again.Equals(*password)) {
+            return status;
+        }
+        password->Clear();
+        std::fputs("zorv-cli: ", stderr);
+        WriteText(stderr, MessageText(language, kPasswordsDiffer) + "\n");
+        if (attempt + 1 == kAttempts) {
+            return PasswordStatus::kMismatch;
+        }
+    }
+}
+
+}  // namespace
+
+KeyStatus AcquireKey(const CliOptions& options, Language language, SecretBuffer* key) {
+    key->Clear();
+    SecretBuffer password;
+    PasswordStatus status;
+    if (!options.passwordFile.empty()) {
+        status = ReadPasswordFromFile(options.passwordFile.c_str(), &password);
+    } else if (options.passwordFd >= 0) {
+        status = ReadPasswordFromDescriptor(options.passwordFd, &password);
+    } else {
+        status = AskTerminal(options.command == Command::kEncrypt, language, &password);
+    }
+    if (status != PasswordStatus::kOk) {
+        return ReadFailure(status);
+    }
+    KeyRefusal refusal = PasswordToKey(password, key);
+    if (refusal != KeyRefusal::kNone) {
+        Complain(RefusalText(refusal));
+        return KeyStatus::kRefused;
+    }
+    return KeyStatus::kOk;
+}
+
+}  // namespace zorv

@@ -1,0 +1,130 @@
+// The command-line program's own seam to the operating system: files with
+// positional reads and writes (so several threads can work on one file),
+// a flush to the disk, the no-replace rename, and the folder queries of the
+// batch rules. POSIX and Win32 backends; Win32 with the ANSI entry points,
+// so paths are code page 932 bytes there as in the desktop program.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "crypto/result_code.h"
+
+namespace zorv {
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+// The ANSI entry points take at most 259 bytes of path.
+constexpr std::size_t kMaxPathBytes = 259;
+#else
+constexpr char kPathSeparator = '/';
+constexpr std::size_t kMaxPathBytes = 4095;
+#endif
+
+// What the batch rules need to know of a directory entry.
+struct EntryInfo {
+    bool exists = false;
+    bool isFolder = false;
+    // No owner write permission (POSIX), the read-only attribute (Windows).
+    bool readOnly = false;
+    // Not a regular file or folder on POSIX (a device, a pipe, a symbolic
+    // link), the system attribute on Windows.
+    bool special = false;
+    std::uint64_t size = 0;
+
+    // The entries the desktop program refuses with message 74.
+    bool ReadOnlyOrSystem() const { return readOnly || special; }
+};
+
+// Does not follow a symbolic link: a link is reported as existing, special
+// and not a folder.
+EntryInfo QueryEntry(const std::string& path);
+
+struct FolderEntry {
+    std::string name;
+    EntryInfo info;
+};
+
+// The entries of a folder without "." and "..", sorted by name (byte
+// order), so every platform walks a tree in the same order. False when the
+// folder cannot be read; entries is then empty.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
+
+// An open file, closed by the destructor. Move-only.
+class PlatformFile {
+public:
+    PlatformFile() = default;
+    ~PlatformFile();
+    PlatformFile(PlatformFile&& other) noexcept;
+    PlatformFile& operator=(PlatformFile&& other) noexcept;
+    PlatformFile(const PlatformFile&) = delete;
+    PlatformFile& operator=(const PlatformFile&) = delete;
+
+    bool OpenForRead(const std::string& path);
+    // Creates a new file, failing if the name exists. Owner-only access on
+    // POSIX: it may hold plain text.
+    bool CreateNew(const std::string& path);
+    void Close();
+    bool IsOpen() const;
+
+    // The size, or -1 when it cannot be read.
+    std::int64_t Size() const;
+    // Reads exactly n bytes at offset (loops over short reads); false on an
+    // error or when the file ends first.
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const;
+    // Writes exactly n bytes at offset; false on any error (a full disk).
+    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const;
+    // Starts writing [offset, offset + n) to the disk without waiting, so the
+    // final Sync has little left to do. A hint; no result.
+    void StartWriteBack(std::uint64_t offset, std::uint64_t n) const;
+    // Waits until the contents are on the disk.
+    bool Sync() const;
+    // Gives this file the times and (POSIX) permission bits of source.
+    void CopyMetadataFrom(const PlatformFile& source) const;
+
+#ifdef _WIN32
+    using Handle = void*;
+#else
+    using Handle = int;
+#endif
+    Handle NativeHandle() const {
+        return handle_;
+    }
+
+private:
+#ifdef _WIN32
+    Handle handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+#else
+    Handle handle_ = -1;
+#endif
+};
+
+// Creates a new, empty, uniquely named file in folder (".zorv-XXXXXXXX.tmp"
+// on POSIX, "zvXXXXXX.tmp" on Windows) and opens it for writing. On
+// failure returns false and leaves path empty.
+bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path);
+
+// Moves from to to without ever replacing an existing file: the no-replace
+// rename, or a hard link and an unlink where that is missing, on POSIX;
+// MoveFileExA without the replace flag on Windows. Returns 0, 71 when to
+// exists, or 83 for any other failure. from is unchanged on failure.
+ResultCode RenameNoReplace(const std::string& from, const std::string& to);
+
+// Makes a rename in folder durable (fsync of the folder on POSIX; nothing
+// to do on Windows, where MoveFileEx writes through).
+void SyncFolder(const std::string& folder);
+
+// The folder part of a path ("." for a bare name on POSIX, "" on Windows,
+// where an empty folder means the current one).
+std::string FolderOf(const std::string& path);
+
+// folder + separator + name, without doubling a separator that ends folder
+// (on Windows the test steps over double-byte characters).
+std::string JoinFolderAndName(const std::string& folder, const std::string& name);
+
+// The number of processors, at least 1.
+unsigned ProcessorCount();
+
+}  // namespace zorv

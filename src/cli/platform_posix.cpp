@@ -1,0 +1,257 @@
+// POSIX backend of the command-line program's file seam.
+#include "cli/platform_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <utility>
+
+#ifdef __APPLE__
+#include <stdio.h>  // renamex_np
+#endif
+
+namespace zorv {
+namespace {
+
+EntryInfo InfoFromStat(const struct stat& st) {
+    EntryInfo info;
+    info.exists = true;
+    info.isFolder = S_ISDIR(st.st_mode);
+    info.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+    info.readOnly = (st.st_mode & S_IWUSR) == 0;
+    info.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return info;
+}
+
+// Tries the kernel's no-replace rename; -1 with errno set when it fails,
+// errno EINVAL or ENOSYS when the file system or kernel lacks it.
+int RenameExclusive(const char* from, const char* to) {
+#if defined(__linux__)
+    return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#elif defined(__APPLE__)
+    return renamex_np(from, to, RENAME_EXCL);
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+}  // namespace
+
+EntryInfo QueryEntry(const std::string& path) {
+    struct stat st = {};
+    if (lstat(path.c_str(), &st) != 0) {
+        return EntryInfo{};
+    }
+    return InfoFromStat(st);
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+    entries->clear();
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FolderEntry item;
+        item.info = QueryEntry(JoinFolderAndName(folder, name));
+        item.name = std::move(name);
+        if (item.info.exists) {
+            entries->push_back(std::move(item));
+        }
+    }
+    closedir(dir);
+    std::sort(entries->begin(), entries->end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return true;
+}
+
+PlatformFile::~PlatformFile() {
+    Close();
+}
+
+PlatformFile::PlatformFile(PlatformFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)) {}
+
+PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+}
+
+bool PlatformFile::OpenForRead(const std::string& path) {
+    Close();
+    handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return handle_ >= 0;
+}
+
+bool PlatformFile::CreateNew(const std::string& path) {
+    Close();
+    handle_ = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    return handle_ >= 0;
+}
+
+void PlatformFile::Close() {
+    if (handle_ >= 0) {
+        close(handle_);
+        handle_ = -1;
+    }
+}
+
+bool PlatformFile::IsOpen() const {
+    return handle_ >= 0;
+}
+
+std::int64_t PlatformFile::Size() const {
+    struct stat st = {};
+    if (fstat(handle_, &st) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool PlatformFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (n > 0) {
+        ssize_t got = pread(handle_, bytes, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        bytes += got;
+        n -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+bool PlatformFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (n > 0) {
+        ssize_t put = pwrite(handle_, bytes, n, static_cast<off_t>(offset));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        bytes += put;
+        n -= static_cast<std::size_t>(put);
+        offset += static_cast<std::uint64_t>(put);
+    }
+    return true;
+}
+
+void PlatformFile::StartWriteBack(std::uint64_t offset, std::uint64_t n) const {
+#ifdef __linux__
+    sync_file_range(handle_, static_cast<off_t>(offset), static_cast<off_t>(n),
+                    SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)n;
+#endif
+}
+
+bool PlatformFile::Sync() const {
+#ifdef __APPLE__
+    return fcntl(handle_, F_FULLFSYNC) == 0 || fsync(handle_) == 0;
+#else
+    return fsync(handle_) == 0;
+#endif
+}
+
+void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
+    struct stat st = {};
+    if (fstat(source.handle_, &st) != 0) {
+        return;
+    }
+#ifdef __APPLE__
+    timespec times[2] = {st.st_atimespec, st.st_mtimespec};
+#else
+    timespec times[2] = {st.st_atim, st.st_mtim};
+#endif
+    futimens(handle_, times);
+    fchmod(handle_, st.st_mode & 0777);
+}
+
+bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path) {
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".zorv-%08x.tmp", static_cast<unsigned>(entropy()));
+        std::string candidate = JoinFolderAndName(folder, name);
+        if (file->CreateNew(candidate)) {
+            *path = std::move(candidate);
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    path->clear();
+    return false;
+}
+
+ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
+    if (RenameExclusive(from.c_str(), to.c_str()) == 0) {
+        return kResultOk;
+    }
+    if (errno == EEXIST) {
+        return kResultFileExists;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return kResultWriteFailed;
+    }
+    // No kernel support on this file system: a hard link also refuses an
+    // existing name, and the temporary name is dropped afterwards.
+    if (link(from.c_str(), to.c_str()) != 0) {
+        return errno == EEXIST ? kResultFileExists : kResultWriteFailed;
+    }
+    unlink(from.c_str());
+    return kResultOk;
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string JoinFolderAndName(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    return folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+unsigned ProcessorCount() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+}  // namespace zorv

@@ -1,0 +1,241 @@
+// Win32 backend of the command-line program's file seam, on the ANSI entry
+// points: paths are bytes of the process's code page (932 on the systems
+// Zorv is made for), and separators are found stepping over double-byte
+// characters, whose second byte may be a backslash.
+#include "cli/platform_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <utility>
+
+namespace zorv {
+namespace {
+
+const HANDLE kNoHandle = INVALID_HANDLE_VALUE;
+
+EntryInfo InfoFromAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
+    EntryInfo info;
+    info.exists = true;
+    info.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    info.special = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    info.size = info.isFolder ? 0 : (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
+    return info;
+}
+
+// Position of the last separator ('\\' or '/') in a character-wise scan, or
+// npos.
+std::size_t FindLastSeparator(const std::string& path) {
+    std::size_t found = std::string::npos;
+    for (std::size_t i = 0; i < path.size();) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+            i += 2;
+            continue;
+        }
+        if (path[i] == '\\' || path[i] == '/') {
+            found = i;
+        }
+        ++i;
+    }
+    return found;
+}
+
+OVERLAPPED OffsetRecord(std::uint64_t offset) {
+    OVERLAPPED record = {};
+    record.Offset = static_cast<DWORD>(offset);
+    record.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return record;
+}
+
+// Chunks of at most 1 GiB per call: the count is a DWORD.
+constexpr std::size_t kMaxIo = std::size_t{1} << 30;
+
+}  // namespace
+
+EntryInfo QueryEntry(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return EntryInfo{};
+    }
+    return InfoFromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+    entries->clear();
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA(JoinFolderAndName(folder, "*").c_str(), &found);
+    if (search == kNoHandle) {
+        return false;
+    }
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FolderEntry item;
+        item.info =
+            InfoFromAttributes(found.dwFileAttributes, found.nFileSizeHigh, found.nFileSizeLow);
+        item.name = std::move(name);
+        entries->push_back(std::move(item));
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(entries->begin(), entries->end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return true;
+}
+
+PlatformFile::~PlatformFile() {
+    Close();
+}
+
+PlatformFile::PlatformFile(PlatformFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)) {}
+
+PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kNoHandle);
+    }
+    return *this;
+}
+
+bool PlatformFile::OpenForRead(const std::string& path) {
+    Close();
+    // No write sharing: nobody may change the source while it is read.
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return handle_ != kNoHandle;
+}
+
+bool PlatformFile::CreateNew(const std::string& path) {
+    Close();
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle_ != kNoHandle;
+}
+
+void PlatformFile::Close() {
+    if (handle_ != kNoHandle) {
+        CloseHandle(handle_);
+        handle_ = kNoHandle;
+    }
+}
+
+bool PlatformFile::IsOpen() const {
+    return handle_ != kNoHandle;
+}
+
+std::int64_t PlatformFile::Size() const {
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(handle_, &size)) {
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+bool PlatformFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (n > 0) {
+        OVERLAPPED at = OffsetRecord(offset);
+        DWORD got = 0;
+        if (!ReadFile(handle_, bytes, static_cast<DWORD>(std::min(n, kMaxIo)), &got, &at) ||
+            got == 0) {
+            return false;
+        }
+        bytes += got;
+        n -= got;
+        offset += got;
+    }
+    return true;
+}
+
+bool PlatformFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (n > 0) {
+        OVERLAPPED at = OffsetRecord(offset);
+        DWORD put = 0;
+        if (!WriteFile(handle_, bytes, static_cast<DWORD>(std::min(n, kMaxIo)), &put, &at) ||
+            put == 0) {
+            return false;
+        }
+        bytes += put;
+        n -= put;
+        offset += put;
+    }
+    return true;
+}
+
+void PlatformFile::StartWriteBack(std::uint64_t, std::uint64_t) const {}
+
+bool PlatformFile::Sync() const {
+    return FlushFileBuffers(handle_) != 0;
+}
+
+void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
+    FILETIME creation = {}, access = {}, write = {};
+    if (GetFileTime(source.handle_, &creation, &access, &write)) {
+        SetFileTime(handle_, &creation, &access, &write);
+    }
+}
+
+bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path) {
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "zv%06x.tmp", static_cast<unsigned>(entropy() & 0xFFFFFF));
+        std::string candidate = JoinFolderAndName(folder, name);
+        if (candidate.size() > kMaxPathBytes) {
+            break;
+        }
+        if (file->CreateNew(candidate)) {
+            *path = std::move(candidate);
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    path->clear();
+    return false;
+}
+
+ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return kResultOk;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kResultFileExists
+                                                                       : kResultWriteFailed;
+}
+
+void SyncFolder(const std::string&) {}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t separator = FindLastSeparator(path);
+    if (separator == std::string::npos) {
+        return "";
+    }
+    // Keep the separator of a root ("C:\", "\") so the folder stays the root.
+    bool root = separator == 0 || (separator == 2 && path[1] == ':');
+    return path.substr(0, root ? separator + 1 : separator);
+}
+
+std::string JoinFolderAndName(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    bool endsWithSeparator = FindLastSeparator(folder) == folder.size() - 1;
+    return endsWithSeparator ? folder + name : folder + '\\' + name;
+}
+
+unsigned ProcessorCount() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+}  // namespace zorv
