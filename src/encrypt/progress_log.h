@@ -15,7 +15,7 @@ class TextLog {
 public:
     // Makes the control read-only, lifts its text limit and enters the
     // writing state.
-    explicit TextLog(HWND edit);
+    explicit TextLog(HWND editControl);
     virtual ~TextLog() = default;
 
     TextLog(const TextLog&) = delete;
@@ -42,7 +42,7 @@ private:
 //   failure:     <path>  then  \t-><message text>
 class ProgressLog : public TextLog {
 public:
-    explicit ProgressLog(HWND edit) : TextLog(edit) {}
+    explicit ProgressLog(HWND editControl) : TextLog(editControl) {}
 
     void WriteStart();
     void WriteDone();

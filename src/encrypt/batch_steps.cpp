@@ -1,0 +1,204 @@
+#include "encrypt/batch_steps.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+#include "app/file_system.h"
+#include "app/path_utils.h"
+#include "crypto/file_handle.h"
+#include "crypto/secure_delete.h"
+
+namespace zorv {
+
+namespace {
+
+constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+
+bool EntryExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsExistsError(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+// The copy keeps its data in the system's cache; the caller may wipe the
+// source with write-through right after, so the copy must be on the disk
+// first or a power cut could leave neither.
+bool FlushToDisk(const char* path) {
+    HANDLE raw = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileHandle file(reinterpret_cast<FileHandle::Native>(raw), true);
+    if (!file.IsOpen()) {
+        return false;
+    }
+    bool flushed = file.Flush();
+    return file.Close() && flushed;
+}
+
+// A failed copy may have left part of the data under the target name. For a
+// decryption that part is plain text, so it is wiped before it goes.
+void RemovePartialCopy(const char* path) {
+    if (!EntryExists(path)) {
+        return;
+    }
+    if (!SecureDelete(path)) {
+        DeleteFileA(path);
+    }
+}
+
+// Copies text into a kMaxPath buffer; false (output unusable) when it has
+// more than kMaxPath - 1 bytes.
+bool CopyPath(char* output, const char* text) {
+    std::size_t length = std::strlen(text);
+    if (length >= kMaxPath) {
+        return false;
+    }
+    std::memcpy(output, text, length + 1);
+    return true;
+}
+
+// Last-in-first-out list of the joined paths of a folder's pending files.
+class PendingFiles {
+public:
+    PendingFiles() = default;
+    PendingFiles(const PendingFiles&) = delete;
+    PendingFiles& operator=(const PendingFiles&) = delete;
+    ~PendingFiles() {
+        while (top_ != nullptr) {
+            Node* next = top_->next;
+            delete top_;
+            top_ = next;
+        }
+    }
+
+    // False when there is no memory for the entry.
+    bool Push(const char* path) {
+        Node* node = new (std::nothrow) Node;
+        if (node == nullptr) {
+            return false;
+        }
+        std::memcpy(node->path, path, std::strlen(path) + 1);
+        node->next = top_;
+        top_ = node;
+        return true;
+    }
+
+    // Moves the most recently pushed path into path (a kMaxPath buffer);
+    // false when the list is empty.
+    bool Pop(char* path) {
+        if (top_ == nullptr) {
+            return false;
+        }
+        Node* node = top_;
+        std::memcpy(path, node->path, std::strlen(node->path) + 1);
+        top_ = node->next;
+        delete node;
+        return true;
+    }
+
+private:
+    struct Node {
+        Node* next;
+        char path[kMaxPath];
+    };
+    Node* top_ = nullptr;
+};
+
+// Reports an entry whose joined path does not fit: the folder, a backslash
+// where the folder has none at its end, and the whole name. Both parts have
+// at most kMaxPath - 1 bytes, so the display buffer holds them in full.
+void ReportTooLong(const char* folder, const char* name, FolderVisitor& visitor) {
+    char shown[2 * kMaxPath];
+    std::size_t length = std::strlen(folder);
+    std::memcpy(shown, folder, length);
+    if (!EndsWithBackslash(folder)) {
+        shown[length++] = '\\';
+    }
+    std::memcpy(shown + length, name, std::strlen(name) + 1);
+    visitor.ReportFailure(shown, kResultPathTooLong);
+}
+
+void VisitEntry(const char* folder, const WIN32_FIND_DATAA& entry, FolderVisitor& visitor,
+                PendingFiles& pending) {
+    const char* name = entry.cFileName;
+    if (IsDotEntry(name)) {
+        return;
+    }
+    char path[kMaxPath];
+    CopyPath(path, folder);
+    if (!JoinPath(path, name)) {
+        ReportTooLong(folder, name, visitor);
+        return;
+    }
+    if ((entry.dwFileAttributes & kReadOnlyOrSystem) != 0) {
+        visitor.ReportFailure(path, kResultReadOnlyOrSystem);
+        return;
+    }
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        WalkFolder(path, visitor);
+        return;
+    }
+    ResultCode verdict = visitor.ClassifyFile(name);
+    if (verdict == kPassOver) {
+        return;
+    }
+    if (verdict != kResultOk) {
+        visitor.ReportFailure(path, verdict);
+        return;
+    }
+    if (!pending.Push(path)) {
+        visitor.ReportFailure(path, kResultOutOfMemory);
+    }
+}
+
+}  // namespace
+
+ResultCode CopyToFinalName(const char* tempPath, const char* targetPath) {
+    if (EntryExists(targetPath)) {
+        return kResultFileExists;
+    }
+    if (!CopyFileA(tempPath, targetPath, TRUE)) {
+        // Another process may have taken the name since the test above; the
+        // file is then not ours to remove.
+        if (IsExistsError(GetLastError())) {
+            return kResultFileExists;
+        }
+        RemovePartialCopy(targetPath);
+        return kResultWriteFailed;
+    }
+    if (!FlushToDisk(targetPath)) {
+        RemovePartialCopy(targetPath);
+        return kResultWriteFailed;
+    }
+    return kResultOk;
+}
+
+void WalkFolder(const char* folder, FolderVisitor& visitor) {
+    char pattern[kMaxPath];
+    if (!CopyPath(pattern, folder) || !JoinPath(pattern, "*.*")) {
+        visitor.ReportFailure(folder, kResultPathTooLong);
+        return;
+    }
+    PendingFiles pending;
+    {
+        WIN32_FIND_DATAA entry;
+        ScopedFindHandle search(FindFirstFileA(pattern, &entry));
+        if (!search.IsValid()) {
+            return;
+        }
+        do {
+            VisitEntry(folder, entry, visitor, pending);
+        } while (FindNextFileA(search.Get(), &entry));
+    }
+    // The search is closed: files written into the folder from here on are
+    // never met by it.
+    char path[kMaxPath];
+    while (pending.Pop(path)) {
+        visitor.ProcessFile(path);
+    }
+}
+
+}  // namespace zorv

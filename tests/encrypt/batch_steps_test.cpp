@@ -1,0 +1,326 @@
+// The batch steps shared by encryption and decryption: the copy to the final
+// name (never over an existing file, nothing left behind on failure, flushed
+// before it returns) and the folder walk (order, refusals, long paths).
+#include "encrypt/batch_steps.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "encrypt/scratch_folder.h"
+
+namespace zorv {
+namespace {
+
+using test::ScratchFolder;
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(test::LongWidePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string ReadFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "<missing>";
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesW(test::LongWidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolder(const std::string& path) {
+    return CreateDirectoryW(test::LongWidePath(path).c_str(), nullptr) != 0;
+}
+
+std::string Pattern(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    }
+    return bytes;
+}
+
+TEST(CopyToFinalName, CopiesOnlyToAFreeNameAndLeavesTheTemporaryFile) {
+    ScratchFolder folder("copy");
+    const std::string temp = folder / "crp1.tmp";
+    const std::string bytes = Pattern(10000);
+    ASSERT_TRUE(WriteFile(temp, bytes));
+    ASSERT_TRUE(WriteFile(folder / "taken.crp", "old"));
+
+    const struct {
+        std::string target;
+        ResultCode expected;
+        std::string contentAfter;
+    } cases[] = {
+        {folder / "free.crp", kResultOk, bytes},
+        {folder / "taken.crp", kResultFileExists, "old"},
+        {folder / "no-such-folder\\x.crp", kResultWriteFailed, "<missing>"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CopyToFinalName(temp.c_str(), c.target.c_str()), c.expected) << c.target;
+        EXPECT_EQ(ReadFile(c.target), c.contentAfter) << c.target;
+        EXPECT_EQ(ReadFile(temp), bytes) << "the temporary file must stay: " << c.target;
+    }
+}
+
+// A small volume (tmpfs) mounted by the test fixture; see CMakeLists.txt.
+std::string FullVolume() {
+    const char* volume = std::getenv("ZORV_FULL_VOLUME");
+    if (volume == nullptr || *volume == '\0') {
+        return "";
+    }
+    std::string path = std::string("Z:") + volume;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+TEST(CopyToFinalName, AFullVolumeGivesAWriteFailureAndNoPartialFile) {
+    const std::string volume = FullVolume();
+    if (volume.empty() || !Exists(volume)) {
+        GTEST_SKIP() << "no small volume mounted (ZORV_FULL_VOLUME)";
+    }
+    ScratchFolder folder("full");
+    const std::string temp = folder / "crp2.tmp";
+    const std::string bytes = Pattern(1 << 20);
+    ASSERT_TRUE(WriteFile(temp, bytes));
+
+    // The premise: the platform's copy alone leaves the part it wrote.
+    const std::string probe = volume + "\\probe.crp";
+    ASSERT_FALSE(CopyFileA(temp.c_str(), probe.c_str(), TRUE)) << "the volume is not small";
+    bool probeLeft = Exists(probe);
+    DeleteFileA(probe.c_str());
+
+    const std::string target = volume + "\\big.crp";
+    EXPECT_EQ(CopyToFinalName(temp.c_str(), target.c_str()), kResultWriteFailed);
+    EXPECT_FALSE(Exists(target));
+    EXPECT_EQ(ReadFile(temp), bytes);
+    if (!probeLeft) {
+        std::printf("note: the platform's copy left no partial file on this volume\n");
+    }
+}
+
+// Run under strace by the flush check of CMakeLists.txt: the system's flush
+// of the copy must come before the flush of the marker written after the
+// call returns.
+TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
+    ScratchFolder folder("flush");
+    const std::string temp = folder / "crp3.tmp";
+    ASSERT_TRUE(WriteFile(temp, Pattern(5000)));
+    ASSERT_EQ(CopyToFinalName(temp.c_str(), (folder / "flushed-target.crp").c_str()), kResultOk);
+    HANDLE marker = CreateFileA((folder / "flushed-marker").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(marker, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(FlushFileBuffers(marker));
+    CloseHandle(marker);
+}
+
+// --- Folder walk --------------------------------------------------------------
+
+// Records every call of the walk as "process <path>" or "fail <code> <path>".
+// Names ending in ".crp" are refused with 73, names ending in ".skip" passed
+// over, others kept.
+class RecordingVisitor : public FolderVisitor {
+public:
+    ResultCode ClassifyFile(const char* name) override {
+        std::string text = name;
+        if (text.find('\\') != std::string::npos) {
+            events.push_back("classify got a path " + text);
+        }
+        if (EndsWith(text, ".crp")) {
+            return kResultAlreadyEncrypted;
+        }
+        return EndsWith(text, ".skip") ? kPassOver : kResultOk;
+    }
+    void ProcessFile(const char* path) override {
+        events.push_back(std::string("process ") + path);
+        if (writeOutputs) {
+            WriteFile(std::string(path) + ".crp", "out");
+        }
+    }
+    void ReportFailure(const char* path, ResultCode code) override {
+        events.push_back("fail " + std::to_string(code) + " " + path);
+    }
+
+    // end is lower case; text is compared without regard to ASCII case.
+    static bool EndsWith(const std::string& text, const std::string& end) {
+        if (text.size() < end.size()) {
+            return false;
+        }
+        std::string tail = text.substr(text.size() - end.size());
+        std::transform(tail.begin(), tail.end(), tail.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+        return tail == end;
+    }
+
+    std::vector<std::string> events;
+    bool writeOutputs = false;
+};
+
+// The names of a folder's entries in the order the file system lists them.
+std::vector<std::string> FoundOrder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        std::string name = entry.cFileName;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+size_t IndexOf(const std::vector<std::string>& events, const std::string& event) {
+    return static_cast<size_t>(std::find(events.begin(), events.end(), event) - events.begin());
+}
+
+TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
+    ScratchFolder root("walk");
+    for (const char* name : {"a", "b", "c", "old.crp", "note.skip"}) {
+        ASSERT_TRUE(WriteFile(root / name, name));
+    }
+    ASSERT_TRUE(MakeFolder(root / "sub"));
+    for (const char* name : {"x", "y", "z.CRP"}) {
+        ASSERT_TRUE(WriteFile(root / ("sub\\" + std::string(name)), name));
+    }
+    RecordingVisitor visitor;
+    visitor.writeOutputs = true;
+    WalkFolder(root.Path().c_str(), visitor);
+
+    // The folder's own files, in the reverse of the order they were found.
+    std::vector<std::string> rootFiles;
+    for (const std::string& name : FoundOrder(root.Path())) {
+        if (name.size() == 1) {
+            rootFiles.push_back("process " + (root / name));
+        }
+    }
+    ASSERT_EQ(rootFiles.size(), 3u);
+    std::vector<std::string> tail(visitor.events.end() - 3, visitor.events.end());
+    EXPECT_EQ(tail, std::vector<std::string>(rootFiles.rbegin(), rootFiles.rend()));
+
+    // Everything inside the sub-folder comes before them.
+    const std::vector<std::string> inside = {"process " + (root / "sub\\x"),
+                                             "process " + (root / "sub\\y"),
+                                             "fail 73 " + (root / "sub\\z.CRP")};
+    for (const std::string& event : inside) {
+        EXPECT_LT(IndexOf(visitor.events, event), visitor.events.size() - 3) << event;
+    }
+    EXPECT_NE(IndexOf(visitor.events, "fail 73 " + (root / "old.crp")), visitor.events.size());
+    // Nothing else: no line for the passed-over file, and none for the .crp
+    // files written while the walk ran.
+    EXPECT_EQ(visitor.events.size(), 7u);
+    for (const std::string& event : visitor.events) {
+        EXPECT_EQ(event.find("skip"), std::string::npos) << event;
+        EXPECT_FALSE(RecordingVisitor::EndsWith(event, "x.crp")) << event;
+    }
+}
+
+TEST(WalkFolder, ReadOnlyAndSystemEntriesAreRefusedAndNotEntered) {
+    ScratchFolder root("attributes");
+    ASSERT_TRUE(MakeFolder(root / "locked"));
+    ASSERT_TRUE(WriteFile(root / "locked\\inside", "i"));
+    ASSERT_TRUE(WriteFile(root / "ro.txt", "r"));
+    ASSERT_TRUE(WriteFile(root / "sys.txt", "s"));
+    // Wine keeps no read-only bit on a folder, only the system bit; either
+    // one refuses it.
+    ASSERT_TRUE(SetFileAttributesA((root / "locked").c_str(),
+                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_NE(GetFileAttributesA((root / "locked").c_str()) &
+                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
+              0u);
+    ASSERT_TRUE(SetFileAttributesA((root / "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesA((root / "sys.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    bool systemKept = (GetFileAttributesA((root / "sys.txt").c_str()) & FILE_ATTRIBUTE_SYSTEM) != 0;
+
+    RecordingVisitor visitor;
+    WalkFolder(root.Path().c_str(), visitor);
+    std::vector<std::string> expected = {
+        "fail 74 " + (root / "locked"), "fail 74 " + (root / "ro.txt"),
+        systemKept ? "fail 74 " + (root / "sys.txt") : "process " + (root / "sys.txt")};
+    std::sort(expected.begin(), expected.end());
+    std::sort(visitor.events.begin(), visitor.events.end());
+    EXPECT_EQ(visitor.events, expected);
+    if (!systemKept) {
+        std::printf("note: this file system keeps no system attribute; checked read-only only\n");
+    }
+}
+
+// A folder path of exactly length bytes under base, made of components of at
+// most 100 bytes.
+std::string DeepFolder(const std::string& base, size_t length) {
+    std::string path = base;
+    while (path.size() < length) {
+        // Bytes still to add, backslash included; never leave a single one,
+        // which would make an empty component.
+        size_t left = length - path.size();
+        size_t component = std::min<size_t>(left - 1, left == 102 ? 99 : 100);
+        path += "\\" + std::string(component, 'd');
+        MakeFolder(path);
+    }
+    return path;
+}
+
+TEST(WalkFolder, AnEntryWhosePathWouldNotFitIsReportedInFullAndNeverUsed) {
+    ScratchFolder root("long");
+    const std::string folder = DeepFolder(root.Path(), 250);
+    const std::string fits = "f123456";        // 250 + 1 + 7 = 258 bytes
+    const std::string exact = "f1234567";      // 259 bytes
+    const std::string tooLong = "f12345678";   // 260 bytes
+    const std::string longDir = "sub4567890";  // 261 bytes
+    ASSERT_TRUE(WriteFile(folder + "\\" + fits, "1"));
+    ASSERT_TRUE(WriteFile(folder + "\\" + exact, "2"));
+    ASSERT_TRUE(WriteFile(folder + "\\" + tooLong, "3"));
+    ASSERT_TRUE(MakeFolder(folder + "\\" + longDir));
+    ASSERT_TRUE(WriteFile(folder + "\\" + longDir + "\\x", "4"));
+
+    RecordingVisitor visitor;
+    WalkFolder(folder.c_str(), visitor);
+    std::vector<std::string> expected = {
+        "process " + folder + "\\" + fits, "process " + folder + "\\" + exact,
+        "fail 84 " + folder + "\\" + tooLong, "fail 84 " + folder + "\\" + longDir};
+    std::sort(expected.begin(), expected.end());
+    std::sort(visitor.events.begin(), visitor.events.end());
+    EXPECT_EQ(visitor.events, expected);
+}
+
+TEST(WalkFolder, AFolderWithoutRoomForItsSearchOrWithoutASearch) {
+    ScratchFolder root("search");
+    const std::string deep = DeepFolder(root.Path(), 257);  // no room for "\*.*"
+    ASSERT_TRUE(WriteFile(deep + "\\f", "f"));
+
+    RecordingVisitor visitor;
+    WalkFolder(deep.c_str(), visitor);
+    EXPECT_EQ(visitor.events, std::vector<std::string>{"fail 84 " + deep});
+
+    RecordingVisitor missing;
+    WalkFolder((root / "missing").c_str(), missing);
+    EXPECT_TRUE(missing.events.empty());
+}
+
+}  // namespace
+}  // namespace zorv
