@@ -1,0 +1,314 @@
+// The settings dialog run in this process from the program's own template:
+// a hook sees the boxes after initialisation, changes them as a user would
+// and presses a button; the test then looks at what OK or Cancel left in the
+// registry (the private test roots), the Send To folder and zorv.ini.
+#include "shell/settings_dialog.h"
+
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/module_instance.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "shell/registry_fixture.h"
+#include "shell/shell_folders.h"
+
+namespace zorv {
+namespace {
+
+using test::KeyExists;
+using test::ReadDefault;
+using test::WriteDefault;
+
+constexpr int kBoxes[] = {IDC_ASSOCIATION, IDC_SEND_TO, IDC_MINIMUM_CHARS, IDC_USE_TEMP_DIR,
+                          IDC_REMEMBER_LAST};
+constexpr int kBoxCount = 5;
+
+struct BoxStates {
+    bool ticked[kBoxCount] = {};
+    bool enabled[kBoxCount] = {};
+};
+
+class DrivenDialog : public SettingsDialog {
+public:
+    using SettingsDialog::SettingsDialog;
+
+    // Called after initialisation; may change boxes. Then `button` is pressed.
+    std::function<void(HWND)> onShown;
+    int button = IDCANCEL;
+    BoxStates shown;
+
+    INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        const INT_PTR result = SettingsDialog::DlgProc(message, wParam, lParam);
+        if (message == WM_INITDIALOG) {
+            for (int i = 0; i < kBoxCount; ++i) {
+                shown.ticked[i] = IsDlgButtonChecked(Handle(), kBoxes[i]) == BST_CHECKED;
+                shown.enabled[i] = IsWindowEnabled(GetItem(kBoxes[i])) != FALSE;
+            }
+            if (onShown) {
+                onShown(Handle());
+            }
+            PostMessageA(Handle(), WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        }
+        return result;
+    }
+
+    int Run() { return RunModal(ModuleInstance(), IDD_SETTINGS, nullptr); }
+};
+
+void Tick(HWND dialog, int id, bool ticked) {
+    CheckDlgButton(dialog, id, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+std::string ReadFileText(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return test::kMissing;
+    }
+    char buffer[4096];
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, read);
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+class SettingsDialogTest : public test::RegistryTest {
+protected:
+    void SetUp() override {
+        saved_ = g_settings;
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "zorv_settings_dialog_test";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        link_ = folder_ + "\\Zorv.lnk";
+        char ini[MAX_PATH] = {};
+        ASSERT_TRUE(GetSettingsPath(ini));
+        ini_ = ini;
+        Reset();
+    }
+    // No association in the test roots, no link, no settings file.
+    void Reset() {
+        RegistryTest::SetUp();
+        DeleteFileA(link_.c_str());
+        DeleteFileA(ini_.c_str());
+    }
+    void TearDown() override {
+        DeleteFileA(link_.c_str());
+        RemoveDirectoryA(folder_.c_str());
+        DeleteFileA(ini_.c_str());
+        g_settings = saved_;
+        RegistryTest::TearDown();
+    }
+    std::string IniValue(const char* key) const {
+        char value[64] = {};
+        GetPrivateProfileStringA("config", key, test::kMissing, value, sizeof value, ini_.c_str());
+        return value;
+    }
+    std::string Shared(const char* name) const {
+        return std::string(roots_.shared.prefix) + "\\" + name;
+    }
+
+    const AssociationRoots roots_{{HKEY_CURRENT_USER, "Software\\ZorvTest\\Shared"},
+                                  {HKEY_CURRENT_USER, "Software\\ZorvTest\\User"}};
+    Settings saved_;
+    std::string folder_;
+    std::string link_;
+    std::string ini_;
+};
+
+TEST_F(SettingsDialogTest, BoxesShowTheRegistryTheSendToFolderAndTheSettings) {
+    struct Case {
+        const char* crpClass;  // null: no .crp key
+        bool linkExists;
+        Settings settings;
+        bool expected[kBoxCount];
+    };
+    const Case cases[] = {
+        {"Zorv.Encryptedfile", true, {8, true, true, 2}, {true, true, true, true, true}},
+        {nullptr, false, {1, false, false, 0}, {false, false, false, false, false}},
+        {"zorv.encryptedfile", false, {5, true, false, 1}, {false, false, false, true, false}},
+        {"Other.Class", true, {9, false, true, 1}, {false, true, false, false, true}},
+    };
+    for (const Case& c : cases) {
+        Reset();
+        if (c.crpClass != nullptr) {
+            WriteDefault(HKEY_CURRENT_USER, Shared(".crp"), c.crpClass);
+        }
+        if (c.linkExists) {
+            WriteFileText(link_, "link");
+        }
+        g_settings = c.settings;
+        DrivenDialog dialog(folder_.c_str(), roots_);
+        EXPECT_EQ(dialog.Run(), IDCANCEL);
+        for (int i = 0; i < kBoxCount; ++i) {
+            EXPECT_EQ(dialog.shown.ticked[i], c.expected[i]) << kBoxes[i];
+            EXPECT_TRUE(dialog.shown.enabled[i]) << kBoxes[i];
+        }
+    }
+}
+
+TEST_F(SettingsDialogTest, OkAppliesEveryBoxAndKeepsLastMode) {
+    g_settings = {5, false, false, kLastModeSemiAuto};
+    WriteFileText(link_, "an old link");
+    struct Case {
+        bool ticked;
+        int minimumChars;
+        const char* boolText;
+    };
+    for (const Case& c : {Case{true, 8, "true"}, Case{false, 1, "false"}}) {
+        DrivenDialog dialog(folder_.c_str(), roots_);
+        dialog.onShown = [&c](HWND window) {
+            for (int id : kBoxes) {
+                Tick(window, id, c.ticked);
+            }
+        };
+        dialog.button = IDOK;
+        EXPECT_EQ(dialog.Run(), IDOK);
+        EXPECT_EQ(IsAssociated(roots_), c.ticked);
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, Shared("Zorv.Encryptedfile")), c.ticked);
+        // Replaced by a real link when ticked, removed when not.
+        const std::string link = ReadFileText(link_);
+        EXPECT_EQ(link != test::kMissing, c.ticked);
+        EXPECT_NE(link, "an old link");
+        EXPECT_EQ(g_settings.minimumChars, c.minimumChars);
+        EXPECT_EQ(g_settings.useTempDir, c.ticked);
+        EXPECT_EQ(g_settings.rememberLast, c.ticked);
+        EXPECT_EQ(g_settings.lastMode, kLastModeSemiAuto);
+        EXPECT_EQ(IniValue("MinimumChars"), std::to_string(c.minimumChars));
+        EXPECT_EQ(IniValue("UseTempDir"), c.boolText);
+        EXPECT_EQ(IniValue("RememberLast"), c.boolText);
+        EXPECT_EQ(IniValue("LastMode"), "semiauto");
+    }
+}
+
+TEST_F(SettingsDialogTest, CancelAfterChangingEveryBoxLeavesEverythingAsItWas) {
+    WriteDefault(HKEY_CURRENT_USER, Shared(".crp"), "Zorv.Encryptedfile");
+    WriteFileText(link_, "existing link");
+    const std::string ini = "[config]\r\nMinimumChars=8\r\nUseTempDir=true\r\n";
+    WriteFileText(ini_, ini);
+    g_settings = {8, true, false, kLastModeAuto};
+    DrivenDialog dialog(folder_.c_str(), roots_);
+    dialog.onShown = [](HWND window) {
+        for (int id : kBoxes) {
+            Tick(window, id, IsDlgButtonChecked(window, id) != BST_CHECKED);
+        }
+    };
+    EXPECT_EQ(dialog.Run(), IDCANCEL);
+    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, Shared(".crp")), "Zorv.Encryptedfile");
+    EXPECT_EQ(ReadFileText(link_), "existing link");
+    EXPECT_EQ(ReadFileText(ini_), ini);
+    EXPECT_EQ(g_settings.minimumChars, 8);
+    EXPECT_TRUE(g_settings.useTempDir);
+    EXPECT_FALSE(g_settings.rememberLast);
+}
+
+// Without a Send To folder the shortcut path would be a bare name in the
+// current folder; OK must not touch a file of that name there.
+TEST_F(SettingsDialogTest, WithoutSendToFolderTheShortcutBoxIsOffAndOkTouchesNoFile) {
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+    for (const bool linkInCurrentFolder : {true, false}) {
+        if (linkInCurrentFolder) {
+            WriteFileText(link_, "not ours");
+        } else {
+            DeleteFileA(link_.c_str());
+        }
+        for (const char* folder : {static_cast<const char*>(nullptr), ""}) {
+            DrivenDialog dialog(folder, roots_);
+            EXPECT_STREQ(dialog.ShortcutPath(), "");
+            dialog.onShown = [](HWND window) { Tick(window, IDC_SEND_TO, true); };
+            dialog.button = IDOK;
+            EXPECT_EQ(dialog.Run(), IDOK);
+            EXPECT_FALSE(dialog.shown.ticked[1]);
+            EXPECT_FALSE(dialog.shown.enabled[1]);
+            EXPECT_EQ(ReadFileText(link_), linkInCurrentFolder ? "not ours" : test::kMissing);
+        }
+    }
+    SetCurrentDirectoryA(previous);
+}
+
+TEST_F(SettingsDialogTest, ShortcutIsZorvLnkInTheSendToFolder) {
+    char sendTo[MAX_PATH] = {};
+    ASSERT_TRUE(GetSpecialFolderPath(CSIDL_SENDTO, sendTo));
+    EXPECT_EQ(std::string(SettingsDialog().ShortcutPath()), std::string(sendTo) + "\\Zorv.lnk");
+    EXPECT_EQ(std::string(DrivenDialog("C:\\x\\", roots_).ShortcutPath()), "C:\\x\\Zorv.lnk");
+    // A folder that leaves no room for the name gives no shortcut at all.
+    const std::string deep = "C:\\" + std::string(250, 'd');
+    EXPECT_STREQ(DrivenDialog(deep.c_str(), roots_).ShortcutPath(), "");
+}
+
+// The version box: read while it is open, from a timer of this thread.
+struct VersionBoxes {
+    HWND dialog = nullptr;
+    UINT_PTR timer = 0;
+    int seen = 0;
+    std::string caption;
+    std::string text;
+    bool informationIcon = false;
+};
+VersionBoxes* g_versionBoxes = nullptr;
+
+// The icon of the box's icon static (its ID differs between platforms).
+HICON ShownIcon(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        const auto style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+        if ((style & SS_TYPEMASK) == SS_ICON) {
+            return reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+        }
+    }
+    return nullptr;
+}
+
+void CALLBACK CloseVersionBox(HWND, UINT, UINT_PTR, DWORD) {
+    VersionBoxes& boxes = *g_versionBoxes;
+    HWND box = GetLastActivePopup(boxes.dialog);
+    if (box == boxes.dialog || box == nullptr) {
+        return;
+    }
+    char text[256] = {};
+    GetWindowTextA(box, text, sizeof text);
+    boxes.caption = text;
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    boxes.text = text;
+    boxes.informationIcon = ShownIcon(box) == LoadIconA(nullptr, IDI_INFORMATION);
+    ++boxes.seen;
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+    // The dialog stays open after each box: ask again, or finish.
+    PostMessageA(boxes.dialog, WM_COMMAND, boxes.seen < 3 ? IDC_VERSION : IDCANCEL, 0);
+}
+
+TEST_F(SettingsDialogTest, VersionBoxOpensAgainAndAgain) {
+    VersionBoxes boxes;
+    g_versionBoxes = &boxes;
+    DrivenDialog dialog(folder_.c_str(), roots_);
+    dialog.onShown = [&boxes](HWND window) {
+        boxes.dialog = window;
+        boxes.timer = SetTimer(nullptr, 0, 50, CloseVersionBox);
+    };
+    dialog.button = IDC_VERSION;
+    EXPECT_EQ(dialog.Run(), IDCANCEL);
+    KillTimer(nullptr, boxes.timer);
+    g_versionBoxes = nullptr;
+    EXPECT_EQ(boxes.seen, 3);
+    EXPECT_EQ(boxes.caption, "Zorv");
+    EXPECT_EQ(boxes.text, "Zorv ver.0.2.2b - 2003.08.10\nCopyright (C) 2026 the Zorv developers");
+    EXPECT_TRUE(boxes.informationIcon);
+}
+
+}  // namespace
+}  // namespace zorv
