@@ -1,0 +1,387 @@
+// Encryption from start to end: zorv.exe started under Wine with inputs, its
+// encryption dialog worked from outside, and the files and the log checked.
+#include "e2e/harness.h"
+// <windows.h> maps this name to its own file-encryption function.
+#undef DecryptFile
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "app/resource_ids.h"
+#include "crypto/file_cipher.h"
+#include "e2e/encrypt_steps.h"
+#include "e2e/harness.h"
+#include "encrypt/cp932.h"
+
+namespace zorv::e2e {
+namespace {
+
+using test::Cp932;
+
+std::string Read(const std::string& path) {
+    std::string bytes;
+    return ReadWholeFile(path, &bytes) ? bytes : "<missing>";
+}
+
+ResultCode DecryptWithPassword(const std::string& source, const std::string& target) {
+    FileCipher cipher(kPassword, static_cast<int32_t>(sizeof kPassword - 1));
+    return cipher.DecryptFile(source.c_str(), target.c_str());
+}
+
+TEST(Encrypt, RoundTripThroughTheDialogWithAndWithoutDeletingTheSource) {
+    const FILETIME written = {0x12345000u, 0x01C0A1B2u};  // a day in 2000
+    for (bool deleteSource : {true, false}) {
+        SCOPED_TRACE(deleteSource ? "source deleted" : "source kept");
+        const std::string folder = MakeScenarioFolder("encrypt_round_trip");
+        const std::string source = folder + "\\report.doc";
+        const std::string bytes = PatternBytes(5000, 1);
+        ASSERT_TRUE(WriteWholeFile(source, bytes));
+        ASSERT_TRUE(SetLastWriteTime(source, written));
+        const int temporaries = TemporaryFileCount();
+
+        EncryptRun run;
+        ASSERT_TRUE(run.Start(Quote(source)));
+        const DialogView& dialog = run.Dialog();
+        EXPECT_TRUE(dialog.IsChecked(IDC_DELETE_SOURCE));
+        EXPECT_FALSE(dialog.IsEnabled(IDOK));
+        EXPECT_FALSE(dialog.IsVisible(IDC_LOG));
+        EXPECT_FALSE(dialog.IsEnabled(IDC_LOG));
+        EXPECT_FALSE(dialog.IsVisible(IDC_PROCESSING));
+        EXPECT_EQ(run.FocusedControl(), GetDlgItem(dialog.Handle(), IDC_ENCRYPT_PASSWORD));
+        if (deleteSource) {
+            EXPECT_TRUE(dialog.SaveScreenshot("encrypt_input"));
+        } else {
+            ASSERT_TRUE(dialog.Click(IDC_DELETE_SOURCE));
+        }
+        ASSERT_TRUE(run.Submit());
+        // A clean batch ends the dialog at once: the log is never seen.
+        ASSERT_TRUE(run.Process().WaitForExit());
+        EXPECT_EQ(run.Process().ExitCode(), 0u);
+
+        EXPECT_EQ(FileExists(source), !deleteSource);
+        if (!deleteSource) {
+            EXPECT_EQ(Read(source), bytes);
+        }
+        ASSERT_EQ(DecryptWithPassword(source + ".crp", folder + "\\decrypted"), 0);
+        EXPECT_EQ(Read(folder + "\\decrypted"), bytes);
+        FILETIME restored{};
+        ASSERT_TRUE(GetLastWriteTime(folder + "\\decrypted", &restored));
+        EXPECT_EQ(CompareFileTime(&restored, &written), 0);
+        EXPECT_EQ(TemporaryFileCount(), temporaries) << "a temporary file was left behind";
+    }
+}
+
+TEST(Encrypt, DifferingEntriesWarnEmptyBothEditsAndTouchNothing) {
+    const std::string folder = MakeScenarioFolder("encrypt_mismatch");
+    const std::string source = folder + "\\a.txt";
+    ASSERT_TRUE(WriteWholeFile(source, "plain"));
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e " + Quote(source)));
+    ASSERT_TRUE(run.EnterPasswords("Secret", "secret"));
+    ASSERT_TRUE(run.Dialog().Click(IDOK));
+    MessageBoxView box = run.Process().WaitForMessageBox();
+    ASSERT_TRUE(box.IsValid());
+    EXPECT_EQ(box.Caption(), "Zorv");
+    EXPECT_EQ(box.Message(), MessageText(51));
+    EXPECT_STREQ(IconKindName(box.Icon()), IconKindName(IconKind::kWarning));
+    ASSERT_TRUE(box.PressOk());
+    ASSERT_TRUE(box.WaitUntilClosed());
+
+    const DialogView& dialog = run.Dialog();
+    EXPECT_TRUE(dialog.IsOpen());
+    EXPECT_EQ(dialog.Text(IDC_ENCRYPT_PASSWORD), "");
+    EXPECT_EQ(dialog.Text(IDC_ENCRYPT_CONFIRM), "");
+    EXPECT_FALSE(dialog.IsEnabled(IDOK));
+    EXPECT_TRUE(dialog.IsVisible(IDOK));
+    EXPECT_EQ(run.FocusedControl(), GetDlgItem(dialog.Handle(), IDC_ENCRYPT_PASSWORD));
+    EXPECT_EQ(Read(source), "plain");
+    EXPECT_FALSE(FileExists(source + ".crp"));
+
+    ASSERT_TRUE(dialog.Click(IDCANCEL));
+    ASSERT_TRUE(run.Process().WaitForExit());
+    EXPECT_EQ(Read(source), "plain");
+    EXPECT_FALSE(FileExists(source + ".crp"));
+}
+
+TEST(Encrypt, OkIsEnabledFromTheMinimumLengthInBytes) {
+    const std::string threeKana = Cp932(u8"あいう");  // 6 bytes
+    const struct {
+        std::string minimumChars;  // "" = no settings file
+        std::string first;
+        std::string second;
+        bool enabled;
+    } cases[] = {
+        {"8", "1234567", "1234567", false},
+        {"8", "12345678", "12345678", true},
+        {"8", "12345678", "1234567", false},
+        {"8", "1234567", "12345678", false},
+        {"8", threeKana + "ab", threeKana + "cd", true},
+        {"8", threeKana + "a", threeKana + "b", false},
+        {"", "", "", false},
+        {"", "a", "", false},
+        {"", "a", "b", true},
+        {"0", "", "", false},
+        {"0", "a", "a", true},
+        {"-5", "", "", false},
+        {"-5", "", "a", false},
+        {"-5", "a", "a", true},
+    };
+    const std::string source = MakeScenarioFolder("encrypt_minimum") + "\\a.txt";
+    ASSERT_TRUE(WriteWholeFile(source, "plain"));
+    // One run of the program per settings file: the settings are read at start.
+    std::string current = "?";
+    std::unique_ptr<SettingsFile> settings;
+    std::unique_ptr<EncryptRun> run;
+    auto endRun = [&run] {
+        if (run) {
+            run->Dialog().Close();
+            EXPECT_TRUE(run->Process().WaitForExit());
+        }
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("MinimumChars=" + c.minimumChars + " entries of " +
+                     std::to_string(c.first.size()) + " and " + std::to_string(c.second.size()) +
+                     " bytes");
+        if (c.minimumChars != current) {
+            endRun();
+            current = c.minimumChars;
+            settings = std::make_unique<SettingsFile>(current);
+            run = std::make_unique<EncryptRun>();
+            ASSERT_TRUE(run->Start(Quote(source)));
+        }
+        ASSERT_TRUE(run->EnterPasswords(c.first, c.second));
+        EXPECT_EQ(run->Dialog().IsEnabled(IDOK), c.enabled);
+    }
+    endRun();
+    EXPECT_EQ(Read(source), "plain");
+}
+
+TEST(Encrypt, RefusalsAndFailuresAreLoggedAndTheDialogStaysForReview) {
+    const std::string folder = MakeScenarioFolder("encrypt_review");
+    const std::string good = folder + "\\a.txt";
+    const std::string encrypted = folder + "\\B.CRP";
+    const std::string missing = folder + "\\nothere.txt";
+    const std::string readOnly = folder + "\\ro.txt";
+    const std::string empty = folder + "\\empty.txt";
+    const std::string crpInName = folder + "\\x.crp.txt";
+    const std::string taken = folder + "\\t.txt";
+    for (const std::string& path : {good, encrypted, readOnly, crpInName, taken}) {
+        ASSERT_TRUE(WriteWholeFile(path, "content of " + path));
+    }
+    ASSERT_TRUE(WriteWholeFile(empty, ""));
+    ASSERT_TRUE(WriteWholeFile(taken + ".crp", "older"));
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+
+    EncryptRun run;
+    std::string arguments = "-e";
+    for (const std::string& path : {good, encrypted, missing, readOnly, empty, crpInName, taken}) {
+        arguments += " " + Quote(path);
+    }
+    ASSERT_TRUE(run.Start(arguments));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitForReview());
+
+    const DialogView& dialog = run.Dialog();
+    const std::string expected = ExpectedLog()
+                                     .Ok(good)
+                                     .Fail(encrypted, 73)
+                                     .Fail(missing, 79)
+                                     .Fail(readOnly, 74)
+                                     .Fail(empty, 80)
+                                     .Ok(crpInName)
+                                     .Fail(taken + ".crp", 71)
+                                     .Text();
+    EXPECT_EQ(dialog.Text(IDC_LOG), expected);
+    EXPECT_TRUE(dialog.IsEnabled(IDC_LOG));
+    EXPECT_TRUE(dialog.IsVisible(IDC_LOG));
+    EXPECT_TRUE(dialog.IsVisible(IDC_PROCESSING));
+    EXPECT_TRUE(dialog.IsDefaultButton(IDCANCEL));
+    EXPECT_EQ(run.FocusedControl(), GetDlgItem(dialog.Handle(), IDCANCEL));
+    for (int id : {IDOK, IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE,
+                   IDC_ENCRYPT_PASSWORD_LABEL, IDC_ENCRYPT_CONFIRM_LABEL}) {
+        EXPECT_FALSE(dialog.IsVisible(id)) << id;
+    }
+    EXPECT_TRUE(dialog.SaveScreenshot("encrypt_review"));
+
+    EXPECT_FALSE(FileExists(good)) << "box 1015 was ticked";
+    EXPECT_TRUE(FileExists(good + ".crp"));
+    EXPECT_EQ(Read(encrypted), "content of " + encrypted);
+    EXPECT_FALSE(FileExists(encrypted + ".crp"));
+    EXPECT_EQ(Read(readOnly), "content of " + readOnly);
+    EXPECT_NE(Attributes(readOnly) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_FALSE(FileExists(readOnly + ".crp"));
+    EXPECT_FALSE(FileExists(empty + ".crp"));
+    EXPECT_TRUE(FileExists(crpInName + ".crp"));
+    EXPECT_EQ(Read(taken), "content of " + taken) << "the source of a refused copy must stay";
+    EXPECT_EQ(Read(taken + ".crp"), "older");
+
+    ASSERT_TRUE(dialog.Click(IDCANCEL));
+    EXPECT_TRUE(run.Process().WaitForExit());
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(Encrypt, ASourcePathWithoutRoomForTheExtensionIsRefusedUnderItsOwnName) {
+    const std::string base = MakeScenarioFolder("encrypt_long");
+    const std::string folder = MakeFolderOfLength(base, 240);
+    const std::string fits = folder + "\\" + std::string(255 - folder.size() - 1, 'f');
+    const std::string tooLong = folder + "\\" + std::string(256 - folder.size() - 1, 'g');
+    ASSERT_EQ(fits.size(), 255u);
+    ASSERT_EQ(tooLong.size(), 256u);
+    ASSERT_TRUE(WriteLongFile(fits, "fits"));
+    ASSERT_TRUE(WriteLongFile(tooLong, "too long"));
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e " + Quote(fits) + " " + Quote(tooLong)));
+    ASSERT_TRUE(run.Dialog().Click(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitForReview());
+    EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Ok(fits).Fail(tooLong, 71).Text());
+    EXPECT_TRUE(FileExists(fits + ".crp"));
+    EXPECT_EQ(Read(tooLong), "too long");
+    EXPECT_EQ(FoundOrder(folder).size(), 3u) << "no other file may appear";
+    run.Dialog().Close();
+    EXPECT_TRUE(run.Process().WaitForExit());
+}
+
+TEST(Encrypt, AFolderIsWalkedSubFoldersFirstAndItsOwnFilesLastFoundFirst) {
+    const std::string root = MakeScenarioFolder("encrypt_folder");
+    for (const char* name : {"a", "b", "c"}) {
+        ASSERT_TRUE(WriteWholeFile(root + "\\" + name, name));
+    }
+    ASSERT_TRUE(WriteWholeFile(root + "\\z.CRP", "z"));
+    ASSERT_TRUE(MakeFolder(root + "\\sub"));
+    ASSERT_TRUE(WriteWholeFile(root + "\\sub\\x", "x"));
+    ASSERT_TRUE(WriteWholeFile(root + "\\sub\\y.crp", "y"));
+    ASSERT_TRUE(MakeFolder(root + "\\sys"));
+    ASSERT_TRUE(WriteWholeFile(root + "\\sys\\inside", "i"));
+    // Wine keeps no read-only bit on a folder, only the system bit; both
+    // belong to the refused mask.
+    ASSERT_TRUE(SetFileAttributesA((root + "\\sys").c_str(),
+                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_NE(Attributes(root + "\\sys") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM), 0u);
+
+    // While the search runs: the sub-folder's lines, the refusals, in the
+    // order found; then the folder's own files, last found first.
+    ExpectedLog expected;
+    std::vector<std::string> ownFiles;
+    for (const std::string& name : FoundOrder(root)) {
+        const std::string path = root + "\\" + name;
+        if (name == "sub") {
+            expected.Fail(path + "\\y.crp", 73).Ok(path + "\\x");
+        } else if (name == "sys") {
+            expected.Fail(path, 74);
+        } else if (name == "z.CRP") {
+            expected.Fail(path, 73);
+        } else {
+            ownFiles.insert(ownFiles.begin(), path);
+        }
+    }
+    ASSERT_EQ(ownFiles.size(), 3u);
+    for (const std::string& path : ownFiles) {
+        expected.Ok(path);
+    }
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e " + Quote(root)));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitForReview()) << ".crp files inside count as failures";
+    EXPECT_EQ(run.Dialog().Text(IDC_LOG), expected.Text());
+    for (const char* name : {"a", "b", "c", "sub\\x"}) {
+        EXPECT_FALSE(FileExists(root + "\\" + name)) << name;
+        EXPECT_TRUE(FileExists(root + "\\" + name + ".crp")) << name;
+    }
+    EXPECT_EQ(Read(root + "\\sys\\inside"), "i");
+    EXPECT_EQ(FoundOrder(root + "\\sys").size(), 1u) << "the refused folder was entered";
+    EXPECT_EQ(Read(root + "\\z.CRP"), "z");
+    EXPECT_FALSE(FileExists(root + "\\sub\\y.crp.crp"));
+    run.Dialog().Close();
+    EXPECT_TRUE(run.Process().WaitForExit());
+    SetFileAttributesA((root + "\\sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(Encrypt, AnEmptyClipboardListWritesOnlyTheFrameAndEnds) {
+    ASSERT_TRUE(PutFileDropOnClipboard({}));
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e -c"));
+    ASSERT_TRUE(run.Submit());
+    EXPECT_TRUE(run.Process().WaitForExit()) << "an empty batch has no failure";
+    EXPECT_EQ(run.Process().ExitCode(), 0u);
+}
+
+TEST(Encrypt, ANameWithWildcardsIsNotEncrypted) {
+    const std::string folder = MakeScenarioFolder("encrypt_wildcard");
+    ASSERT_TRUE(WriteWholeFile(folder + "\\a.txt", "plain"));
+    const std::string pattern = folder + "\\*.txt";
+    ASSERT_TRUE(PutFileDropOnClipboard({pattern}));
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e -c"));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitForReview());
+    EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Fail(pattern, 79).Text());
+    EXPECT_EQ(Read(folder + "\\a.txt"), "plain");
+    EXPECT_EQ(FoundOrder(folder).size(), 1u);
+    run.Dialog().Close();
+    EXPECT_TRUE(run.Process().WaitForExit());
+    ClearClipboard();
+}
+
+// A 64 KiB volume mounted by the test fixture (tests/encrypt/full_volume.sh).
+std::string FullVolume() {
+    const char* volume = std::getenv("ZORV_FULL_VOLUME");
+    return volume == nullptr || *volume == '\0' ? "" : ToWindowsPath(volume);
+}
+
+TEST(Encrypt, AFullTargetVolumeLosesNothing) {
+    const std::string volume = FullVolume();
+    if (volume.empty() || !FileExists(volume)) {
+        GTEST_SKIP() << "no small volume mounted (ZORV_FULL_VOLUME)";
+    }
+    const std::string source = volume + "\\big.doc";
+    const std::string bytes = PatternBytes(40000, 2);  // fits once, not twice
+    DeleteFileA((source + ".crp").c_str());
+    ASSERT_TRUE(WriteWholeFile(source, bytes));
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e " + Quote(source)));
+    EXPECT_TRUE(run.Dialog().IsChecked(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitForReview());
+    EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Fail(source + ".crp", 83).Text());
+    EXPECT_EQ(Read(source), bytes);
+    EXPECT_FALSE(FileExists(source + ".crp"));
+    run.Dialog().Close();
+    EXPECT_TRUE(run.Process().WaitForExit());
+    DeleteFileA(source.c_str());
+}
+
+TEST(Encrypt, TheProgressViewShowsWhileTheBatchRuns) {
+    const std::string folder = MakeScenarioFolder("encrypt_progress");
+    const std::string source = folder + "\\large.bin";
+    ASSERT_TRUE(WriteWholeFile(source, PatternBytes(4u << 20, 3)));
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start(Quote(source)));
+    ASSERT_TRUE(run.Submit());
+    const DialogView& dialog = run.Dialog();
+    bool seen = false;
+    for (int i = 0; i < 500 && !seen && run.Process().IsRunning(); ++i) {
+        seen = dialog.IsVisible(IDC_LOG) && !dialog.IsVisible(IDOK);
+        if (!seen) {
+            Sleep(10);
+        }
+    }
+    ASSERT_TRUE(seen) << "the batch ended before its view was seen";
+    EXPECT_FALSE(dialog.IsEnabled(IDC_LOG)) << "the log is writing while the batch runs";
+    EXPECT_TRUE(dialog.IsVisible(IDC_PROCESSING));
+    EXPECT_FALSE(dialog.IsVisible(IDCANCEL));
+    EXPECT_TRUE(CaptureWithoutRepaint(dialog.Handle(), "encrypt_progress"));
+    EXPECT_TRUE(run.Process().WaitForExit(120000));
+    EXPECT_TRUE(FileExists(source + ".crp"));
+}
+
+}  // namespace
+}  // namespace zorv::e2e

@@ -1,0 +1,250 @@
+#include "e2e/encrypt_steps.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/resource_ids.h"
+#include "e2e/png_file.h"
+#include "encrypt/cp932.h"
+#include "encrypt/scratch_folder.h"
+
+#ifndef ZORV_E2E_SCREENSHOTS
+#error "ZORV_E2E_SCREENSHOTS must name the screenshot folder"
+#endif
+
+namespace zorv::e2e {
+
+using test::Cp932;
+
+std::string EncryptCaption() {
+    return Cp932(u8"Zorv - 暗号化");
+}
+std::string CloseText() {
+    return Cp932(u8"閉じる");
+}
+
+std::string MessageText(int id) {
+    switch (id) {
+        case 51:
+            return Cp932(
+                u8"入力したパスワードが正しくありません。CAPSロックがついていないか、"
+                u8"大文字小文字の区別を正しく入力しているか確認してください。");
+        case 71:
+            return Cp932(u8"ファイルが既に存在しています");
+        case 73:
+            return Cp932(u8"既に暗号化されています");
+        case 74:
+            return Cp932(u8"読取専用属性またはシステム属性のファイルです");
+        case 77:
+            return Cp932(u8"処理を実行中です");
+        case 78:
+            return Cp932(u8"処理を完了しました");
+        case 79:
+            return Cp932(u8"ファイルが存在しません");
+        case 80:
+            return Cp932(u8"ファイルサイズがゼロのファイルは扱えません。");
+        case 83:
+            return Cp932(u8"ファイルの書き込みに失敗しました");
+        case 84:
+            return Cp932(u8"パスが長すぎます");
+        default:
+            return "<no text for " + std::to_string(id) + ">";
+    }
+}
+
+std::string Quote(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+ExpectedLog::ExpectedLog() : lines_(MessageText(77) + "\r\n") {}
+
+ExpectedLog& ExpectedLog::Ok(const std::string& path) {
+    lines_ += path + "...OK\r\n";
+    return *this;
+}
+
+ExpectedLog& ExpectedLog::Fail(const std::string& path, int messageId) {
+    lines_ += path + "\r\n\t->" + MessageText(messageId) + "\r\n";
+    return *this;
+}
+
+std::string ExpectedLog::Text() const {
+    return lines_ + MessageText(78) + "\r\n";
+}
+
+bool EncryptRun::Start(const std::string& arguments) {
+    if (!process_.Start(arguments)) {
+        return false;
+    }
+    dialog_ = process_.WaitForDialog(
+        {EncryptCaption(),
+         {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE, IDC_LOG}});
+    return dialog_.IsValid();
+}
+
+bool EncryptRun::EnterPasswords(const std::string& first, const std::string& second) const {
+    return dialog_.SetEditText(IDC_ENCRYPT_PASSWORD, first) &&
+           dialog_.SetEditText(IDC_ENCRYPT_CONFIRM, second);
+}
+
+bool EncryptRun::Submit() const {
+    return EnterPasswords(kPassword, kPassword) && dialog_.Click(IDOK);
+}
+
+bool EncryptRun::WaitForReview(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        // Visibility is read without a message: the dialog's thread is busy
+        // while the batch runs.
+        if (dialog_.IsVisible(IDCANCEL) && !dialog_.IsVisible(IDOK) &&
+            dialog_.Text(IDCANCEL) == CloseText()) {
+            return true;
+        }
+        if (!process_.IsRunning()) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+HWND EncryptRun::FocusedControl() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(dialog_.Handle(), nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+SettingsFile::SettingsFile(const std::string& minimumChars) {
+    std::string exe = ZorvExe();
+    path_ = exe.substr(0, exe.find_last_of('\\')) + "\\zorv.ini";
+    DeleteFileA(path_.c_str());
+    if (!minimumChars.empty()) {
+        WriteWholeFile(path_, "[config]\r\nMinimumChars=" + minimumChars + "\r\n");
+    }
+}
+
+SettingsFile::~SettingsFile() {
+    DeleteFileA(path_.c_str());
+}
+
+bool MakeLongFolder(const std::string& path) {
+    return CreateDirectoryW(test::LongWidePath(path).c_str(), nullptr) != 0;
+}
+
+bool WriteLongFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(test::LongWidePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string MakeFolderOfLength(const std::string& base, size_t length) {
+    std::string path = base;
+    while (path.size() < length) {
+        // Never leave a single byte to add: that would be an empty component.
+        size_t left = length - path.size();
+        size_t component = std::min<size_t>(left - 1, left == 102 ? 99 : 100);
+        path += "\\" + std::string(component, 'd');
+        MakeLongFolder(path);
+    }
+    return path;
+}
+
+std::string PatternBytes(size_t size, int seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = static_cast<std::uint32_t>(seed) * 2654435761u + 1;
+    for (size_t i = 0; i < size; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+bool SetLastWriteTime(const std::string& path, const FILETIME& time) {
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BOOL ok = SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+bool GetLastWriteTime(const std::string& path, FILETIME* time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return false;
+    }
+    *time = data.ftLastWriteTime;
+    return true;
+}
+
+DWORD Attributes(const std::string& path) {
+    return GetFileAttributesA(path.c_str());
+}
+
+std::vector<std::string> FoundOrder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        std::string name = entry.cFileName;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+int TemporaryFileCount() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return static_cast<int>(FoundOrder(std::string(temp) + "crp*.tmp").size());
+}
+
+bool CaptureWithoutRepaint(HWND window, const std::string& name) {
+    RECT area;
+    if (!GetWindowRect(window, &area)) {
+        return false;
+    }
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BOOL copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
+                         DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!copied || rows != height) {
+        return false;
+    }
+    std::string folder = ToWindowsPath(ZORV_E2E_SCREENSHOTS);
+    MakeFolder(folder);
+    return WritePng(folder + "\\" + name + ".png", width, height, pixels);
+}
+
+}  // namespace zorv::e2e
