@@ -84,9 +84,10 @@ protected:
     // include.
     inline void EncryptWords(uint32_t& L, uint32_t& R) const;
     inline void DecryptWords(uint32_t& L, uint32_t& R) const;
-    // Four independent blocks at once (their rounds interleave, which keeps
+    // N independent blocks at once (their rounds interleave, which keeps
     // the CPU busy while each S-box load waits).
-    inline void EncryptWords4(uint32_t* L, uint32_t* R) const;
+    template <size_t N>
+    inline void EncryptWordsN(uint32_t* L, uint32_t* R) const;
 
 private:
     void KeySchedule(const uint8_t* key, int32_t keyLength);

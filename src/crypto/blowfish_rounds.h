@@ -63,30 +63,32 @@ inline void BlowfishCipher::DecryptWords(uint32_t& L, uint32_t& R) const {
     R = l;
 }
 
-inline void BlowfishCipher::EncryptWords4(uint32_t* L, uint32_t* R) const {
+template <size_t N>
+inline void BlowfishCipher::EncryptWordsN(uint32_t* L, uint32_t* R) const {
     const uint32_t* p = p_;
-    uint32_t l0 = L[0] ^ p[0], l1 = L[1] ^ p[0], l2 = L[2] ^ p[0], l3 = L[3] ^ p[0];
-    uint32_t r0 = R[0], r1 = R[1], r2 = R[2], r3 = R[3];
-    for (int i = 1; i <= 15; i += 2) {
-        const uint32_t k1 = p[i];
-        const uint32_t k2 = p[i + 1];
-        r0 ^= RoundFunction(l0) ^ k1;
-        r1 ^= RoundFunction(l1) ^ k1;
-        r2 ^= RoundFunction(l2) ^ k1;
-        r3 ^= RoundFunction(l3) ^ k1;
-        l0 ^= RoundFunction(r0) ^ k2;
-        l1 ^= RoundFunction(r1) ^ k2;
-        l2 ^= RoundFunction(r2) ^ k2;
-        l3 ^= RoundFunction(r3) ^ k2;
+    uint32_t l[N];
+    uint32_t r[N];
+#pragma GCC unroll 16
+    for (size_t j = 0; j < N; ++j) {
+        l[j] = L[j] ^ p[0];
+        r[j] = R[j];
     }
-    L[0] = r0 ^ p[17];
-    L[1] = r1 ^ p[17];
-    L[2] = r2 ^ p[17];
-    L[3] = r3 ^ p[17];
-    R[0] = l0;
-    R[1] = l1;
-    R[2] = l2;
-    R[3] = l3;
+#pragma GCC unroll 16
+    for (int i = 1; i <= 15; i += 2) {
+#pragma GCC unroll 16
+        for (size_t j = 0; j < N; ++j) {
+            r[j] ^= RoundFunction(l[j]) ^ p[i];
+        }
+#pragma GCC unroll 16
+        for (size_t j = 0; j < N; ++j) {
+            l[j] ^= RoundFunction(r[j]) ^ p[i + 1];
+        }
+    }
+#pragma GCC unroll 16
+    for (size_t j = 0; j < N; ++j) {
+        L[j] = r[j] ^ p[17];
+        R[j] = l[j];
+    }
 }
 
 }  // namespace zorv

@@ -44,6 +44,12 @@ void CfbCipher::DecryptBlock(uint32_t L, uint32_t R, uint32_t* outL, uint32_t* o
     *outR = R ^ keyR;
 }
 
+// Blocks in flight when decrypting: one block's half-round waits about nine
+// cycles on its S-box loads, and eight blocks side by side fill that wait
+// (measured: 4 in flight ran at 85% of the speed of 8; 12 and 16 run out of
+// registers).
+constexpr size_t kLanes = 8;
+
 // The bulk routes keep the register in locals and call the rounds inline; the
 // bytes are those of one EncryptBlock/DecryptBlock per group.
 void CfbCipher::EncryptGroups(const uint8_t* src, uint8_t* dst, size_t groups) {
@@ -62,27 +68,33 @@ void CfbCipher::EncryptGroups(const uint8_t* src, uint8_t* dst, size_t groups) {
 
 void CfbCipher::DecryptGroups(const uint8_t* src, uint8_t* dst, size_t groups) {
     // Every key-stream block depends only on cipher text that is already
-    // known, so four blocks go through the rounds side by side. All four
+    // known, so several blocks go through the rounds side by side. All their
     // cipher blocks are loaded before any output is stored, which keeps the
     // in-place case right.
     uint32_t v0 = iv0_;
     uint32_t v1 = iv1_;
-    for (; groups >= 4; groups -= 4, src += 32, dst += 32) {
-        uint32_t cL[4];
-        uint32_t cR[4];
-        for (int i = 0; i < 4; ++i) {
+    for (; groups >= kLanes; groups -= kLanes, src += 8 * kLanes, dst += 8 * kLanes) {
+        uint32_t cL[kLanes];
+        uint32_t cR[kLanes];
+        uint32_t kL[kLanes];
+        uint32_t kR[kLanes];
+        for (size_t i = 0; i < kLanes; ++i) {
             cL[i] = load32_le(src + 8 * i);
             cR[i] = load32_le(src + 8 * i + 4);
         }
-        uint32_t kL[4] = {v0, cL[0], cL[1], cL[2]};
-        uint32_t kR[4] = {v1, cR[0], cR[1], cR[2]};
-        EncryptWords4(kL, kR);
-        for (int i = 0; i < 4; ++i) {
+        kL[0] = v0;
+        kR[0] = v1;
+        for (size_t i = 1; i < kLanes; ++i) {
+            kL[i] = cL[i - 1];
+            kR[i] = cR[i - 1];
+        }
+        EncryptWordsN<kLanes>(kL, kR);
+        for (size_t i = 0; i < kLanes; ++i) {
             store32_le(dst + 8 * i, cL[i] ^ kL[i]);
             store32_le(dst + 8 * i + 4, cR[i] ^ kR[i]);
         }
-        v0 = cL[3];
-        v1 = cR[3];
+        v0 = cL[kLanes - 1];
+        v1 = cR[kLanes - 1];
     }
     for (; groups > 0; --groups, src += 8, dst += 8) {
         const uint32_t cL = load32_le(src);

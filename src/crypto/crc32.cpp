@@ -1,5 +1,10 @@
 #include "crypto/crc32.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ZORV_CRC_FOLDING 1
+#endif
+
 namespace zorv {
 namespace {
 
@@ -35,12 +40,8 @@ inline uint32_t Load32Le(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-}  // namespace
-
-uint32_t Crc32::Update(const void* data, size_t length) {
-    const auto* p = static_cast<const uint8_t*>(data);
+uint32_t UpdateByTables(uint32_t c, const uint8_t* p, size_t length) {
     const auto& t = kTables.row;
-    uint32_t c = register_;
     for (; length >= 8; length -= 8, p += 8) {
         const uint32_t lo = c ^ Load32Le(p);
         const uint32_t hi = Load32Le(p + 4);
@@ -50,8 +51,86 @@ uint32_t Crc32::Update(const void* data, size_t length) {
     for (; length > 0; --length, ++p) {
         c = (c >> 8) ^ t[0][(c ^ *p) & 0xFF];
     }
-    register_ = c;
     return c;
+}
+
+#ifdef ZORV_CRC_FOLDING
+
+// Folding with carry-less multiplication: 64 bytes at a time are folded
+// forward by multiplying with x^n mod P, then reduced to 32 bits (Barrett).
+// The constants are those powers for the bit-reflected polynomial, each
+// reflected and shifted left by one.
+constexpr long long kFold512Lo = 0x154442BD4;  // x^(512+32) mod P
+constexpr long long kFold512Hi = 0x1C6E41596;  // x^(512-32) mod P
+constexpr long long kFold128Lo = 0x1751997D0;  // x^(128+32) mod P
+constexpr long long kFold128Hi = 0x0CCAA009E;  // x^(128-32) mod P
+constexpr long long kFold64 = 0x163CD6124;     // x^64 mod P
+constexpr long long kPolynomial = 0x1DB710641;
+constexpr long long kBarrettMu = 0x1F7011641;  // x^64 / P
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+    const __m128i lo = _mm_clmulepi64_si128(x, k, 0x00);
+    const __m128i hi = _mm_clmulepi64_si128(x, k, 0x11);
+    return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Load128(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Advances register c over length bytes, a multiple of 16 and at least 64.
+__attribute__((target("pclmul,sse4.1"))) uint32_t UpdateByFolding(uint32_t c, const uint8_t* p,
+                                                                  size_t length) {
+    const __m128i k512 = _mm_set_epi64x(kFold512Hi, kFold512Lo);
+    const __m128i k128 = _mm_set_epi64x(kFold128Hi, kFold128Lo);
+    __m128i x0 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(c)));
+    __m128i x1 = Load128(p + 16);
+    __m128i x2 = Load128(p + 32);
+    __m128i x3 = Load128(p + 48);
+    for (p += 64, length -= 64; length >= 64; p += 64, length -= 64) {
+        x0 = Fold(x0, k512, Load128(p));
+        x1 = Fold(x1, k512, Load128(p + 16));
+        x2 = Fold(x2, k512, Load128(p + 32));
+        x3 = Fold(x3, k512, Load128(p + 48));
+    }
+    x0 = Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3);
+    for (; length >= 16; p += 16, length -= 16) {
+        x0 = Fold(x0, k128, Load128(p));
+    }
+    // 128 bits to 64, then to 32, then the Barrett reduction to the register.
+    const __m128i mask32 = _mm_set_epi32(0, 0, 0, -1);
+    x0 = _mm_xor_si128(_mm_srli_si128(x0, 8), _mm_clmulepi64_si128(x0, k128, 0x10));
+    const __m128i k64 = _mm_set_epi64x(0, kFold64);
+    x0 = _mm_xor_si128(_mm_srli_si128(x0, 4),
+                       _mm_clmulepi64_si128(_mm_and_si128(x0, mask32), k64, 0x00));
+    const __m128i barrett = _mm_set_epi64x(kBarrettMu, kPolynomial);
+    __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x0, mask32), barrett, 0x10);
+    t = _mm_clmulepi64_si128(_mm_and_si128(t, mask32), barrett, 0x00);
+    return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x0, t), 1));
+}
+
+bool HaveFolding() {
+    static const bool have = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    return have;
+}
+
+#endif
+
+}  // namespace
+
+uint32_t Crc32::Update(const void* data, size_t length) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    uint32_t c = register_;
+#ifdef ZORV_CRC_FOLDING
+    if (length >= 64 && HaveFolding()) {
+        const size_t folded = length / 16 * 16;
+        c = UpdateByFolding(c, p, folded);
+        p += folded;
+        length -= folded;
+    }
+#endif
+    register_ = UpdateByTables(c, p, length);
+    return register_;
 }
 
 }  // namespace zorv

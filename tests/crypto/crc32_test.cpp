@@ -37,7 +37,8 @@ TEST(Crc32, KnownValues) {
 
 TEST(Crc32, AgreesWithTheBitwiseDefinitionAtEverySplit) {
     const test::Bytes data = test::Pattern(9000, 11);
-    for (size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 4096u, 9000u}) {
+    for (size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 64u, 65u, 79u, 80u, 127u, 128u, 129u,
+                          200u, 4096u, 9000u}) {
         const uint32_t expected = BitwiseCrc(data.data(), length);
         for (size_t split = 0; split <= length; split += (length > 64 ? 509 : 1)) {
             Crc32 crc;
