@@ -1,0 +1,513 @@
+// The edit session run directly against a hidden window of the test, with a
+// real cipher, the real shell open and the test editor registered for
+// ".zedit". Message boxes that the worker shows are read and answered by a
+// watcher thread, as a user would.
+#include "decrypt/reencrypt_session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "crypto/result_code.h"
+#include "decrypt/editor_support.h"
+
+namespace zorv {
+namespace {
+
+constexpr UINT kDoneMessage = WM_APP + 1;
+constexpr DWORD kSessionTimeoutMs = 60000;
+constexpr char kPassword[] = "secret";
+
+std::string ExeFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.rfind('\\'));
+}
+
+std::string TempFolder() {
+    char path[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "<missing>";
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            const std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    return names;
+}
+
+// Reads and answers every message box (or other dialog) that a thread of
+// this process shows while it lives.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher() : thread_([this] { Watch(); }) {}
+    ~MessageBoxWatcher() {
+        stop_ = true;
+        thread_.join();
+    }
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    std::vector<std::string> Texts() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return texts_;
+    }
+
+private:
+    static BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
+        auto* self = reinterpret_cast<MessageBoxWatcher*>(parameter);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        char className[16] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+            std::string(className) == "#32770" && self->answered_.insert(window).second) {
+            char text[1024] = {};
+            GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+            {
+                std::lock_guard<std::mutex> lock(self->mutex_);
+                self->texts_.push_back(text);
+            }
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+    }
+
+    void Watch() {
+        while (!stop_) {
+            EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
+            Sleep(50);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+    std::set<HWND> answered_;
+    std::thread thread_;
+};
+
+std::string Text(int id) {
+    return LoadText(id);
+}
+
+// The text of a message formatted with a path, as the session shows it.
+std::string TextWithPath(int id, const std::string& path) {
+    std::string format = LoadText(id);
+    const std::size_t slot = format.find("%s");
+    return slot == std::string::npos ? format : format.replace(slot, 2, path);
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(test::RegisterTestEditor(ExeFolder() + "\\zorv_test_editor.exe"));
+    }
+
+    void SetUp() override {
+        savedSettings_ = g_settings;
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder_ = ExeFolder() + "\\session_work\\" + Sanitised(name);
+        RemoveTree(folder_);
+        CreateDirectoryA((ExeFolder() + "\\session_work").c_str(), nullptr);
+        ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
+        // Names in the shared temporary folder carry the process ID, so
+        // that the 32- and 64-bit runs never meet there.
+        tag_ = std::to_string(GetCurrentProcessId());
+        report_ = folder_ + "\\editor-report.txt";
+        stop_ = folder_ + "\\editor-stop";
+        window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+    }
+
+    void TearDown() override {
+        WriteBytes(stop_, "");  // releases an editor that still waits
+        g_settings = savedSettings_;
+        DestroyWindow(window_);
+    }
+
+    static std::string Sanitised(std::string name) {
+        for (char& c : name) {
+            if (c == '/') {
+                c = '_';
+            }
+        }
+        return name;
+    }
+
+    std::string MakeCrp(const std::string& folder, const std::string& name,
+                        const std::string& plain) {
+        const std::string plainPath = folder + "\\plain-source.tmp";
+        WriteBytes(plainPath, plain);
+        FileCipher cipher(kPassword, static_cast<int32_t>(sizeof kPassword - 1));
+        const std::string crp = folder + "\\" + name;
+        EXPECT_EQ(cipher.EncryptFile(plainPath.c_str(), crp.c_str()), kResultOk);
+        DeleteFileA(plainPath.c_str());
+        return crp;
+    }
+
+    std::string Decrypted(const std::string& crp) {
+        const std::string target = folder_ + "\\check.out";
+        FileCipher cipher(kPassword, static_cast<int32_t>(sizeof kPassword - 1));
+        const ResultCode rc = cipher.DecryptFile(crp.c_str(), target.c_str());
+        const std::string text =
+            rc == kResultOk ? ReadBytes(target) : "<rc " + std::to_string(rc) + ">";
+        DeleteFileA(target.c_str());
+        return text;
+    }
+
+    std::unique_ptr<ReencryptSession> NewSession(const std::string& crp,
+                                                 const char* password = kPassword) {
+        auto session = std::make_unique<ReencryptSession>();
+        session->SetCipher(
+            std::make_unique<FileCipher>(password, static_cast<int32_t>(std::strlen(password))));
+        session->SetEncryptedPath(crp.c_str());
+        session->SetNotifyWindow(window_);
+        session->SetNotifyMessage(kDoneMessage);
+        return session;
+    }
+
+    // Pumps this thread's messages (the worker's message boxes need their
+    // owner's thread to answer) until the completion message arrives.
+    bool PumpUntilDone(DWORD timeoutMs) {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < timeoutMs) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.hwnd == window_ && message.message == kDoneMessage) {
+                    return true;
+                }
+                DispatchMessageA(&message);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+        return false;
+    }
+
+    // Runs a session to its end; false when it does not finish in time.
+    bool RunToEnd(ReencryptSession& session) {
+        if (!session.Start()) {
+            return false;
+        }
+        const bool done = PumpUntilDone(kSessionTimeoutMs);
+        return done && session.WaitForEnd(5000);
+    }
+
+    Settings savedSettings_;
+    std::string folder_;
+    std::string tag_;
+    std::string report_;
+    std::string stop_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(SessionTest, ReencryptsTheEditedTextWhenTheEditorEnds) {
+    g_settings.useTempDir = true;
+    const std::string crp = MakeCrp(folder_, "memo-" + tag_ + ".zedit.crp", "first line\r\n");
+    test::SetEditorInstructions("append", report_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    ASSERT_TRUE(RunToEnd(*session));
+
+    const test::EditorReport report = test::ReadEditorReport(report_);
+    ASSERT_TRUE(report.present);
+    EXPECT_EQ(report.path, TempFolder() + "memo-" + tag_ + ".zedit");
+    EXPECT_FALSE(report.readOnly);
+    EXPECT_EQ(report.content, "first line\r\n");
+    EXPECT_FALSE(Exists(report.path)) << "the working copy is wiped";
+    EXPECT_EQ(Decrypted(crp), "first line\r\nedited by the test editor\r\n");
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
+    g_settings.useTempDir = false;
+    for (bool nameTaken : {false, true}) {
+        SCOPED_TRACE(nameTaken ? "name taken" : "name free");
+        const std::string crp = MakeCrp(folder_, "memo.zedit.crp", "beside\r\n");
+        const std::string taken = folder_ + "\\memo.zedit";
+        if (nameTaken) {
+            WriteBytes(taken, "someone else's file");
+        }
+        test::SetEditorInstructions("append", report_);
+        MessageBoxWatcher boxes;
+        auto session = NewSession(crp);
+        ASSERT_TRUE(RunToEnd(*session));
+
+        const test::EditorReport report = test::ReadEditorReport(report_);
+        ASSERT_TRUE(report.present);
+        EXPECT_EQ(report.path, nameTaken ? folder_ + "\\memo(1).zedit" : taken);
+        if (!nameTaken) {
+            EXPECT_FALSE(report.siblingCrp) << "the .crp is deleted while the editor runs";
+        }
+        EXPECT_EQ(report.content, "beside\r\n");
+        EXPECT_FALSE(Exists(report.path));
+        EXPECT_EQ(Decrypted(crp), "beside\r\nedited by the test editor\r\n");
+        EXPECT_EQ(ReadBytes(taken), nameTaken ? "someone else's file" : "<missing>");
+        EXPECT_TRUE(boxes.Texts().empty());
+        DeleteFileA(taken.c_str());
+        DeleteFileA(crp.c_str());
+    }
+}
+
+TEST_F(SessionTest, TrayModeWaitsForTheRequestAndReencryptsOnce) {
+    g_settings.useTempDir = false;
+    const std::string crp = MakeCrp(folder_, "tray.zedit.crp", "tray\r\n");
+    test::SetEditorInstructions("append", report_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    session->SetWaitForTray(true);
+    ASSERT_TRUE(session->Start());
+    ASSERT_TRUE(test::WaitForEditorReport(report_, 30000));
+    // The editor has ended; the session goes on waiting for the tray.
+    EXPECT_FALSE(PumpUntilDone(1500));
+    EXPECT_TRUE(session->IsRunning());
+    EXPECT_FALSE(Exists(crp));
+    for (int i = 0; i < 3; ++i) {
+        session->Signal();
+    }
+    ASSERT_TRUE(PumpUntilDone(kSessionTimeoutMs));
+    ASSERT_TRUE(session->WaitForEnd(5000));
+    EXPECT_EQ(Decrypted(crp), "tray\r\nedited by the test editor\r\n");
+    EXPECT_FALSE(Exists(folder_ + "\\tray.zedit"));
+    // A second re-encryption would have met the wiped copy and said so.
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(SessionTest, TrayRequestReencryptsBeforeTheEditorEnds) {
+    g_settings.useTempDir = false;
+    const std::string crp = MakeCrp(folder_, "early.zedit.crp", "early\r\n");
+    test::SetEditorInstructions("wait", report_, stop_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    ASSERT_TRUE(session->Start());
+    ASSERT_TRUE(test::WaitForEditorReport(report_, 30000));
+    session->Signal();
+    ASSERT_TRUE(PumpUntilDone(10000)) << "the editor still runs";
+    ASSERT_TRUE(session->WaitForEnd(5000));
+    EXPECT_EQ(Decrypted(crp), "early\r\nedited by the test editor\r\n");
+    EXPECT_FALSE(Exists(folder_ + "\\early.zedit"));
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(SessionTest, ReadOnlyChoiceNeverTouchesTheCrp) {
+    g_settings.useTempDir = false;
+    const std::string crp = MakeCrp(folder_, "ro-" + tag_ + ".zedit.crp", "keep me\r\n");
+    const std::string before = ReadBytes(crp);
+    test::SetEditorInstructions("append", report_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    session->SetReadOnly(true);
+    ASSERT_TRUE(RunToEnd(*session));
+
+    const test::EditorReport report = test::ReadEditorReport(report_);
+    ASSERT_TRUE(report.present);
+    EXPECT_EQ(report.path, TempFolder() + "ro-" + tag_ + ".zedit") << "always the temp folder";
+    EXPECT_TRUE(report.readOnly);
+    EXPECT_EQ(report.content, "keep me\r\n");
+    EXPECT_FALSE(Exists(report.path));
+    EXPECT_EQ(ReadBytes(crp), before);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(SessionTest, ReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
+    for (bool useTempDir : {false, true}) {
+        SCOPED_TRACE(useTempDir ? "temp folder" : "beside");
+        g_settings.useTempDir = useTempDir;
+        const std::string name = "locked-" + tag_ + ".zedit";
+        const std::string crp = MakeCrp(folder_, name + ".crp", "locked\r\n");
+        const std::string before = ReadBytes(crp);
+        ASSERT_TRUE(SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_READONLY));
+        test::SetEditorInstructions("append", report_);
+        MessageBoxWatcher boxes;
+        auto session = NewSession(crp);
+        ASSERT_TRUE(RunToEnd(*session));
+
+        const test::EditorReport report = test::ReadEditorReport(report_);
+        ASSERT_TRUE(report.present);
+        EXPECT_EQ(report.path, (useTempDir ? TempFolder() : folder_ + "\\") + name);
+        EXPECT_TRUE(report.readOnly);
+        EXPECT_FALSE(Exists(report.path));
+        EXPECT_EQ(ReadBytes(crp), before);
+        EXPECT_EQ(GetFileAttributesA(crp.c_str()) & FILE_ATTRIBUTE_READONLY,
+                  static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        EXPECT_TRUE(boxes.Texts().empty());
+        SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(crp.c_str());
+    }
+}
+
+TEST_F(SessionTest, WrongPasswordWipesTheCopyAndStartsNothing) {
+    g_settings.useTempDir = false;
+    const std::string crp = MakeCrp(folder_, "secret.zedit.crp", "plain secret\r\n");
+    const std::string before = ReadBytes(crp);
+    test::SetEditorInstructions("append", report_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp, "wrong");
+    ASSERT_TRUE(RunToEnd(*session));
+    Sleep(1000);  // an editor started by mistake would have reported by now
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(kResultWrongPassword)});
+    EXPECT_FALSE(Exists(report_));
+    EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"secret.zedit.crp"});
+    EXPECT_EQ(ReadBytes(crp), before);
+}
+
+TEST_F(SessionTest, TypeWithoutApplicationShows53AndReencryptsAtOnce) {
+    g_settings.useTempDir = false;
+    const std::string name = std::string("orphan") + test::kUnassociatedExtension;
+    const std::string crp = MakeCrp(folder_, name + ".crp", "orphan\r\n");
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    ASSERT_TRUE(RunToEnd(*session));
+
+    const std::vector<std::string> texts = boxes.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), Text(IDS_OPEN_WORKING_COPY_FAILED));
+    EXPECT_EQ(Decrypted(crp), "orphan\r\n");
+    EXPECT_FALSE(Exists(folder_ + "\\" + name));
+}
+
+TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
+    g_settings.useTempDir = false;
+    const std::string crp = MakeCrp(folder_, "blank.zedit.crp", "soon gone\r\n");
+    const std::string copy = folder_ + "\\blank.zedit";
+    test::SetEditorInstructions("empty", report_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    ASSERT_TRUE(RunToEnd(*session));
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)});
+    EXPECT_EQ(ReadBytes(copy), "");
+    EXPECT_FALSE(Exists(crp)) << "deleted when the editing began";
+}
+
+TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {
+    g_settings.useTempDir = false;
+    const std::string crp = MakeCrp(folder_, "held.zedit.crp", "held\r\n");
+    const std::string copy = folder_ + "\\held.zedit";
+    test::SetEditorInstructions("hold", report_, stop_);
+    MessageBoxWatcher boxes;
+    auto session = NewSession(crp);
+    ASSERT_TRUE(session->Start());
+    ASSERT_TRUE(test::WaitForEditorReport(report_, 30000));
+    session->Signal();  // re-encrypt while the editor holds the copy open
+    ASSERT_TRUE(PumpUntilDone(kSessionTimeoutMs));
+    ASSERT_TRUE(session->WaitForEnd(5000));
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_TEMP_DELETE_FAILED, copy)});
+    EXPECT_EQ(Decrypted(crp), "held\r\nedited by the test editor\r\n");
+    EXPECT_TRUE(Exists(copy));
+}
+
+// A working-copy name that cannot be formed within 259 bytes ends the
+// session with 53 before anything is decrypted; the .crp stays as it was.
+TEST_F(SessionTest, NoNameThatFitsShows53AndDecryptsNothing) {
+    // A short folder leaves room for long names; C: is the prefix's own disk.
+    const std::string shortFolder = "C:\\zs" + tag_;
+    RemoveTree(shortFolder);
+    ASSERT_TRUE(CreateDirectoryA(shortFolder.c_str(), nullptr));
+    const std::size_t tempLength = TempFolder().size();
+    struct Case {
+        const char* what;
+        bool useTempDir;
+        std::string name;
+    };
+    const std::size_t room = 259 - shortFolder.size() - 1;
+    const Case cases[] = {
+        // Beside the .crp: a name without a dot is its own working copy
+        // name, taken by the .crp itself, and "(1)" would pass 259 bytes.
+        {"beside, no room for (1)", false, std::string(room - 1, 'n')},
+        // In the temp folder the joined name alone passes 259 bytes.
+        {"temp folder too deep", true, std::string(259 - tempLength + 4 - 3, 'm') + ".crp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_LE(shortFolder.size() + 1 + c.name.size(), 259u);
+        g_settings.useTempDir = c.useTempDir;
+        const std::string crp = MakeCrp(shortFolder, c.name, "untouched\r\n");
+        const std::string before = ReadBytes(crp);
+        MessageBoxWatcher boxes;
+        auto session = NewSession(crp);
+        ASSERT_TRUE(RunToEnd(*session));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(IDS_OPEN_WORKING_COPY_FAILED)});
+        EXPECT_EQ(ReadBytes(crp), before);
+        EXPECT_EQ(FolderEntries(shortFolder), std::vector<std::string>{c.name});
+        DeleteFileA(crp.c_str());
+    }
+    RemoveTree(shortFolder);
+}
+
+}  // namespace
+}  // namespace zorv
