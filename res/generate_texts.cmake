@@ -9,22 +9,26 @@
 #       converted to code page 932 by iconv (which fails on any text the
 #       code page cannot hold)
 #
-# Non-ASCII bytes are written as three-digit octal escapes, so neither the C
+# Non-ASCII bytes, and in the resource script both bytes of every double-byte
+# character, are written as three-digit octal escapes, so neither the C
 # preprocessor nor the resource compiler ever sees raw double-byte text: in
 # code page 932 the second byte of a character may be 0x5C, a backslash, which
-# would start an escape sequence or swallow a closing quote. The resource
-# compiler decodes the escaped bytes with its code page (windres -c 932).
+# would start an escape sequence or swallow a closing quote (as in the 0x94
+# 0x5C of message 55). The resource compiler decodes the escaped bytes with
+# its code page (windres -c 932).
 cmake_minimum_required(VERSION 3.20)
 
-# out := text with every byte outside printable ASCII, and '"' and '\' where
-# they are not part of the resource syntax, written as octal escapes.
-function(escape_non_ascii text out)
+# out := text with every byte outside ASCII written as a three-digit octal
+# escape. With cp932 set, the byte after a lead byte (0x81-0x9F, 0xE0-0xFC)
+# is escaped too, whatever its value: it may be 0x5C or a quote.
+function(escape_bytes text cp932 out)
     string(HEX "${text}" hex)
     string(REGEX MATCHALL ".." bytes "${hex}")
     set(result "")
+    set(trail FALSE)
     foreach(byte IN LISTS bytes)
         math(EXPR value "0x${byte}")
-        if(value GREATER_EQUAL 128)
+        if(value GREATER_EQUAL 128 OR trail)
             math(EXPR d1 "${value} / 64")
             math(EXPR d2 "(${value} / 8) % 8")
             math(EXPR d3 "${value} % 8")
@@ -32,6 +36,12 @@ function(escape_non_ascii text out)
         else()
             string(ASCII ${value} character)
             string(APPEND result "${character}")
+        endif()
+        if(cp932 AND NOT trail AND ((value GREATER_EQUAL 129 AND value LESS_EQUAL 159) OR
+                                    (value GREATER_EQUAL 224 AND value LESS_EQUAL 252)))
+            set(trail TRUE)
+        else()
+            set(trail FALSE)
         endif()
     endforeach()
     set(${out} "${result}" PARENT_SCOPE)
@@ -72,7 +82,7 @@ function(generate_cpp)
     foreach(id text IN ZIP_LISTS ids texts)
         # The source's escapes ("\n", "\\", and a quote) mean the same in C++.
         string(REPLACE "\"" "\\\"" text "${text}")
-        escape_non_ascii("${text}" text)
+        escape_bytes("${text}" FALSE text)
         string(APPEND cases "        case ${id}:\n            return \"${text}\";\n")
     endforeach()
     write_if_changed("${OUTPUT}" "// Generated from res/messages.ja.txt by res/generate_texts.cmake.
@@ -108,7 +118,7 @@ function(generate_rc)
     if(NOT status EQUAL 0)
         message(FATAL_ERROR "iconv could not convert the resource texts to code page 932: ${error}")
     endif()
-    escape_non_ascii("${cp932}" escaped)
+    escape_bytes("${cp932}" TRUE escaped)
     write_if_changed("${OUTPUT}" "${escaped}")
 endfunction()
 

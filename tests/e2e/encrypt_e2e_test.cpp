@@ -73,6 +73,26 @@ TEST(Encrypt, RoundTripThroughTheDialogWithAndWithoutDeletingTheSource) {
     }
 }
 
+TEST(Encrypt, ASourceThatCannotBeDestroyedDoesNotKeepTheDialogOpen) {
+    const std::string folder = MakeScenarioFolder("encrypt_undeletable");
+    const std::string source = folder + "\\held.txt";
+    ASSERT_TRUE(WriteWholeFile(source, "plain"));
+    // Readers may share the file, writers may not: the transform can read
+    // it, the wipe cannot open it.
+    HANDLE held = CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start(Quote(source)));
+    ASSERT_TRUE(run.Submit());
+    EXPECT_TRUE(run.Process().WaitForExit()) << "a failed deletion is not a failed encryption";
+    CloseHandle(held);
+    EXPECT_EQ(Read(source), "plain");
+    EXPECT_EQ(DecryptWithPassword(source + ".crp", folder + "\\decrypted"), 0);
+    EXPECT_EQ(Read(folder + "\\decrypted"), "plain");
+}
+
 TEST(Encrypt, DifferingEntriesWarnEmptyBothEditsAndTouchNothing) {
     const std::string folder = MakeScenarioFolder("encrypt_mismatch");
     const std::string source = folder + "\\a.txt";

@@ -1,0 +1,364 @@
+// Process, file and clipboard steps of the end-to-end harness.
+#include "e2e/harness.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#ifndef ZORV_E2E_EXE
+#error "ZORV_E2E_EXE must name the program under test"
+#endif
+#ifndef ZORV_E2E_WORK
+#error "ZORV_E2E_WORK must name the folder for scenario files"
+#endif
+
+namespace zorv::e2e {
+namespace {
+
+constexpr DWORD kPollMs = 20;
+
+void DeleteTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                DeleteTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// The clipboard is opened with a window of ours as owner: without an owner,
+// EmptyClipboard leaves no owner and SetClipboardData may refuse the data.
+HWND ClipboardOwnerWindow() {
+    static HWND owner = CreateWindowExA(0, "STATIC", "zorv-e2e-clipboard", 0, 0, 0, 0, 0,
+                                        HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return owner;
+}
+
+bool OpenClipboardWithRetry() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(ClipboardOwnerWindow())) {
+            return true;
+        }
+        Sleep(kPollMs);
+    }
+    return false;
+}
+
+// Puts one block on the clipboard; the clipboard takes the block over on
+// success, so it is freed here only on failure.
+bool ReplaceClipboard(UINT format, HGLOBAL block) {
+    if (!OpenClipboardWithRetry()) {
+        GlobalFree(block);
+        return false;
+    }
+    bool ok = EmptyClipboard() && (block == nullptr || SetClipboardData(format, block) != nullptr);
+    CloseClipboard();
+    if (!ok && block != nullptr) {
+        GlobalFree(block);
+    }
+    return ok;
+}
+
+HGLOBAL BlockWith(const std::string& bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
+    if (block == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    return block;
+}
+
+// With no window manager on the virtual display, Wine's default (windows
+// framed by the window manager) leaves captions undrawn; asking Wine to draw
+// its own frames makes the screenshots show captions and close boxes. Read by
+// each program at its start, so it is set before the first one starts.
+void UseWineDrawnFrames() {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    done = true;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(key);
+    }
+}
+
+}  // namespace
+
+std::string ToWindowsPath(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') {
+        return path;
+    }
+    std::string result = "Z:" + path;
+    for (char& c : result) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return result;
+}
+
+std::string ZorvExe() {
+    return ToWindowsPath(ZORV_E2E_EXE);
+}
+
+std::string MakeScenarioFolder(const std::string& scenario) {
+    std::string root = ToWindowsPath(ZORV_E2E_WORK);
+    MakeFolder(root);
+    std::string folder = root + "\\" + scenario;
+    DeleteTree(folder);
+    MakeFolder(folder);
+    return folder;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bytes->clear();
+    char chunk[4096];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0) {
+        bytes->append(chunk, got);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolder(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool PutFileDropOnClipboard(const std::vector<std::string>& names) {
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    header.fWide = FALSE;
+    std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    for (const std::string& name : names) {
+        bytes += name;
+        bytes += '\0';
+    }
+    // The list ends with an empty name; an empty list is just that.
+    bytes.append(2, '\0');
+    HGLOBAL block = BlockWith(bytes);
+    return block != nullptr && ReplaceClipboard(CF_HDROP, block);
+}
+
+bool PutTextOnClipboard(const std::string& text) {
+    HGLOBAL block = BlockWith(text + '\0');
+    return block != nullptr && ReplaceClipboard(CF_TEXT, block);
+}
+
+bool ClearClipboard() {
+    return ReplaceClipboard(0, nullptr);
+}
+
+// --- ZorvProcess ------------------------------------------------------------
+
+ZorvProcess::~ZorvProcess() {
+    Release();
+}
+
+ZorvProcess::ZorvProcess(ZorvProcess&& other) noexcept
+    : process_(other.process_),
+      processId_(other.processId_),
+      exitCode_(other.exitCode_),
+      sawWindow_(other.sawWindow_) {
+    other.process_ = nullptr;
+}
+
+ZorvProcess& ZorvProcess::operator=(ZorvProcess&& other) noexcept {
+    if (this != &other) {
+        Release();
+        process_ = other.process_;
+        processId_ = other.processId_;
+        exitCode_ = other.exitCode_;
+        sawWindow_ = other.sawWindow_;
+        other.process_ = nullptr;
+    }
+    return *this;
+}
+
+void ZorvProcess::Release() {
+    if (process_ != nullptr) {
+        if (IsRunning()) {
+            Kill();
+        }
+        CloseHandle(process_);
+        process_ = nullptr;
+    }
+}
+
+bool ZorvProcess::Start(const std::string& arguments, const std::string& exe) {
+    std::string commandLine = "\"" + exe + "\"";
+    if (!arguments.empty()) {
+        commandLine += " " + arguments;
+    }
+    return StartCommandLine(commandLine);
+}
+
+bool ZorvProcess::StartCommandLine(const std::string& commandLine) {
+    Release();
+    UseWineDrawnFrames();
+    std::vector<char> text(commandLine.begin(), commandLine.end());
+    text.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    processId_ = info.dwProcessId;
+    exitCode_ = STILL_ACTIVE;
+    sawWindow_ = false;
+    return true;
+}
+
+bool ZorvProcess::IsRunning() const {
+    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::vector<HWND> ZorvProcess::Dialogs() const {
+    return VisibleDialogsOf(processId_);
+}
+
+DialogView ZorvProcess::WaitForDialog(const DialogQuery& query, DWORD timeoutMs) const {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND window : Dialogs()) {
+            DialogView view(window);
+            bool match = query.caption.empty() || view.Caption() == query.caption;
+            for (int id : query.controls) {
+                match = match && view.HasControl(id);
+            }
+            if (match) {
+                return view;
+            }
+        }
+        Sleep(kPollMs);
+    } while (GetTickCount() - start < timeoutMs);
+    return DialogView();
+}
+
+MessageBoxView ZorvProcess::WaitForMessageBox(DWORD timeoutMs) const {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND window : Dialogs()) {
+            if (MessageBoxView::Matches(window)) {
+                return MessageBoxView(window);
+            }
+        }
+        Sleep(kPollMs);
+    } while (GetTickCount() - start < timeoutMs);
+    return MessageBoxView();
+}
+
+bool ZorvProcess::WaitForExit(DWORD timeoutMs) {
+    if (process_ == nullptr) {
+        return false;
+    }
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (WaitForSingleObject(process_, kPollMs) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process_, &exitCode_);
+            return true;
+        }
+        sawWindow_ = sawWindow_ || HasVisibleWindow(processId_);
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+    }
+}
+
+void ZorvProcess::Kill() {
+    if (process_ != nullptr) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, kDefaultTimeoutMs);
+        GetExitCodeProcess(process_, &exitCode_);
+    }
+}
+
+// --- Window enumeration -----------------------------------------------------
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    bool dialogsOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (!search->dialogsOnly || std::strcmp(className, "#32770") == 0) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+std::vector<HWND> VisibleWindowsOf(DWORD processId, bool dialogsOnly) {
+    WindowSearch search{processId, dialogsOnly, {}};
+    if (processId != 0) {
+        EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
+}
+
+}  // namespace
+
+std::vector<HWND> VisibleDialogsOf(DWORD processId) {
+    return VisibleWindowsOf(processId, true);
+}
+
+bool HasVisibleWindow(DWORD processId) {
+    return !VisibleWindowsOf(processId, false).empty();
+}
+
+}  // namespace zorv::e2e
