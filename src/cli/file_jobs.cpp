@@ -1,5 +1,7 @@
 #include "cli/file_jobs.h"
 
+#include <cstdio>
+
 #include "cli/interrupt.h"
 #include "cli/parallel_transform.h"
 #include "cli/platform_file.h"
@@ -30,9 +32,15 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     return options;
 }
 
-// Destroys a temporary file; a line when it stays behind.
-void DestroyTemporary(const std::string& temporary, std::vector<Outcome>* lines) {
-    if (!SecureDelete(temporary.c_str())) {
+// Destroys a temporary file; a line when it stays behind. A decryption's
+// may hold plain text and is wiped. An encryption's only ever receives
+// cipher text (the same bytes a finished run leaves on the disk), so it is
+// simply removed: wiping costs 24 synchronous passes, and an interrupted
+// run over a large file should end promptly.
+void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
+    bool removed =
+        plainText ? SecureDelete(temporary.c_str()) : std::remove(temporary.c_str()) == 0;
+    if (!removed) {
         lines->push_back(Outcome{temporary, kResultDeleteFailed});
     }
 }
@@ -61,13 +69,13 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
         if (result != kResultInterrupted) {
             lines->push_back(Outcome{path, result});
         }
-        DestroyTemporary(temporary, lines);
+        DestroyTemporary(temporary, transform == DecryptTransform, lines);
         return false;
     }
     ResultCode moved = RenameNoReplace(temporary, target);
     if (moved != kResultOk) {
         lines->push_back(Outcome{target, moved});
-        DestroyTemporary(temporary, lines);
+        DestroyTemporary(temporary, transform == DecryptTransform, lines);
         return false;
     }
     SyncFolder(FolderOf(target));

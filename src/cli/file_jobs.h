@@ -5,8 +5,9 @@
 //     folder (never the shared temporary folder), flushed to the disk, and
 //     moved to the final name without ever replacing a file (71 when the
 //     name is taken, 83 when the move fails otherwise);
-//   - a failed or interrupted job destroys its temporary file with
-//     SecureDelete (it may hold plain text) and leaves its source alone;
+//   - a failed or interrupted job destroys its temporary file, with
+//     SecureDelete when it may hold plain text (decryption), and leaves its
+//     source alone;
 //   - the source is destroyed with SecureDelete only after its output is
 //     complete, flushed and in place, and not with --keep, nor once the
 //     user has interrupted the run.

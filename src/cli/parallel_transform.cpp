@@ -21,8 +21,6 @@ constexpr std::size_t kPiece = 256 * 1024;
 constexpr std::size_t kRingSlots = 4;
 constexpr std::size_t kCrcTextBytes = 8;
 constexpr std::uint64_t kFormatChunk = 4096;
-// Below this a range is not worth a thread of its own.
-constexpr std::uint64_t kMinRangeBytes = 4 * 1024 * 1024;
 // Ask the kernel to start writing every so many bytes, so the final flush
 // finds little left to do and the page cache stays small.
 constexpr std::uint64_t kWriteBackStep = 8 * 1024 * 1024;
@@ -324,8 +322,10 @@ private:
     std::atomic<bool> stop_{false};
 };
 
-std::vector<RangeJob> SplitBody(std::uint64_t body, unsigned threads) {
-    std::uint64_t count = body / kMinRangeBytes;
+std::vector<RangeJob> SplitBody(std::uint64_t body, const TransformOptions& options) {
+    unsigned threads = options.threads;
+    std::uint64_t minimum = options.minRangeBytes < 8 ? 8 : options.minRangeBytes;
+    std::uint64_t count = body / minimum;
     if (count > threads) {
         count = threads;
     }
@@ -346,7 +346,7 @@ std::vector<RangeJob> SplitBody(std::uint64_t body, unsigned threads) {
 ResultCode DecryptBody(const FileCipher& cipher, const PlatformFile& source, std::uint64_t body,
                        const PlatformFile* target, const TransformOptions& options,
                        std::uint32_t* crc) {
-    std::vector<RangeJob> jobs = SplitBody(body, options.threads);
+    std::vector<RangeJob> jobs = SplitBody(body, options);
     RangeDecryptor decryptor(cipher, source, target, options);
     std::vector<std::thread> helpers;
     for (std::size_t i = 1; i < jobs.size(); ++i) {

@@ -27,7 +27,10 @@ namespace zorv {
 constexpr ResultCode kResultInterrupted = -1;
 
 struct TransformOptions {
-    unsigned threads = 1;                            // decryption: ranges at once
+    unsigned threads = 1;  // decryption: ranges at once
+    // Decryption: no range is split off below this size (a thread costs more
+    // than it saves on less). Tests lower it to split small files.
+    std::uint64_t minRangeBytes = 4 * 1024 * 1024;
     std::atomic<std::uint64_t>* progress = nullptr;  // source bytes done, if set
 };
 

@@ -1,0 +1,229 @@
+#include "cli_test_util.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace zorv::test {
+namespace {
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+#ifdef _WIN32
+// The test runs under Wine, which maps the build machine's / to drive Z:.
+std::string CliPath() {
+    std::string path = "Z:" ZORV_CLI_PATH;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string Quote(const std::string& arg) {
+    return "\"" + arg + "\"";
+}
+
+HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       disposition, 0, nullptr);
+}
+#endif
+
+}  // namespace
+
+ScratchFolder::ScratchFolder() {
+    static std::mt19937 names(std::random_device{}());
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        fs::path candidate = base / ("zorv-cli-test-" + std::to_string(names()));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            path_ = candidate.string();
+            return;
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(path_, error)) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+    fs::remove_all(path_, error);
+}
+
+std::string ScratchFolder::operator/(const std::string& name) const {
+#ifdef _WIN32
+    return path_ + "\\" + name;
+#else
+    return path_ + "/" + name;
+#endif
+}
+
+std::vector<std::string> ScratchFolder::Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
+    std::mt19937 generator(seed);
+    Bytes bytes(n);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(generator());
+    }
+    return bytes;
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    return WriteBytes(path, Bytes(text.begin(), text.end()));
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::string text = ReadWhole(path);
+    return Bytes(text.begin(), text.end());
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+#ifdef _WIN32
+ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t) {
+    ScratchFolder streams;
+    std::string outPath = streams / "out", errPath = streams / "err";
+    HANDLE out = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+    std::string command = Quote(CliPath());
+    for (const std::string& arg : args) {
+        command += " " + Quote(arg);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    ProcessResult result;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        result.status = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    CloseHandle(in);
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
+int StartCli(const std::vector<std::string>&, const std::string&) {
+    return -1;
+}
+int WaitCli(int) {
+    return -1;
+}
+#else
+namespace {
+
+// In the child: standard streams to files, optional file size limit, exec.
+[[noreturn]] void ExecCli(const std::vector<std::string>& args, const std::string& outPath,
+                          const std::string& errPath, std::uint64_t fileSizeLimit) {
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    setsid();  // no controlling terminal: the password never comes from one
+    if (fileSizeLimit != 0) {
+        // A write past the limit fails with EFBIG, as on a full disk, once
+        // the signal that would otherwise end the process is ignored.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = {fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::vector<char*> argv;
+    std::string program = ZORV_CLI_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies(args);
+    for (std::string& arg : copies) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+}
+
+int StatusOf(int raw) {
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
+}
+
+}  // namespace
+
+ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSizeLimit) {
+    ScratchFolder streams;
+    std::string outPath = streams / "out", errPath = streams / "err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        ExecCli(args, outPath, errPath, fileSizeLimit);
+    }
+    ProcessResult result;
+    int raw = 0;
+    if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
+        result.status = StatusOf(raw);
+    }
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
+int StartCli(const std::vector<std::string>& args, const std::string& outputPath) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        ExecCli(args, outputPath, outputPath + ".err", 0);
+    }
+    return static_cast<int>(pid);
+}
+
+int WaitCli(int pid) {
+    int raw = 0;
+    return waitpid(pid, &raw, 0) == pid ? StatusOf(raw) : -1;
+}
+#endif
+
+}  // namespace zorv::test

@@ -1,0 +1,164 @@
+// The batch rules and walk order, and the in-order report of parallel jobs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "cli/batch_plan.h"
+#include "cli/job_runner.h"
+#include "cli/platform_file.h"
+#include "cli/progress_bar.h"
+#include "cli_test_util.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace zorv {
+namespace {
+
+using test::ScratchFolder;
+
+void MakeReadOnly(const std::string& path) {
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+    chmod(path.c_str(), 0555);
+#endif
+}
+
+void MakeFolder(const std::string& path) {
+#ifdef _WIN32
+    CreateDirectoryA(path.c_str(), nullptr);
+#else
+    mkdir(path.c_str(), 0700);
+#endif
+}
+
+// root: a.txt b.txt c.txt d.crp ro.txt (read-only) sub/{x.txt y.crp}
+// zsub/q.txt (zsub read-only)
+class PlanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "d.crp", "ro.txt"}) {
+            ASSERT_TRUE(test::WriteText(root / name, name));
+        }
+        MakeReadOnly(root / "ro.txt");
+        MakeFolder(root / "sub");
+        MakeFolder(root / "zsub");
+        ASSERT_TRUE(test::WriteText(root / "sub" + Separator() + "x.txt", "x"));
+        ASSERT_TRUE(test::WriteText(root / "sub" + Separator() + "y.crp", "y"));
+        ASSERT_TRUE(test::WriteText(root / "zsub" + Separator() + "q.txt", "q"));
+        MakeReadOnly(root / "zsub");
+    }
+
+    static std::string Separator() { return std::string(1, kPathSeparator); }
+
+    // Each item as "name:refusal", names relative to root.
+    std::vector<std::string> Describe(const Plan& plan) const {
+        std::vector<std::string> out;
+        for (const PlanItem& item : plan.items) {
+            std::string name = item.path.substr(root.path().size() + 1);
+            out.push_back(name + ":" + std::to_string(item.refusal));
+        }
+        return out;
+    }
+
+    ScratchFolder root;
+};
+
+TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
+    const std::string s = Separator();
+    Plan encrypt = BuildPlan(Command::kEncrypt, {root.path()}, true);
+    EXPECT_EQ(Describe(encrypt),
+              (std::vector<std::string>{"d.crp:73", "ro.txt:74", "sub" + s + "y.crp:73",
+                                        "sub" + s + "x.txt:0", "zsub:74", "c.txt:0", "b.txt:0",
+                                        "a.txt:0"}));
+    EXPECT_EQ(encrypt.workCount, 4u);
+    EXPECT_EQ(encrypt.workBytes, 5u + 5u + 5u + 1u);
+
+    Plan decrypt = BuildPlan(Command::kDecrypt, {root.path()}, true);
+    EXPECT_EQ(Describe(decrypt),
+              (std::vector<std::string>{"ro.txt:74", "sub" + s + "y.crp:0", "zsub:74", "d.crp:0"}));
+    // Checking writes nothing, so read-only entries are no obstacle.
+    Plan verify = BuildPlan(Command::kVerify, {root.path()}, true);
+    EXPECT_EQ(Describe(verify), (std::vector<std::string>{"sub" + s + "y.crp:0", "d.crp:0"}));
+}
+
+TEST_F(PlanTest, AppliesTheInputRulesInOrder) {
+    struct Case {
+        Command command;
+        std::string input;
+        bool recursive;
+        ResultCode expected;
+    };
+    const Case cases[] = {
+        {Command::kEncrypt, root / "missing", false, kResultFileMissing},
+        {Command::kEncrypt, root.path(), false, kResultFolderWithoutRecursion},
+        {Command::kEncrypt, root / "d.crp", false, kResultAlreadyEncrypted},
+        {Command::kEncrypt, root / "ro.txt", false, kResultReadOnlyOrSystem},
+        {Command::kEncrypt, root / "a.txt", false, kResultOk},
+        {Command::kDecrypt, root / "missing.crp", false, kResultFileMissing},
+        {Command::kDecrypt, root / "a.txt", false, kResultNotEncrypted},
+        {Command::kDecrypt, root / "d.crp", false, kResultOk},
+        {Command::kVerify, root / "a.txt", false, kResultNotEncrypted},
+        {Command::kCat, root.path(), true, kResultFolderWithoutRecursion},
+        {Command::kCat, root / "d.crp", false, kResultOk},
+    };
+    for (const Case& c : cases) {
+        Plan plan = BuildPlan(c.command, {c.input}, c.recursive);
+        ASSERT_EQ(plan.items.size(), 1u) << c.input;
+        EXPECT_EQ(plan.items[0].refusal, c.expected) << c.input;
+        EXPECT_EQ(plan.workCount, c.expected == kResultOk ? 1u : 0u);
+    }
+}
+
+// A job that takes longer for earlier items, so with several threads the
+// later ones finish first.
+std::vector<Outcome> SlowFirstJob(const FileCipher&, const std::string& path, const JobSettings&) {
+    int index = std::stoi(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5 * (12 - index)));
+    return {Outcome{path, index % 3 == 0 ? kResultWrongPassword : kResultOk}};
+}
+
+class Collector : public Reporter {
+public:
+    void Report(const Outcome& outcome) override {
+        lines.push_back(outcome.path + ":" + std::to_string(outcome.code));
+    }
+    std::vector<std::string> lines;
+};
+
+TEST(RunPlan, ReportsInPlanOrderWhateverTheNumberOfJobs) {
+    Plan plan;
+    for (int i = 0; i < 12; ++i) {
+        ResultCode refusal = i % 5 == 4 ? kResultNotEncrypted : kResultOk;
+        plan.items.push_back(PlanItem{std::to_string(i), refusal, 0});
+        plan.workCount += refusal == kResultOk ? 1 : 0;
+    }
+    FileCipher cipher("key", 3);
+    Collector single, parallel;
+    RunSummary one = RunPlan(plan, cipher, 1, JobSettings{}, SlowFirstJob, single);
+    RunSummary four = RunPlan(plan, cipher, 4, JobSettings{}, SlowFirstJob, parallel);
+    EXPECT_EQ(parallel.lines, single.lines);
+    ASSERT_EQ(single.lines.size(), 12u);
+    EXPECT_EQ(single.lines[3], "3:75");
+    EXPECT_EQ(single.lines[4], "4:76");
+    EXPECT_EQ(one.failures, 5u);  // 0, 3 and 6 failed; 4 and 9 were refused
+    EXPECT_EQ(four.failures, one.failures);
+}
+
+TEST(ProgressBar, FormatsDoneTotalRateAndTimeLeft) {
+    std::string line = ProgressBar::Format(512 * 1024 * 1024ull, 1024 * 1024 * 1024ull, 2.0);
+    EXPECT_NE(line.find(" 50%"), std::string::npos) << line;
+    EXPECT_NE(line.find("512.0 MiB / 1.0 GiB"), std::string::npos) << line;
+    EXPECT_NE(line.find("256.0 MiB/s"), std::string::npos) << line;
+    EXPECT_NE(line.find("0:02 left"), std::string::npos) << line;
+    EXPECT_LE(line.size(), 79u);
+    EXPECT_NE(ProgressBar::Format(0, 0, 0).find("100%"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zorv

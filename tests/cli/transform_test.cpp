@@ -1,0 +1,178 @@
+// The command-line program's own transforms must give the desktop
+// program's bytes and results: each is checked against FileCipher's
+// EncryptFile and DecryptFile, over the sizes around every boundary of the
+// chunking, pieces and ranges, with one and several threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "cli/crc_combine.h"
+#include "cli/parallel_transform.h"
+#include "cli_test_util.h"
+#include "crypto/crc32.h"
+
+namespace zorv {
+namespace {
+
+using test::Bytes;
+using test::RandomBytes;
+using test::ReadBytes;
+using test::ScratchFolder;
+using test::WriteBytes;
+
+constexpr char kKey[] = "transform key";
+// Ranges this small split the test files among the threads.
+constexpr std::uint64_t kSmallRange = 40000;
+
+FileCipher KeyedCipher() {
+    return FileCipher(kKey, sizeof kKey - 1);
+}
+
+std::uint32_t CrcOf(const std::uint8_t* data, std::size_t n) {
+    Crc32 crc;
+    crc.Update(data, n);
+    return crc.Value();
+}
+
+TEST(Crc32Combine, EqualsTheChecksumOfTheWholeAtEverySplit) {
+    Bytes data = RandomBytes(3000, 1);
+    const std::uint32_t whole = CrcOf(data.data(), data.size());
+    for (std::size_t split : {0, 1, 7, 8, 9, 100, 1024, 2999, 3000}) {
+        std::uint32_t a = CrcOf(data.data(), split);
+        std::uint32_t b = CrcOf(data.data() + split, data.size() - split);
+        EXPECT_EQ(Crc32Combine(a, b, data.size() - split), whole) << "split at " << split;
+    }
+}
+
+TEST(Crc32Combine, HandlesLengthsBeyondFourGigabytes) {
+    // Zero bytes multiply the remainder by x^8 each: combining with the CRC
+    // of n zero bytes twice must equal combining once with 2n.
+    Bytes zeros(1 << 16, 0);
+    const std::uint32_t crcZeros = CrcOf(zeros.data(), zeros.size());
+    const std::uint32_t start = CrcOf(reinterpret_cast<const std::uint8_t*>("abc"), 3);
+    std::uint32_t stepwise =
+        Crc32Combine(Crc32Combine(start, crcZeros, zeros.size()), crcZeros, zeros.size());
+    EXPECT_EQ(stepwise, Crc32Combine(start, CrcOf(Bytes(2 << 16, 0).data(), 2 << 16), 2 << 16));
+    // 2^32 + 8 is not 8 modulo the order of x: a 32-bit length would alias.
+    const std::uint64_t large = (std::uint64_t{1} << 32) + 8;
+    EXPECT_NE(Crc32Combine(start, 0, large), Crc32Combine(start, 0, 8));
+}
+
+struct Files {
+    std::string plain, reference, ours, decrypted;
+};
+
+Files FileNames(const ScratchFolder& folder) {
+    return Files{folder / "plain", folder / "reference.crp", folder / "ours.crp",
+                 folder / "decrypted"};
+}
+
+ResultCode EncryptWithCli(const std::string& source, const std::string& target, unsigned threads,
+                          std::uint64_t* progress) {
+    PlatformFile in, out;
+    if (!in.OpenForRead(source) || !out.CreateNew(target)) {
+        return kResultOpenFailed;
+    }
+    std::atomic<std::uint64_t> done{0};
+    TransformOptions options;
+    options.threads = threads;
+    options.progress = &done;
+    ResultCode result =
+        EncryptToFile(KeyedCipher(), in, static_cast<std::uint64_t>(in.Size()), out, options);
+    *progress = done.load();
+    return result;
+}
+
+ResultCode DecryptWithCli(const std::string& source, const std::string* target, unsigned threads) {
+    PlatformFile in, out;
+    if (!in.OpenForRead(source) || (target != nullptr && !out.CreateNew(*target))) {
+        return kResultOpenFailed;
+    }
+    TransformOptions options;
+    options.threads = threads;
+    options.minRangeBytes = kSmallRange;
+    return DecryptToFile(KeyedCipher(), in, static_cast<std::uint64_t>(in.Size()),
+                         target != nullptr ? &out : nullptr, options);
+}
+
+// Sizes around 8, the 4096-byte format chunk, the 256 KiB pieces of the
+// encryption ring (one piece is encrypted without threads) and the ranges.
+const std::size_t kSizes[] = {1,      7,      8,      9,      4088,   4095,   4096,
+                              4097,   4104,   4105,   39999,  40000,  80008,  262136,
+                              262143, 262144, 262145, 262152, 524297, 1100000};
+
+TEST(ParallelTransform, EncryptionGivesTheDesktopBytesAndDecryptionRestoresThem) {
+    for (std::size_t size : kSizes) {
+        ScratchFolder folder;
+        Files files = FileNames(folder);
+        Bytes plain = RandomBytes(size, static_cast<std::uint32_t>(size));
+        ASSERT_TRUE(WriteBytes(files.plain, plain));
+        ASSERT_EQ(KeyedCipher().EncryptFile(files.plain.c_str(), files.reference.c_str()), 0);
+        std::uint64_t progress = 0;
+        ASSERT_EQ(EncryptWithCli(files.plain, files.ours, 1, &progress), kResultOk) << size;
+        EXPECT_EQ(progress, size);
+        EXPECT_EQ(ReadBytes(files.ours), ReadBytes(files.reference)) << "size " << size;
+        for (unsigned threads : {1u, 2u, 3u}) {
+            std::string target = files.decrypted + std::to_string(threads);
+            ASSERT_EQ(DecryptWithCli(files.reference, &target, threads), kResultOk) << size;
+            EXPECT_EQ(ReadBytes(target), plain) << "size " << size << ", threads " << threads;
+            EXPECT_EQ(DecryptWithCli(files.reference, nullptr, threads), kResultOk);
+        }
+    }
+}
+
+// Damaged, truncated and foreign inputs: the same result as DecryptFile, and
+// the same bytes whenever that result is success.
+TEST(ParallelTransform, DecryptionOfAnyInputMatchesDecryptFile) {
+    ScratchFolder folder;
+    Files files = FileNames(folder);
+    Bytes plain = RandomBytes(300000 + 3, 7);
+    ASSERT_TRUE(WriteBytes(files.plain, plain));
+    ASSERT_EQ(KeyedCipher().EncryptFile(files.plain.c_str(), files.reference.c_str()), 0);
+    Bytes good = ReadBytes(files.reference);
+    std::vector<Bytes> inputs;
+    for (std::size_t size : {0, 1, 5, 8, 15, 16, 17, 24, 4104, 4112, 4113, 8200}) {
+        inputs.push_back(RandomBytes(size, static_cast<std::uint32_t>(size) + 100));
+    }
+    inputs.push_back(Bytes(good.begin(), good.end() - 8));  // lost its pad block
+    inputs.push_back(Bytes(good.begin(), good.end() - 3));  // not a multiple of 8
+    Bytes flipped = good;
+    flipped[150000] ^= 1;  // a changed byte in the middle of a range
+    inputs.push_back(flipped);
+    Bytes lastByte = good;
+    lastByte.back() ^= 0x40;  // the pad digit
+    inputs.push_back(lastByte);
+    inputs.push_back(good);
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        std::string input = folder / ("input" + std::to_string(i));
+        std::string expected = folder / ("expected" + std::to_string(i));
+        std::string ours = folder / ("ours" + std::to_string(i));
+        ASSERT_TRUE(WriteBytes(input, inputs[i]));
+        ResultCode reference = KeyedCipher().DecryptFile(input.c_str(), expected.c_str());
+        EXPECT_EQ(DecryptWithCli(input, &ours, 2), reference) << "input " << i;
+        EXPECT_EQ(DecryptWithCli(input, nullptr, 3), reference) << "input " << i;
+        if (reference == kResultOk) {
+            EXPECT_EQ(ReadBytes(ours), ReadBytes(expected)) << "input " << i;
+        }
+    }
+}
+
+TEST(ParallelTransform, WrongPasswordIsReportedAfterTheWholeFile) {
+    ScratchFolder folder;
+    Files files = FileNames(folder);
+    ASSERT_TRUE(WriteBytes(files.plain, RandomBytes(600000, 3)));
+    ASSERT_EQ(KeyedCipher().EncryptFile(files.plain.c_str(), files.reference.c_str()), 0);
+    PlatformFile in;
+    ASSERT_TRUE(in.OpenForRead(files.reference));
+    std::atomic<std::uint64_t> done{0};
+    TransformOptions options;
+    options.threads = 2;
+    options.progress = &done;
+    FileCipher wrong("another key", 11);
+    EXPECT_EQ(DecryptToFile(wrong, in, static_cast<std::uint64_t>(in.Size()), nullptr, options),
+              kResultWrongPassword);
+    EXPECT_EQ(done.load(), static_cast<std::uint64_t>(in.Size()));
+}
+
+}  // namespace
+}  // namespace zorv
