@@ -115,6 +115,22 @@ std::string ToWindowsPath(const std::string& path) {
     return result;
 }
 
+std::string FromUtf8(const char* utf8) {
+    int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (wideLength <= 0) {
+        return std::string();
+    }
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wideLength);
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::vector<char> text(static_cast<size_t>(length));
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), length, nullptr, nullptr);
+    return std::string(text.data());
+}
+
 std::string ZorvExe() {
     return ToWindowsPath(ZORV_E2E_EXE);
 }
@@ -267,11 +283,7 @@ DialogView ZorvProcess::WaitForDialog(const DialogQuery& query, DWORD timeoutMs)
     do {
         for (HWND window : Dialogs()) {
             DialogView view(window);
-            bool match = query.caption.empty() || view.Caption() == query.caption;
-            for (int id : query.controls) {
-                match = match && view.HasControl(id);
-            }
-            if (match) {
+            if (query.Matches(view)) {
                 return view;
             }
         }

@@ -25,6 +25,10 @@ constexpr DWORD kDefaultTimeoutMs = 15000;
 // already has a drive letter is returned unchanged.
 std::string ToWindowsPath(const std::string& path);
 
+// UTF-8 text (such as the program's own message texts) in the process's
+// ANSI code page, as the program shows it.
+std::string FromUtf8(const char* utf8);
+
 // The program under test, as a Windows path.
 std::string ZorvExe();
 
@@ -119,11 +123,14 @@ public:
     bool PressOk() const { return Click(IDOK); }
 };
 
-// What a scenario waits for: every listed control must be present, and the
-// caption must be equal when one is given.
+// What a scenario waits for: every control of `controls` must be present,
+// none of `absent`, and the caption must be equal when one is given.
 struct DialogQuery {
     std::string caption;
     std::vector<int> controls;
+    std::vector<int> absent;
+
+    bool Matches(const DialogView& dialog) const;
 };
 
 // The program under test: one process started with a command line.

@@ -2,7 +2,7 @@
 // kind of icon a message box shows.
 #include "e2e/harness.h"
 
-#include "e2e/png_file.h"
+#include "support/png_writer.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -203,7 +203,15 @@ bool DialogView::SaveScreenshot(const std::string& name) const {
     }
     std::string folder = ToWindowsPath(ZORV_E2E_SCREENSHOTS);
     MakeFolder(folder);
-    return WritePng(folder + "\\" + name + ".png", pixels.width, pixels.height, pixels.rgb);
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(3 * pixels.rgb.size());
+    for (std::uint32_t pixel : pixels.rgb) {
+        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
+        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
+        rgb.push_back(static_cast<std::uint8_t>(pixel));
+    }
+    std::string path = folder + "\\" + name + ".png";
+    return zorv::WritePng(path.c_str(), pixels.width, pixels.height, rgb.data());
 }
 
 IconKind MessageBoxView::Icon() const {

@@ -160,6 +160,23 @@ bool DialogView::WaitUntilClosed(DWORD timeoutMs) const {
     return true;
 }
 
+bool DialogQuery::Matches(const DialogView& dialog) const {
+    if (!caption.empty() && dialog.Caption() != caption) {
+        return false;
+    }
+    for (int id : controls) {
+        if (!dialog.HasControl(id)) {
+            return false;
+        }
+    }
+    for (int id : absent) {
+        if (dialog.HasControl(id)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // --- MessageBoxView ---------------------------------------------------------
 
 bool MessageBoxView::Matches(HWND dialog) {

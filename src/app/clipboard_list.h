@@ -1,0 +1,17 @@
+// The list of file names copied to the clipboard (the shell's file-drop
+// format), read on every start and used by the option "-c".
+#pragma once
+
+#include "app/file_list.h"
+
+namespace zorv {
+
+// The clipboard's file-drop names (CF_HDROP, through DragQueryFileA) as a
+// FileList, in drop order, without resolution or existence checks. An empty
+// drop list gives a valid list with count 0; empty names are dropped (Wine
+// reports the terminator of an empty list as one empty name). Invalid when
+// the clipboard holds no file-drop data, cannot be opened, or the block
+// cannot be allocated. The clipboard's contents are left as they were.
+FileList ReadClipboardFileList();
+
+}  // namespace zorv

@@ -1,0 +1,60 @@
+#include "app/file_list.h"
+
+namespace zorv {
+
+FileList::~FileList() {
+    Free();
+}
+
+FileList::FileList(FileList&& other) noexcept
+    : block_(other.block_), count_(other.count_), size_(other.size_) {
+    other.block_ = nullptr;
+    other.count_ = 0;
+    other.size_ = 0;
+}
+
+FileList& FileList::operator=(FileList&& other) noexcept {
+    if (this != &other) {
+        Free();
+        block_ = other.block_;
+        count_ = other.count_;
+        size_ = other.size_;
+        other.block_ = nullptr;
+        other.count_ = 0;
+        other.size_ = 0;
+    }
+    return *this;
+}
+
+FileList FileList::Allocate(int count, std::size_t textBytes) {
+    FileList list;
+    if (count < 0) {
+        return list;
+    }
+    std::size_t size = static_cast<std::size_t>(count) * sizeof(char*) + textBytes;
+    // GPTR: fixed memory, so the handle is the block's address. A zero-byte
+    // request (an empty clipboard list) still yields a valid block.
+    list.block_ = GlobalAlloc(GPTR, size == 0 ? 1 : size);
+    if (list.block_ != nullptr) {
+        list.count_ = count;
+        list.size_ = size;
+    }
+    return list;
+}
+
+char* FileList::Text() const {
+    return block_ == nullptr
+               ? nullptr
+               : static_cast<char*>(block_) + static_cast<std::size_t>(count_) * sizeof(char*);
+}
+
+void FileList::Free() {
+    if (block_ != nullptr) {
+        GlobalFree(block_);
+        block_ = nullptr;
+        count_ = 0;
+        size_ = 0;
+    }
+}
+
+}  // namespace zorv

@@ -1,0 +1,35 @@
+// Until a front end's class lands, its template is opened with the
+// placeholder dialog. Swapping one in is a change of its function body here
+// (and its library in program.cmake), e.g.
+//     EncryptDialog dialog(files, count);
+//     dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
+#include "app/front_ends.h"
+
+#include "app/mode_select_dialog.h"
+#include "app/module_instance.h"
+#include "app/placeholder_dialog.h"
+#include "app/resource_ids.h"
+
+namespace zorv {
+
+void RunSettingsFrontEnd() {
+    PlaceholderDialog dialog;
+    dialog.RunModal(ModuleInstance(), IDD_SETTINGS, nullptr);
+}
+
+void RunEncryptFrontEnd(const char* const*, int) {
+    PlaceholderDialog dialog;
+    dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
+}
+
+void RunDecryptFrontEnd(const char* const*, int, int templateId) {
+    PlaceholderDialog dialog;
+    dialog.RunModal(ModuleInstance(), templateId, nullptr);
+}
+
+int RunModeSelect() {
+    ModeSelectDialog dialog;
+    return dialog.RunModal(ModuleInstance(), IDD_MODE_SELECT, nullptr);
+}
+
+}  // namespace zorv

@@ -1,0 +1,101 @@
+#include "app/program.h"
+
+#include "app/clipboard_list.h"
+#include "app/command_line.h"
+#include "app/dispatch.h"
+#include "app/file_list.h"
+#include "app/file_system.h"
+#include "app/front_ends.h"
+#include "app/messages.h"
+#include "app/module_instance.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+
+namespace zorv {
+namespace {
+
+// Owner of a kernel handle whose "none" is null (the mutex).
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+    ~ScopedHandle() {
+        if (handle_ != nullptr) {
+            CloseHandle(handle_);
+        }
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
+bool Exists(const char* path) {
+    return PathExists(path);
+}
+bool Folder(const char* path) {
+    return IsFolder(path);
+}
+
+const char* const* RangeStart(const DispatchDecision& decision, const FileList& arguments,
+                              const FileList& clipboard) {
+    const FileList& list = decision.list == DispatchList::kClipboard ? clipboard : arguments;
+    return list.Items() + decision.first;
+}
+
+void CarryOut(DispatchDecision decision, const FileList& arguments, const FileList& clipboard) {
+    if (decision.action == DispatchAction::kAskMode) {
+        decision = ApplyModeChoice(decision, RunModeSelect());
+    }
+    switch (decision.action) {
+        case DispatchAction::kSettings:
+            RunSettingsFrontEnd();
+            break;
+        case DispatchAction::kMessage:
+            ShowMessage(nullptr, decision.messageId, MB_ICONERROR);
+            break;
+        case DispatchAction::kEncrypt:
+            RunEncryptFrontEnd(RangeStart(decision, arguments, clipboard), decision.count);
+            break;
+        case DispatchAction::kDecrypt: {
+            const char* const* files = RangeStart(decision, arguments, clipboard);
+            RunDecryptFrontEnd(files, decision.count,
+                               DecryptTemplateFor(files, decision.count, Folder));
+            break;
+        }
+        case DispatchAction::kAskMode:
+        case DispatchAction::kNothing:
+            break;
+    }
+}
+
+}  // namespace
+
+int RunProgram(HINSTANCE instance) {
+    SetModuleInstance(instance);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+    bool anotherInstance = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    // Kept open until the end of the run; closing it is the release.
+    ScopedHandle mutexOwner(mutex);
+    if (anotherInstance) {
+        return 0;
+    }
+    LoadSettings();
+    FileList arguments = SplitCommandLine(GetCommandLineA());
+    if (!arguments.IsValid()) {
+        ShowMessage(nullptr, IDS_OUT_OF_MEMORY, MB_ICONERROR);
+        return -1;
+    }
+    // Read on every start, whatever the arguments; only "-c" uses it.
+    FileList clipboard = ReadClipboardFileList();
+    DispatchInput input;
+    input.arguments = arguments.Items();
+    input.argumentCount = arguments.Count();
+    input.clipboard = clipboard.IsValid() ? clipboard.Items() : nullptr;
+    input.clipboardCount = clipboard.Count();
+    CarryOut(DecideDispatch(input, PathProbe{Exists, Folder}), arguments, clipboard);
+    // The lists are freed here (clipboard first), then the mutex is closed.
+    return 0;
+}
+
+}  // namespace zorv

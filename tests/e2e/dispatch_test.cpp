@@ -1,0 +1,235 @@
+// Which dialog zorv.exe opens for a command line and a clipboard, seen from
+// outside: every scenario starts the real program and identifies the dialog
+// by the controls its template has.
+#include <gtest/gtest.h>
+
+#include "app/message_texts.h"
+#include "app/resource_ids.h"
+#include "e2e/harness.h"
+
+namespace zorv::e2e {
+namespace {
+
+const DialogQuery kSettings{"", {IDC_ASSOCIATION, IDC_SEND_TO, IDC_MINIMUM_CHARS}, {}};
+const DialogQuery kEncrypt{"", {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM}, {}};
+const DialogQuery kDecryptSingle{"", {IDC_DECRYPT_PASSWORD, IDC_REENCRYPT_AUTO}, {}};
+const DialogQuery kModeSelect{"Zorv", {IDC_MODE_ENCRYPT, IDC_MODE_DECRYPT, IDCANCEL}, {}};
+const DialogQuery kDecryptMulti{"", {IDC_DECRYPT_PASSWORD}, {IDC_REENCRYPT_AUTO}};
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+// Files of one scenario: a fresh folder with a plain file, a .crp file and a
+// sub-folder, and a path that does not exist.
+struct Inputs {
+    explicit Inputs(const std::string& scenario) : folder(MakeScenarioFolder(scenario)) {
+        plain = folder + "\\report.doc";
+        crp = folder + "\\Report.CRP";
+        crp2 = folder + "\\memo.txt.crp";
+        sub = folder + "\\docs";
+        sub2 = folder + "\\more";
+        missing = folder + "\\absent.doc";
+        WriteWholeFile(plain, "plain");
+        WriteWholeFile(crp, "cipher");
+        WriteWholeFile(crp2, "cipher");
+        MakeFolder(sub);
+        MakeFolder(sub2);
+    }
+    std::string folder, plain, crp, crp2, sub, sub2, missing;
+};
+
+// The only dialog of the process once it has opened.
+DialogView ExpectOnlyDialog(const ZorvProcess& zorv, const DialogQuery& query) {
+    DialogView dialog = zorv.WaitForDialog(query);
+    EXPECT_TRUE(dialog.IsValid()) << "the expected dialog did not open";
+    EXPECT_EQ(zorv.Dialogs().size(), 1u);
+    return dialog;
+}
+
+// Cancel ends the dialog and with it the process, with exit code 0 and no
+// further window.
+void CancelAndExpectEnd(ZorvProcess& zorv, const DialogView& dialog) {
+    ASSERT_TRUE(dialog.Click(IDCANCEL));
+    EXPECT_TRUE(dialog.WaitUntilClosed());
+    ASSERT_TRUE(zorv.WaitForExit());
+    EXPECT_EQ(zorv.ExitCode(), 0u);
+    EXPECT_FALSE(zorv.SawWindowWhileWaiting());
+}
+
+// Starts zorv.exe with arguments, expects the dialog of query as its only
+// window, saves a screenshot when a name is given, and cancels it.
+void ExpectOpens(const std::string& arguments, const DialogQuery& query,
+                 const std::string& screenshot = "") {
+    SCOPED_TRACE("arguments: " + arguments);
+    ZorvProcess zorv;
+    ASSERT_TRUE(zorv.Start(arguments));
+    DialogView dialog = ExpectOnlyDialog(zorv, query);
+    if (!dialog.IsValid()) {
+        return;
+    }
+    if (!screenshot.empty()) {
+        EXPECT_TRUE(dialog.SaveScreenshot(screenshot));
+    }
+    CancelAndExpectEnd(zorv, dialog);
+}
+
+// Starts zorv.exe with arguments and expects message id with the error icon
+// as its only window; OK ends the process with exit code 0.
+void ExpectMessage(const std::string& arguments, int id, const std::string& screenshot = "") {
+    SCOPED_TRACE("arguments: " + arguments);
+    ZorvProcess zorv;
+    ASSERT_TRUE(zorv.Start(arguments));
+    MessageBoxView box = zorv.WaitForMessageBox();
+    ASSERT_TRUE(box.IsValid()) << "no message box";
+    EXPECT_EQ(zorv.Dialogs().size(), 1u);
+    EXPECT_EQ(box.Caption(), "Zorv");
+    EXPECT_EQ(box.Message(), FromUtf8(MessageTextUtf8(id)));
+    EXPECT_STREQ(IconKindName(box.Icon()), IconKindName(IconKind::kError));
+    EXPECT_EQ(box.Buttons(), std::vector<int>{IDOK});
+    if (!screenshot.empty()) {
+        EXPECT_TRUE(box.SaveScreenshot(screenshot));
+    }
+    ASSERT_TRUE(box.PressOk());
+    ASSERT_TRUE(zorv.WaitForExit());
+    EXPECT_EQ(zorv.ExitCode(), 0u);
+}
+
+TEST(Dispatch, NoArgumentsOrOnlySpacesOpenTheSettings) {
+    ExpectOpens("", kSettings, "dispatch_110_settings");
+    ExpectOpens("    ", kSettings);
+}
+
+TEST(Dispatch, OneExistingFileOpensEncryptionOrDecryption) {
+    Inputs in("dispatch_one_file");
+    ExpectOpens(Quoted(in.crp), kDecryptSingle, "dispatch_112_decrypt_single");
+    ExpectOpens(Quoted(in.plain), kEncrypt, "dispatch_111_encrypt");
+}
+
+TEST(Dispatch, OneMissingPathShowsMessage50) {
+    Inputs in("dispatch_missing");
+    ExpectMessage(Quoted(in.missing), IDS_FILE_NOT_FOUND, "dispatch_message_50");
+    // "-e" alone is no option but a path, normally a missing one.
+    ExpectMessage("-e", IDS_FILE_NOT_FOUND);
+}
+
+TEST(Dispatch, OneFolderAsksForTheModeAndCancelEndsQuietly) {
+    Inputs in("dispatch_folder_cancel");
+    ZorvProcess zorv;
+    ASSERT_TRUE(zorv.Start(Quoted(in.sub)));
+    DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
+    ASSERT_TRUE(mode.IsValid());
+    EXPECT_TRUE(mode.SaveScreenshot("dispatch_113_mode_select"));
+    CancelAndExpectEnd(zorv, mode);
+}
+
+TEST(Dispatch, ModeSelectCloseBoxCancels) {
+    Inputs in("dispatch_folder_close");
+    ZorvProcess zorv;
+    ASSERT_TRUE(zorv.Start(Quoted(in.sub)));
+    DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
+    ASSERT_TRUE(mode.IsValid());
+    mode.Close();
+    EXPECT_TRUE(mode.WaitUntilClosed());
+    ASSERT_TRUE(zorv.WaitForExit());
+    EXPECT_FALSE(zorv.SawWindowWhileWaiting());
+}
+
+// Chooses a mode in the mode-select dialog and expects the front end next.
+void ChooseMode(const std::string& arguments, int button, const DialogQuery& next,
+                const std::string& screenshot = "") {
+    SCOPED_TRACE("arguments: " + arguments);
+    ZorvProcess zorv;
+    ASSERT_TRUE(zorv.Start(arguments));
+    DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
+    ASSERT_TRUE(mode.IsValid());
+    ASSERT_TRUE(mode.Click(button));
+    EXPECT_TRUE(mode.WaitUntilClosed());
+    DialogView dialog = ExpectOnlyDialog(zorv, next);
+    ASSERT_TRUE(dialog.IsValid());
+    if (!screenshot.empty()) {
+        EXPECT_TRUE(dialog.SaveScreenshot(screenshot));
+    }
+    CancelAndExpectEnd(zorv, dialog);
+}
+
+TEST(Dispatch, ModeSelectLeadsToTheChosenFrontEnd) {
+    Inputs in("dispatch_folder_choose");
+    ChooseMode(Quoted(in.sub), IDC_MODE_DECRYPT, kDecryptMulti, "dispatch_114_decrypt_multi");
+    ChooseMode(Quoted(in.sub), IDC_MODE_ENCRYPT, kEncrypt);
+    // A one-plain/one-.crp tie decrypts two items: template 114, not 112.
+    ChooseMode(Quoted(in.plain) + " " + Quoted(in.crp), IDC_MODE_DECRYPT, kDecryptMulti);
+}
+
+TEST(Dispatch, SeveralItemsAreDecidedByTheExtensionVote) {
+    Inputs in("dispatch_vote");
+    ExpectOpens(Quoted(in.sub) + " " + Quoted(in.sub2), kModeSelect);
+    ExpectOpens(Quoted(in.plain) + " " + Quoted(in.crp), kModeSelect);
+    ExpectOpens(Quoted(in.crp) + " " + Quoted(in.crp2), kDecryptMulti);
+    ExpectOpens(Quoted(in.plain) + " " + Quoted(in.missing) + " " + Quoted(in.crp), kEncrypt);
+}
+
+TEST(Dispatch, DecryptAndEncryptOptions) {
+    Inputs in("dispatch_options");
+    ExpectOpens("-d " + Quoted(in.crp), kDecryptSingle);
+    ExpectOpens("-D " + Quoted(in.sub), kDecryptMulti);
+    ExpectOpens("-e " + Quoted(in.crp) + " " + Quoted(in.crp2), kEncrypt);
+}
+
+TEST(Dispatch, ClipboardOption) {
+    Inputs in("dispatch_clipboard");
+    ASSERT_TRUE(PutTextOnClipboard("not a file list"));
+    ExpectMessage("-c", IDS_NO_CLIPBOARD_FILES, "dispatch_message_55");
+    ExpectMessage("-d -c", IDS_NO_CLIPBOARD_FILES);
+
+    // A tied file-drop list: "-c" alone decrypts, "-c" with more encrypts.
+    ASSERT_TRUE(PutFileDropOnClipboard({in.plain, in.crp}));
+    ExpectOpens("-c", kDecryptMulti);
+    ExpectOpens("-c x", kEncrypt);
+    ExpectOpens("-D -C", kDecryptMulti);
+
+    ASSERT_TRUE(PutFileDropOnClipboard({in.crp}));
+    ExpectOpens("-c", kDecryptSingle);
+    ExpectOpens("-e -c", kEncrypt);
+
+    // An empty drop list is a valid list with no items.
+    ASSERT_TRUE(PutFileDropOnClipboard({}));
+    ExpectOpens("-c", kDecryptMulti);
+    ASSERT_TRUE(ClearClipboard());
+}
+
+TEST(Dispatch, QuotingAndSpaces) {
+    Inputs in("dispatch_quoting");
+    std::string spaced = in.folder + "\\a b.crp";
+    ASSERT_TRUE(WriteWholeFile(spaced, "cipher"));
+    // Quoted: one existing .crp file.
+    ExpectOpens(Quoted(spaced), kDecryptSingle);
+    // Unquoted: "...\a" (a file, +1) and "b.crp" (-1) tie.
+    ExpectOpens(spaced, kModeSelect);
+    // A quoted text directly followed by unquoted text gives two items: two
+    // .crp files. Taken as one item it would be a missing path (message 50).
+    ExpectOpens(Quoted(in.crp) + in.crp2, kDecryptMulti);
+}
+
+TEST(Dispatch, SecondStartEndsAtOnceAndShowsNothing) {
+    Inputs in("dispatch_second");
+    ZorvProcess first;
+    ASSERT_TRUE(first.Start(""));
+    DialogView settings = ExpectOnlyDialog(first, kSettings);
+    ASSERT_TRUE(settings.IsValid());
+
+    ZorvProcess second;
+    ASSERT_TRUE(second.Start(Quoted(in.sub)));
+    ASSERT_TRUE(second.WaitForExit());
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_FALSE(second.SawWindowWhileWaiting());
+    EXPECT_TRUE(settings.IsOpen());
+    EXPECT_EQ(first.Dialogs().size(), 1u);
+    CancelAndExpectEnd(first, settings);
+
+    // With the first instance gone the name is free again.
+    ExpectOpens(Quoted(in.sub), kModeSelect);
+}
+
+}  // namespace
+}  // namespace zorv::e2e
