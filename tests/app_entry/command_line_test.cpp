@@ -1,0 +1,171 @@
+// SplitCommandLine: the scanning rules, double-byte characters, resolution
+// of each item against the file system, and the block's layout.
+#include "app/command_line.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zorv {
+namespace {
+
+std::vector<std::string> Items(const FileList& list) {
+    std::vector<std::string> items;
+    for (int i = 0; i < list.Count(); ++i) {
+        items.push_back(list.Item(i));
+    }
+    return items;
+}
+
+// Names below exist nowhere near the test's working folder, so resolution
+// leaves them unchanged.
+TEST(SplitCommandLine, ScanningRules) {
+    const struct {
+        const char* text;
+        std::vector<std::string> items;
+    } cases[] = {
+        {"prog alpha beta", {"prog", "alpha", "beta"}},
+        {"\"C:\\no such\\prog.exe\"  alpha", {"C:\\no such\\prog.exe", "alpha"}},
+        {"prog    ", {"prog"}},
+        {"   prog", {"prog"}},
+        {"", {}},
+        {"prog \"alpha beta\"gamma delta", {"prog", "alpha beta", "gamma", "delta"}},
+        {"prog alpha\"beta gamma\"", {"prog", "alpha\"beta", "gamma\""}},
+        {"prog \"unterminated text", {"prog", "unterminated text"}},
+        {"prog \"\" alpha", {"prog", "", "alpha"}},
+        {"prog \"\"\"\"", {"prog", "", ""}},
+        {"prog alpha\tbeta", {"prog", "alpha\tbeta"}},
+        {"prog -c -D", {"prog", "-c", "-D"}},
+    };
+    for (const auto& c : cases) {
+        FileList list = SplitCommandLine(c.text);
+        ASSERT_TRUE(list.IsValid()) << c.text;
+        EXPECT_EQ(Items(list), c.items) << c.text;
+    }
+}
+
+// Code page 932: a double-byte character is one unit, so its second byte
+// never ends an item, whatever its value.
+TEST(SplitCommandLine, DoubleByteCharactersAreUnits) {
+    const struct {
+        const char* text;
+        std::vector<std::string> items;
+    } cases[] = {
+        // 0x95 0x5C is one character whose second byte looks like a backslash.
+        {"prog C:\\\x95\x5C\\x.doc", {"prog", "C:\\\x95\x5C\\x.doc"}},
+        // A lead byte whose partner has the value of a quote or a space.
+        {"prog \"\x95\x22 y\" z", {"prog", "\x95\x22 y", "z"}},
+        {"prog \x95\x20z w", {"prog", "\x95\x20z", "w"}},
+        // A lead byte at the very end is one byte.
+        {"prog alpha\x95", {"prog", "alpha\x95"}},
+        {"prog \"\x82\xA0\x82\xA2\"tail", {"prog", "\x82\xA0\x82\xA2", "tail"}},
+    };
+    for (const auto& c : cases) {
+        FileList list = SplitCommandLine(c.text);
+        ASSERT_TRUE(list.IsValid());
+        EXPECT_EQ(Items(list), c.items) << c.text;
+    }
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        path_ = std::string(base) + "zorv_entry_" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TempFolder() {
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            if (!DeleteFileA(it->c_str())) {
+                RemoveDirectoryA(it->c_str());
+            }
+        }
+        RemoveDirectoryA(path_.c_str());
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string File(const std::string& name) {
+        std::string file = path_ + "\\" + name;
+        HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(handle, INVALID_HANDLE_VALUE) << file;
+        CloseHandle(handle);
+        created_.push_back(file);
+        return file;
+    }
+    std::string Folder(const std::string& name) {
+        std::string folder = path_ + "\\" + name;
+        EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+        created_.push_back(folder);
+        return folder;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::vector<std::string> created_;
+};
+
+TEST(SplitCommandLine, ItemsAreResolvedToTheStoredName) {
+    TempFolder temp;
+    std::string report = temp.File("Report.CRP");
+    std::string kanjiFolder = temp.Folder("\x95\x5C");  // a name ending in byte 0x5C
+    std::string memo = temp.File("\x95\x5C\\Memo.Txt");
+    const std::string& root = temp.Path();
+    const struct {
+        std::string item;
+        std::string expected;
+    } cases[] = {
+        {root + "\\report.crp", report},        {root + "\\REP*.crp", report},
+        {root + "\\Rep?rt.CRP", report},        {root + "\\\x95\x5C\\memo.txt", memo},
+        {root + "\\\x95\x5C\\*.txt", memo},     {root + "\\absent.doc", root + "\\absent.doc"},
+        {root + "\\*.none", root + "\\*.none"},
+    };
+    for (const auto& c : cases) {
+        FileList list = SplitCommandLine(("prog \"" + c.item + "\"").c_str());
+        ASSERT_EQ(list.Count(), 2) << c.item;
+        EXPECT_EQ(std::string(list.Item(1)), c.expected) << c.item;
+    }
+    // Other letter case, resolved unquoted too, next to an unchanged item.
+    FileList list = SplitCommandLine(("prog " + root + "\\REPORT.crp -d").c_str());
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(std::string(list.Item(1)), report);
+    EXPECT_EQ(std::string(list.Item(2)), "-d");
+}
+
+TEST(SplitCommandLine, ItemsOfAPathsLengthOrMoreStayAsWritten) {
+    for (std::size_t length : {259u, 260u, 600u}) {
+        std::string item(length, 'x');
+        FileList list = SplitCommandLine(("prog " + item + " y").c_str());
+        ASSERT_EQ(list.Count(), 3);
+        EXPECT_EQ(std::string(list.Item(1)), item);
+        EXPECT_EQ(std::string(list.Item(2)), "y");
+    }
+}
+
+// One block: count pointers, then the strings in order, each pointer into
+// the block, nothing in between.
+TEST(SplitCommandLine, BlockHoldsPointersThenStrings) {
+    FileList list = SplitCommandLine("prog \"two words\"  x");
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.BlockSize(), 3 * sizeof(char*) + 5 + 10 + 2);
+    const char* text = reinterpret_cast<const char*>(list.Items()) + 3 * sizeof(char*);
+    EXPECT_EQ(list.Text(), text);
+    EXPECT_EQ(list.Item(0), text);
+    EXPECT_EQ(list.Item(1), text + 5);
+    EXPECT_EQ(list.Item(2), text + 5 + 10);
+    EXPECT_EQ(GlobalSize(list.Items()), list.BlockSize());
+
+    FileList moved = std::move(list);
+    EXPECT_FALSE(list.IsValid());
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(std::string(moved.Item(1)), "two words");
+}
+
+}  // namespace
+}  // namespace zorv
