@@ -26,8 +26,9 @@ void BlowfishCipher::KeySchedule(const uint8_t* key, int32_t keyLength) {
     // of 4. Bytes are unsigned, so 0x80 and above never sign-extend.
     const auto n = static_cast<uint32_t>(keyLength);
     uint32_t j = 0;
+    uint32_t word = 0;
     for (int i = 0; i < 18; ++i) {
-        uint32_t word = 0;
+        word = 0;
         for (int b = 0; b < 4; ++b) {
             word = word << 8 | key[j];
             j = (j + 1) % n;
@@ -48,6 +49,10 @@ void BlowfishCipher::KeySchedule(const uint8_t* key, int32_t keyLength) {
         s_[e] = L;
         s_[e + 1] = R;
     }
+    // The last folded key word and the running block are key material.
+    SecureZero(&word, sizeof word);
+    SecureZero(&L, sizeof L);
+    SecureZero(&R, sizeof R);
 }
 
 void BlowfishCipher::EncryptBlock(uint32_t L, uint32_t R, uint32_t* outL, uint32_t* outR) {

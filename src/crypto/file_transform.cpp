@@ -165,8 +165,9 @@ ResultCode DecryptStream(FileCipher& cipher, ByteSource& source, uint64_t size, 
     uint8_t expected[kCrcTextBytes];
     FormatCrcText(crc.Value(), expected);
     // Case-sensitive: a lower-case text from another producer does not match.
-    return std::memcmp(expected, data + plain, kCrcTextBytes) == 0 ? kResultOk
-                                                                   : kResultWrongPassword;
+    const bool match = std::memcmp(expected, data + plain, kCrcTextBytes) == 0;
+    SecureZero(expected, sizeof expected);  // a checksum of the plain text
+    return match ? kResultOk : kResultWrongPassword;
 }
 
 }  // namespace zorv

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "crypto/blowfish_cipher.h"
+#include "crypto/file_cipher.h"
 
 namespace zorv {
 namespace {
@@ -189,6 +191,24 @@ TEST(Blowfish, DecryptInvertsEncryptForManyKeys) {
         EXPECT_EQ(cL, L);
         EXPECT_EQ(cR, R);
     }
+}
+
+// The clearing must survive optimisation: a plain memset in a destructor is a
+// dead store the compiler may drop. Everything after the vtable pointer must
+// be zero once the destructor has run.
+TEST(Blowfish, DestructionClearsTheKeySchedule) {
+    alignas(FileCipher) unsigned char storage[sizeof(FileCipher)];
+    auto* cipher = new (storage) FileCipher("secret", 6);
+    auto nonZero = [&storage] {
+        size_t count = 0;
+        for (size_t i = sizeof(void*); i < sizeof storage; ++i) {
+            count += storage[i] != 0;
+        }
+        return count;
+    };
+    EXPECT_GT(nonZero(), sizeof(FileCipher) / 2);
+    cipher->~FileCipher();
+    EXPECT_EQ(nonZero(), 0u);
 }
 
 }  // namespace
