@@ -9,16 +9,18 @@
 #include "app/module_instance.h"
 #include "app/placeholder_dialog.h"
 #include "app/resource_ids.h"
+#include "encrypt/encrypt_dialog.h"
+#include "shell/settings_dialog.h"
 
 namespace zorv {
 
 void RunSettingsFrontEnd() {
-    PlaceholderDialog dialog;
+    SettingsDialog dialog;
     dialog.RunModal(ModuleInstance(), IDD_SETTINGS, nullptr);
 }
 
-void RunEncryptFrontEnd(const char* const*, int) {
-    PlaceholderDialog dialog;
+void RunEncryptFrontEnd(const char* const* files, int count) {
+    EncryptDialog dialog(files, count);
     dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
 }
 

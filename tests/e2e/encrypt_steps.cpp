@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "app/resource_ids.h"
-#include "e2e/png_file.h"
 #include "encrypt/cp932.h"
 #include "encrypt/scratch_folder.h"
+#include "support/png_writer.h"
 
 #ifndef ZORV_E2E_SCREENSHOTS
 #error "ZORV_E2E_SCREENSHOTS must name the screenshot folder"
@@ -76,9 +76,10 @@ bool EncryptRun::Start(const std::string& arguments) {
     if (!process_.Start(arguments)) {
         return false;
     }
-    dialog_ = process_.WaitForDialog(
-        {EncryptCaption(),
-         {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE, IDC_LOG}});
+    DialogQuery query;
+    query.caption = EncryptCaption();
+    query.controls = {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE, IDC_LOG};
+    dialog_ = process_.WaitForDialog(query);
     return dialog_.IsValid();
 }
 
@@ -242,9 +243,16 @@ bool CaptureWithoutRepaint(HWND window, const std::string& name) {
     if (!copied || rows != height) {
         return false;
     }
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(pixels.size() * 3);
+    for (std::uint32_t pixel : pixels) {  // 0x00RRGGBB
+        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
+        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
+        rgb.push_back(static_cast<std::uint8_t>(pixel));
+    }
     std::string folder = ToWindowsPath(ZORV_E2E_SCREENSHOTS);
     MakeFolder(folder);
-    return WritePng(folder + "\\" + name + ".png", width, height, pixels);
+    return WritePng((folder + "\\" + name + ".png").c_str(), width, height, rgb.data());
 }
 
 }  // namespace zorv::e2e
