@@ -42,9 +42,11 @@ constexpr EnglishText kEnglishTexts[] = {
     {1001, "Is a folder (give -r to walk folders)"},
 };
 
+#ifndef _WIN32
 bool StartsWithJapanese(const char* locale) {
     return locale != nullptr && std::strncmp(locale, "ja", 2) == 0;
 }
+#endif
 
 bool LocaleIsJapanese() {
 #ifdef _WIN32

@@ -141,6 +141,13 @@ int Run(int argc, char** argv) {
     Language language = ChooseLanguage(options.language);
     Plan plan = BuildPlan(options.command, options.paths, options.recursive);
     bool cat = options.command == Command::kCat;
+#ifdef _WIN32
+    if (cat) {
+        // Plain bytes: no CR added before line feeds. The report lines stay
+        // in text mode and end in CR LF, as Windows consoles expect.
+        _setmode(_fileno(stdout), _O_BINARY);
+    }
+#endif
     if (plan.workCount == 0) {
         return ReportRefusals(plan, language, cat);
     }
@@ -163,9 +170,5 @@ int Run(int argc, char** argv) {
 }  // namespace zorv
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    // cat writes plain bytes: no CR added before line feeds.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
     return zorv::Run(argc, argv);
 }

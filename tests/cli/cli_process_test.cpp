@@ -33,6 +33,18 @@ using test::WriteBytes;
 
 constexpr char kPassword[] = "correct horse";
 
+// Report lines are text: CR LF on Windows.
+#ifdef _WIN32
+const std::string kNewline = "\r\n";
+#else
+const std::string kNewline = "\n";
+#endif
+
+// The two lines of a failure in the desktop log's shape.
+std::string FailureLines(const std::string& path, const std::string& message) {
+    return path + kNewline + "\t->" + message + kNewline;
+}
+
 class CliProcess : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,7 +73,7 @@ TEST_F(CliProcess, EncryptsLikeTheDesktopAndDecryptsBack) {
 
     ProcessResult encrypted = Run("encrypt", {work / "report.doc"});
     EXPECT_EQ(encrypted.status, 0) << encrypted.err;
-    EXPECT_EQ(encrypted.out, work / "report.doc" + "...OK\n");
+    EXPECT_EQ(encrypted.out, work / "report.doc" + "...OK" + kNewline);
     EXPECT_FALSE(Exists(work / "report.doc"));  // destroyed without -k
     EXPECT_EQ(ReadBytes(work / "report.doc.crp"), ReadBytes(work / "desktop.crp"));
 
@@ -98,14 +110,14 @@ TEST_F(CliProcess, BadInputLosesNothingAndSaysWhy) {
         ASSERT_TRUE(WriteBytes(work / c.name, c.contents));
         ProcessResult result = Run("decrypt", {work / c.name});
         EXPECT_EQ(result.status, 1) << c.name;
-        EXPECT_EQ(result.out, work / c.name + "\n\t->" + c.message + "\n");
+        EXPECT_EQ(result.out, FailureLines(work / c.name, c.message));
         EXPECT_EQ(ReadBytes(work / c.name), c.contents) << c.name;  // untouched
         std::string target = work / c.name;
         EXPECT_FALSE(Exists(target.substr(0, target.size() - 4))) << c.name;
     }
     ProcessResult missing = Run("decrypt", {work / "missing.crp"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, work / "missing.crp" + "\n\t->The file does not exist\n");
+    EXPECT_EQ(missing.out, FailureLines(work / "missing.crp", "The file does not exist"));
     EXPECT_EQ(work.Names().size(), 7u);  // plain, good.crp and the five cases: nothing else
 }
 
@@ -114,7 +126,7 @@ TEST_F(CliProcess, NeverReplacesAnExistingTargetNorDestroysItsSource) {
     ASSERT_TRUE(test::WriteText(work / "a.txt.crp", "someone else's file"));
     ProcessResult result = Run("encrypt", {work / "a.txt"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, work / "a.txt.crp" + "\n\t->The file already exists\n");
+    EXPECT_EQ(result.out, FailureLines(work / "a.txt.crp", "The file already exists"));
     EXPECT_EQ(ReadBytes(work / "a.txt"), RandomBytes(100, 3));
     EXPECT_EQ(ReadBytes(work / "a.txt.crp"),
               Bytes({'s', 'o', 'm', 'e', 'o', 'n', 'e', ' ', 'e', 'l', 's', 'e', '\'', 's', ' ',
@@ -140,7 +152,7 @@ TEST_F(CliProcess, SeveralJobsReportInTheOrderOfOne) {
     EXPECT_EQ(one.status, 1);  // already.crp is refused
     EXPECT_EQ(four.status, 1);
     EXPECT_EQ(four.out, one.out);
-    EXPECT_NE(one.out.find("already.crp\n\t->Already encrypted\n"), std::string::npos);
+    EXPECT_NE(one.out.find("already.crp" + kNewline + "\t->Already encrypted"), std::string::npos);
     EXPECT_EQ(ReadBytes(crpNames[5]), firstFile);
     // Each job its own cipher: every file decrypts on its own.
     ProcessResult verify = Run("verify", {"-j", "3", work.path(), "-r"});
@@ -185,7 +197,7 @@ TEST_F(CliProcess, VerifyAndCatWriteNoPlainTextToAnyFile) {
     ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
     ProcessResult verify = Run("verify", {work / "p.crp"});
     EXPECT_EQ(verify.status, 0);
-    EXPECT_EQ(verify.out, work / "p.crp" + "...OK\n");
+    EXPECT_EQ(verify.out, work / "p.crp" + "...OK" + kNewline);
     ProcessResult cat = Run("cat", {work / "p.crp"});
     EXPECT_EQ(cat.status, 0);
     EXPECT_EQ(Bytes(cat.out.begin(), cat.out.end()), plain);
@@ -194,8 +206,9 @@ TEST_F(CliProcess, VerifyAndCatWriteNoPlainTextToAnyFile) {
     ASSERT_TRUE(test::WriteText(passwordFile, "wrong\n"));
     ProcessResult wrong = Run("cat", {work / "p.crp"});
     EXPECT_EQ(wrong.status, 1);
-    EXPECT_GT(wrong.out.size(), plain.size() - 10);                   // the data comes first ...
-    EXPECT_EQ(wrong.err, work / "p.crp" + "\n\t->Wrong password\n");  // ... the message after it
+    EXPECT_GT(wrong.out.size(), plain.size() - 10);  // the data comes first ...
+    EXPECT_EQ(wrong.err,
+              FailureLines(work / "p.crp", "Wrong password"));  // ... the message after it
 }
 
 TEST_F(CliProcess, UsageErrorsExitWithTwo) {
@@ -214,7 +227,7 @@ TEST_F(CliProcess, JapaneseMessagesComeFromTheSharedTable) {
     ASSERT_TRUE(WriteBytes(work / "x.crp", RandomBytes(16, 1)));
     ProcessResult result =
         RunCli({"verify", "--lang", "ja", "--password-file", passwordFile, work / "x.crp"});
-    EXPECT_EQ(result.out, work / "x.crp" + "\n\t->" + MessageTextUtf8(75) + "\n");
+    EXPECT_EQ(result.out, FailureLines(work / "x.crp", MessageTextUtf8(75)));
 }
 
 TEST_F(CliProcess, AFullDiskLeavesTheSourceAndNoPartialFile) {
@@ -224,7 +237,7 @@ TEST_F(CliProcess, AFullDiskLeavesTheSourceAndNoPartialFile) {
                                      "--password-file", passwordFile, work / "big"};
     ProcessResult result = RunCli(args, 64 * 1024);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, work / "big" + "\n\t->Writing the file failed\n");
+    EXPECT_EQ(result.out, FailureLines(work / "big", "Writing the file failed"));
     EXPECT_EQ(ReadBytes(work / "big"), plain);
     EXPECT_EQ(work.Names(), (std::vector<std::string>{"big"}));
 }

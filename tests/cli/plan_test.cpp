@@ -71,17 +71,26 @@ protected:
 
 TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
     const std::string s = Separator();
+    // Wine keeps no read-only attribute on folders; there zsub is walked.
+    const bool readOnlyFolder = QueryEntry(root / "zsub").readOnly;
+    const std::vector<std::string> zsub = readOnlyFolder
+                                              ? std::vector<std::string>{"zsub:74"}
+                                              : std::vector<std::string>{"zsub" + s + "q.txt:0"};
+    std::vector<std::string> expected = {"d.crp:73", "ro.txt:74", "sub" + s + "y.crp:73",
+                                         "sub" + s + "x.txt:0"};
+    expected.insert(expected.end(), zsub.begin(), zsub.end());
+    expected.insert(expected.end(), {"c.txt:0", "b.txt:0", "a.txt:0"});
     Plan encrypt = BuildPlan(Command::kEncrypt, {root.path()}, true);
-    EXPECT_EQ(Describe(encrypt),
-              (std::vector<std::string>{"d.crp:73", "ro.txt:74", "sub" + s + "y.crp:73",
-                                        "sub" + s + "x.txt:0", "zsub:74", "c.txt:0", "b.txt:0",
-                                        "a.txt:0"}));
-    EXPECT_EQ(encrypt.workCount, 4u);
-    EXPECT_EQ(encrypt.workBytes, 5u + 5u + 5u + 1u);
+    EXPECT_EQ(Describe(encrypt), expected);
+    EXPECT_EQ(encrypt.workCount, readOnlyFolder ? 4u : 5u);
+    EXPECT_EQ(encrypt.workBytes, (5u + 5u + 5u + 1u) + (readOnlyFolder ? 0u : 1u));
 
-    Plan decrypt = BuildPlan(Command::kDecrypt, {root.path()}, true);
-    EXPECT_EQ(Describe(decrypt),
-              (std::vector<std::string>{"ro.txt:74", "sub" + s + "y.crp:0", "zsub:74", "d.crp:0"}));
+    expected = {"ro.txt:74", "sub" + s + "y.crp:0"};
+    if (readOnlyFolder) {
+        expected.push_back("zsub:74");
+    }
+    expected.push_back("d.crp:0");
+    EXPECT_EQ(Describe(BuildPlan(Command::kDecrypt, {root.path()}, true)), expected);
     // Checking writes nothing, so read-only entries are no obstacle.
     Plan verify = BuildPlan(Command::kVerify, {root.path()}, true);
     EXPECT_EQ(Describe(verify), (std::vector<std::string>{"sub" + s + "y.crp:0", "d.crp:0"}));
