@@ -9,6 +9,7 @@
 #include "app/module_instance.h"
 #include "app/placeholder_dialog.h"
 #include "app/resource_ids.h"
+#include "decrypt/decrypt_dialog.h"
 #include "encrypt/encrypt_dialog.h"
 #include "shell/settings_dialog.h"
 
@@ -24,8 +25,8 @@ void RunEncryptFrontEnd(const char* const* files, int count) {
     dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
 }
 
-void RunDecryptFrontEnd(const char* const*, int, int templateId) {
-    PlaceholderDialog dialog;
+void RunDecryptFrontEnd(const char* const* files, int count, int templateId) {
+    DecryptDialog dialog(files, count);
     dialog.RunModal(ModuleInstance(), templateId, nullptr);
 }
 

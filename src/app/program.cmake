@@ -21,5 +21,5 @@ add_executable(zorv WIN32
     ${CMAKE_CURRENT_SOURCE_DIR}/program.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/front_ends.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/placeholder_dialog.cpp)
-target_link_libraries(zorv PRIVATE zorv_entry zorv_shell zorv_encrypt zorv_app zorv_text zorv_crypto zorv_resources)
+target_link_libraries(zorv PRIVATE zorv_entry zorv_shell zorv_decrypt zorv_encrypt zorv_app zorv_text zorv_crypto zorv_resources)
 zorv_target_warnings(zorv)
