@@ -32,7 +32,8 @@ public:
     // Copies the initial tables and mixes in keyLength bytes of key. The key
     // is read only during construction; callers may clear it right after.
     // Precondition: key != nullptr and 1 <= keyLength <= 56 (the key index is
-    // taken modulo the length). A null key leaves the initial tables.
+    // taken modulo the length). A null key or a length below 1 leaves the
+    // initial tables.
     BlowfishCipher(const void* key, int32_t keyLength);
     BlowfishCipher(const BlowfishCipher&) = default;
     BlowfishCipher& operator=(const BlowfishCipher&) = default;

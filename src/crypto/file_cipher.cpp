@@ -24,6 +24,11 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     if (size == 0) {
         return kResultEmptyFile;
     }
+    // Creating the target truncates it: were it the source under another
+    // name, the source would be destroyed before it is read.
+    if (source.IsSameFileAs(targetPath)) {
+        return kResultOpenFailed;
+    }
     FileHandle target;
     if (!target.CreateForWrite(targetPath, false)) {
         return kResultOpenFailed;

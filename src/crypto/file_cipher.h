@@ -28,7 +28,8 @@ public:
     // the target the source's times. Returns
     //   0  done;
     //   70 the source cannot be opened or the target created (no target made
-    //      when the source fails);
+    //      when the source fails), or the target names the source itself
+    //      (both left as they were);
     //   72 no memory for the chunk buffer (the target may exist, empty);
     //   80 the source is empty (no target made);
     //   82 a read failed or came up short; 83 a write failed.

@@ -66,6 +66,10 @@ public:
     // Sets the times read by GetTimes on another handle (on POSIX, last
     // access and last write; creation cannot be set there).
     bool SetTimes(const FileTimes& times);
+    // True when path names the file this handle has open (the same file
+    // through another name, a hard link or a symbolic link included). False
+    // when it does not or cannot be examined.
+    bool IsSameFileAs(const char* path);
     // Pushes written data to the device. False on failure.
     bool Flush();
     // Closes an owned handle and forgets it in any case. False when closing

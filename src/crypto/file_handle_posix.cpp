@@ -135,6 +135,13 @@ bool FileHandle::SetTimes(const FileTimes& times) {
     return ::futimens(ToFd(handle_), both) == 0;
 }
 
+bool FileHandle::IsSameFileAs(const char* path) {
+    struct stat mine {};
+    struct stat other {};
+    return ::fstat(ToFd(handle_), &mine) == 0 && ::stat(path, &other) == 0 &&
+           mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}
+
 bool FileHandle::Flush() {
     return ::fsync(ToFd(handle_)) == 0;
 }

@@ -130,6 +130,20 @@ bool FileHandle::SetTimes(const FileTimes& times) {
     return SetFileTime(ToHandle(handle_), &creation, &access, &write) != 0;
 }
 
+bool FileHandle::IsSameFileAs(const char* path) {
+    // Opened without any access, only to read the file's identity.
+    FileHandle other(OpenNative(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL),
+                     true);
+    BY_HANDLE_FILE_INFORMATION mine;
+    BY_HANDLE_FILE_INFORMATION theirs;
+    return other.IsOpen() && GetFileInformationByHandle(ToHandle(handle_), &mine) &&
+           GetFileInformationByHandle(ToHandle(other.native()), &theirs) &&
+           mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+           mine.nFileIndexHigh == theirs.nFileIndexHigh &&
+           mine.nFileIndexLow == theirs.nFileIndexLow;
+}
+
 bool FileHandle::Flush() {
     return FlushFileBuffers(ToHandle(handle_)) != 0;
 }

@@ -146,32 +146,6 @@ TEST(Blowfish, KeyFolding) {
     EXPECT_FALSE(sameSchedule({0x01, 0x02, 0x03, 0x80}, {0xFF, 0xFF, 0xFF, 0x80}));
 }
 
-TEST(Blowfish, OneByteKeyFoldsTheByteIntoEveryWord) {
-    // Reproduce the schedule by hand for key {b}: P = initial P XOR bbbbbbbb,
-    // then the encryption passes over the tables.
-    const uint8_t b = 0xC3;
-    const BlowfishCipher keyed(&b, 1);
-    // The first subkey written by the passes is the encryption of the zero
-    // block under the folded P and the initial S-boxes.
-    uint32_t folded[18];
-    for (int i = 0; i < 18; ++i) {
-        folded[i] = kBlowfishInitialTables[i] ^ 0xC3C3C3C3u;
-    }
-    const uint32_t* s = kBlowfishInitialTables + 18;
-    auto f = [s](uint32_t x) {
-        return ((s[x >> 24] + s[256 + ((x >> 16) & 0xFF)]) ^ s[512 + ((x >> 8) & 0xFF)]) +
-               s[768 + (x & 0xFF)];
-    };
-    uint32_t L = 0 ^ folded[0];
-    uint32_t R = 0;
-    for (int i = 1; i <= 15; i += 2) {
-        R ^= f(L) ^ folded[i];
-        L ^= f(R) ^ folded[i + 1];
-    }
-    EXPECT_EQ(keyed.Subkey(0), R ^ folded[17]);
-    EXPECT_EQ(keyed.Subkey(1), L);
-}
-
 TEST(Blowfish, DecryptInvertsEncryptForManyKeys) {
     uint32_t seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };

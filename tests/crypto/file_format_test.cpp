@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "crypto/cfb_cipher.h"
@@ -195,6 +196,21 @@ TEST(FileFormat, EmptyAndMissingSourcesLeaveNoTarget) {
     EXPECT_EQ(cipher.EncryptFile(dir.File("plain").c_str(), dir.File("no/such/dir").c_str()),
               kResultOpenFailed);
     EXPECT_EQ(ReadBytes(dir.File("plain")), Pattern(10, 1));
+}
+
+TEST(FileFormat, ATargetThatIsTheSourceIsRefused) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const std::string path = dir.File("same");
+    const Bytes plain = Pattern(5000, 6);
+    WriteBytes(path, plain);
+    EXPECT_EQ(cipher.EncryptFile(path.c_str(), path.c_str()), kResultOpenFailed);
+    std::error_code error;
+    std::filesystem::create_hard_link(path, dir.File("link"), error);
+    if (!error) {
+        EXPECT_EQ(cipher.DecryptFile(path.c_str(), dir.File("link").c_str()), kResultOpenFailed);
+    }
+    EXPECT_EQ(ReadBytes(path), plain);
 }
 
 // Failed and short reads and writes, injected through the file-handle seam at
