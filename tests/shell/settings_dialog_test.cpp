@@ -41,6 +41,7 @@ public:
     std::function<void(HWND)> onShown;
     int button = IDCANCEL;
     BoxStates shown;
+    HICON smallIcon = nullptr;
 
     INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         const INT_PTR result = SettingsDialog::DlgProc(message, wParam, lParam);
@@ -49,6 +50,7 @@ public:
                 shown.ticked[i] = IsDlgButtonChecked(Handle(), kBoxes[i]) == BST_CHECKED;
                 shown.enabled[i] = IsWindowEnabled(GetItem(kBoxes[i])) != FALSE;
             }
+            smallIcon = reinterpret_cast<HICON>(SendMessageA(Handle(), WM_GETICON, ICON_SMALL, 0));
             if (onShown) {
                 onShown(Handle());
             }
@@ -153,6 +155,7 @@ TEST_F(SettingsDialogTest, BoxesShowTheRegistryTheSendToFolderAndTheSettings) {
         g_settings = c.settings;
         DrivenDialog dialog(folder_.c_str(), roots_);
         EXPECT_EQ(dialog.Run(), IDCANCEL);
+        EXPECT_NE(dialog.smallIcon, nullptr);
         for (int i = 0; i < kBoxCount; ++i) {
             EXPECT_EQ(dialog.shown.ticked[i], c.expected[i]) << kBoxes[i];
             EXPECT_TRUE(dialog.shown.enabled[i]) << kBoxes[i];
