@@ -168,6 +168,7 @@ TEST(Encrypt, OkIsEnabledFromTheMinimumLengthInBytes) {
         if (c.minimumChars != current) {
             endRun();
             current = c.minimumChars;
+            settings.reset();  // its destructor removes the file
             settings = std::make_unique<SettingsFile>(current);
             run = std::make_unique<EncryptRun>();
             ASSERT_TRUE(run->Start(Quote(source)));
@@ -262,6 +263,26 @@ TEST(Encrypt, ASourcePathWithoutRoomForTheExtensionIsRefusedUnderItsOwnName) {
     EXPECT_TRUE(FileExists(fits + ".crp"));
     EXPECT_EQ(Read(tooLong), "too long");
     EXPECT_EQ(FoundOrder(folder).size(), 3u) << "no other file may appear";
+    run.Dialog().Close();
+    EXPECT_TRUE(run.Process().WaitForExit());
+}
+
+TEST(Encrypt, AFolderEntryWhosePathWouldNotFitIsReportedInFull) {
+    const std::string base = MakeScenarioFolder("encrypt_long_entry");
+    const std::string folder = MakeFolderOfLength(base, 250);
+    const std::string fits = folder + "\\fits";                  // 255 bytes
+    const std::string tooLong = folder + "\\name-too-long.txt";  // 268 bytes
+    ASSERT_TRUE(WriteLongFile(fits, "fits"));
+    ASSERT_TRUE(WriteLongFile(tooLong, "too long"));
+
+    EncryptRun run;
+    ASSERT_TRUE(run.Start("-e " + Quote(folder)));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitForReview());
+    EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Fail(tooLong, 84).Ok(fits).Text());
+    EXPECT_FALSE(FileExists(fits));
+    EXPECT_TRUE(FileExists(fits + ".crp"));
+    EXPECT_EQ(FoundOrder(folder).size(), 2u) << "the long entry must stay as it was, alone";
     run.Dialog().Close();
     EXPECT_TRUE(run.Process().WaitForExit());
 }

@@ -76,10 +76,8 @@ bool EncryptRun::Start(const std::string& arguments) {
     if (!process_.Start(arguments)) {
         return false;
     }
-    DialogQuery query;
-    query.caption = EncryptCaption();
-    query.controls = {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE, IDC_LOG};
-    dialog_ = process_.WaitForDialog(query);
+    dialog_ = process_.WaitForDialog(DialogQuery(
+        EncryptCaption(), {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE, IDC_LOG}));
     return dialog_.IsValid();
 }
 
