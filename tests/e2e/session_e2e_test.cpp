@@ -1,0 +1,368 @@
+// The edit-and-re-encrypt session from start to end: zorv.exe decrypts a
+// .crp file, opens the working copy with the test editor registered for
+// ".zedit" in the Wine prefix, and encrypts it again when the editor ends or
+// when the tray icon asks for it. The tray icon is checked in Wine's
+// stand-alone system tray.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/resource_ids.h"
+#include "decrypt/editor_support.h"
+#include "e2e/decrypt_steps.h"
+#include "e2e/harness.h"
+
+#ifndef ZORV_TEST_EDITOR_EXE
+#error "ZORV_TEST_EDITOR_EXE must name the test editor"
+#endif
+
+namespace zorv::e2e {
+namespace {
+
+constexpr char kEdited[] = "edited by the test editor\r\n";
+constexpr DWORD kEditorTimeoutMs = 30000;
+
+std::string TempFolder() {
+    char path[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
+// The scenario's own names, so that working copies of different runs never
+// meet in the shared temporary folder.
+std::string Tagged(const std::string& name) {
+    return name + "-" + std::to_string(GetCurrentProcessId());
+}
+
+class Session : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(test::RegisterTestEditor(ToWindowsPath(ZORV_TEST_EDITOR_EXE)));
+    }
+
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder_ = MakeScenarioFolder("session_" + name);
+        report_ = folder_ + "\\editor-report.txt";
+        stop_ = folder_ + "\\editor-stop";
+    }
+
+    void TearDown() override { WriteWholeFile(stop_, ""); }
+
+    // Sends the tray's double-click and the menu's command to the hidden
+    // dialog, each twice.
+    static void RequestFromTray(HWND window) {
+        for (int i = 0; i < 2; ++i) {
+            PostMessageA(window, kTrayCallback, 1, WM_LBUTTONDBLCLK);
+            PostMessageA(window, WM_COMMAND, IDM_REENCRYPT, 0);
+        }
+    }
+
+    std::string folder_;
+    std::string report_;
+    std::string stop_;
+};
+
+TEST_F(Session, TheEditedTextIsEncryptedAgainWhenTheEditorEnds) {
+    DecryptSettings settings(false, "auto", true);
+    const std::string name = Tagged("memo") + ".zedit";
+    const std::string crp = folder_ + "\\" + name + ".crp";
+    ASSERT_TRUE(MakeCrp(crp, "first line\r\n"));
+    test::SetEditorInstructions("wait", report_, stop_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.WaitUntilHidden());
+    ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
+    const test::EditorReport report = test::ReadEditorReport(report_);
+    EXPECT_EQ(report.path, TempFolder() + name);
+    EXPECT_EQ(report.content, "first line\r\n");
+    EXPECT_FALSE(FileExists(crp)) << "the .crp is gone while the editor runs";
+    EXPECT_TRUE(TrayIconPresent(run.Window()));
+    if (StandaloneTray() != nullptr) {
+        EXPECT_EQ(HoverFirstTrayIcon(), name + ".crp");
+    }
+
+    ASSERT_TRUE(WriteWholeFile(stop_, ""));  // the editor ends
+    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+    EXPECT_FALSE(run.Process().SawWindowWhileWaiting()) << "no message box";
+    EXPECT_EQ(DecryptedText(crp), std::string("first line\r\n") + kEdited);
+    EXPECT_FALSE(FileExists(report.path)) << "the working copy is wiped";
+    EXPECT_FALSE(TrayIconPresent(run.Window()));
+}
+
+TEST_F(Session, WithoutTheTempFolderTheCopyLiesBesideTheCrpNumberedWhenTaken) {
+    DecryptSettings settings(false, "auto", false);
+    for (bool taken : {false, true}) {
+        SCOPED_TRACE(taken ? "name taken" : "name free");
+        const std::string crp = folder_ + "\\notes.zedit.crp";
+        ASSERT_TRUE(MakeCrp(crp, "notes\r\n"));
+        if (taken) {
+            ASSERT_TRUE(WriteWholeFile(folder_ + "\\notes.zedit", "someone else's"));
+        }
+        test::SetEditorInstructions("append", report_);
+        DecryptRun run;
+        ASSERT_TRUE(run.Start(Quote(crp), true));
+        ASSERT_TRUE(run.Submit());
+        ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+
+        const test::EditorReport report = test::ReadEditorReport(report_);
+        ASSERT_TRUE(report.present);
+        EXPECT_EQ(report.path, folder_ + (taken ? "\\notes(1).zedit" : "\\notes.zedit"));
+        EXPECT_EQ(DecryptedText(crp), std::string("notes\r\n") + kEdited);
+        EXPECT_FALSE(FileExists(report.path));
+        EXPECT_EQ(Contents(folder_ + "\\notes.zedit"), taken ? "someone else's" : "<missing>");
+        DeleteFileA((folder_ + "\\notes.zedit").c_str());
+    }
+}
+
+TEST_F(Session, TrayModeWaitsForTheRequestAndEncryptsOnceForSeveral) {
+    DecryptSettings settings(true, "auto", false);
+    const std::string crp = folder_ + "\\tray.zedit.crp";
+    ASSERT_TRUE(MakeCrp(crp, "tray\r\n"));
+    test::SetEditorInstructions("append", report_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit(kDecryptPassword, IDC_REENCRYPT_TRAY));
+    ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
+    EXPECT_EQ(settings.LastMode(), "semiauto");
+    // The editor has ended; the session waits for the tray.
+    Sleep(1500);
+    ASSERT_TRUE(run.Process().IsRunning());
+    EXPECT_FALSE(FileExists(crp));
+
+    RequestFromTray(run.Window());
+    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+    // A second encryption would have met the wiped copy and shown 54.
+    EXPECT_FALSE(run.Process().SawWindowWhileWaiting());
+    EXPECT_EQ(DecryptedText(crp), std::string("tray\r\n") + kEdited);
+    EXPECT_FALSE(FileExists(folder_ + "\\tray.zedit"));
+}
+
+// Command 2 can still reach the hidden dialog (Alt+F4, another program); it
+// must not end the dialog, and with it the session, under the worker.
+TEST_F(Session, CancelIsIgnoredWhileTheSessionRuns) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string crp = folder_ + "\\busy.zedit.crp";
+    ASSERT_TRUE(MakeCrp(crp, "busy\r\n"));
+    test::SetEditorInstructions("wait", report_, stop_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
+    PostMessageA(run.Window(), WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(run.Window(), WM_CLOSE, 0, 0);
+    Sleep(1500);
+    EXPECT_TRUE(run.Process().IsRunning());
+    EXPECT_TRUE(TrayIconPresent(run.Window()));
+
+    ASSERT_TRUE(WriteWholeFile(stop_, ""));
+    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+    EXPECT_EQ(DecryptedText(crp), std::string("busy\r\n") + kEdited);
+}
+
+TEST_F(Session, OpenAsReadOnlyUsesTheTempFolderAndNeverTouchesTheCrp) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string name = Tagged("ro") + ".zedit";
+    const std::string crp = folder_ + "\\" + name + ".crp";
+    ASSERT_TRUE(MakeCrp(crp, "read only\r\n"));
+    const std::string before = Contents(crp);
+    test::SetEditorInstructions("append", report_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Dialog().Click(IDC_READ_ONLY));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+
+    const test::EditorReport report = test::ReadEditorReport(report_);
+    ASSERT_TRUE(report.present);
+    EXPECT_EQ(report.path, TempFolder() + name);
+    EXPECT_TRUE(report.readOnly);
+    EXPECT_FALSE(FileExists(report.path));
+    EXPECT_EQ(Contents(crp), before);
+}
+
+TEST_F(Session, AReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string crp = folder_ + "\\locked.zedit.crp";
+    ASSERT_TRUE(MakeCrp(crp, "locked\r\n"));
+    const std::string before = Contents(crp);
+    ASSERT_TRUE(SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_READONLY));
+    test::SetEditorInstructions("append", report_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit());
+    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+
+    const test::EditorReport report = test::ReadEditorReport(report_);
+    ASSERT_TRUE(report.present);
+    EXPECT_EQ(report.path, folder_ + "\\locked.zedit");
+    EXPECT_TRUE(report.readOnly);
+    EXPECT_TRUE(report.siblingCrp);
+    EXPECT_FALSE(FileExists(report.path));
+    EXPECT_EQ(Contents(crp), before);
+    SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Session, AWrongPasswordShows75AndStartsNothing) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string crp = folder_ + "\\secret.zedit.crp";
+    ASSERT_TRUE(MakeCrp(crp, "secret\r\n"));
+    const std::string before = Contents(crp);
+    test::SetEditorInstructions("append", report_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit("wrong"));
+    MessageBoxView box = run.Process().WaitForMessageBox();
+    ASSERT_TRUE(box.IsValid());
+    EXPECT_EQ(box.Message(), TableText(75));
+    EXPECT_EQ(box.Icon(), IconKind::kError);
+    ASSERT_TRUE(box.PressOk());
+    ASSERT_TRUE(run.Process().WaitForExit());
+    Sleep(500);
+    EXPECT_FALSE(FileExists(report_)) << "no editor was started";
+    EXPECT_EQ(FoundOrder(folder_), std::vector<std::string>{"secret.zedit.crp"});
+    EXPECT_EQ(Contents(crp), before);
+}
+
+TEST_F(Session, ATypeWithoutApplicationShows53AndIsEncryptedAtOnce) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string name = std::string("orphan") + test::kUnassociatedExtension;
+    const std::string crp = folder_ + "\\" + name + ".crp";
+    ASSERT_TRUE(MakeCrp(crp, "orphan\r\n"));
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit());
+    // Wine shows a box of its own before the shell call fails.
+    const std::vector<std::string> seen = AnswerBoxesUntil(run.Process(), TableText(53));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), TableText(53));
+    ASSERT_TRUE(run.Process().WaitForExit());
+    EXPECT_EQ(DecryptedText(crp), "orphan\r\n");
+    EXPECT_FALSE(FileExists(folder_ + "\\" + name));
+}
+
+TEST_F(Session, AnEditorThatSavesTheFileEmptyLeadsTo54AndTheCopyStays) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string crp = folder_ + "\\blank.zedit.crp";
+    const std::string copy = folder_ + "\\blank.zedit";
+    ASSERT_TRUE(MakeCrp(crp, "soon empty\r\n"));
+    test::SetEditorInstructions("empty", report_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit());
+    MessageBoxView box = run.Process().WaitForMessageBox(kEditorTimeoutMs);
+    ASSERT_TRUE(box.IsValid());
+    EXPECT_EQ(box.Message(), TableTextWithPath(IDS_REENCRYPT_FAILED, copy));
+    EXPECT_TRUE(box.SaveScreenshot("session_reencrypt_failed"));
+    ASSERT_TRUE(box.PressOk());
+    ASSERT_TRUE(run.Process().WaitForExit());
+    EXPECT_EQ(Contents(copy), "");
+    EXPECT_FALSE(FileExists(crp));
+}
+
+// A working-copy name that cannot fit in 259 bytes ends the session with 53
+// before anything is decrypted.
+TEST_F(Session, ANameThatCannotFitShows53AndLeavesTheCrpAlone) {
+    DecryptSettings settings(false, "auto", true);
+    const std::string shortFolder = "C:\\" + Tagged("zs");
+    MakeFolder(shortFolder);
+    // Joined with the temporary folder, the name without ".crp" is 260 bytes.
+    const std::string name = std::string(260 - TempFolder().size(), 'm') + ".crp";
+    const std::string crp = shortFolder + "\\" + name;
+    ASSERT_LE(crp.size(), 259u);
+    ASSERT_TRUE(MakeCrp(crp, "untouched"));
+    const std::string before = Contents(crp);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit());
+    MessageBoxView box = run.Process().WaitForMessageBox();
+    ASSERT_TRUE(box.IsValid());
+    EXPECT_EQ(box.Message(), TableText(53));
+    ASSERT_TRUE(box.PressOk());
+    ASSERT_TRUE(run.Process().WaitForExit());
+    EXPECT_EQ(Contents(crp), before);
+    EXPECT_EQ(FoundOrder(shortFolder), std::vector<std::string>{name});
+    DeleteFileA(crp.c_str());
+    RemoveDirectoryA(shortFolder.c_str());
+}
+
+TEST_F(Session, TheTrayIconShowsTheNameOffersItsMenuAndComesBackAfterAShellRestart) {
+    DecryptSettings settings(false, "auto", false);
+    // The tip is cut after 63 bytes.
+    const std::string name = std::string(70, 't') + ".zedit";
+    const std::string crp = folder_ + "\\" + name + ".crp";
+    ASSERT_TRUE(MakeCrp(crp, "menu\r\n"));
+    test::SetEditorInstructions("append", report_);
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start(Quote(crp), true));
+    ASSERT_TRUE(run.Submit(kDecryptPassword, IDC_REENCRYPT_TRAY));
+    ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
+    const HWND window = run.Window();
+    ASSERT_TRUE(TrayIconPresent(window));
+    if (StandaloneTray() == nullptr) {
+        GTEST_SKIP() << "no stand-alone tray on this display: tip and menu not observable";
+    }
+    EXPECT_EQ(HoverFirstTrayIcon(), std::string(63, 't'));
+
+    // The shell forgets the icon; its "TaskbarCreated" brings it back.
+    ASSERT_TRUE(RemoveTrayIcon(window));
+    ASSERT_FALSE(TrayIconPresent(window));
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(TrayIconPresent(window));
+    EXPECT_EQ(HoverFirstTrayIcon(), std::string(63, 't'));
+
+    // A right click opens the menu; its item asks for the encryption. (Its
+    // bold default item is checked in tests/decrypt: Wine keeps menus
+    // inside their process, so only the screenshot shows it here.)
+    ASSERT_TRUE(RightClickFirstTrayIcon());
+    HWND menu = WaitForMenuWindow(run.Process().Id());
+    ASSERT_NE(menu, nullptr);
+    Sleep(300);
+    RECT menuArea;
+    RECT trayArea;
+    ASSERT_TRUE(GetWindowRect(menu, &menuArea));
+    ASSERT_TRUE(GetWindowRect(StandaloneTray(), &trayArea));
+    RECT both;
+    UnionRect(&both, &menuArea, &trayArea);
+    EXPECT_TRUE(SaveScreenArea(both, "decrypt_tray_menu"));
+    ASSERT_TRUE(run.Process().IsRunning());
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+    EXPECT_EQ(DecryptedText(crp), std::string("menu\r\n") + kEdited);
+    EXPECT_FALSE(TrayIconPresent(window));
+}
+
+// With an empty list there is no file name for the tip.
+TEST(Tray, AnEmptyListGivesTheProgramNameAsTip) {
+    DecryptSettings settings(false, "auto", true);
+    ASSERT_TRUE(PutFileDropOnClipboard({}));
+    DecryptRun run;
+    ASSERT_TRUE(run.Start("-c", false));
+    SendMessageA(run.Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(TrayIconPresent(run.Window()));
+    if (StandaloneTray() != nullptr) {
+        EXPECT_EQ(HoverFirstTrayIcon(), "Zorv");
+    }
+    run.Dialog().Close();
+    ASSERT_TRUE(run.Process().WaitForExit());
+    EXPECT_FALSE(TrayIconPresent(run.Window()));
+    ClearClipboard();
+}
+
+}  // namespace
+}  // namespace zorv::e2e
