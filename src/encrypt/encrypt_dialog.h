@@ -31,8 +31,6 @@ public:
     // the log or the cipher could not be created (message 52).
     INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    int FailureCount() const { return failureCount; }
-
 private:
     class FolderEncryption;
 
