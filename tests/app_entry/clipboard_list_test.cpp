@@ -54,6 +54,11 @@ protected:
     HWND owner_ = nullptr;
 };
 
+DWORD WINAPI ReadOnOtherThread(void* out) {
+    *static_cast<FileList*>(out) = ReadClipboardFileList();
+    return 0;
+}
+
 std::vector<std::string> Items(const FileList& list) {
     std::vector<std::string> items;
     for (int i = 0; i < list.Count(); ++i) {
@@ -103,13 +108,7 @@ TEST_F(ClipboardTest, BusyClipboardGivesNoList) {
     ASSERT_TRUE(OpenClipboard(owner_));
     // Held open by another thread, the clipboard cannot be opened.
     FileList list;
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* out) -> DWORD {
-            *static_cast<FileList*>(out) = ReadClipboardFileList();
-            return 0;
-        },
-        &list, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, ReadOnOtherThread, &list, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);

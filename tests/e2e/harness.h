@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zorv::e2e {
@@ -126,11 +127,16 @@ public:
 // What a scenario waits for: every control of `controls` must be present,
 // none of `absent`, and the caption must be equal when one is given.
 struct DialogQuery {
+    DialogQuery(std::string wantedCaption, std::vector<int> present, std::vector<int> missing = {})
+        : caption(std::move(wantedCaption)),
+          controls(std::move(present)),
+          absent(std::move(missing)) {}
+
+    bool Matches(const DialogView& dialog) const;
+
     std::string caption;
     std::vector<int> controls;
     std::vector<int> absent;
-
-    bool Matches(const DialogView& dialog) const;
 };
 
 // The program under test: one process started with a command line.
