@@ -23,7 +23,7 @@ constexpr std::size_t kCrcTextBytes = 8;
 constexpr std::uint64_t kFormatChunk = 4096;
 // Ask the kernel to start writing every so many bytes, so the final flush
 // finds little left to do and the page cache stays small.
-constexpr std::uint64_t kWriteBackStep = 8 * 1024 * 1024;
+constexpr std::uint64_t kWriteBackStep = 1024 * 1024;
 
 // A heap buffer that may hold plain text: cleared before it is freed.
 class SecureBlock {
