@@ -322,16 +322,16 @@ private:
     std::atomic<bool> stop_{false};
 };
 
+// Several ranges per thread, taken in turn, so a thread that the machine
+// slows down leaves its share to the others.
+constexpr unsigned kRangesPerThread = 4;
+
 std::vector<RangeJob> SplitBody(std::uint64_t body, const TransformOptions& options) {
-    unsigned threads = options.threads;
     std::uint64_t minimum = options.minRangeBytes < 8 ? 8 : options.minRangeBytes;
     std::uint64_t count = body / minimum;
-    if (count > threads) {
-        count = threads;
-    }
-    if (count == 0) {
-        count = 1;
-    }
+    std::uint64_t most =
+        std::uint64_t{options.threads == 0 ? 1 : options.threads} * kRangesPerThread;
+    count = count > most ? most : count == 0 ? 1 : count;
     std::uint64_t step = (body / count + 7) / 8 * 8;
     std::vector<RangeJob> jobs;
     for (std::uint64_t start = 0; start < body || jobs.empty(); start += step) {
@@ -348,11 +348,18 @@ ResultCode DecryptBody(const FileCipher& cipher, const PlatformFile& source, std
                        std::uint32_t* crc) {
     std::vector<RangeJob> jobs = SplitBody(body, options);
     RangeDecryptor decryptor(cipher, source, target, options);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++) {
+            decryptor.Run(&jobs[i]);
+        }
+    };
+    std::size_t threads = options.threads == 0 ? 1 : options.threads;
     std::vector<std::thread> helpers;
-    for (std::size_t i = 1; i < jobs.size(); ++i) {
-        helpers.emplace_back([&decryptor, &jobs, i] { decryptor.Run(&jobs[i]); });
+    for (std::size_t i = 1; i < threads && i < jobs.size(); ++i) {
+        helpers.emplace_back(work);
     }
-    decryptor.Run(&jobs[0]);
+    work();
     for (std::thread& helper : helpers) {
         helper.join();
     }
