@@ -6,13 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/messages.h"
@@ -20,6 +16,7 @@
 #include "app/settings.h"
 #include "crypto/result_code.h"
 #include "decrypt/editor_support.h"
+#include "decrypt/message_box_watcher.h"
 
 namespace zorv {
 namespace {
@@ -106,57 +103,6 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     }
     return names;
 }
-
-// Reads and answers every message box (or other dialog) that a thread of
-// this process shows while it lives.
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher() : thread_([this] { Watch(); }) {}
-    ~MessageBoxWatcher() {
-        stop_ = true;
-        thread_.join();
-    }
-    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
-
-    std::vector<std::string> Texts() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return texts_;
-    }
-
-private:
-    static BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
-        auto* self = reinterpret_cast<MessageBoxWatcher*>(parameter);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char className[16] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-            std::string(className) == "#32770" && self->answered_.insert(window).second) {
-            char text[1024] = {};
-            GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
-            {
-                std::lock_guard<std::mutex> lock(self->mutex_);
-                self->texts_.push_back(text);
-            }
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
-        }
-        return TRUE;
-    }
-
-    void Watch() {
-        while (!stop_) {
-            EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
-            Sleep(50);
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<std::string> texts_;
-    std::set<HWND> answered_;
-    std::thread thread_;
-};
 
 std::string Text(int id) {
     return LoadText(id);
@@ -277,7 +223,7 @@ TEST_F(SessionTest, ReencryptsTheEditedTextWhenTheEditorEnds) {
     g_settings.useTempDir = true;
     const std::string crp = MakeCrp(folder_, "memo-" + tag_ + ".zedit.crp", "first line\r\n");
     test::SetEditorInstructions("append", report_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     ASSERT_TRUE(RunToEnd(*session));
 
@@ -301,7 +247,7 @@ TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
             WriteBytes(taken, "someone else's file");
         }
         test::SetEditorInstructions("append", report_);
-        MessageBoxWatcher boxes;
+        test::MessageBoxWatcher boxes;
         auto session = NewSession(crp);
         ASSERT_TRUE(RunToEnd(*session));
 
@@ -325,7 +271,7 @@ TEST_F(SessionTest, TrayModeWaitsForTheRequestAndReencryptsOnce) {
     g_settings.useTempDir = false;
     const std::string crp = MakeCrp(folder_, "tray.zedit.crp", "tray\r\n");
     test::SetEditorInstructions("append", report_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     session->SetWaitForTray(true);
     ASSERT_TRUE(session->Start());
@@ -349,7 +295,7 @@ TEST_F(SessionTest, TrayRequestReencryptsBeforeTheEditorEnds) {
     g_settings.useTempDir = false;
     const std::string crp = MakeCrp(folder_, "early.zedit.crp", "early\r\n");
     test::SetEditorInstructions("wait", report_, stop_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     ASSERT_TRUE(session->Start());
     ASSERT_TRUE(test::WaitForEditorReport(report_, 30000));
@@ -366,7 +312,7 @@ TEST_F(SessionTest, ReadOnlyChoiceNeverTouchesTheCrp) {
     const std::string crp = MakeCrp(folder_, "ro-" + tag_ + ".zedit.crp", "keep me\r\n");
     const std::string before = ReadBytes(crp);
     test::SetEditorInstructions("append", report_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     session->SetReadOnly(true);
     ASSERT_TRUE(RunToEnd(*session));
@@ -390,7 +336,7 @@ TEST_F(SessionTest, ReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
         const std::string before = ReadBytes(crp);
         ASSERT_TRUE(SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_READONLY));
         test::SetEditorInstructions("append", report_);
-        MessageBoxWatcher boxes;
+        test::MessageBoxWatcher boxes;
         auto session = NewSession(crp);
         ASSERT_TRUE(RunToEnd(*session));
 
@@ -413,7 +359,7 @@ TEST_F(SessionTest, WrongPasswordWipesTheCopyAndStartsNothing) {
     const std::string crp = MakeCrp(folder_, "secret.zedit.crp", "plain secret\r\n");
     const std::string before = ReadBytes(crp);
     test::SetEditorInstructions("append", report_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp, "wrong");
     ASSERT_TRUE(RunToEnd(*session));
     Sleep(1000);  // an editor started by mistake would have reported by now
@@ -428,7 +374,7 @@ TEST_F(SessionTest, TypeWithoutApplicationShows53AndReencryptsAtOnce) {
     g_settings.useTempDir = false;
     const std::string name = std::string("orphan") + test::kUnassociatedExtension;
     const std::string crp = MakeCrp(folder_, name + ".crp", "orphan\r\n");
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     ASSERT_TRUE(RunToEnd(*session));
 
@@ -444,7 +390,7 @@ TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
     const std::string crp = MakeCrp(folder_, "blank.zedit.crp", "soon gone\r\n");
     const std::string copy = folder_ + "\\blank.zedit";
     test::SetEditorInstructions("empty", report_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     ASSERT_TRUE(RunToEnd(*session));
 
@@ -458,7 +404,7 @@ TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {
     const std::string crp = MakeCrp(folder_, "held.zedit.crp", "held\r\n");
     const std::string copy = folder_ + "\\held.zedit";
     test::SetEditorInstructions("hold", report_, stop_);
-    MessageBoxWatcher boxes;
+    test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
     ASSERT_TRUE(session->Start());
     ASSERT_TRUE(test::WaitForEditorReport(report_, 30000));
@@ -498,7 +444,7 @@ TEST_F(SessionTest, NoNameThatFitsShows53AndDecryptsNothing) {
         g_settings.useTempDir = c.useTempDir;
         const std::string crp = MakeCrp(shortFolder, c.name, "untouched\r\n");
         const std::string before = ReadBytes(crp);
-        MessageBoxWatcher boxes;
+        test::MessageBoxWatcher boxes;
         auto session = NewSession(crp);
         ASSERT_TRUE(RunToEnd(*session));
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(IDS_OPEN_WORKING_COPY_FAILED)});
