@@ -95,8 +95,7 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
     return summary.failures == 0 ? kExitSuccess : kExitFailure;
 }
 
-int RunCat(const CliOptions& options, const Plan& plan, const FileCipher& cipher,
-           Language language) {
+int RunCat(const Plan& plan, const FileCipher& cipher, Language language) {
     LineReporter reporter(stderr, language, true, nullptr, nullptr);
     std::size_t failures = 0;
     for (const PlanItem& item : plan.items) {
@@ -113,7 +112,6 @@ int RunCat(const CliOptions& options, const Plan& plan, const FileCipher& cipher
         failures += outcome.code != kResultOk ? 1 : 0;
         reporter.Report(outcome);
     }
-    (void)options;
     return failures == 0 ? kExitSuccess : kExitFailure;
 }
 
@@ -159,7 +157,7 @@ int Run(int argc, char** argv) {
     FileCipher cipher(key.data(), static_cast<std::int32_t>(key.size()));
     key.Clear();  // the cipher holds the key schedule from here on
     int exitStatus =
-        cat ? RunCat(options, plan, cipher, language) : RunBatch(options, plan, cipher, language);
+        cat ? RunCat(plan, cipher, language) : RunBatch(options, plan, cipher, language);
     if (exitStatus == kExitInterrupted) {
         std::fputs("zorv-cli: interrupted\n", stderr);
     }

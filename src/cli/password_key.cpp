@@ -34,15 +34,26 @@ char32_t WindowsForm(char32_t c) {
     return c;
 }
 
+// The length of the UTF-8 sequence that starts with lead; 0 when lead
+// cannot start one.
+std::size_t SequenceLength(unsigned char lead) {
+    if (lead < 0x80) {
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        return 2;
+    }
+    if ((lead & 0xF0) == 0xE0) {
+        return 3;
+    }
+    return (lead & 0xF8) == 0xF0 ? 4 : 0;
+}
+
 // Decodes one UTF-8 sequence at text[*pos]; false on malformed input
 // (overlong forms, surrogates and values past U+10FFFF included).
 bool DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t* pos, char32_t* out) {
     unsigned char lead = text[*pos];
-    std::size_t length = lead < 0x80           ? 1
-                         : (lead >> 5) == 0x6  ? 2
-                         : (lead >> 4) == 0xE  ? 3
-                         : (lead >> 3) == 0x1E ? 4
-                                               : 0;
+    std::size_t length = SequenceLength(lead);
     if (length == 0 || *pos + length > size) {
         return false;
     }
