@@ -1,13 +1,7 @@
-// Until a front end's class lands, its template is opened with the
-// placeholder dialog. Swapping one in is a change of its function body here
-// (and its library in program.cmake), e.g.
-//     EncryptDialog dialog(files, count);
-//     dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
 #include "app/front_ends.h"
 
 #include "app/mode_select_dialog.h"
 #include "app/module_instance.h"
-#include "app/placeholder_dialog.h"
 #include "app/resource_ids.h"
 #include "decrypt/decrypt_dialog.h"
 #include "encrypt/encrypt_dialog.h"

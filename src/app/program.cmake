@@ -13,13 +13,13 @@ target_include_directories(zorv_entry PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(zorv_entry PUBLIC zorv_app zorv_text shell32 user32)
 zorv_target_warnings(zorv_entry)
 
-# The front ends each dialog kind opens (front_ends.cpp): placeholders until
-# the settings, encryption and decryption dialogs land; their libraries join
-# the link line here when they do.
+# The front ends each dialog kind opens (front_ends.cpp) live in their own
+# libraries: the settings dialog in src/shell, the encryption dialog in
+# src/encrypt, the decryption dialogs in src/decrypt.
 add_executable(zorv WIN32
     ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/program.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/front_ends.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/placeholder_dialog.cpp)
-target_link_libraries(zorv PRIVATE zorv_entry zorv_shell zorv_decrypt zorv_encrypt zorv_app zorv_text zorv_crypto zorv_resources)
+    ${CMAKE_CURRENT_SOURCE_DIR}/front_ends.cpp)
+target_link_libraries(zorv PRIVATE zorv_entry zorv_shell zorv_decrypt zorv_encrypt
+    zorv_app zorv_text zorv_crypto zorv_resources)
 zorv_target_warnings(zorv)

@@ -211,6 +211,42 @@ TEST(Dispatch, QuotingAndSpaces) {
     ExpectOpens(Quoted(in.crp) + in.crp2, kDecryptMulti);
 }
 
+// The name of the one entry in folder, as the file system stores it.
+std::string OnlyEntry(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*.crp").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return "<none>";
+    }
+    std::string name = entry.cFileName;
+    bool more = FindNextFileA(find, &entry) != 0;
+    FindClose(find);
+    return more ? "<several>" : name;
+}
+
+// An argument in other letter case or with a wildcard reaches the
+// encryption dialog as the stored name: the .crp file is named after it.
+TEST(Dispatch, ArgumentsReachTheDialogWithTheStoredName) {
+    const struct {
+        const char* scenario;
+        const char* argument;
+    } cases[] = {{"dispatch_stored_case", "rEPORT.dOC"}, {"dispatch_stored_wildcard", "Rep*.d?c"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        std::string folder = MakeScenarioFolder(c.scenario);
+        ASSERT_TRUE(WriteWholeFile(folder + "\\Report.Doc", "plain text"));
+        ZorvProcess zorv;
+        ASSERT_TRUE(zorv.Start(Quoted(folder + "\\" + c.argument)));
+        DialogView dialog = ExpectOnlyDialog(zorv, kEncrypt);
+        ASSERT_TRUE(dialog.IsValid());
+        ASSERT_TRUE(dialog.SetEditText(IDC_ENCRYPT_PASSWORD, "stored-name-1"));
+        ASSERT_TRUE(dialog.SetEditText(IDC_ENCRYPT_CONFIRM, "stored-name-1"));
+        ASSERT_TRUE(dialog.Click(IDOK));
+        ASSERT_TRUE(zorv.WaitForExit());
+        EXPECT_EQ(OnlyEntry(folder), "Report.Doc.crp");
+    }
+}
+
 TEST(Dispatch, SecondStartEndsAtOnceAndShowsNothing) {
     Inputs in("dispatch_second");
     ZorvProcess first;
