@@ -115,13 +115,18 @@ bool ReencryptSession::ChooseWorkingCopyName(char* workingCopy) const {
         Report(kResultOpenFailed);
         return false;
     }
-    char tempFolder[kMaxPath] = {};
+    // Opening as read-only always uses the temporary folder; every other
+    // session (a read-only .crp included) follows the setting.
     const bool inTemp = g_settings.useTempDir || openReadOnly;
-    const DWORD length = inTemp ? GetTempPathA(kMaxPath, tempFolder) : 0;
-    const bool named =
-        (!inTemp || (length > 0 && length < kMaxPath)) &&
-        BuildWorkingCopyName(encryptedPath, inTemp ? tempFolder : nullptr, workingCopy) &&
-        MakeUniqueName(workingCopy, PathExists);
+    char tempFolder[kMaxPath] = {};
+    bool named = true;
+    if (inTemp) {
+        const DWORD length = GetTempPathA(kMaxPath, tempFolder);
+        named = length > 0 && length < kMaxPath;
+    }
+    named = named &&
+            BuildWorkingCopyName(encryptedPath, inTemp ? tempFolder : nullptr, workingCopy) &&
+            MakeUniqueName(workingCopy, PathExists);
     if (!named) {
         // No name that fits: nothing is decrypted and the .crp stays as it is.
         Report(IDS_OPEN_WORKING_COPY_FAILED);
