@@ -30,6 +30,9 @@ private:
     std::uint64_t offset_ = 0;
 };
 
+// The C library's buffer of standard output is not cleared: the plain text
+// is on its way to whoever reads the pipe anyway, and it is overwritten by
+// the next data or released with the process.
 class StandardOutputSink : public ByteSink {
 public:
     bool Write(const std::uint8_t* data, std::size_t n) override {
