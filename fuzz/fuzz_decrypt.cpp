@@ -1,8 +1,14 @@
 // Feeds arbitrary bytes to the decryption paths: DecryptBuffer on a chunk of
 // any length (in place and into a separate buffer) and DecryptStream over a
-// .crp body of any length, read back in pieces of random size. Whatever the
+// .crp body of any length, sometimes with a read cut short. Whatever the
 // input, nothing may be read or written outside the buffers, the stream must
 // end with a defined result, and no more plain text may come out than went in.
+// The same bytes taken as plain text must also survive a round trip.
+//
+// The corpus (fuzz/corpus/decrypt) holds bodies of the interesting sizes
+// (0, 1, 7, 8, 9, 15, 16, 17, 24, 4095, 4096, 4104, 4112, 4120, 8200) and
+// .crp files of 1, 7, 8, 4088, 4096 and 4097 plain bytes under the target's
+// key, each also with a short read.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,8 +39,8 @@ bool Split(const uint8_t* data, size_t size, FuzzInput* in) {
     return true;
 }
 
-// A source that hands out the cipher text in uneven pieces, so that the
-// transform's own chunking is exercised independently of the reads.
+// A source over the input; patterns above 200 cut one read short, which
+// must end the transform with result 82 whatever was read before.
 class PieceSource : public zorv::ByteSource {
 public:
     PieceSource(const uint8_t* data, size_t size, uint8_t pattern)
@@ -45,8 +51,6 @@ public:
         std::memcpy(buffer, data_ + pos_, take);
         pos_ += take;
         ++reads_;
-        // Patterns above 200 make one read come up short, which must end the
-        // transform with result 82.
         const bool cutShort = pattern_ > 200 && reads_ == pattern_ % 3u + 1 && take > 0;
         return cutShort ? take - 1 : take;
     }

@@ -67,28 +67,21 @@ inline bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
-// A source over memory that hands out at most `piece` bytes per read (0: all
-// that is asked for), so tests control how the input arrives.
+// A source over memory: full reads until the bytes run out.
 class MemorySource : public ByteSource {
 public:
-    explicit MemorySource(const Bytes& bytes, size_t piece = 0) : bytes_(bytes), piece_(piece) {}
+    explicit MemorySource(const Bytes& bytes) : bytes_(bytes) {}
     size_t Read(uint8_t* buffer, size_t n) override {
-        size_t done = 0;
-        while (done < n && pos_ < bytes_.size()) {
-            size_t take = std::min(n - done, bytes_.size() - pos_);
-            if (piece_ != 0) {
-                take = std::min(take, piece_);
-            }
-            std::memcpy(buffer + done, bytes_.data() + pos_, take);
-            pos_ += take;
-            done += take;
+        const size_t take = std::min(n, bytes_.size() - pos_);
+        if (take > 0) {
+            std::memcpy(buffer, bytes_.data() + pos_, take);
         }
-        return done;
+        pos_ += take;
+        return take;
     }
 
 private:
     const Bytes& bytes_;
-    size_t piece_;
     size_t pos_ = 0;
 };
 

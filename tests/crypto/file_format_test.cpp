@@ -11,6 +11,7 @@
 #include "crypto/crc32.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
+#include "crypto/file_transform.h"
 #include "crypto_test_util.h"
 
 namespace zorv {
@@ -77,9 +78,35 @@ TEST(FileFormat, SizesShapesAndRoundTrips) {
     const std::string plainPath = dir.File("plain.doc");
     const std::string crpPath = dir.File("plain.doc.crp");
     const std::string backPath = dir.File("back.doc");
-    const size_t kSizes[] = {1,    2,    7,    8,     9,     15,    16,    17,     4087,
-                             4088, 4089, 4095, 4096,  4097,  4103,  4104,  4105,   8191,
-                             8192, 8200, 8201, 12296, 65536, 65544, 65545, 131080, 200003};
+    constexpr size_t kPiece = kTransformChunkBytes;
+    const size_t kSizes[] = {1,
+                             2,
+                             7,
+                             8,
+                             9,
+                             15,
+                             16,
+                             17,
+                             4087,
+                             4088,
+                             4089,
+                             4095,
+                             4096,
+                             4097,
+                             4103,
+                             4104,
+                             4105,
+                             8191,
+                             8192,
+                             8200,
+                             8201,
+                             12296,
+                             kPiece - 1,
+                             kPiece,
+                             kPiece + 8,
+                             kPiece + 9,
+                             2 * kPiece + 8,
+                             2 * kPiece + 4103};
     for (size_t size : kSizes) {
         SCOPED_TRACE(size);
         const Bytes plain = Pattern(size, static_cast<uint32_t>(size));
@@ -218,7 +245,7 @@ TEST(FileFormat, ATargetThatIsTheSourceIsRefused) {
 TEST(FileFormat, FailedReadsAndWritesAreReported) {
     ScratchDir dir;
     FileCipher cipher = MakeCipher(kPassword);
-    const Bytes plain = Pattern(3 * 65536 + 100, 5);  // four stream chunks
+    const Bytes plain = Pattern(3 * kTransformChunkBytes + 100, 5);  // four pieces
     WriteBytes(dir.File("plain"), plain);
     ASSERT_EQ(cipher.EncryptFile(dir.File("plain").c_str(), dir.File("good.crp").c_str()),
               kResultOk);
