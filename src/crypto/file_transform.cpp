@@ -83,6 +83,12 @@ uint64_t LastChunkBytes(uint64_t size) {
     return rest == 0 ? kFormatChunk : rest;
 }
 
+// The largest piece a stream of `size` bytes needs: small files get a small
+// buffer.
+size_t PieceBytes(uint64_t size) {
+    return size < kStreamChunk ? static_cast<size_t>(size) : kStreamChunk;
+}
+
 }  // namespace
 
 size_t FileSource::Read(uint8_t* buffer, size_t n) {
@@ -97,8 +103,8 @@ ResultCode EncryptStream(FileCipher& cipher, ByteSource& source, uint64_t size, 
     if (size == 0) {
         return kResultEmptyFile;
     }
-    // Room for the checksum text and a whole pad block after a full chunk.
-    ChunkBuffer buffer(kStreamChunk + kCrcTextBytes + 8);
+    // Room for the checksum text and a whole pad block after a full piece.
+    ChunkBuffer buffer(PieceBytes(size) + kCrcTextBytes + 8);
     uint8_t* data = buffer.data();
     if (data == nullptr) {
         return kResultOutOfMemory;
@@ -134,7 +140,7 @@ ResultCode DecryptStream(FileCipher& cipher, ByteSource& source, uint64_t size, 
     if (size == 0) {
         return kResultEmptyFile;
     }
-    ChunkBuffer buffer(kStreamChunk + kCrcTextBytes);
+    ChunkBuffer buffer(PieceBytes(size) + kCrcTextBytes);
     uint8_t* data = buffer.data();
     if (data == nullptr) {
         return kResultOutOfMemory;
