@@ -13,6 +13,17 @@
 #include "crypto/cfb_cipher.h"
 #include "crypto/result_code.h"
 
+// <windows.h> maps EncryptFile and DecryptFile onto the system's own file
+// encryption calls. Undo that here so the transforms keep their names in every
+// file that includes <windows.h> first; files that include it later must not
+// call the transforms after it.
+#ifdef EncryptFile
+#undef EncryptFile
+#endif
+#ifdef DecryptFile
+#undef DecryptFile
+#endif
+
 namespace zorv {
 
 class FileCipher : public CfbCipher {

@@ -8,10 +8,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-// <windows.h> maps EncryptFile and DecryptFile to the system's own file
-// encryption calls; FileCipher's transforms carry the same names.
-#undef EncryptFile
-#undef DecryptFile
 
 #include <memory>
 

@@ -4,10 +4,6 @@
 #pragma once
 
 #include <windows.h>
-// <windows.h> maps these names to its own file-encryption functions; Zorv's
-// FileCipher operations keep their names.
-#undef EncryptFile
-#undef DecryptFile
 
 #include <memory>
 

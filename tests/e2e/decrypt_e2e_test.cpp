@@ -2,9 +2,6 @@
 // inputs, its decryption dialog (template 112 or 114) worked from outside,
 // and the files, the log and the settings file checked.
 #include <windows.h>
-// <windows.h> maps these names to its own file-encryption functions.
-#undef EncryptFile
-#undef DecryptFile
 
 #include <gtest/gtest.h>
 
