@@ -416,7 +416,9 @@ ResultCode EncryptToFile(const FileCipher& cipher, const PlatformFile& source, s
         return kResultEmptyFile;
     }
     EncryptionRing ring(cipher, source, size, target, options);
-    return ring.Run(size > kPiece);
+    // The three stages get threads of their own only when this file may use
+    // more than one processor; otherwise they take turns on this thread.
+    return ring.Run(size > kPiece && options.threads > 1);
 }
 
 ResultCode DecryptToFile(const FileCipher& cipher, const PlatformFile& source, std::uint64_t size,

@@ -2,9 +2,10 @@
 // as FileCipher::EncryptFile and DecryptFile, on open files, faster.
 //
 // Encryption is one chain of dependent blocks (each needs the cipher text
-// before it), so it cannot be split; instead reading and checksumming,
-// encrypting, and writing run on three threads over a small ring of
-// buffers, and the encrypting core does nothing else.
+// before it), so it cannot be split; instead, when a second processor is
+// free, reading and checksumming, encrypting, and writing run on three
+// threads over a small ring of buffers, and the encrypting core does
+// nothing else.
 //
 // Decryption blocks are independent: block t of plain text is the cipher
 // block t XOR the encrypted cipher block t - 1. A file is split into ranges,
@@ -27,7 +28,9 @@ namespace zorv {
 constexpr ResultCode kResultInterrupted = -1;
 
 struct TransformOptions {
-    unsigned threads = 1;  // decryption: ranges at once
+    // Processors this file may use: decryption ranges at once; encryption
+    // runs its stages on threads of their own when above 1.
+    unsigned threads = 1;
     // Decryption: no range is split off below this size (a thread costs more
     // than it saves on less). Tests lower it to split small files.
     std::uint64_t minRangeBytes = 4 * 1024 * 1024;

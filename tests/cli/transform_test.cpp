@@ -108,10 +108,14 @@ TEST(ParallelTransform, EncryptionGivesTheDesktopBytesAndDecryptionRestoresThem)
         Bytes plain = RandomBytes(size, static_cast<std::uint32_t>(size));
         ASSERT_TRUE(WriteBytes(files.plain, plain));
         ASSERT_EQ(KeyedCipher().EncryptFile(files.plain.c_str(), files.reference.c_str()), 0);
-        std::uint64_t progress = 0;
-        ASSERT_EQ(EncryptWithCli(files.plain, files.ours, 1, &progress), kResultOk) << size;
-        EXPECT_EQ(progress, size);
-        EXPECT_EQ(ReadBytes(files.ours), ReadBytes(files.reference)) << "size " << size;
+        for (unsigned threads : {1u, 2u}) {
+            std::uint64_t progress = 0;
+            std::string ours = files.ours + std::to_string(threads);
+            ASSERT_EQ(EncryptWithCli(files.plain, ours, threads, &progress), kResultOk) << size;
+            EXPECT_EQ(progress, size);
+            EXPECT_EQ(ReadBytes(ours), ReadBytes(files.reference))
+                << "size " << size << ", threads " << threads;
+        }
         for (unsigned threads : {1u, 2u, 3u}) {
             std::string target = files.decrypted + std::to_string(threads);
             ASSERT_EQ(DecryptWithCli(files.reference, &target, threads), kResultOk) << size;
