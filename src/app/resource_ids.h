@@ -58,3 +58,4 @@
 #define IDS_TEMP_DELETE_FAILED 56  // "%s": the working copy's path
 #define IDS_PROCESSING_STARTED 77
 #define IDS_PROCESSING_DONE 78
+#define IDS_VERSION 90  // the version line and the authorship line

@@ -15,9 +15,6 @@ namespace zorv {
 namespace {
 
 constexpr char kShortcutName[] = "Zorv.lnk";
-// The version text in the string table (res/messages.ja.txt): the version
-// line and the authorship line.
-constexpr int kVersionTextId = 90;
 // The password length that box 1010 stands for; unticked means no minimum.
 constexpr int kStrictMinimumChars = 8;
 constexpr int kNoMinimumChars = 1;
@@ -131,7 +128,7 @@ void SettingsDialog::OnOk() {
 }
 
 void SettingsDialog::OnVersion() {
-    MessageBoxA(Handle(), LoadText(kVersionTextId), kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(Handle(), LoadText(IDS_VERSION), kMessageCaption, MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace zorv
