@@ -39,37 +39,116 @@ void DeleteTree(const std::string& folder) {
     RemoveDirectoryA(folder.c_str());
 }
 
-// The clipboard is opened with a window of ours as owner: without an owner,
-// EmptyClipboard leaves no owner and SetClipboardData may refuse the data.
-HWND ClipboardOwnerWindow() {
-    static HWND owner = CreateWindowExA(0, "STATIC", "zorv-e2e-clipboard", 0, 0, 0, 0, 0,
-                                        HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr);
-    return owner;
-}
-
-bool OpenClipboardWithRetry() {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (OpenClipboard(ClipboardOwnerWindow())) {
-            return true;
-        }
-        Sleep(kPollMs);
+// The clipboard is filled through a window of ours that owns it afterwards
+// (without an owner, EmptyClipboard leaves none and SetClipboardData may
+// refuse the data). The window lives on a thread of its own that keeps
+// pumping messages: a program reading the clipboard (under Wine, through its
+// X11 clipboard bridge) sends the owner a message and waits up to five
+// seconds for the reply, which a test thread busy polling for windows would
+// never give in time.
+class ClipboardOwner {
+public:
+    static ClipboardOwner& Instance() {
+        // Never destroyed: the thread ends with the test process.
+        static ClipboardOwner* owner = new ClipboardOwner();
+        return *owner;
     }
-    return false;
-}
 
-// Puts one block on the clipboard; the clipboard takes the block over on
-// success, so it is freed here only on failure.
-bool ReplaceClipboard(UINT format, HGLOBAL block) {
-    if (!OpenClipboardWithRetry()) {
-        GlobalFree(block);
+    // Empties the clipboard and puts block under format (nothing when block
+    // is null). The clipboard takes the block over on success, so it is
+    // freed here only on failure.
+    bool Replace(UINT format, HGLOBAL block) {
+        Request request{format, block, false};
+        if (window_ != nullptr) {
+            SendMessageA(window_, kReplaceMessage, 0, reinterpret_cast<LPARAM>(&request));
+        }
+        if (!request.ok && block != nullptr) {
+            GlobalFree(block);
+        }
+        return request.ok;
+    }
+
+private:
+    static constexpr UINT kReplaceMessage = WM_APP + 1;
+    static constexpr char kClassName[] = "ZorvE2eClipboardOwner";
+
+    struct Request {
+        UINT format;
+        HGLOBAL block;
+        bool ok;
+    };
+
+    ClipboardOwner() {
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (ready == nullptr) {
+            return;
+        }
+        Start start{this, ready};
+        HANDLE thread = CreateThread(nullptr, 0, &ThreadMain, &start, 0, nullptr);
+        if (thread != nullptr) {
+            WaitForSingleObject(ready, INFINITE);
+            CloseHandle(thread);
+        }
+        CloseHandle(ready);
+    }
+
+    struct Start {
+        ClipboardOwner* owner;
+        HANDLE ready;
+    };
+
+    static DWORD WINAPI ThreadMain(LPVOID parameter) {
+        auto* start = static_cast<Start*>(parameter);
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = &WindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = kClassName;
+        RegisterClassA(&windowClass);
+        start->owner->window_ =
+            CreateWindowExA(0, kClassName, "zorv-e2e-clipboard", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
+        const bool created = start->owner->window_ != nullptr;
+        SetEvent(start->ready);  // start lives on the caller's stack until now
+        if (!created) {
+            return 1;
+        }
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            DispatchMessageA(&message);
+        }
+        return 0;
+    }
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != kReplaceMessage) {
+            return DefWindowProcA(window, message, wParam, lParam);
+        }
+        auto* request = reinterpret_cast<Request*>(lParam);
+        if (!OpenWithRetry(window)) {
+            return 0;
+        }
+        request->ok =
+            EmptyClipboard() && (request->block == nullptr ||
+                                 SetClipboardData(request->format, request->block) != nullptr);
+        CloseClipboard();
+        return 0;
+    }
+
+    static bool OpenWithRetry(HWND window) {
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (OpenClipboard(window)) {
+                return true;
+            }
+            Sleep(kPollMs);
+        }
         return false;
     }
-    bool ok = EmptyClipboard() && (block == nullptr || SetClipboardData(format, block) != nullptr);
-    CloseClipboard();
-    if (!ok && block != nullptr) {
-        GlobalFree(block);
-    }
-    return ok;
+
+    HWND window_ = nullptr;
+};
+
+bool ReplaceClipboard(UINT format, HGLOBAL block) {
+    return ClipboardOwner::Instance().Replace(format, block);
 }
 
 HGLOBAL BlockWith(const std::string& bytes) {
