@@ -12,7 +12,8 @@ bool IsCrpName(const std::string& path) {
 
 class PlanBuilder {
 public:
-    PlanBuilder(Command command, bool recursive) : command_(command), recursive_(recursive) {}
+    PlanBuilder(Command command, bool recursive, bool readOnlyAllowed)
+        : command_(command), recursive_(recursive), readOnlyAllowed_(readOnlyAllowed) {}
 
     void AddInput(const std::string& path) {
         EntryInfo info = QueryEntry(path);
@@ -39,7 +40,8 @@ public:
 private:
     // Checking reads only, so a read-only file may be checked.
     bool Refused(const EntryInfo& info) const {
-        bool readOnlyMatters = command_ == Command::kEncrypt || command_ == Command::kDecrypt;
+        bool readOnlyMatters =
+            !readOnlyAllowed_ && (command_ == Command::kEncrypt || command_ == Command::kDecrypt);
         return info.special || (readOnlyMatters && info.readOnly);
     }
 
@@ -80,13 +82,15 @@ private:
 
     Command command_;
     bool recursive_;
+    bool readOnlyAllowed_;
     Plan plan_;
 };
 
 }  // namespace
 
-Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive) {
-    PlanBuilder builder(command, recursive);
+Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
+               bool readOnlyAllowed) {
+    PlanBuilder builder(command, recursive, readOnlyAllowed);
     for (const std::string& input : inputs) {
         builder.AddInput(input);
     }

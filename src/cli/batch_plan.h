@@ -46,6 +46,9 @@ struct Plan {
 // skip entries not named *.crp without a line; a path that would exceed the
 // platform's limit is refused with 84 and never entered. A folder's own
 // files come after everything found beneath it, the last found first.
-Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive);
+// readOnlyAllowed: the source is kept (-c, or -k with -f), so a read-only
+// file is taken as verify takes it.
+Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
+               bool readOnlyAllowed = false);
 
 }  // namespace zorv

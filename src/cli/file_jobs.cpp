@@ -4,7 +4,9 @@
 
 #include "cli/interrupt.h"
 #include "cli/parallel_transform.h"
+#include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
+#include "cli/std_streams.h"
 #include "crypto/secure_delete.h"
 
 namespace zorv {
@@ -23,6 +25,59 @@ ResultCode DecryptTransform(const FileCipher& cipher, const PlatformFile& source
                             std::uint64_t size, const PlatformFile& target,
                             const TransformOptions& options) {
     return DecryptToFile(cipher, source, size, &target, options);
+}
+
+// Writes one file from its start, in the order the bytes come.
+class SequentialFileSink : public ByteSink {
+public:
+    explicit SequentialFileSink(const PlatformFile& file) : file_(file) {}
+
+    bool Write(const std::uint8_t* data, std::size_t n) override {
+        if (!file_.WriteAt(offset_, data, n)) {
+            return false;
+        }
+        offset_ += n;
+        return true;
+    }
+
+private:
+    const PlatformFile& file_;
+    std::uint64_t offset_ = 0;
+};
+
+// Standard input's transforms, in the shape of the file transforms (they
+// have no source file and no size).
+ResultCode EncryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
+                                const PlatformFile& target, const TransformOptions&) {
+    FileCipher own(cipher);
+    StandardInputSource source;
+    SequentialFileSink sink(target);
+    return Interrupted() ? kResultInterrupted : EncryptUnsized(own, source, sink);
+}
+
+ResultCode DecryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
+                                const PlatformFile& target, const TransformOptions&) {
+    FileCipher own(cipher);
+    StandardInputSource source;
+    SequentialFileSink sink(target);
+    ResultCode result = DecryptUnsized(own, source, sink);
+    return Interrupted() && result != kResultOk ? kResultInterrupted : result;
+}
+
+bool HoldsPlainText(Transform transform) {
+    return transform == DecryptTransform || transform == DecryptStandardInput;
+}
+
+// Moves the finished temporary file to its name, replacing an existing file
+// only when asked to.
+ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
+                       const JobSettings& settings) {
+    return settings.replace ? RenameReplace(temporary, target) : RenameNoReplace(temporary, target);
+}
+
+// A source whose output is in place: wiped, or with --no-wipe only deleted.
+bool DestroySource(const std::string& path, const JobSettings& settings) {
+    return settings.noWipe ? RemoveFile(path) : SecureDelete(path.c_str());
 }
 
 TransformOptions OptionsOf(const JobSettings& settings) {
@@ -59,7 +114,11 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
     }
     ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
     if (result == kResultOk) {
-        output.CopyMetadataFrom(source);
+        if (source.IsOpen()) {
+            output.CopyMetadataFrom(source);
+        } else {
+            output.GiveNewFileMode();
+        }
         // On the disk before the name is: a crash must never leave a short
         // file under the final name, and the source may be wiped next.
         result = output.Sync() ? kResultOk : kResultWriteFailed;
@@ -69,13 +128,13 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
         if (result != kResultInterrupted) {
             lines->push_back(Outcome{path, result});
         }
-        DestroyTemporary(temporary, transform == DecryptTransform, lines);
+        DestroyTemporary(temporary, HoldsPlainText(transform), lines);
         return false;
     }
-    ResultCode moved = RenameNoReplace(temporary, target);
+    ResultCode moved = PlaceOutput(temporary, target, settings);
     if (moved != kResultOk) {
         lines->push_back(Outcome{target, moved});
-        DestroyTemporary(temporary, transform == DecryptTransform, lines);
+        DestroyTemporary(temporary, HoldsPlainText(transform), lines);
         return false;
     }
     if (!settings.keep) {
@@ -115,7 +174,7 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     }
     // Interrupted after the move: the output is in place and the source
     // stays as it was.
-    bool destroyed = settings.keep || Interrupted() || SecureDelete(path.c_str());
+    bool destroyed = settings.keep || Interrupted() || DestroySource(path, settings);
     lines.push_back(Outcome{path, destroyed ? kResultOk : kResultDeleteFailed});
     return lines;
 }
@@ -124,14 +183,17 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
 
 std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
                                 const JobSettings& settings) {
-    return TransformJob(EncryptTransform, cipher, path, path + ".crp", settings);
+    std::string target = settings.output.empty() ? path + ".crp" : settings.output;
+    return TransformJob(EncryptTransform, cipher, path, target, settings);
 }
 
 std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
                                 const JobSettings& settings) {
     // The plan passes only names matching *.crp: the last four bytes are the
     // extension (no double-byte character ends in '.').
-    return TransformJob(DecryptTransform, cipher, path, path.substr(0, path.size() - 4), settings);
+    std::string target =
+        settings.output.empty() ? path.substr(0, path.size() - 4) : settings.output;
+    return TransformJob(DecryptTransform, cipher, path, target, settings);
 }
 
 std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
@@ -150,6 +212,20 @@ std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path
         return {};
     }
     return {Outcome{path, result}};
+}
+
+std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
+                                      const JobSettings& settings) {
+    if (settings.output.size() > kMaxPathBytes) {
+        return {Outcome{settings.output, kResultPathTooLong}};
+    }
+    PlatformFile none;
+    std::vector<Outcome> lines;
+    Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
+    if (WriteTarget(transform, cipher, "-", none, 0, settings.output, settings, &lines)) {
+        lines.push_back(Outcome{"-", kResultOk});
+    }
+    return lines;
 }
 
 }  // namespace zorv

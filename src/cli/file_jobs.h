@@ -31,6 +31,9 @@ struct Outcome {
 
 struct JobSettings {
     bool keep = false;     // do not destroy the source
+    bool replace = false;  // -f: an existing output is replaced (still atomically)
+    bool noWipe = false;   // sources are deleted without being overwritten
+    std::string output;    // -o: the output's name instead of the one beside the source
     unsigned threads = 1;  // for the ranges of one decryption
     std::atomic<std::uint64_t>* progress = nullptr;
 };
@@ -45,5 +48,12 @@ std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& pat
 // Decrypts without writing anything: 0 when the password opens the file.
 std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
                                const JobSettings& settings);
+
+// Input "-" into the file settings.output: standard input is transformed
+// into a temporary file beside it, which gets the mode of a new file (0666
+// less the umask) and is moved to the name as any output is. The line names
+// the input "-". decrypting selects decryption, otherwise encryption.
+std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
+                                      const JobSettings& settings);
 
 }  // namespace zorv

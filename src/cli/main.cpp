@@ -13,12 +13,9 @@
 #include "cli/password_prompt.h"
 #include "cli/platform_file.h"
 #include "cli/progress_bar.h"
+#include "cli/report_lines.h"
+#include "cli/std_streams.h"
 #include "cli/stream_cat.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace zorv {
 namespace {
@@ -27,45 +24,29 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
+// The reader of standard output went away: what a shell shows for a
+// process that SIGPIPE ended, without a message, as other tools do.
+constexpr int kExitPipeClosed = 141;
 
-// Writes the outcome lines in the desktop log's shapes: "PATH...OK", or
-// PATH and then a tab, "->" and the message on the next line.
-class LineReporter : public Reporter {
-public:
-    LineReporter(std::FILE* stream, Language language, bool quiet, ProgressBar* progress,
-                 const std::atomic<std::uint64_t>* done)
-        : stream_(stream), language_(language), quiet_(quiet), progress_(progress), done_(done) {}
+void Complain(const char* text) {
+    std::fprintf(stderr, "zorv-cli: %s\n", text);
+}
 
-    void Report(const Outcome& outcome) override {
-        if (outcome.code == kResultOk && quiet_) {
-            return;
-        }
-        if (progress_ != nullptr) {
-            progress_->Erase();
-        }
-        WritePath(stream_, outcome.path);
-        if (outcome.code == kResultOk) {
-            std::fputs("...OK\n", stream_);
-        } else {
-            std::fputs("\n\t->", stream_);
-            WriteText(stream_, MessageText(language_, outcome.code) + "\n");
-        }
-        std::fflush(stream_);
+// -v: how the run went, after its lines.
+void WriteCount(const CliOptions& options, std::size_t done, std::size_t failed) {
+    if (options.verbose) {
+        std::fprintf(stderr, "zorv-cli: %zu done, %zu failed\n", done, failed);
     }
+}
 
-    void Tick() override {
-        if (progress_ != nullptr && done_ != nullptr) {
-            progress_->Update(done_->load(std::memory_order_relaxed));
-        }
-    }
-
-private:
-    std::FILE* stream_;
-    Language language_;
-    bool quiet_;
-    ProgressBar* progress_;
-    const std::atomic<std::uint64_t>* done_;
-};
+JobSettings SettingsOf(const CliOptions& options) {
+    JobSettings settings;
+    settings.keep = options.keep;
+    settings.replace = options.force;
+    settings.noWipe = options.noWipe;
+    settings.output = options.output;
+    return settings;
+}
 
 JobFunction JobFor(Command command) {
     switch (command) {
@@ -83,8 +64,7 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
     std::atomic<std::uint64_t> done{0};
     ProgressBar progress(StandardErrorIsTerminal(), plan.workBytes);
     LineReporter reporter(stdout, language, options.quiet, &progress, &done);
-    JobSettings settings;
-    settings.keep = options.keep;
+    JobSettings settings = SettingsOf(options);
     settings.progress = &done;
     unsigned jobs = options.jobs == 0 ? ProcessorCount() : options.jobs;
     RunSummary summary = RunPlan(plan, cipher, jobs, settings, JobFor(options.command), reporter);
@@ -92,11 +72,17 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
     if (summary.interrupted) {
         return kExitInterrupted;
     }
+    WriteCount(options, reporter.successes(), summary.failures);
     return summary.failures == 0 ? kExitSuccess : kExitFailure;
 }
 
-int RunCat(const Plan& plan, const FileCipher& cipher, Language language) {
-    LineReporter reporter(stderr, language, true, nullptr, nullptr);
+// cat and -c: every file's output to standard output, in the plan's order.
+// The lines go to standard error, successes only with -v.
+int RunStreams(const CliOptions& options, const Plan& plan, const FileCipher& cipher,
+               Language language) {
+    LineReporter reporter(stderr, language, !options.verbose, nullptr, nullptr);
+    Command command = options.command == Command::kEncrypt ? Command::kEncrypt : Command::kDecrypt;
+    StandardOutputSink sink;
     std::size_t failures = 0;
     for (const PlanItem& item : plan.items) {
         if (Interrupted()) {
@@ -104,7 +90,10 @@ int RunCat(const Plan& plan, const FileCipher& cipher, Language language) {
         }
         Outcome outcome{item.path, item.refusal};
         if (outcome.code == kResultOk) {
-            outcome.code = CatFile(cipher, item.path);
+            outcome.code = StreamFile(command, cipher, item.path, sink);
+        }
+        if (sink.pipeClosed) {
+            return kExitPipeClosed;
         }
         if (outcome.code == kResultInterrupted) {
             return kExitInterrupted;
@@ -112,6 +101,36 @@ int RunCat(const Plan& plan, const FileCipher& cipher, Language language) {
         failures += outcome.code != kResultOk ? 1 : 0;
         reporter.Report(outcome);
     }
+    WriteCount(options, reporter.successes(), failures);
+    return failures == 0 ? kExitSuccess : kExitFailure;
+}
+
+// Input "-": to standard output (its line on standard error, the success
+// only with -v), to the -o file, or for verify to nothing (its line on
+// standard output, as verify reports).
+int RunStandardInput(const CliOptions& options, const FileCipher& cipher, Language language) {
+    std::vector<Outcome> lines;
+    bool dataOut = WritesStandardOutput(options);
+    StandardOutputSink sink;
+    if (options.command == Command::kVerify || dataOut) {
+        lines.push_back(Outcome{"-", StreamStandardInput(options.command, cipher, sink)});
+    } else {
+        lines = StandardInputJob(cipher, options.command == Command::kDecrypt, SettingsOf(options));
+    }
+    if (sink.pipeClosed) {
+        return kExitPipeClosed;
+    }
+    if (Interrupted()) {
+        return kExitInterrupted;
+    }
+    bool quiet = dataOut ? !options.verbose : options.quiet;
+    LineReporter reporter(dataOut ? stderr : stdout, language, quiet, nullptr, nullptr);
+    std::size_t failures = 0;
+    for (const Outcome& line : lines) {
+        failures += line.code != kResultOk ? 1 : 0;
+        reporter.Report(line);
+    }
+    WriteCount(options, reporter.successes(), failures);
     return failures == 0 ? kExitSuccess : kExitFailure;
 }
 
@@ -125,8 +144,27 @@ int ReportRefusals(const Plan& plan, Language language, bool toStandardError) {
     return plan.items.empty() ? kExitSuccess : kExitFailure;
 }
 
+// Runs work with the cipher keyed from the password, which is asked only
+// now that there is work to do.
+template <typename Work>
+int WithCipher(const CliOptions& options, Language language, Work work) {
+    SecretBuffer key;
+    KeyStatus status = AcquireKey(options, language, &key);
+    if (status != KeyStatus::kOk) {
+        return status == KeyStatus::kInterrupted ? kExitInterrupted : kExitUsage;
+    }
+    FileCipher cipher(key.data(), static_cast<std::int32_t>(key.size()));
+    key.Clear();  // the cipher holds the key schedule from here on
+    int exitStatus = work(cipher);
+    if (exitStatus == kExitInterrupted) {
+        std::fputs("zorv-cli: interrupted\n", stderr);
+    }
+    return exitStatus;
+}
+
 int Run(int argc, char** argv) {
     InstallInterruptHandler();
+    CurrentUmask();  // read before any thread creates a file
     CliOptions options;
     switch (ParseCommandLine(argc, argv, &options)) {
         case ParseResult::kDone:
@@ -137,31 +175,30 @@ int Run(int argc, char** argv) {
             break;
     }
     Language language = ChooseLanguage(options.language);
-    Plan plan = BuildPlan(options.command, options.paths, options.recursive);
-    bool cat = options.command == Command::kCat;
-#ifdef _WIN32
-    if (cat) {
-        // Plain bytes: no CR added before line feeds. The report lines stay
-        // in text mode and end in CR LF, as Windows consoles expect.
-        _setmode(_fileno(stdout), _O_BINARY);
+    bool dataOut = WritesStandardOutput(options);
+    if (dataOut && !options.force && StandardOutputIsTerminal()) {
+        Complain("not writing binary data to a terminal (give -f to do it anyway)");
+        return kExitUsage;
     }
-#endif
+    if (ReadsStandardInput(options)) {
+        return WithCipher(options, language, [&](const FileCipher& cipher) {
+            return RunStandardInput(options, cipher, language);
+        });
+    }
+    // A source that is kept may be read-only: with -c, or when -f asks.
+    bool readOnlyAllowed = dataOut || (options.keep && options.force);
+    Plan plan = BuildPlan(options.command, options.paths, options.recursive, readOnlyAllowed);
+    if (!options.output.empty() && plan.items.size() > 1) {
+        Complain("-o names the output of a single file, and the folder holds several");
+        return kExitUsage;
+    }
     if (plan.workCount == 0) {
-        return ReportRefusals(plan, language, cat);
+        return ReportRefusals(plan, language, dataOut);
     }
-    SecretBuffer key;
-    KeyStatus status = AcquireKey(options, language, &key);
-    if (status != KeyStatus::kOk) {
-        return status == KeyStatus::kInterrupted ? kExitInterrupted : kExitUsage;
-    }
-    FileCipher cipher(key.data(), static_cast<std::int32_t>(key.size()));
-    key.Clear();  // the cipher holds the key schedule from here on
-    int exitStatus =
-        cat ? RunCat(plan, cipher, language) : RunBatch(options, plan, cipher, language);
-    if (exitStatus == kExitInterrupted) {
-        std::fputs("zorv-cli: interrupted\n", stderr);
-    }
-    return exitStatus;
+    return WithCipher(options, language, [&](const FileCipher& cipher) {
+        return dataOut ? RunStreams(options, plan, cipher, language)
+                       : RunBatch(options, plan, cipher, language);
+    });
 }
 
 }  // namespace

@@ -81,8 +81,12 @@ public:
     void StartWriteBack(std::uint64_t offset, std::uint64_t n) const;
     // Waits until the contents are on the disk.
     bool Sync() const;
-    // Gives this file the times and (POSIX) permission bits of source.
+    // Gives this file the times of source and (POSIX) its permission bits
+    // less the process's umask, as a program creating the file would.
     void CopyMetadataFrom(const PlatformFile& source) const;
+    // Gives this file the permission bits of a new file, 0666 less the
+    // umask (POSIX; nothing to do on Windows).
+    void GiveNewFileMode() const;
 
 #ifdef _WIN32
     using Handle = void*;
@@ -111,6 +115,19 @@ bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::str
 // MoveFileExA without the replace flag on Windows. Returns 0, 71 when to
 // exists, or 83 for any other failure. from is unchanged on failure.
 ResultCode RenameNoReplace(const std::string& from, const std::string& to);
+
+// Moves from to to, replacing a file that has the name, in one step (rename
+// on POSIX; MoveFileExA with the replace and write-through flags on
+// Windows): the name always holds either the old file or the new one.
+// Returns 0, or 83. from is unchanged on failure.
+ResultCode RenameReplace(const std::string& from, const std::string& to);
+
+// Deletes a file without overwriting it; true when it is gone.
+bool RemoveFile(const std::string& path);
+
+// The process's file-creation mask (POSIX; 0 on Windows), read once. Call
+// it first before other threads create files: reading it means setting it.
+unsigned CurrentUmask();
 
 // Makes a rename in folder durable (fsync of the folder on POSIX; nothing
 // to do on Windows, where MoveFileEx writes through).

@@ -186,7 +186,11 @@ void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
     timespec times[2] = {st.st_atim, st.st_mtim};
 #endif
     futimens(handle_, times);
-    fchmod(handle_, st.st_mode & 0777);
+    fchmod(handle_, st.st_mode & 0777 & ~static_cast<mode_t>(CurrentUmask()));
+}
+
+void PlatformFile::GiveNewFileMode() const {
+    fchmod(handle_, 0666 & ~static_cast<mode_t>(CurrentUmask()));
 }
 
 bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path) {
@@ -224,6 +228,25 @@ ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
     }
     unlink(from.c_str());
     return kResultOk;
+}
+
+ResultCode RenameReplace(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? kResultOk : kResultWriteFailed;
+}
+
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
+
+unsigned CurrentUmask() {
+    // umask() can only be read by setting it: set it back at once, before
+    // the worker threads start creating files.
+    static const unsigned mask = [] {
+        mode_t old = umask(077);
+        umask(old);
+        return static_cast<unsigned>(old);
+    }();
+    return mask;
 }
 
 void SyncFolder(const std::string& folder) {

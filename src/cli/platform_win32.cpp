@@ -182,6 +182,8 @@ void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
     }
 }
 
+void PlatformFile::GiveNewFileMode() const {}
+
 bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -211,6 +213,19 @@ ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
     DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kResultFileExists
                                                                        : kResultWriteFailed;
+}
+
+ResultCode RenameReplace(const std::string& from, const std::string& to) {
+    DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    return MoveFileExA(from.c_str(), to.c_str(), flags) ? kResultOk : kResultWriteFailed;
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+unsigned CurrentUmask() {
+    return 0;
 }
 
 void SyncFolder(const std::string&) {}

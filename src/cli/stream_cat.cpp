@@ -1,11 +1,10 @@
 #include "cli/stream_cat.h"
 
-#include <cstdio>
-
 #include "cli/interrupt.h"
 #include "cli/parallel_transform.h"
+#include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
-#include "crypto/file_transform.h"
+#include "cli/std_streams.h"
 
 namespace zorv {
 namespace {
@@ -30,19 +29,14 @@ private:
     std::uint64_t offset_ = 0;
 };
 
-// The C library's buffer of standard output is not cleared: the plain text
-// is on its way to whoever reads the pipe anyway, and it is overwritten by
-// the next data or released with the process.
-class StandardOutputSink : public ByteSink {
-public:
-    bool Write(const std::uint8_t* data, std::size_t n) override {
-        return std::fwrite(data, 1, n, stdout) == n;
-    }
-};
+ResultCode InterruptedOr(ResultCode result) {
+    return Interrupted() && result != kResultOk ? kResultInterrupted : result;
+}
 
 }  // namespace
 
-ResultCode CatFile(const FileCipher& cipher, const std::string& path) {
+ResultCode StreamFile(Command command, const FileCipher& cipher, const std::string& path,
+                      ByteSink& sink) {
     PlatformFile file;
     if (!file.OpenForRead(path)) {
         return kResultOpenFailed;
@@ -53,12 +47,20 @@ ResultCode CatFile(const FileCipher& cipher, const std::string& path) {
     }
     FileCipher own(cipher);
     InterruptibleFileSource source(file);
-    StandardOutputSink sink;
-    ResultCode result = DecryptStream(own, source, static_cast<std::uint64_t>(size), sink);
-    if (std::fflush(stdout) != 0 && result == kResultOk) {
-        result = kResultWriteFailed;
+    auto bytes = static_cast<std::uint64_t>(size);
+    ResultCode result = command == Command::kEncrypt ? EncryptStream(own, source, bytes, sink)
+                                                     : DecryptStream(own, source, bytes, sink);
+    return InterruptedOr(result);
+}
+
+ResultCode StreamStandardInput(Command command, const FileCipher& cipher, ByteSink& sink) {
+    FileCipher own(cipher);
+    StandardInputSource source;
+    if (command == Command::kEncrypt) {
+        return InterruptedOr(EncryptUnsized(own, source, sink));
     }
-    return Interrupted() && result != kResultOk ? kResultInterrupted : result;
+    DiscardSink discard;
+    return InterruptedOr(DecryptUnsized(own, source, command == Command::kVerify ? discard : sink));
 }
 
 }  // namespace zorv

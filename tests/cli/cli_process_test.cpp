@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -216,6 +217,181 @@ TEST_F(CliProcess, VerifyAndCatWriteNoPlainTextToAnyFile) {
               FailureLines(work / "p.crp", "Wrong password"));  // ... the message after it
 }
 
+// Through pipes, the program never knows the size: every .crp it writes is
+// the desktop's, and it reads them back, around the pieces it holds back.
+TEST_F(CliProcess, PipesGiveTheDesktopBytesAtTheBoundaries) {
+    const std::string password = "--password-file";
+    for (std::size_t size : {1, 7, 8, 4095, 4096, 4104, 262144, 262145, 266232, 266240}) {
+        Bytes plain = RandomBytes(size, static_cast<std::uint32_t>(size));
+        ASSERT_TRUE(WriteBytes(work / "plain", plain));
+        ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "desktop.crp").c_str()),
+                  0);
+        Bytes desktop = ReadBytes(work / "desktop.crp");
+        ProcessResult encrypted =
+            test::RunCliPiped({"encrypt", "--lang", "en", password, passwordFile, "-"}, plain);
+        EXPECT_EQ(encrypted.status, 0) << size << encrypted.err;
+        EXPECT_EQ(encrypted.err, "");
+        EXPECT_EQ(Bytes(encrypted.out.begin(), encrypted.out.end()), desktop) << size;
+        ProcessResult decrypted =
+            test::RunCliPiped({"decrypt", "--lang", "en", password, passwordFile, "-"}, desktop);
+        EXPECT_EQ(decrypted.status, 0) << size << decrypted.err;
+        EXPECT_EQ(Bytes(decrypted.out.begin(), decrypted.out.end()), plain) << size;
+    }
+    EXPECT_EQ(work.Names(), (std::vector<std::string>{"desktop.crp", "plain"}));
+}
+
+// One row per way of running from a script: the exit status, the exact
+// lines, and what is left in the folder. Each row starts from "a" (plain)
+// and "s.crp" (its desktop encryption), "s.crp" read-only for ro rows.
+TEST_F(CliProcess, ScriptConventionsTable) {
+    const Bytes plain = RandomBytes(5000, 21);
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;  // "@" is replaced by the work folder
+        bool readOnlyCrp;
+        bool pipedIn;  // standard input is s.crp's bytes
+        int status;
+        std::string out;  // "@" as in args; "<plain>" and "<crp>" for the data
+        std::string err;
+        std::vector<std::string> names;
+    };
+    const std::string lf = kNewline;
+    const Row rows[] = {
+        {"-o names the output",
+         {"encrypt", "-k", "@a", "-o", "@b.crp"},
+         false,
+         false,
+         0,
+         "@a...OK" + lf,
+         "",
+         {"a", "b.crp", "s.crp"}},
+        {"an existing output is kept",
+         {"encrypt", "-k", "@a", "-o", "@s.crp"},
+         false,
+         false,
+         1,
+         "@s.crp" + lf + "\t->The file already exists" + lf,
+         "",
+         {"a", "s.crp"}},
+        {"-f replaces it",
+         {"decrypt", "-k", "-f", "@s.crp", "-o", "@a"},
+         false,
+         false,
+         0,
+         "@s.crp...OK" + lf,
+         "",
+         {"a", "s.crp"}},
+        {"read-only is refused",
+         {"decrypt", "-k", "@s.crp", "-o", "@p"},
+         true,
+         false,
+         1,
+         "@s.crp" + lf + "\t->The file is read-only or a system file" + lf,
+         "",
+         {"a", "s.crp"}},
+        {"-f -k takes it",
+         {"decrypt", "-k", "-f", "@s.crp", "-o", "@p"},
+         true,
+         false,
+         0,
+         "@s.crp...OK" + lf,
+         "",
+         {"a", "p", "s.crp"}},
+        {"-c keeps the source",
+         {"encrypt", "-c", "@a"},
+         false,
+         false,
+         0,
+         "<crp>",
+         "",
+         {"a", "s.crp"}},
+        {"decrypt -c", {"decrypt", "-c", "@s.crp"}, true, false, 0, "<plain>", "", {"a", "s.crp"}},
+        {"-v counts",
+         {"decrypt", "-c", "-v", "@s.crp"},
+         false,
+         false,
+         0,
+         "<plain>",
+         "@s.crp...OK" + lf + "zorv-cli: 1 done, 0 failed" + lf,
+         {"a", "s.crp"}},
+        {"--no-wipe deletes",
+         {"encrypt", "--no-wipe", "@a", "-o", "@b.crp"},
+         false,
+         false,
+         0,
+         "@a...OK" + lf,
+         "",
+         {"b.crp", "s.crp"}},
+        {"- into -o",
+         {"decrypt", "-", "-o", "@p"},
+         false,
+         true,
+         0,
+         "-...OK" + lf,
+         "",
+         {"a", "p", "s.crp"}},
+        {"verify -", {"verify", "-"}, false, true, 0, "-...OK" + lf, "", {"a", "s.crp"}},
+        {"- among others",
+         {"encrypt", "-", "@a"},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: - (standard input) must be the only input" + lf,
+         {"a", "s.crp"}},
+        {"-o for two",
+         {"encrypt", "@a", "@s.crp", "-o", "@x"},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: -o names the output of a single input" + lf,
+         {"a", "s.crp"}},
+        {"unknown command",
+         {"frob", "@a"},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: unknown command 'frob' (encrypt, decrypt, verify or cat)" + lf,
+         {"a", "s.crp"}},
+    };
+    auto expand = [&](std::string text) {
+        for (std::size_t at; (at = text.find('@')) != std::string::npos;) {
+            text.replace(at, 1, work.path() + (kNewline == "\n" ? "/" : "\\"));
+        }
+        return text;
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(WriteBytes(work / "a", plain));
+        ASSERT_EQ(Cipher().EncryptFile((work / "a").c_str(), (work / "s.crp").c_str()), 0);
+        Bytes crp = ReadBytes(work / "s.crp");
+        if (row.readOnlyCrp) {
+            std::filesystem::permissions(work / "s.crp", std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::group_read);
+        }
+        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile};
+        for (const std::string& arg : row.args) {
+            args.push_back(expand(arg));
+        }
+        ProcessResult result = row.pipedIn ? test::RunCliPiped(args, crp) : RunCli(args);
+        std::string out = row.out == "<crp>"     ? std::string(crp.begin(), crp.end())
+                          : row.out == "<plain>" ? std::string(plain.begin(), plain.end())
+                                                 : expand(row.out);
+        EXPECT_EQ(result.status, row.status) << row.name << result.err;
+        EXPECT_EQ(result.out, out) << row.name;
+        EXPECT_EQ(result.err, expand(row.err)) << row.name;
+        EXPECT_EQ(work.Names(), row.names) << row.name;
+        for (const std::string& name : work.Names()) {
+            Bytes bytes = ReadBytes(work / name);
+            EXPECT_TRUE(bytes == plain || bytes == crp) << row.name << ": " << name;
+            std::filesystem::permissions(work / name, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add);
+            std::filesystem::remove(work / name);
+        }
+    }
+}
+
 TEST_F(CliProcess, UsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli({}).status, 2);
     EXPECT_EQ(RunCli({"encrypt"}).status, 2);
@@ -261,6 +437,20 @@ TEST_F(CliProcess, ATargetPathPastTheLimitIsRefusedAsTooLong) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, FailureLines(path, "The path is too long"));
     EXPECT_EQ(ReadBytes(path), RandomBytes(10, 1));
+}
+
+TEST_F(CliProcess, AReaderThatGoesAwayEndsTheRunQuietly) {
+    ASSERT_TRUE(WriteBytes(work / "plain", RandomBytes(3 << 20, 13)));
+    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
+    ProcessResult cat = test::RunCliPiped(
+        {"cat", "--lang", "en", "--password-file", passwordFile, work / "p.crp"}, {}, true);
+    EXPECT_EQ(cat.status, 141);
+    EXPECT_EQ(cat.err, "");
+    ProcessResult piped =
+        test::RunCliPiped({"decrypt", "--lang", "en", "--password-file", passwordFile, "-"},
+                          ReadBytes(work / "p.crp"), true);
+    EXPECT_EQ(piped.status, 141);
+    EXPECT_EQ(piped.err, "");
 }
 
 TEST_F(CliProcess, JapaneseMessagesComeFromTheSharedTable) {

@@ -151,6 +151,58 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t) {
     return result;
 }
 
+ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& input, bool) {
+    ScratchFolder streams;
+    std::string outPath = streams / "out", errPath = streams / "err";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE in = nullptr, feed = nullptr;
+    CreatePipe(&in, &feed, &inherit, 0);
+    SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
+    HANDLE out = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    std::string command = Quote(CliPath());
+    for (const std::string& arg : args) {
+        command += " " + Quote(arg);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    ProcessResult result;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        CloseHandle(in);
+        in = nullptr;
+        for (std::size_t done = 0; done < input.size();) {
+            DWORD put = 0;
+            DWORD n = static_cast<DWORD>(std::min<std::size_t>(input.size() - done, 65536));
+            if (!WriteFile(feed, input.data() + done, n, &put, nullptr)) {
+                break;
+            }
+            done += put;
+        }
+        CloseHandle(feed);
+        feed = nullptr;
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        result.status = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (HANDLE handle : {in, feed, out, err}) {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
 int StartCli(const std::vector<std::string>&, const std::string&) {
     return -1;
 }
@@ -161,10 +213,12 @@ int WaitCli(int) {
 namespace {
 
 // In the child: standard streams to files, optional file size limit, exec.
+// in and out: descriptors to use (-1: /dev/null and the file outPath).
 [[noreturn]] void ExecCli(const std::vector<std::string>& args, const std::string& outPath,
-                          const std::string& errPath, std::uint64_t fileSizeLimit) {
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                          const std::string& errPath, std::uint64_t fileSizeLimit, int in = -1,
+                          int out = -1) {
+    in = in >= 0 ? in : open("/dev/null", O_RDONLY);
+    out = out >= 0 ? out : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0);
     dup2(out, 1);
@@ -202,6 +256,47 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSiz
     if (pid == 0) {
         ExecCli(args, outPath, errPath, fileSizeLimit);
     }
+    ProcessResult result;
+    int raw = 0;
+    if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
+        result.status = StatusOf(raw);
+    }
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
+ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& input,
+                          bool outputClosed) {
+    ScratchFolder streams;
+    std::string outPath = streams / "out", errPath = streams / "err";
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (pipe(in) != 0 || (outputClosed && pipe(out) != 0)) {
+        return ProcessResult{};
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(in[1]);
+        if (outputClosed) {
+            close(out[0]);
+        }
+        ExecCli(args, outPath, errPath, 0, in[0], out[1]);
+    }
+    close(in[0]);
+    if (outputClosed) {
+        close(out[0]);  // the reader has gone before the first byte
+        close(out[1]);
+    }
+    // The program may stop reading early (a closed output): no SIGPIPE here.
+    signal(SIGPIPE, SIG_IGN);
+    for (std::size_t done = 0; done < input.size();) {
+        ssize_t put = write(in[1], input.data() + done, input.size() - done);
+        if (put <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    close(in[1]);
     ProcessResult result;
     int raw = 0;
     if (pid > 0 && waitpid(pid, &raw, 0) == pid) {

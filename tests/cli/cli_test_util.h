@@ -47,6 +47,12 @@ struct ProcessResult {
 // as a full disk; 0 for none.
 ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSizeLimit = 0);
 
+// Runs zorv-cli with input written to its standard input through a pipe
+// (its size unknown to the program). outputClosed (POSIX): standard output
+// is a pipe whose reader has gone, as after "| head"; out is then empty.
+ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& input,
+                          bool outputClosed = false);
+
 // Starts zorv-cli without waiting (POSIX); returns the process ID.
 int StartCli(const std::vector<std::string>& args, const std::string& outputPath);
 // Waits for a process started by StartCli; its exit status as RunCli's.

@@ -1,0 +1,32 @@
+// Standard input and output as the transforms' byte source and sink, for
+// pipes: read and written with the system's own calls, so no C library
+// buffer holds a copy of the plain text and no text mode adds CR bytes on
+// Windows. The report lines keep going through stdio on the other streams.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/file_transform.h"
+
+namespace zorv {
+
+// Reads standard input until n bytes are in or it ends. Stops as a failed
+// read once the user has interrupted the run.
+class StandardInputSource : public ByteSource {
+public:
+    std::size_t Read(std::uint8_t* buffer, std::size_t n) override;
+};
+
+// Writes standard output. A reader that went away (cat into head) is a
+// normal end for a pipe, not a failure to report: pipeClosed tells it apart.
+class StandardOutputSink : public ByteSink {
+public:
+    bool Write(const std::uint8_t* data, std::size_t n) override;
+    bool pipeClosed = false;
+};
+
+// True when standard output is a terminal (a console on Windows).
+bool StandardOutputIsTerminal();
+
+}  // namespace zorv
