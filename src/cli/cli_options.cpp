@@ -54,11 +54,12 @@ void AddCommonOptions(CLI::App& app, CliOptions* options) {
     app.add_flag("-k,--keep", options->keep, "Keep the source files");
     CLI::Option* quiet = app.add_flag("-q,--quiet", options->quiet, "Report failures only");
     app.add_flag("-v,--verbose", options->verbose,
-                 "Report successes on standard output too, and a closing count")
+                 "Also report the successes of cat, -c and -, and end with a count")
         ->excludes(quiet);
     CLI::Option* toStdout = app.add_flag("-c,--stdout", options->toStandardOutput,
                                          "Write to standard output and keep the source");
     app.add_option("-o,--output", options->output, "Name the output of the single input")
+        ->type_name("FILE")
         ->excludes(toStdout);
     app.add_flag("-f,--force", options->force,
                  "Replace existing outputs (atomically); write plain text to a terminal; "
