@@ -10,6 +10,23 @@ bool IsCrpName(const std::string& path) {
     return MatchPattern(path.c_str(), "*.crp");
 }
 
+// Decrypting ".crp" would make a file without a name.
+bool IsBareExtension(const std::string& path) {
+    return MatchPattern(NameOf(path).c_str(), ".crp");
+}
+
+// Why an entry that is not a plain file or folder, or a read-only one, is
+// refused.
+ResultCode RefusalOf(const EntryInfo& info) {
+    if (info.isLink) {
+        return kResultSymbolicLink;
+    }
+    if (info.notRegular) {
+        return kResultNotRegular;
+    }
+    return kResultReadOnlyOrSystem;
+}
+
 class PlanBuilder {
 public:
     PlanBuilder(Command command, bool recursive, bool readOnlyAllowed)
@@ -27,10 +44,13 @@ public:
             return Refuse(path, kResultFileMissing);
         }
         if (Refused(info)) {
-            return Refuse(path, kResultReadOnlyOrSystem);
+            return Refuse(path, RefusalOf(info));
         }
         if (command_ == Command::kEncrypt) {
             return IsCrpName(path) ? Refuse(path, kResultAlreadyEncrypted) : AddWork(path, info);
+        }
+        if (IsBareExtension(path)) {
+            return Refuse(path, kResultNoName);
         }
         return IsCrpName(path) ? AddWork(path, info) : Refuse(path, kResultNotEncrypted);
     }
@@ -47,18 +67,24 @@ private:
 
     void WalkFolder(const std::string& folder) {
         std::vector<FolderEntry> entries;
-        ListFolder(folder, &entries);  // an unreadable folder adds no line
+        if (!ListFolder(folder, &entries)) {
+            return Refuse(folder, kResultFolderUnreadable);
+        }
         std::vector<PlanItem> pending;
         for (const FolderEntry& entry : entries) {
             std::string path = JoinFolderAndName(folder, entry.name);
             if (path.size() > kMaxPathBytes) {
                 Refuse(path, kResultPathTooLong);
+            } else if (entry.info.isLink) {
+                Refuse(path, kResultLinkPassedOver);
             } else if (Refused(entry.info)) {
-                Refuse(path, kResultReadOnlyOrSystem);
+                Refuse(path, RefusalOf(entry.info));
             } else if (entry.info.isFolder) {
                 WalkFolder(path);
             } else if (command_ == Command::kEncrypt && IsCrpName(entry.name)) {
                 Refuse(path, kResultAlreadyEncrypted);
+            } else if (command_ != Command::kEncrypt && IsBareExtension(entry.name)) {
+                Refuse(path, kResultNoName);
             } else if (command_ == Command::kEncrypt || IsCrpName(entry.name)) {
                 pending.push_back(PlanItem{path, kResultOk, entry.info.size});
             }  // decrypting: other files are passed over without a line
@@ -87,6 +113,15 @@ private:
 };
 
 }  // namespace
+
+ResultCode WhyNotOpened(const std::string& path) {
+    EntryInfo info = QueryEntry(path);
+    return info.isLink || info.notRegular ? RefusalOf(info) : kResultOpenFailed;
+}
+
+bool IsNotice(ResultCode code) {
+    return code == kResultLinkPassedOver;
+}
 
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
                bool readOnlyAllowed) {

@@ -18,7 +18,21 @@ enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
 // are not message-table IDs.
 enum : ResultCode {
     kResultFolderWithoutRecursion = 1001,  // a folder given without -r
+    kResultFolderUnreadable = 1002,        // a folder of a walk cannot be listed
+    kResultLinkPassedOver = 1003,          // a symbolic link met in a walk (a notice)
+    kResultSymbolicLink = 1004,            // a symbolic link given by name
+    kResultNotRegular = 1005,              // a device, a pipe or a socket
+    kResultNoName = 1006,                  // a file named just ".crp" to decrypt
+    kResultNoTemporary = 1007,             // no temporary file beside the output
 };
+
+// Outcomes that are reported but are not failures: they leave the exit
+// status alone.
+bool IsNotice(ResultCode code);
+
+// Why a source that the plan took could not be opened: 1004 or 1005 when it
+// was replaced by a link or a special file since, otherwise 70.
+ResultCode WhyNotOpened(const std::string& path);
 
 struct PlanItem {
     std::string path;
@@ -36,11 +50,16 @@ struct Plan {
 // Applies the desktop program's input rules, the first that matches:
 //   encrypt: folder (walked with recursive), missing 79, read-only or
 //            system 74, named *.crp 73, else work;
-//   decrypt: missing 79, folder, read-only or system 74, *.crp work, else 76;
+//   decrypt: missing 79, folder, read-only or system 74, named just ".crp"
+//            1006, *.crp work, else 76;
 //   verify:  as decrypt, but a read-only file is checked (nothing is
 //            written); only special files are refused with 74;
 //   cat:     as verify, without walking folders.
-// In a folder walk (sorted by name): "." and ".." skipped; read-only or
+// A symbolic link is refused with 1004 and a device, pipe or socket with
+// 1005 where the desktop program would say 74 (POSIX).
+// In a folder walk (sorted by name): a folder that cannot be listed is
+// refused with 1002; a symbolic link is passed over with the notice 1003
+// (never followed); "." and ".." skipped; read-only or
 // system entries (folders too) refused with 74; sub-folders walked at once,
 // depth first; encrypt refuses *.crp entries with 73, decrypt and verify
 // skip entries not named *.crp without a line; a path that would exceed the

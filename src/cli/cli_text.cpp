@@ -40,6 +40,12 @@ constexpr EnglishText kEnglishTexts[] = {
     // This program's own outcomes; the shared table has no text for them,
     // so they are shown in English in either language.
     {1001, "Is a folder (give -r to walk folders)"},
+    {1002, "The folder could not be read"},
+    {1003, "A symbolic link: passed over"},
+    {1004, "Is a symbolic link (not followed)"},
+    {1005, "Not a regular file (a device, a pipe or a socket)"},
+    {1006, "Nothing before .crp to name the output"},
+    {1007, "No temporary file can be made in the output's folder"},
 };
 
 #ifndef _WIN32

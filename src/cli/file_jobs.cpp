@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/batch_plan.h"
 #include "cli/interrupt.h"
 #include "cli/parallel_transform.h"
 #include "cli/pipe_transform.h"
@@ -109,7 +110,7 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
     PlatformFile output;
     std::string temporary;
     if (!CreateTemporaryFile(FolderOf(target), &output, &temporary)) {
-        lines->push_back(Outcome{path, kResultOpenFailed});
+        lines->push_back(Outcome{path, kResultNoTemporary});
         return false;
     }
     ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
@@ -151,12 +152,12 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
                                   const std::string& path, const std::string& target,
                                   const JobSettings& settings) {
-    if (target.size() > kMaxPathBytes) {
+    if (target.size() > kMaxPathBytes || NameOf(target).size() > kMaxNameBytes) {
         return {Outcome{path, kResultPathTooLong}};
     }
     PlatformFile source;
     if (!source.OpenForRead(path)) {
-        return {Outcome{path, kResultOpenFailed}};
+        return {Outcome{path, WhyNotOpened(path)}};
     }
     std::int64_t size = source.Size();
     if (size < 0) {
@@ -200,7 +201,7 @@ std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path
                                const JobSettings& settings) {
     PlatformFile source;
     if (!source.OpenForRead(path)) {
-        return {Outcome{path, kResultOpenFailed}};
+        return {Outcome{path, WhyNotOpened(path)}};
     }
     std::int64_t size = source.Size();
     if (size < 0) {

@@ -95,7 +95,7 @@ RunSummary RunPlan(const Plan& plan, const FileCipher& cipher, unsigned jobs, Jo
             continue;
         }
         for (const Outcome& line : lines) {
-            summary.failures += line.code != kResultOk ? 1 : 0;
+            summary.failures += line.code != kResultOk && !IsNotice(line.code) ? 1 : 0;
             reporter.Report(line);
         }
     }

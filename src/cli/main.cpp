@@ -98,7 +98,7 @@ int RunStreams(const CliOptions& options, const Plan& plan, const FileCipher& ci
         if (outcome.code == kResultInterrupted) {
             return kExitInterrupted;
         }
-        failures += outcome.code != kResultOk ? 1 : 0;
+        failures += outcome.code != kResultOk && !IsNotice(outcome.code) ? 1 : 0;
         reporter.Report(outcome);
     }
     WriteCount(options, reporter.successes(), failures);
@@ -138,10 +138,12 @@ int RunStandardInput(const CliOptions& options, const FileCipher& cipher, Langua
 // password that would not be used.
 int ReportRefusals(const Plan& plan, Language language, bool toStandardError) {
     LineReporter reporter(toStandardError ? stderr : stdout, language, false, nullptr, nullptr);
+    bool failed = false;
     for (const PlanItem& item : plan.items) {
         reporter.Report(Outcome{item.path, item.refusal});
+        failed = failed || !IsNotice(item.refusal);
     }
-    return plan.items.empty() ? kExitSuccess : kExitFailure;
+    return failed ? kExitFailure : kExitSuccess;
 }
 
 // Runs work with the cipher keyed from the password, which is asked only

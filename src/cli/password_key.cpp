@@ -166,6 +166,11 @@ KeyRefusal PasswordToKey(const SecretBuffer& utf8, SecretBuffer* key) {
     if (utf8.empty()) {
         return KeyRefusal::kEmpty;
     }
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8.bytes()[i] < 0x20 || utf8.bytes()[i] == 0x7F) {
+            return KeyRefusal::kControl;
+        }
+    }
     SecretBuffer normalised;
     if (!NormaliseUtf8(utf8, &normalised)) {
         return KeyRefusal::kNotUtf8;

@@ -14,6 +14,7 @@ enum class KeyRefusal {
     kNotUtf8,      // the bytes are not valid UTF-8
     kNotCodePage,  // a character that code page 932 cannot express
     kTooLong,      // more than 56 bytes in code page 932
+    kControl,      // a NUL or another control character, which no edit box types
 };
 
 constexpr std::size_t kMaxKeyBytes = 56;

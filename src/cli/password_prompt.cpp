@@ -1,6 +1,8 @@
 #include "cli/password_prompt.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/password_input.h"
 #include "cli/password_key.h"
@@ -26,14 +28,17 @@ const char* RefusalText(KeyRefusal refusal) {
                    "desktop program could not type it";
         case KeyRefusal::kTooLong:
             return "the password is longer than 56 bytes in code page 932";
+        case KeyRefusal::kControl:
+            return "the password holds a control character (a NUL, a tab, an escape ...), which "
+                   "the desktop program could not type";
         case KeyRefusal::kNone:
             break;
     }
     return "";
 }
 
-// Explains a failed read; kInterrupted or kRefused.
-KeyStatus ReadFailure(PasswordStatus status) {
+// Explains a failed read; kInterrupted or kRefused. error: errno of the read.
+KeyStatus ReadFailure(PasswordStatus status, int error) {
     switch (status) {
         case PasswordStatus::kInterrupted:
             return KeyStatus::kInterrupted;
@@ -46,7 +51,8 @@ KeyStatus ReadFailure(PasswordStatus status) {
             Complain("no terminal to ask for the password: give --password-file or --password-fd");
             break;
         default:
-            Complain("the password could not be read");
+            std::fprintf(stderr, "zorv-cli: the password could not be read: %s\n",
+                         std::strerror(error));
             break;
     }
     return KeyStatus::kRefused;
@@ -87,7 +93,7 @@ KeyStatus AcquireKey(const CliOptions& options, Language language, SecretBuffer*
         status = AskTerminal(options.command == Command::kEncrypt, language, &password);
     }
     if (status != PasswordStatus::kOk) {
-        return ReadFailure(status);
+        return ReadFailure(status, errno);
     }
     KeyRefusal refusal = PasswordToKey(password, key);
     if (refusal != KeyRefusal::kNone) {

@@ -22,6 +22,8 @@ constexpr std::size_t kMaxPathBytes = 259;
 constexpr char kPathSeparator = '/';
 constexpr std::size_t kMaxPathBytes = 4095;
 #endif
+// The longest name of one entry that the usual file systems take.
+constexpr std::size_t kMaxNameBytes = 255;
 
 // What the batch rules need to know of a directory entry.
 struct EntryInfo {
@@ -32,6 +34,8 @@ struct EntryInfo {
     // Not a regular file or folder on POSIX (a device, a pipe, a symbolic
     // link), the system attribute on Windows.
     bool special = false;
+    bool isLink = false;      // POSIX: a symbolic link (also special)
+    bool notRegular = false;  // POSIX: a device, pipe or socket (also special)
     std::uint64_t size = 0;
 
     // The entries the desktop program refuses with message 74.
@@ -62,6 +66,9 @@ public:
     PlatformFile(const PlatformFile&) = delete;
     PlatformFile& operator=(const PlatformFile&) = delete;
 
+    // Opens a regular file. On POSIX the open does not block (a FIFO put in
+    // the file's place would wait for a writer) and anything but a regular
+    // file is refused before blocking reads are turned back on.
     bool OpenForRead(const std::string& path);
     // Creates a new file, failing if the name exists. Owner-only access on
     // POSIX: it may hold plain text.
@@ -132,6 +139,9 @@ unsigned CurrentUmask();
 // Makes a rename in folder durable (fsync of the folder on POSIX; nothing
 // to do on Windows, where MoveFileEx writes through).
 void SyncFolder(const std::string& folder);
+
+// The name part of a path: what follows the last separator.
+std::string NameOf(const std::string& path);
 
 // The folder part of a path ("." for a bare name on POSIX, "" on Windows,
 // where an empty folder means the current one).

@@ -25,6 +25,8 @@ EntryInfo InfoFromStat(const struct stat& st) {
     info.exists = true;
     info.isFolder = S_ISDIR(st.st_mode);
     info.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+    info.isLink = S_ISLNK(st.st_mode);
+    info.notRegular = info.special && !info.isLink;
     info.readOnly = (st.st_mode & S_IWUSR) == 0;
     info.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     return info;
@@ -94,8 +96,18 @@ PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
 
 bool PlatformFile::OpenForRead(const std::string& path) {
     Close();
-    handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    return handle_ >= 0;
+    handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (handle_ < 0) {
+        return false;
+    }
+    struct stat st = {};
+    int flags = fcntl(handle_, F_GETFL);
+    if (fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        fcntl(handle_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        Close();
+        return false;
+    }
+    return true;
 }
 
 bool PlatformFile::CreateNew(const std::string& path) {
@@ -218,6 +230,9 @@ ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
     if (errno == EEXIST) {
         return kResultFileExists;
     }
+    if (errno == ENAMETOOLONG) {
+        return kResultPathTooLong;
+    }
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
         return kResultWriteFailed;
     }
@@ -255,6 +270,11 @@ void SyncFolder(const std::string& folder) {
         fsync(fd);
         close(fd);
     }
+}
+
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string FolderOf(const std::string& path) {

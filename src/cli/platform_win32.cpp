@@ -230,6 +230,11 @@ unsigned CurrentUmask() {
 
 void SyncFolder(const std::string&) {}
 
+std::string NameOf(const std::string& path) {
+    std::size_t separator = FindLastSeparator(path);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
 std::string FolderOf(const std::string& path) {
     std::size_t separator = FindLastSeparator(path);
     if (separator == std::string::npos) {

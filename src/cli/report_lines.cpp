@@ -24,6 +24,7 @@ void AppendEscape(std::string* out, unsigned char byte) {
     *out += kDigits[byte & 0xF];
 }
 
+#ifndef _WIN32
 // The length of the valid UTF-8 sequence at text[i], or 0.
 std::size_t Utf8SequenceAt(const std::string& text, std::size_t i) {
     auto lead = static_cast<unsigned char>(text[i]);
@@ -48,6 +49,7 @@ std::size_t Utf8SequenceAt(const std::string& text, std::size_t i) {
     }
     return length;
 }
+#endif
 
 }  // namespace
 

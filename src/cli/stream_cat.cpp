@@ -39,7 +39,7 @@ ResultCode StreamFile(Command command, const FileCipher& cipher, const std::stri
                       ByteSink& sink) {
     PlatformFile file;
     if (!file.OpenForRead(path)) {
-        return kResultOpenFailed;
+        return WhyNotOpened(path);
     }
     std::int64_t size = file.Size();
     if (size < 0) {

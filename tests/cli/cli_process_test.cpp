@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <thread>
 
@@ -22,6 +24,7 @@
 #else
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 #endif
 
@@ -173,6 +176,9 @@ TEST_F(CliProcess, RefusesPasswordsTheDesktopCouldNotType) {
         "\n",                         // empty
         "\xF0\x9F\x98\x80\n",         // not in code page 932
         std::string(57, 'a') + "\n",  // 57 bytes
+        std::string("ab\0cd\n", 6),   // a NUL
+        "a\tb\n",                     // a tab
+        "\x1b[31m\n",                 // an escape sequence
     };
     for (const std::string& password : refused) {
         ASSERT_TRUE(test::WriteText(passwordFile, password));
@@ -437,6 +443,124 @@ TEST_F(CliProcess, ATargetPathPastTheLimitIsRefusedAsTooLong) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, FailureLines(path, "The path is too long"));
     EXPECT_EQ(ReadBytes(path), RandomBytes(10, 1));
+}
+
+// Entries a script meets in the wild, one row each: the exit status, the
+// exact lines and what is left. Each row works in the folder d.
+TEST_F(CliProcess, TroublesomeEntriesTable) {
+    const std::string d = work / "d";
+    const std::string longName(252, 'n');
+    struct Row {
+        const char* name;
+        std::function<void()> setup;
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::vector<std::string> names;  // in d afterwards
+    };
+    auto file = [&](const std::string& name) { ASSERT_TRUE(WriteBytes(d + "/" + name, {1, 2})); };
+    std::vector<Row> rows = {
+        {"a link under -r is passed over",
+         [&] {
+             file("a");
+             ASSERT_EQ(symlink("a", (d + "/link").c_str()), 0);
+         },
+         {"encrypt", "-k", "-r", d},
+         0,
+         d + "/link\n\t->A symbolic link: passed over\n" + d + "/a...OK\n",
+         {"a", "a.crp", "link"}},
+        {"a link by name",
+         [&] {
+             file("a");
+             ASSERT_EQ(symlink("a", (d + "/link").c_str()), 0);
+         },
+         {"encrypt", d + "/link"},
+         1,
+         d + "/link\n\t->Is a symbolic link (not followed)\n",
+         {"a", "link"}},
+        {"a FIFO",
+         [&] { ASSERT_EQ(mkfifo((d + "/fifo").c_str(), 0600), 0); },
+         {"encrypt", d + "/fifo"},
+         1,
+         d + "/fifo\n\t->Not a regular file (a device, a pipe or a socket)\n",
+         {"fifo"}},
+        {"just .crp",
+         [&] { file(".crp"); },
+         {"decrypt", d + "/.crp"},
+         1,
+         d + "/.crp\n\t->Nothing before .crp to name the output\n",
+         {".crp"}},
+        {"a newline in a name",
+         [&] { file("new\nline"); },
+         {"encrypt", "-k", d + "/new\nline"},
+         0,
+         d + "/new\\x0aline...OK\n",
+         {"new\nline", "new\nline.crp"}},
+        {"a name too long for .crp",
+         [&] { file(longName); },
+         {"encrypt", d + "/" + longName},
+         1,
+         d + "/" + longName + "\n\t->The path is too long\n",
+         {longName}},
+        {"no folder for the temporary file",
+         [&] { file("a"); },
+         {"encrypt", "-k", d + "/a", "-o", d + "/none/a.crp"},
+         1,
+         d + "/a\n\t->No temporary file can be made in the output's folder\n",
+         {"a"}},
+    };
+    if (geteuid() != 0) {  // root reads any folder
+        rows.push_back({"an unreadable sub-folder",
+                        [&] {
+                            file("a");
+                            ASSERT_EQ(mkdir((d + "/sub").c_str(), 0), 0);
+                        },
+                        {"encrypt", "-k", "-r", d},
+                        1,
+                        d + "/sub\n\t->The folder could not be read\n" + d + "/a...OK\n",
+                        {"a", "a.crp", "sub"}});
+    }
+    for (const Row& row : rows) {
+        ASSERT_EQ(mkdir(d.c_str(), 0700), 0);
+        row.setup();
+        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        ProcessResult result = RunCli(args);
+        EXPECT_EQ(result.status, row.status) << row.name << result.err;
+        EXPECT_EQ(result.out, row.out) << row.name;
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(d)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, row.names) << row.name;
+        chmod((d + "/sub").c_str(), 0700);
+        std::filesystem::remove_all(d);
+    }
+}
+
+TEST_F(CliProcess, OutputsTakeTheSourceModeLessTheUmask) {
+    ASSERT_TRUE(WriteBytes(work / "plain", RandomBytes(100, 1)));
+    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
+    ASSERT_EQ(chmod((work / "p.crp").c_str(), 0666), 0);
+    mode_t saved = umask(077);
+    ProcessResult decrypted = Run("decrypt", {"-k", work / "p.crp", "-o", work / "out"});
+    ProcessResult piped =
+        test::RunCliPiped({"decrypt", "--password-file", passwordFile, "-", "-o", work / "piped"},
+                          ReadBytes(work / "p.crp"));
+    umask(022);
+    ProcessResult wider = Run("decrypt", {"-k", work / "p.crp", "-o", work / "wider"});
+    umask(saved);
+    EXPECT_EQ(decrypted.status + piped.status + wider.status, 0) << decrypted.err << piped.err;
+    struct Case {
+        const char* name;
+        mode_t mode;
+    };
+    for (Case c : {Case{"out", 0600}, Case{"piped", 0600}, Case{"wider", 0644}}) {
+        struct stat st = {};
+        ASSERT_EQ(stat((work / c.name).c_str(), &st), 0) << c.name;
+        EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
+    }
 }
 
 TEST_F(CliProcess, AReaderThatGoesAwayEndsTheRunQuietly) {
