@@ -123,6 +123,10 @@ bool IsNotice(ResultCode code) {
     return code == kResultLinkPassedOver;
 }
 
+bool IsFailure(ResultCode code) {
+    return code != kResultOk && !IsNotice(code);
+}
+
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
                bool readOnlyAllowed) {
     PlanBuilder builder(command, recursive, readOnlyAllowed);

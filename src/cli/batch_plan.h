@@ -29,6 +29,8 @@ enum : ResultCode {
 // Outcomes that are reported but are not failures: they leave the exit
 // status alone.
 bool IsNotice(ResultCode code);
+// Neither success nor a notice.
+bool IsFailure(ResultCode code);
 
 // Why a source that the plan took could not be opened: 1004 or 1005 when it
 // was replaced by a link or a special file since, otherwise 70.

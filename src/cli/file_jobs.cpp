@@ -4,6 +4,7 @@
 
 #include "cli/batch_plan.h"
 #include "cli/interrupt.h"
+#include "cli/key_protection.h"
 #include "cli/parallel_transform.h"
 #include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
@@ -51,6 +52,7 @@ private:
 ResultCode EncryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
                                 const PlatformFile& target, const TransformOptions&) {
     FileCipher own(cipher);
+    LockInMemory(&own, sizeof own);
     StandardInputSource source;
     SequentialFileSink sink(target);
     return Interrupted() ? kResultInterrupted : EncryptUnsized(own, source, sink);
@@ -59,6 +61,7 @@ ResultCode EncryptStandardInput(const FileCipher& cipher, const PlatformFile&, s
 ResultCode DecryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
                                 const PlatformFile& target, const TransformOptions&) {
     FileCipher own(cipher);
+    LockInMemory(&own, sizeof own);
     StandardInputSource source;
     SequentialFileSink sink(target);
     ResultCode result = DecryptUnsized(own, source, sink);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cli/interrupt.h"
+#include "cli/key_protection.h"
 
 namespace zorv {
 namespace {
@@ -25,6 +26,7 @@ public:
 
     void Work() {
         FileCipher own(cipher_);
+        LockInMemory(&own, sizeof own);
         for (;;) {
             std::size_t index = next_.fetch_add(1);
             if (index >= slots_.size()) {
@@ -95,7 +97,7 @@ RunSummary RunPlan(const Plan& plan, const FileCipher& cipher, unsigned jobs, Jo
             continue;
         }
         for (const Outcome& line : lines) {
-            summary.failures += line.code != kResultOk && !IsNotice(line.code) ? 1 : 0;
+            summary.failures += IsFailure(line.code) ? 1u : 0u;
             reporter.Report(line);
         }
     }

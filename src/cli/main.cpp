@@ -9,6 +9,7 @@
 #include "cli/file_jobs.h"
 #include "cli/interrupt.h"
 #include "cli/job_runner.h"
+#include "cli/key_protection.h"
 #include "cli/parallel_transform.h"
 #include "cli/password_prompt.h"
 #include "cli/platform_file.h"
@@ -98,7 +99,7 @@ int RunStreams(const CliOptions& options, const Plan& plan, const FileCipher& ci
         if (outcome.code == kResultInterrupted) {
             return kExitInterrupted;
         }
-        failures += outcome.code != kResultOk && !IsNotice(outcome.code) ? 1 : 0;
+        failures += IsFailure(outcome.code) ? 1u : 0u;
         reporter.Report(outcome);
     }
     WriteCount(options, reporter.successes(), failures);
@@ -127,7 +128,7 @@ int RunStandardInput(const CliOptions& options, const FileCipher& cipher, Langua
     LineReporter reporter(dataOut ? stderr : stdout, language, quiet, nullptr, nullptr);
     std::size_t failures = 0;
     for (const Outcome& line : lines) {
-        failures += line.code != kResultOk ? 1 : 0;
+        failures += IsFailure(line.code) ? 1u : 0u;
         reporter.Report(line);
     }
     WriteCount(options, reporter.successes(), failures);
@@ -141,7 +142,7 @@ int ReportRefusals(const Plan& plan, Language language, bool toStandardError) {
     bool failed = false;
     for (const PlanItem& item : plan.items) {
         reporter.Report(Outcome{item.path, item.refusal});
-        failed = failed || !IsNotice(item.refusal);
+        failed = failed || IsFailure(item.refusal);
     }
     return failed ? kExitFailure : kExitSuccess;
 }
@@ -156,6 +157,7 @@ int WithCipher(const CliOptions& options, Language language, Work work) {
         return status == KeyStatus::kInterrupted ? kExitInterrupted : kExitUsage;
     }
     FileCipher cipher(key.data(), static_cast<std::int32_t>(key.size()));
+    LockInMemory(&cipher, sizeof cipher);
     key.Clear();  // the cipher holds the key schedule from here on
     int exitStatus = work(cipher);
     if (exitStatus == kExitInterrupted) {
@@ -167,6 +169,7 @@ int WithCipher(const CliOptions& options, Language language, Work work) {
 int Run(int argc, char** argv) {
     InstallInterruptHandler();
     CurrentUmask();  // read before any thread creates a file
+    KeepOutOfDumps();
     CliOptions options;
     switch (ParseCommandLine(argc, argv, &options)) {
         case ParseResult::kDone:

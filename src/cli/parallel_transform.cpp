@@ -10,6 +10,7 @@
 
 #include "cli/crc_combine.h"
 #include "cli/interrupt.h"
+#include "cli/key_protection.h"
 #include "crypto/crc32.h"
 #include "crypto/secure_zero.h"
 
@@ -88,6 +89,7 @@ public:
                 result_ = kResultOutOfMemory;
             }
         }
+        LockInMemory(&cipher_, sizeof cipher_);
         cipher_.SetIV(FileIv);
     }
 
@@ -273,6 +275,7 @@ public:
     // Decrypts [job->start, job->start + job->length), a multiple of 8 long.
     void Run(RangeJob* job) {
         FileCipher cipher(cipher_);
+        LockInMemory(&cipher, sizeof cipher);
         SecureBlock buffer(kPiece);
         if (buffer.data() == nullptr) {
             return Fail(job, kResultOutOfMemory);
@@ -395,6 +398,7 @@ ResultCode DecryptLastChunk(const FileCipher& master, const PlatformFile& source
                             std::uint64_t offset, std::size_t n, const PlatformFile* target,
                             std::uint32_t bodyCrc) {
     FileCipher cipher(master);
+    LockInMemory(&cipher, sizeof cipher);
     std::uint8_t chunk[kFormatChunk + kCrcTextBytes];
     ResultCode result = kResultReadFailed;
     if (LoadRegister(cipher, source, offset) && source.ReadAt(offset, chunk, n)) {

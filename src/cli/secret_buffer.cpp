@@ -3,15 +3,20 @@
 #include <cstring>
 #include <utility>
 
+#include "cli/key_protection.h"
 #include "crypto/secure_zero.h"
 
 namespace zorv {
+
+SecretBuffer::SecretBuffer() {
+    LockInMemory(bytes_, sizeof bytes_);
+}
 
 SecretBuffer::~SecretBuffer() {
     Clear();
 }
 
-SecretBuffer::SecretBuffer(SecretBuffer&& other) noexcept {
+SecretBuffer::SecretBuffer(SecretBuffer&& other) noexcept : SecretBuffer() {
     *this = std::move(other);
 }
 

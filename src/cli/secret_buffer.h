@@ -14,7 +14,8 @@ public:
     // what does not fit is refused as too long.
     static constexpr std::size_t kCapacity = 512;
 
-    SecretBuffer() = default;
+    // Its bytes are locked in memory where the system allows.
+    SecretBuffer();
     ~SecretBuffer();
     SecretBuffer(SecretBuffer&& other) noexcept;
     SecretBuffer& operator=(SecretBuffer&& other) noexcept;

@@ -1,6 +1,7 @@
 #include "cli/stream_cat.h"
 
 #include "cli/interrupt.h"
+#include "cli/key_protection.h"
 #include "cli/parallel_transform.h"
 #include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
@@ -46,6 +47,7 @@ ResultCode StreamFile(Command command, const FileCipher& cipher, const std::stri
         return kResultReadFailed;
     }
     FileCipher own(cipher);
+    LockInMemory(&own, sizeof own);
     InterruptibleFileSource source(file);
     auto bytes = static_cast<std::uint64_t>(size);
     ResultCode result = command == Command::kEncrypt ? EncryptStream(own, source, bytes, sink)
@@ -55,6 +57,7 @@ ResultCode StreamFile(Command command, const FileCipher& cipher, const std::stri
 
 ResultCode StreamStandardInput(Command command, const FileCipher& cipher, ByteSink& sink) {
     FileCipher own(cipher);
+    LockInMemory(&own, sizeof own);
     StandardInputSource source;
     if (command == Command::kEncrypt) {
         return InterruptedOr(EncryptUnsized(own, source, sink));

@@ -513,7 +513,7 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
         rows.push_back({"an unreadable sub-folder",
                         [&] {
                             file("a");
-                            ASSERT_EQ(mkdir((d + "/sub").c_str(), 0), 0);
+                            ASSERT_EQ(mkdir((d + "/sub").c_str(), 0300), 0);  // writable, not readable
                         },
                         {"encrypt", "-k", "-r", d},
                         1,

@@ -8,6 +8,7 @@
 #include "cli/job_runner.h"
 #include "cli/platform_file.h"
 #include "cli/progress_bar.h"
+#include "cli/report_lines.h"
 #include "cli_test_util.h"
 
 #ifdef _WIN32
@@ -167,6 +168,36 @@ TEST(ProgressBar, FormatsDoneTotalRateAndTimeLeft) {
     EXPECT_NE(line.find("0:02 left"), std::string::npos) << line;
     EXPECT_LE(line.size(), 79u);
     EXPECT_NE(ProgressBar::Format(0, 0, 0).find("100%"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+TEST(ShownName, OneFileGivesOneLineAndNoEscapeReachesATerminal) {
+    struct Row {
+        std::string name;
+        std::string toFile;
+        std::string toTerminal;
+    };
+    const Row rows[] = {
+        {"plain/name.txt", "plain/name.txt", "plain/name.txt"},
+        {"two\nlines\r", "two\\x0alines\\x0d", "two\\x0alines\\x0d"},
+        {"red\x1b[31m\tx\x7f", "red\x1b[31m\tx\x7f", "red\\x1b[31m\\x09x\\x7f"},
+#ifndef _WIN32
+        // UTF-8 stays; a stray byte, an overlong form and a surrogate do not.
+        {"\xE3\x83\x91.txt", "\xE3\x83\x91.txt", "\xE3\x83\x91.txt"},
+        {"a\xFF\xC0\xAF\xED\xA0\x80", "a\xFF\xC0\xAF\xED\xA0\x80",
+         "a\\xff\\xc0\\xaf\\xed\\xa0\\x80"},
+        {"cut\xE3\x83", "cut\xE3\x83", "cut\\xe3\\x83"},
+#endif
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ShownName(row.name, false), row.toFile) << row.toTerminal;
+        EXPECT_EQ(ShownName(row.name, true), row.toTerminal);
+    }
 }
 
 }  // namespace
