@@ -5,6 +5,7 @@
 #include "cli/batch_plan.h"
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
+#include "cli/output_group.h"
 #include "cli/parallel_transform.h"
 #include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
@@ -72,18 +73,6 @@ bool HoldsPlainText(Transform transform) {
     return transform == DecryptTransform || transform == DecryptStandardInput;
 }
 
-// Moves the finished temporary file to its name, replacing an existing file
-// only when asked to.
-ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
-                       const JobSettings& settings) {
-    return settings.replace ? RenameReplace(temporary, target) : RenameNoReplace(temporary, target);
-}
-
-// A source whose output is in place: wiped, or with --no-wipe only deleted.
-bool DestroySource(const std::string& path, const JobSettings& settings) {
-    return settings.noWipe ? RemoveFile(path) : SecureDelete(path.c_str());
-}
-
 TransformOptions OptionsOf(const JobSettings& settings) {
     TransformOptions options;
     options.threads = settings.threads;
@@ -91,28 +80,16 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     return options;
 }
 
-// Destroys a temporary file; a line when it stays behind. A decryption's
-// may hold plain text and is wiped. An encryption's only ever receives
-// cipher text (the same bytes a finished run leaves on the disk), so it is
-// simply removed: wiping costs 24 synchronous passes, and an interrupted
-// run over a large file should end promptly.
-void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
-    bool removed =
-        plainText ? SecureDelete(temporary.c_str()) : std::remove(temporary.c_str()) == 0;
-    if (!removed) {
-        lines->push_back(Outcome{temporary, kResultDeleteFailed});
-    }
-}
-
-// Transform into a temporary file beside target, flush it, give it the
-// source's times, and move it to target. True when target is in place;
-// otherwise the failure's lines (none when interrupted) are in lines.
-bool WriteTarget(Transform transform, const FileCipher& cipher, const std::string& path,
-                 const PlatformFile& source, std::uint64_t size, const std::string& target,
-                 const JobSettings& settings, std::vector<Outcome>* lines) {
+// Transforms into a temporary file beside target and gives it the source's
+// times and mode; flushes it to the disk unless its group will. True with
+// its name in temporary; otherwise the failure's lines (none when
+// interrupted) are in lines and nothing is left.
+bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::string& path,
+                    const PlatformFile& source, std::uint64_t size, const std::string& target,
+                    const JobSettings& settings, bool flush, std::string* temporary,
+                    std::vector<Outcome>* lines) {
     PlatformFile output;
-    std::string temporary;
-    if (!CreateTemporaryFile(FolderOf(target), &output, &temporary)) {
+    if (!CreateTemporaryFile(FolderOf(target), &output, temporary)) {
         lines->push_back(Outcome{path, kResultNoTemporary});
         return false;
     }
@@ -125,20 +102,26 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
         }
         // On the disk before the name is: a crash must never leave a short
         // file under the final name, and the source may be wiped next.
-        result = output.Sync() ? kResultOk : kResultWriteFailed;
+        result = !flush || output.Sync() ? kResultOk : kResultWriteFailed;
     }
     output.Close();
     if (result != kResultOk) {
         if (result != kResultInterrupted) {
             lines->push_back(Outcome{path, result});
         }
-        DestroyTemporary(temporary, HoldsPlainText(transform), lines);
+        DestroyTemporary(*temporary, HoldsPlainText(transform), lines);
         return false;
     }
+    return true;
+}
+
+// Moves a flushed temporary file to target. True when it is in place.
+bool PlaceFlushed(const std::string& temporary, const std::string& target, bool plainText,
+                  const JobSettings& settings, std::vector<Outcome>* lines) {
     ResultCode moved = PlaceOutput(temporary, target, settings);
     if (moved != kResultOk) {
         lines->push_back(Outcome{target, moved});
-        DestroyTemporary(temporary, HoldsPlainText(transform), lines);
+        DestroyTemporary(temporary, plainText, lines);
         return false;
     }
     if (!settings.keep) {
@@ -150,8 +133,33 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
     return true;
 }
 
-// The whole job around WriteTarget: open the source, and destroy it after
-// success unless it is kept.
+// The whole job: the temporary file, then its placement and the source's
+// destruction, here or (a small output in a group) when the group commits.
+// Closes source.
+std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
+                                 const std::string& path, PlatformFile& source, std::uint64_t size,
+                                 const std::string& target, const JobSettings& settings) {
+    bool grouped = settings.group != nullptr && size <= OutputGroup::kMaxGroupedBytes;
+    bool plainText = HoldsPlainText(transform);
+    std::string temporary;
+    std::vector<Outcome> lines;
+    bool written = WriteTemporary(transform, cipher, path, source, size, target, settings, !grouped,
+                                  &temporary, &lines);
+    source.Close();  // Windows deletes no open file
+    if (!written) {
+        return lines;
+    }
+    if (grouped) {
+        settings.group->Add(PendingOutput{settings.slot, path, temporary, target, plainText});
+        return {Outcome{path, kResultPlacementPending}};
+    }
+    if (PlaceFlushed(temporary, target, plainText, settings, &lines)) {
+        lines.push_back(FinishSource(path, settings));
+    }
+    return lines;
+}
+
+// Opens the source and checks it before WriteTarget.
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
                                   const std::string& path, const std::string& target,
                                   const JobSettings& settings) {
@@ -169,18 +177,8 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     if (size == 0) {
         return {Outcome{path, kResultEmptyFile}};
     }
-    std::vector<Outcome> lines;
-    bool placed = WriteTarget(transform, cipher, path, source, static_cast<std::uint64_t>(size),
-                              target, settings, &lines);
-    source.Close();  // Windows deletes no open file
-    if (!placed) {
-        return lines;
-    }
-    // Interrupted after the move: the output is in place and the source
-    // stays as it was.
-    bool destroyed = settings.keep || Interrupted() || DestroySource(path, settings);
-    lines.push_back(Outcome{path, destroyed ? kResultOk : kResultDeleteFailed});
-    return lines;
+    return WriteTarget(transform, cipher, path, source, static_cast<std::uint64_t>(size), target,
+                       settings);
 }
 
 }  // namespace
@@ -226,7 +224,10 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     PlatformFile none;
     std::vector<Outcome> lines;
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
-    if (WriteTarget(transform, cipher, "-", none, 0, settings.output, settings, &lines)) {
+    std::string temporary;
+    if (WriteTemporary(transform, cipher, "-", none, 0, settings.output, settings, true, &temporary,
+                       &lines) &&
+        PlaceFlushed(temporary, settings.output, decrypting, settings, &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }
     return lines;

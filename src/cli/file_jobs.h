@@ -23,6 +23,12 @@
 
 namespace zorv {
 
+class OutputGroup;
+
+// Not a line: the job's output waits in its group (see OutputGroup), whose
+// commit gives the job's lines.
+constexpr ResultCode kResultPlacementPending = -3;
+
 // One line of the report: the path, and 0 for "...OK" or the outcome.
 struct Outcome {
     std::string path;
@@ -36,6 +42,10 @@ struct JobSettings {
     std::string output;    // -o: the output's name instead of the one beside the source
     unsigned threads = 1;  // for the ranges of one decryption
     std::atomic<std::uint64_t>* progress = nullptr;
+    // When set, small outputs join this group instead of being flushed and
+    // placed by their job; slot is the job's place in the plan.
+    OutputGroup* group = nullptr;
+    std::size_t slot = 0;
 };
 
 // Each returns the job's lines (one, or two when a temporary file could not

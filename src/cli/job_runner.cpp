@@ -7,11 +7,13 @@
 
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
+#include "cli/output_group.h"
 
 namespace zorv {
 namespace {
 
-enum class JobState { kPending, kDone, kSkipped };
+// kGrouped: the job is over, its output waits in the group.
+enum class JobState { kPending, kGrouped, kDone, kSkipped };
 
 struct JobSlot {
     JobState state = JobState::kPending;
@@ -34,37 +36,86 @@ public:
             }
             const PlanItem& item = plan_.items[index];
             if (Interrupted()) {
-                Finish(index, true, {});
+                Finish(index, JobState::kSkipped, {});
             } else if (item.refusal != kResultOk) {
-                Finish(index, false, {Outcome{item.path, item.refusal}});
+                Finish(index, JobState::kDone, {Outcome{item.path, item.refusal}});
             } else {
-                Finish(index, false, job_(own, item.path, settings_));
+                JobSettings settings = settings_;
+                settings.group = grouping_ ? &group_ : nullptr;
+                settings.slot = index;
+                std::vector<Outcome> lines = job_(own, item.path, settings);
+                bool grouped = lines.size() == 1 && lines[0].code == kResultPlacementPending;
+                Finish(index, grouped ? JobState::kGrouped : JobState::kDone, std::move(lines));
             }
         }
     }
 
     // Waits for slot index; true with its lines when it has some to report.
+    // A slot whose output waits in the group commits the group: everything
+    // that the jobs have finished since the last commit.
     bool Collect(std::size_t index, Reporter& reporter, std::vector<Outcome>* lines) {
         std::unique_lock<std::mutex> lock(mutex_);
-        while (slots_[index].state == JobState::kPending) {
+        for (;;) {
+            JobState state = slots_[index].state;
+            if (state == JobState::kDone || state == JobState::kSkipped) {
+                break;
+            }
+            bool commit = state == JobState::kGrouped && GroupIsReady(lock);
             lock.unlock();
-            reporter.Tick();
+            if (commit) {
+                CommitGroup();
+            } else {
+                reporter.Tick();
+            }
             lock.lock();
-            done_.wait_for(lock, std::chrono::milliseconds(100),
-                           [&] { return slots_[index].state != JobState::kPending; });
+            // A waiting group is looked at again when any job finishes.
+            auto wait = std::chrono::milliseconds(state == JobState::kGrouped ? 5 : 100);
+            std::size_t finished = finished_;
+            done_.wait_for(lock, wait, [&] {
+                return state == JobState::kGrouped ? finished_ != finished
+                                                   : slots_[index].state != JobState::kPending;
+            });
         }
         *lines = std::move(slots_[index].lines);
         return slots_[index].state == JobState::kDone;
     }
 
+    // Outputs are grouped only when there are several files to share a
+    // flush.
+    void GroupOutputs(bool on) { grouping_ = on; }
+
 private:
-    void Finish(std::size_t index, bool skipped, std::vector<Outcome> lines) {
+    void Finish(std::size_t index, JobState state, std::vector<Outcome> lines) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (state == JobState::kGrouped && slots_[index].state == JobState::kDone) {
+                return;  // a commit took the output between the job and here
+            }
+            finished_ += slots_[index].state == JobState::kPending ? 1u : 0u;
             slots_[index].lines = std::move(lines);
-            slots_[index].state = skipped ? JobState::kSkipped : JobState::kDone;
+            slots_[index].state = state;
         }
         done_.notify_all();
+    }
+
+    // A group is committed when it is large enough, when no job is left to
+    // join it, or when its oldest output has waited long enough that the
+    // lines would lag (and a slow disk would hold many files unflushed).
+    bool GroupIsReady(const std::unique_lock<std::mutex>&) {
+        auto now = std::chrono::steady_clock::now();
+        if (!waiting_) {
+            waiting_ = true;
+            waitingSince_ = now;
+        }
+        return finished_ == slots_.size() || group_.Size() >= kGroupFiles ||
+               now - waitingSince_ >= std::chrono::milliseconds(200);
+    }
+
+    void CommitGroup() {
+        waiting_ = false;
+        for (SlotLines& done : group_.Commit(settings_)) {
+            Finish(done.first, JobState::kDone, std::move(done.second));
+        }
     }
 
     const Plan& plan_;
@@ -73,6 +124,12 @@ private:
     JobFunction job_;
     std::vector<JobSlot> slots_;
     std::atomic<std::size_t> next_{0};
+    OutputGroup group_;
+    bool grouping_ = false;
+    static constexpr std::size_t kGroupFiles = 256;
+    std::size_t finished_ = 0;  // slots no longer pending
+    bool waiting_ = false;      // the collector waits for a group to fill
+    std::chrono::steady_clock::time_point waitingSince_;
     std::mutex mutex_;
     std::condition_variable done_;
 };
@@ -86,6 +143,7 @@ RunSummary RunPlan(const Plan& plan, const FileCipher& cipher, unsigned jobs, Jo
     unsigned workers = files < jobs ? static_cast<unsigned>(files) : jobs;
     settings.threads = jobs / workers;
     Scheduler scheduler(plan, cipher, settings, job);
+    scheduler.GroupOutputs(plan.workCount > 1);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < workers; ++i) {
         threads.emplace_back([&scheduler] { scheduler.Work(); });

@@ -82,8 +82,11 @@ public:
         : cipher_(cipher), source_(source), target_(target), options_(options), remaining_(size) {
         blocks_.reserve(kRingSlots);
         for (std::size_t i = 0; i < kRingSlots; ++i) {
-            // Room for the checksum text and a whole pad block after a piece.
-            blocks_.emplace_back(kPiece + kCrcTextBytes + 8);
+            // Room for the checksum text and a whole pad block after a piece;
+            // a small file gets small buffers (allocating and clearing four
+            // whole pieces cost more than encrypting a 4 KiB file).
+            std::size_t piece = size < kPiece ? static_cast<std::size_t>(size) : kPiece;
+            blocks_.emplace_back(piece + kCrcTextBytes + 8);
             slots_[i].data = blocks_.back().data();
             if (slots_[i].data == nullptr) {
                 result_ = kResultOutOfMemory;

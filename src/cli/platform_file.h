@@ -136,6 +136,11 @@ bool RemoveFile(const std::string& path);
 // it first before other threads create files: reading it means setting it.
 unsigned CurrentUmask();
 
+// Waits until the contents of every file in paths are on the disk, with as
+// few flushes as the system allows: on Linux one syncfs per file system;
+// elsewhere each file is flushed. False when any flush fails.
+bool SyncFiles(const std::vector<std::string>& paths);
+
 // Makes a rename in folder durable (fsync of the folder on POSIX; nothing
 // to do on Windows, where MoveFileEx writes through).
 void SyncFolder(const std::string& folder);

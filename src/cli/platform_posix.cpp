@@ -264,6 +264,49 @@ unsigned CurrentUmask() {
     return mask;
 }
 
+bool SyncFiles(const std::vector<std::string>& paths) {
+    bool ok = true;
+#ifdef __linux__
+    // One request per file system, made through the files' folders: a single
+    // journal commit instead of one per file. syncfs reports the write-back
+    // errors of the file system since the last call (Linux 5.8 and later).
+    std::vector<std::string> folders;
+    for (const std::string& path : paths) {
+        std::string folder = FolderOf(path);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(folder);
+        }
+    }
+    std::vector<dev_t> done;
+    for (const std::string& folder : folders) {
+        int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st = {};
+        if (fd < 0 || fstat(fd, &st) != 0) {
+            ok = false;
+        } else if (std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
+            ok = syncfs(fd) == 0 && ok;
+            done.push_back(st.st_dev);
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+#else
+    for (const std::string& path : paths) {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+#ifdef __APPLE__
+        ok = fd >= 0 && (fcntl(fd, F_FULLFSYNC) == 0 || fsync(fd) == 0) && ok;
+#else
+        ok = fd >= 0 && fsync(fd) == 0 && ok;
+#endif
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+#endif
+    return ok;
+}
+
 void SyncFolder(const std::string& folder) {
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {

@@ -228,6 +228,19 @@ unsigned CurrentUmask() {
     return 0;
 }
 
+bool SyncFiles(const std::vector<std::string>& paths) {
+    bool ok = true;
+    for (const std::string& path : paths) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ok = file != kNoHandle && FlushFileBuffers(file) != 0 && ok;
+        if (file != kNoHandle) {
+            CloseHandle(file);
+        }
+    }
+    return ok;
+}
+
 void SyncFolder(const std::string&) {}
 
 std::string NameOf(const std::string& path) {

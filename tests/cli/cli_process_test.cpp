@@ -168,6 +168,33 @@ TEST_F(CliProcess, SeveralJobsReportInTheOrderOfOne) {
     EXPECT_EQ(verify.out.find("Wrong password"), verify.out.rfind("Wrong password"))
         << "only already.crp fails:\n"
         << verify.out;
+
+    // Decrypting the small files in groups, sources destroyed after their
+    // group's flush: a taken name in the middle of a group fails alone.
+    ASSERT_TRUE(std::remove((work / "already.crp").c_str()) == 0);
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_EQ(std::remove((work / ("f" + std::to_string(100 + i))).c_str()), 0);
+    }
+    ASSERT_TRUE(test::WriteText(work / "f107", "taken"));
+    ProcessResult decrypt = Run("decrypt", {"-r", "-j", "2", "--no-wipe", work.path()});
+    EXPECT_EQ(decrypt.status, 1);
+    std::string expected;
+    for (int i = 23; i >= 0; --i) {  // a folder's own files, the last found first
+        std::string name = work / ("f" + std::to_string(100 + i));
+        expected +=
+            i == 7 ? FailureLines(name, "The file already exists") : name + ".crp...OK" + kNewline;
+    }
+    EXPECT_EQ(decrypt.out, expected);
+    for (int i = 0; i < 24; ++i) {
+        std::string name = work / ("f" + std::to_string(100 + i));
+        if (i != 7) {
+            EXPECT_EQ(ReadBytes(name),
+                      RandomBytes(static_cast<std::size_t>(1 + (i * 7919) % 900000),
+                                  static_cast<std::uint32_t>(i)));
+        }
+        EXPECT_EQ(Exists(name + ".crp"), i == 7) << name;
+    }
+    EXPECT_EQ(work.Names().size(), 25u);  // nothing temporary left
 }
 
 TEST_F(CliProcess, RefusesPasswordsTheDesktopCouldNotType) {
@@ -513,7 +540,8 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
         rows.push_back({"an unreadable sub-folder",
                         [&] {
                             file("a");
-                            ASSERT_EQ(mkdir((d + "/sub").c_str(), 0300), 0);  // writable, not readable
+                            ASSERT_EQ(mkdir((d + "/sub").c_str(), 0300),
+                                      0);  // writable, not readable
                         },
                         {"encrypt", "-k", "-r", d},
                         1,
