@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -431,6 +433,14 @@ TEST_F(CliProcess, UsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli({"shred", "x"}).status, 2);
     EXPECT_EQ(RunCli({"encrypt", "--lang", "fr", "x"}).status, 2);
     EXPECT_EQ(RunCli({"encrypt", "-j", "0", "x"}).status, 2);
+    ProcessResult missing = RunCli({"encrypt"});
+    EXPECT_EQ(missing.err.rfind("zorv-cli: ", 0), 0u) << missing.err;
+    ASSERT_TRUE(WriteBytes(work / "x.crp", RandomBytes(16, 1)));
+    ProcessResult unreadable =
+        RunCli({"verify", "--password-file", work / "no-such-file", work / "x.crp"});
+    EXPECT_EQ(unreadable.status, 2);
+    EXPECT_EQ(unreadable.err, "zorv-cli: the password could not be read: " +
+                                  std::string(std::strerror(ENOENT)) + kNewline);
     ProcessResult help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--password-file"), std::string::npos);
@@ -589,6 +599,34 @@ TEST_F(CliProcess, OutputsTakeTheSourceModeLessTheUmask) {
         ASSERT_EQ(stat((work / c.name).c_str(), &st), 0) << c.name;
         EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
     }
+}
+
+TEST_F(CliProcess, NoBinaryDataReachesATerminalWithoutForce) {
+    const Bytes plain = {'h', 'i', '\n'};
+    ASSERT_TRUE(WriteBytes(work / "plain", plain));
+    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
+    const std::string refusal =
+        "zorv-cli: not writing binary data to a terminal (give -f to do it anyway)\n";
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"cat", work / "p.crp"}, 2, refusal},
+        {{"decrypt", "-c", work / "p.crp"}, 2, refusal},
+        {{"encrypt", "-c", work / "plain"}, 2, refusal},
+        {{"decrypt", "-c", "-f", work / "p.crp"}, 0, ""},
+        {{"verify", work / "p.crp"}, 0, ""},  // writes lines only
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        ProcessResult result = test::RunCliOnTerminal(args);
+        EXPECT_EQ(result.status, row.status) << row.args[0] << " " << row.args[1];
+        EXPECT_EQ(result.err, row.err) << row.args[0] << " " << row.args[1];
+    }
+    EXPECT_EQ(work.Names(), (std::vector<std::string>{"p.crp", "plain"}));
 }
 
 TEST_F(CliProcess, AReaderThatGoesAwayEndsTheRunQuietly) {

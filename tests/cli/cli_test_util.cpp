@@ -1,6 +1,7 @@
 #include "cli_test_util.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -203,6 +204,10 @@ ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& inp
     return result;
 }
 
+ProcessResult RunCliOnTerminal(const std::vector<std::string>&) {
+    return ProcessResult{};
+}
+
 int StartCli(const std::vector<std::string>&, const std::string&) {
     return -1;
 }
@@ -303,6 +308,36 @@ ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& inp
         result.status = StatusOf(raw);
     }
     result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
+ProcessResult RunCliOnTerminal(const std::vector<std::string>& args) {
+    ScratchFolder streams;
+    std::string errPath = streams / "err";
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        return ProcessResult{};
+    }
+    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(master);
+        ExecCli(args, "", errPath, 0, -1, terminal);
+    }
+    close(terminal);
+    ProcessResult result;
+    char buffer[4096];
+    // Read until the program has gone and the terminal has nothing more
+    // (EIO once the last writer has closed it).
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
+        result.out.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(master);
+    int raw = 0;
+    if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
+        result.status = StatusOf(raw);
+    }
     result.err = ReadWhole(errPath);
     return result;
 }

@@ -53,6 +53,10 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSiz
 ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& input,
                           bool outputClosed = false);
 
+// Runs zorv-cli with standard output on a terminal (a pseudo-terminal;
+// POSIX), as a user at a shell would. out holds what reached it.
+ProcessResult RunCliOnTerminal(const std::vector<std::string>& args);
+
 // Starts zorv-cli without waiting (POSIX); returns the process ID.
 int StartCli(const std::vector<std::string>& args, const std::string& outputPath);
 // Waits for a process started by StartCli; its exit status as RunCli's.
