@@ -51,12 +51,13 @@ private:
 // Standard input's transforms, in the shape of the file transforms (they
 // have no source file and no size).
 ResultCode EncryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
-                                const PlatformFile& target, const TransformOptions&) {
+                                const PlatformFile& target, const TransformOptions& options) {
     FileCipher own(cipher);
     LockInMemory(&own, sizeof own);
     StandardInputSource source;
     SequentialFileSink sink(target);
-    return Interrupted() ? kResultInterrupted : EncryptUnsized(own, source, sink);
+    ResultCode result = EncryptUnsized(own, source, sink, options.threads > 1);
+    return Interrupted() && result != kResultOk ? kResultInterrupted : result;
 }
 
 ResultCode DecryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,

@@ -40,8 +40,13 @@ void WriteCount(const CliOptions& options, std::size_t done, std::size_t failed)
     }
 }
 
+unsigned Processors(const CliOptions& options) {
+    return options.jobs == 0 ? ProcessorCount() : options.jobs;
+}
+
 JobSettings SettingsOf(const CliOptions& options) {
     JobSettings settings;
+    settings.threads = Processors(options);
     settings.keep = options.keep;
     settings.replace = options.force;
     settings.noWipe = options.noWipe;
@@ -67,8 +72,8 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
     LineReporter reporter(stdout, language, options.quiet, &progress, &done);
     JobSettings settings = SettingsOf(options);
     settings.progress = &done;
-    unsigned jobs = options.jobs == 0 ? ProcessorCount() : options.jobs;
-    RunSummary summary = RunPlan(plan, cipher, jobs, settings, JobFor(options.command), reporter);
+    RunSummary summary =
+        RunPlan(plan, cipher, Processors(options), settings, JobFor(options.command), reporter);
     progress.Erase();
     if (summary.interrupted) {
         return kExitInterrupted;
@@ -114,7 +119,8 @@ int RunStandardInput(const CliOptions& options, const FileCipher& cipher, Langua
     bool dataOut = WritesStandardOutput(options);
     StandardOutputSink sink;
     if (options.command == Command::kVerify || dataOut) {
-        lines.push_back(Outcome{"-", StreamStandardInput(options.command, cipher, sink)});
+        lines.push_back(
+            Outcome{"-", StreamStandardInput(options.command, cipher, sink, Processors(options))});
     } else {
         lines = StandardInputJob(cipher, options.command == Command::kDecrypt, SettingsOf(options));
     }

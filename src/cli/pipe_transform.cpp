@@ -1,7 +1,11 @@
 #include "cli/pipe_transform.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <utility>
 
 #include "crypto/crc32.h"
@@ -109,46 +113,160 @@ ResultCode DecryptTail(FileCipher& cipher, std::uint8_t* held, std::size_t n, st
                                                                     : kResultWrongPassword;
 }
 
+// Encryption of a stream: each piece is held back until the next one has
+// begun to arrive (or the input has ended), since only the last piece gets
+// the checksum text and the pad. Reading and checksumming run on the
+// calling thread; encrypting and writing on this one or on a thread of
+// their own, over a ring of pieces.
+class UnsizedEncryption {
+public:
+    UnsizedEncryption(FileCipher& cipher, ByteSource& source, ByteSink& sink)
+        : cipher_(cipher), source_(source), sink_(sink) {}
+
+    ResultCode Run(bool threaded) {
+        for (Slot& slot : slots_) {
+            // Room for the checksum text and a whole pad block.
+            slot.buffer = std::make_unique<ClearedBuffer>(kPiece + 16);
+            if (slot.buffer->data() == nullptr) {
+                return kResultOutOfMemory;
+            }
+        }
+        cipher_.SetIV(FileIv);
+        threaded_ = threaded;
+        std::thread worker;
+        if (threaded) {
+            worker = std::thread([this] {
+                for (std::uint64_t i = 0; Encrypt(Wait(i, true)); ++i) {
+                }
+            });
+        }
+        ReadAll();
+        if (threaded) {
+            // When the writer failed first, the read under way must end (more
+            // input, its end, or an interrupt) before this returns.
+            worker.join();
+        }
+        return result_;
+    }
+
+private:
+    struct Slot {
+        std::unique_ptr<ClearedBuffer> buffer;
+        std::size_t length = 0;
+        bool final = false;
+        bool filled = false;
+    };
+    static constexpr std::size_t kSlots = 4;
+
+    void ReadAll() {
+        Slot* held = Wait(0, false);
+        long long n = held == nullptr ? 0 : Fill(source_, held->buffer->data(), kPiece);
+        if (held != nullptr && n <= 0) {
+            return Stop(n < 0 ? kResultReadFailed : kResultEmptyFile);
+        }
+        Crc32 crc;
+        for (std::uint64_t i = 0; held != nullptr; ++i) {
+            Slot* next = nullptr;
+            long long more = 0;
+            if (static_cast<std::size_t>(n) == kPiece) {
+                next = Wait(i + 1, false);
+                if (next == nullptr) {
+                    return;  // the writer stopped
+                }
+                more = Fill(source_, next->buffer->data(), kPiece);
+                if (more < 0) {
+                    return Stop(kResultReadFailed);
+                }
+            }
+            std::uint8_t* data = held->buffer->data();
+            auto length = static_cast<std::size_t>(n);
+            crc.Update(data, length);
+            bool final = more == 0;
+            if (final) {
+                FormatCrcText(crc.Value(), data + length);
+                length += kCrcTextBytes;
+            }
+            Hand(held, length, final);
+            // Encrypt returns false after the final piece.
+            bool goOn = threaded_ ? !final : Encrypt(held);
+            if (!goOn) {
+                return;
+            }
+            held = next;
+            n = more;
+        }
+    }
+
+    // The slot of piece i once it is free (filled: once it is filled); null
+    // when the run was stopped.
+    Slot* Wait(std::uint64_t i, bool filled) {
+        Slot& slot = slots_[i % kSlots];
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stopped_ || slot.filled == filled; });
+        return stopped_ ? nullptr : &slot;
+    }
+
+    void Hand(Slot* slot, std::size_t length, bool final) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            slot->length = length;
+            slot->final = final;
+            slot->filled = true;
+        }
+        changed_.notify_all();
+    }
+
+    // Encrypts and writes a filled slot and frees it; false when the run is
+    // over (the final piece, or a stop).
+    bool Encrypt(Slot* slot) {
+        if (slot == nullptr) {
+            return false;
+        }
+        std::uint8_t* data = slot->buffer->data();
+        std::uint32_t out = 0;
+        cipher_.EncryptBuffer(data, static_cast<std::uint32_t>(slot->length), data, &out,
+                              slot->final);
+        if (!sink_.Write(data, out)) {
+            Stop(kResultWriteFailed);
+            return false;
+        }
+        SecureZero(data, slot->length);
+        bool final = slot->final;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            slot->filled = false;
+        }
+        changed_.notify_all();
+        return !final;
+    }
+
+    void Stop(ResultCode code) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!stopped_) {
+                result_ = code;
+                stopped_ = true;
+            }
+        }
+        changed_.notify_all();
+    }
+
+    FileCipher& cipher_;
+    ByteSource& source_;
+    ByteSink& sink_;
+    Slot slots_[kSlots];
+    bool threaded_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stopped_ = false;
+    ResultCode result_ = kResultOk;
+};
+
 }  // namespace
 
-ResultCode EncryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink) {
-    // Two pieces: the one held back, and the next, whose arrival proves that
-    // the held one is not the last. Room for the text and a pad block.
-    ClearedBuffer buffers[2] = {ClearedBuffer(kPiece + 16), ClearedBuffer(kPiece + 16)};
-    if (buffers[0].data() == nullptr || buffers[1].data() == nullptr) {
-        return kResultOutOfMemory;
-    }
-    cipher.SetIV(FileIv);
-    Crc32 crc;
-    std::uint8_t* held = buffers[0].data();
-    std::uint8_t* next = buffers[1].data();
-    long long n = Fill(source, held, kPiece);
-    if (n <= 0) {
-        return n < 0 ? kResultReadFailed : kResultEmptyFile;
-    }
-    for (;;) {
-        long long more = static_cast<std::size_t>(n) == kPiece ? Fill(source, next, kPiece) : 0;
-        if (more < 0) {
-            return kResultReadFailed;
-        }
-        auto length = static_cast<std::size_t>(n);
-        crc.Update(held, length);
-        bool final = more == 0;
-        if (final) {
-            FormatCrcText(crc.Value(), held + length);
-            length += kCrcTextBytes;
-        }
-        std::uint32_t out = 0;
-        cipher.EncryptBuffer(held, static_cast<std::uint32_t>(length), held, &out, final);
-        if (!sink.Write(held, out)) {
-            return kResultWriteFailed;
-        }
-        if (final) {
-            return kResultOk;
-        }
-        std::swap(held, next);
-        n = more;
-    }
+ResultCode EncryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink, bool threaded) {
+    UnsizedEncryption encryption(cipher, source, sink);
+    return encryption.Run(threaded);
 }
 
 ResultCode DecryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink) {

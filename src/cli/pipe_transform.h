@@ -19,8 +19,11 @@ namespace zorv {
 // input. Both start the cipher from FileIv.
 
 // Returns 0; 80 when the input is empty (nothing is written); 72, 82, or 83
-// when the sink refuses a write.
-ResultCode EncryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink);
+// when the sink refuses a write. threaded: encrypting and writing run on a
+// thread of their own while this one reads and checksums (for a second
+// processor).
+ResultCode EncryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink,
+                          bool threaded = false);
 
 // Writes the plain bytes as they are decrypted, before the checksum text at
 // the end is known. Returns 0 when it matches, 75 when it does not, 80 for

@@ -55,12 +55,13 @@ ResultCode StreamFile(Command command, const FileCipher& cipher, const std::stri
     return InterruptedOr(result);
 }
 
-ResultCode StreamStandardInput(Command command, const FileCipher& cipher, ByteSink& sink) {
+ResultCode StreamStandardInput(Command command, const FileCipher& cipher, ByteSink& sink,
+                               unsigned threads) {
     FileCipher own(cipher);
     LockInMemory(&own, sizeof own);
     StandardInputSource source;
     if (command == Command::kEncrypt) {
-        return InterruptedOr(EncryptUnsized(own, source, sink));
+        return InterruptedOr(EncryptUnsized(own, source, sink, threads > 1));
     }
     DiscardSink discard;
     return InterruptedOr(DecryptUnsized(own, source, command == Command::kVerify ? discard : sink));

@@ -21,7 +21,9 @@ ResultCode StreamFile(Command command, const FileCipher& cipher, const std::stri
                       ByteSink& sink);
 
 // Standard input, encrypted or decrypted to sink; kVerify decrypts and
-// discards the plain text. The same results as StreamFile but 70.
-ResultCode StreamStandardInput(Command command, const FileCipher& cipher, ByteSink& sink);
+// discards the plain text. The same results as StreamFile but 70. threads:
+// processors it may use.
+ResultCode StreamStandardInput(Command command, const FileCipher& cipher, ByteSink& sink,
+                               unsigned threads);
 
 }  // namespace zorv

@@ -122,9 +122,8 @@ public:
     Bytes bytes;
 };
 
-using UnsizedTransform = ResultCode (*)(FileCipher&, ByteSource&, ByteSink&);
-
-ResultCode ThroughPipe(UnsizedTransform transform, const Bytes& input, Bytes* output) {
+template <typename Transform>
+ResultCode ThroughPipe(Transform transform, const Bytes& input, Bytes* output) {
     FileCipher cipher = KeyedCipher();
     MemorySource source(input);
     MemorySink sink;
@@ -163,8 +162,22 @@ TEST(ParallelTransform, EncryptionGivesTheDesktopBytesAndDecryptionRestoresThem)
             EXPECT_EQ(DecryptWithCli(files.reference, nullptr, threads), kResultOk);
         }
         Bytes piped, back;
-        ASSERT_EQ(ThroughPipe(EncryptUnsized, plain, &piped), kResultOk) << size;
-        EXPECT_EQ(piped, ReadBytes(files.reference)) << "through a pipe, size " << size;
+        for (bool threaded : {false, true}) {
+            auto encrypt = [threaded](FileCipher& cipher, ByteSource& in, ByteSink& out) {
+                return EncryptUnsized(cipher, in, out, threaded);
+            };
+            ASSERT_EQ(ThroughPipe(encrypt, plain, &piped), kResultOk) << size;
+            EXPECT_EQ(piped, ReadBytes(files.reference)) << "through a pipe, size " << size;
+        }
+        if (size == 1) {  // an empty input is refused as an empty file is
+            Bytes none;
+            EXPECT_EQ(
+                ThroughPipe([](FileCipher& cipher, ByteSource& in,
+                               ByteSink& out) { return EncryptUnsized(cipher, in, out, true); },
+                            Bytes(), &none),
+                kResultEmptyFile);
+            EXPECT_TRUE(none.empty());
+        }
         EXPECT_EQ(ThroughPipe(DecryptUnsized, piped, &back), kResultOk) << size;
         EXPECT_EQ(back, plain) << "through a pipe, size " << size;
     }
