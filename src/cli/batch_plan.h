@@ -18,6 +18,7 @@ enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
 // are not message-table IDs.
 enum : ResultCode {
     kResultFolderWithoutRecursion = 1001,  // a folder given without -r
+    kResultHardLinked = 1002,              // the source has other names: not wiped, kept
 };
 
 struct PlanItem {

@@ -40,6 +40,9 @@ constexpr EnglishText kEnglishTexts[] = {
     // This program's own outcomes; the shared table has no text for them,
     // so they are shown in English in either language.
     {1001, "Is a folder (give -r to walk folders)"},
+    {1002,
+     "Not deleted: the file has other names (hard links), whose contents overwriting would "
+     "destroy. The encrypted file is in place; the original is kept."},
 };
 
 #ifndef _WIN32

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/batch_plan.h"
 #include "cli/interrupt.h"
 #include "cli/parallel_transform.h"
 #include "cli/platform_file.h"
@@ -32,17 +33,30 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     return options;
 }
 
-// Destroys a temporary file; a line when it stays behind. A decryption's
-// may hold plain text and is wiped. An encryption's only ever receives
-// cipher text (the same bytes a finished run leaves on the disk), so it is
-// simply removed: wiping costs 24 synchronous passes, and an interrupted
-// run over a large file should end promptly.
+// Destroys a temporary file; a line when it could not be wiped or stays
+// behind. A decryption's may hold plain text and is wiped, and removed even
+// when the wipe fails. An encryption's only ever receives cipher text (the
+// same bytes a finished run leaves on the disk), so it is simply removed: an
+// interrupted run over a large file should end promptly.
 void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
     bool removed =
-        plainText ? SecureDelete(temporary.c_str()) : std::remove(temporary.c_str()) == 0;
+        plainText ? SecureDeleteTemporary(temporary.c_str()) : std::remove(temporary.c_str()) == 0;
     if (!removed) {
         lines->push_back(Outcome{temporary, kResultDeleteFailed});
     }
+}
+
+ResultCode DestroySource(const std::string& path) {
+    switch (SecureDestroy(path.c_str())) {
+        case DeleteOutcome::kDeleted:
+            return kResultOk;
+        case DeleteOutcome::kHardLinked:
+            return kResultHardLinked;
+        case DeleteOutcome::kNotAFile:
+        case DeleteOutcome::kFailed:
+            break;
+    }
+    return kResultDeleteFailed;
 }
 
 // Transform into a temporary file beside target, flush it, give it the
@@ -115,8 +129,8 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     }
     // Interrupted after the move: the output is in place and the source
     // stays as it was.
-    bool destroyed = settings.keep || Interrupted() || SecureDelete(path.c_str());
-    lines.push_back(Outcome{path, destroyed ? kResultOk : kResultDeleteFailed});
+    lines.push_back(
+        Outcome{path, settings.keep || Interrupted() ? kResultOk : DestroySource(path)});
     return lines;
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -227,24 +228,53 @@ TEST_F(CliProcess, UsageErrorsExitWithTwo) {
     EXPECT_NE(help.out.find("--password-file"), std::string::npos);
 }
 
-#ifdef _WIN32
+// The .crp file is made and stays; the plain file stays too, and the exit
+// status tells a script so.
 TEST_F(CliProcess, ASourceThatCannotBeDestroyedFailsTheRun) {
-    // Held open without write sharing, as another program might: the wipe
-    // cannot open it. The desktop program logs 81 without counting it; here
-    // the exit status tells a script that the plain file is still there.
-    ASSERT_TRUE(WriteBytes(work / "held.txt", RandomBytes(3000, 12)));
-    HANDLE held = CreateFileA((work / "held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ProcessResult result = Run("encrypt", {work / "held.txt"});
-    CloseHandle(held);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, FailureLines(work / "held.txt", "The file could not be deleted."));
-    EXPECT_EQ(ReadBytes(work / "held.txt"), RandomBytes(3000, 12));
-    ASSERT_EQ(Cipher().DecryptFile((work / "held.txt.crp").c_str(), (work / "check").c_str()), 0);
-    EXPECT_EQ(ReadBytes(work / "check"), RandomBytes(3000, 12));
+    struct Case {
+        const char* name;
+        const char* message;
+    };
+    const Case kCases[] = {
+        // A second name of the same file would lose its contents to the wipe.
+        {"linked.txt",
+         "Not deleted: the file has other names (hard links), whose contents overwriting would "
+         "destroy. The encrypted file is in place; the original is kept."},
+#ifdef _WIN32
+        // Held open without write sharing, as another program might: the
+        // wipe cannot open it.
+        {"held.txt", "The file could not be deleted."},
+#endif
+    };
+    const Bytes plain = RandomBytes(3000, 12);
+    for (const Case& c : kCases) {
+        const std::string path = work / c.name;
+        ASSERT_TRUE(WriteBytes(path, plain));
+        const bool linked = std::string(c.name) == "linked.txt";
+        if (linked) {
+            std::filesystem::create_hard_link(path, work / "other-name");
+        }
+#ifdef _WIN32
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#endif
+        ProcessResult result = Run("encrypt", {path});
+#ifdef _WIN32
+        CloseHandle(held);
+#endif
+        EXPECT_EQ(result.status, 1) << c.name;
+        EXPECT_EQ(result.out, FailureLines(path, c.message));
+        EXPECT_EQ(ReadBytes(path), plain) << c.name;
+        if (linked) {
+            EXPECT_EQ(ReadBytes(work / "other-name"), plain);
+        }
+        ASSERT_EQ(Cipher().DecryptFile((path + ".crp").c_str(), (work / "check").c_str()), 0);
+        EXPECT_EQ(ReadBytes(work / "check"), plain) << c.name;
+    }
 }
-#else
+
+#ifndef _WIN32
 TEST_F(CliProcess, ATargetPathPastTheLimitIsRefusedAsTooLong) {
     // Folders of 200 bytes until the file's path is 4093 bytes: the path
     // fits, its ".crp" name does not. (The desktop program says "already
