@@ -101,55 +101,96 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
     return true;
 }
 
+void (*jobCheckHook)(const std::string&) = nullptr;
+
+// After the output is in place: the source is destroyed (or, with --keep,
+// left) only when its name still leads to the file that was read, as it was
+// when it was opened.
+void FinishSource(bool encrypting, const std::string& path, const std::string& target,
+                  const FileIdentity& read, const JobSettings& settings,
+                  std::vector<Outcome>* lines) {
+    if (Interrupted() || (settings.keep && !encrypting)) {
+        // Interrupted after the move: the output is in place and the source
+        // stays as it was.
+        lines->push_back(Outcome{path, kResultOk});
+        return;
+    }
+    FileIdentity now;
+    if (!QueryIdentity(path, &now) || !now.SameState(read)) {
+        if (encrypting) {
+            // Made from contents that are no longer the file's: it must not
+            // pass for a complete copy. It holds only cipher text.
+            std::remove(target.c_str());
+            lines->push_back(Outcome{path, kResultSourceChanged});
+        } else {
+            lines->push_back(Outcome{path, kResultDeleteFailed});
+        }
+        return;
+    }
+    lines->push_back(Outcome{path, settings.keep ? kResultOk : DestroySource(path)});
+}
+
 // The whole job around WriteTarget: open the source, and destroy it after
 // success unless it is kept.
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
-                                  const std::string& path, const std::string& target,
+                                  const PlanItem& item, const std::string& target,
                                   const JobSettings& settings) {
+    const std::string& path = item.path;
     if (target.size() > kMaxPathBytes) {
         return {Outcome{path, kResultPathTooLong}};
+    }
+    if (QueryEntry(target).exists) {
+        return {Outcome{target, kResultFileExists}};
     }
     PlatformFile source;
     if (!source.OpenForRead(path)) {
         return {Outcome{path, kResultOpenFailed}};
     }
-    std::int64_t size = source.Size();
-    if (size < 0) {
+    FileIdentity read;
+    if (!source.Identify(&read)) {
         return {Outcome{path, kResultReadFailed}};
     }
-    if (size == 0) {
+    if (item.identity.Known() && !read.SameFile(item.identity)) {
+        return {Outcome{path, kResultReplaced}};
+    }
+    if (read.size == 0) {
         return {Outcome{path, kResultEmptyFile}};
     }
     std::vector<Outcome> lines;
-    bool placed = WriteTarget(transform, cipher, path, source, static_cast<std::uint64_t>(size),
-                              target, settings, &lines);
+    bool placed = WriteTarget(transform, cipher, path, source, read.size, target, settings, &lines);
     source.Close();  // Windows deletes no open file
     if (!placed) {
         return lines;
     }
-    // Interrupted after the move: the output is in place and the source
-    // stays as it was.
-    lines.push_back(
-        Outcome{path, settings.keep || Interrupted() ? kResultOk : DestroySource(path)});
+    if (jobCheckHook != nullptr) {
+        jobCheckHook(path);
+    }
+    FinishSource(transform == EncryptTransform, path, target, read, settings, &lines);
     return lines;
 }
 
 }  // namespace
 
-std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
-                                const JobSettings& settings) {
-    return TransformJob(EncryptTransform, cipher, path, path + ".crp", settings);
+void SetJobCheckHook(void (*hook)(const std::string& path)) {
+    jobCheckHook = hook;
 }
 
-std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> EncryptJob(const FileCipher& cipher, const PlanItem& item,
+                                const JobSettings& settings) {
+    return TransformJob(EncryptTransform, cipher, item, item.path + ".crp", settings);
+}
+
+std::vector<Outcome> DecryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings) {
     // The plan passes only names matching *.crp: the last four bytes are the
     // extension (no double-byte character ends in '.').
-    return TransformJob(DecryptTransform, cipher, path, path.substr(0, path.size() - 4), settings);
+    return TransformJob(DecryptTransform, cipher, item, item.path.substr(0, item.path.size() - 4),
+                        settings);
 }
 
-std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
                                const JobSettings& settings) {
+    const std::string& path = item.path;
     PlatformFile source;
     if (!source.OpenForRead(path)) {
         return {Outcome{path, kResultOpenFailed}};
