@@ -35,12 +35,19 @@ TransformOptions OptionsOf(const JobSettings& settings) {
 
 // Destroys a temporary file; a line when it could not be wiped or stays
 // behind. A decryption's may hold plain text and is wiped, and removed even
-// when the wipe fails. An encryption's only ever receives cipher text (the
-// same bytes a finished run leaves on the disk), so it is simply removed: an
-// interrupted run over a large file should end promptly.
+// when the wipe fails; once the user has interrupted the run, with a single
+// overwrite, so that the program ends promptly. An encryption's only ever
+// receives cipher text (the same bytes a finished run leaves on the disk),
+// so it is simply removed.
 void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
-    bool removed =
-        plainText ? SecureDeleteTemporary(temporary.c_str()) : std::remove(temporary.c_str()) == 0;
+    bool removed = false;
+    if (!plainText) {
+        removed = std::remove(temporary.c_str()) == 0;
+    } else if (Interrupted()) {
+        removed = WipeOnceAndDelete(temporary.c_str());
+    } else {
+        removed = SecureDeleteTemporary(temporary.c_str());
+    }
     if (!removed) {
         lines->push_back(Outcome{temporary, kResultDeleteFailed});
     }
@@ -71,6 +78,8 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
         lines->push_back(Outcome{path, kResultOpenFailed});
         return false;
     }
+    // Until it has its final name or is destroyed.
+    TemporaryRegistration registration(temporary);
     ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
     if (result == kResultOk) {
         output.CopyMetadataFrom(source);

@@ -64,7 +64,8 @@ void FillPiece(uint8_t* piece, size_t pieceBytes, int overwrite) {
     }
 }
 
-WipeResult Wipe(const char* path) {
+// The overwrites are numbered 0 (0xAA), 1 (0x55), 2 (random) within a pass.
+WipeResult Wipe(const char* path, int passes, int firstOverwrite) {
     FileHandle file;
     if (!file.OpenForOverwrite(path)) {
         return WipeResult::kFailed;
@@ -89,8 +90,8 @@ WipeResult Wipe(const char* path) {
     if (!piece) {
         return WipeResult::kFailed;
     }
-    for (int pass = 0; pass < kPasses; ++pass) {
-        for (int overwrite = 0; overwrite < 3; ++overwrite) {
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int overwrite = firstOverwrite; overwrite < 3; ++overwrite) {
             FillPiece(piece.get(), pieceBytes, overwrite);
             if (!OverwriteOnce(file, piece.get(), pieceBytes, static_cast<uint64_t>(size))) {
                 return WipeResult::kFailed;
@@ -103,7 +104,12 @@ WipeResult Wipe(const char* path) {
 }  // namespace
 
 bool WipeFile(const char* path) {
-    return Wipe(path) == WipeResult::kWiped;
+    return Wipe(path, kPasses, 0) == WipeResult::kWiped;
+}
+
+bool WipeOnceAndDelete(const char* path) {
+    (void)Wipe(path, 1, 2);
+    return backend::RemoveFile(path);
 }
 
 DeleteOutcome SecureDestroy(const char* path) {
@@ -115,7 +121,7 @@ DeleteOutcome SecureDestroy(const char* path) {
         case backend::Wipeable::kYes:
             break;
     }
-    switch (Wipe(path)) {
+    switch (Wipe(path, kPasses, 0)) {
         case WipeResult::kHardLinked:
             return DeleteOutcome::kHardLinked;
         case WipeResult::kFailed:

@@ -37,6 +37,12 @@ bool SecureDelete(const char* path);
 // (when the deletion failed too) the file is still there.
 bool SecureDeleteTemporary(const char* path);
 
+// For a temporary file that may hold plain text when the user is waiting for
+// the program to end: one overwrite with a pseudo-random pattern, flushed,
+// then the name deleted even when that overwrite failed. Far from what
+// SecureDelete does, but quick. True when the name is gone.
+bool WipeOnceAndDelete(const char* path);
+
 // Overwrites the whole file in place, from offset 0, 8 times with the three
 // patterns 0xAA, 0x55 and 4096 pseudo-random bytes (24 overwrites, each
 // written in pieces of up to 1 MiB and flushed to the disk before the next
