@@ -119,4 +119,12 @@ size_t FileHandle::Write(const void* buffer, size_t n) {
     return done;
 }
 
+bool FileHandle::Flush() {
+    FaultState& f = Faults();
+    if (NextFault(f.counts.flushes, f.plan.failFlushAt, 0) == Fault::kFail) {
+        return false;
+    }
+    return backend::FlushNative(handle_, false);
+}
+
 }  // namespace zorv

@@ -70,7 +70,8 @@ public:
     // through another name, a hard link or a symbolic link included). False
     // when it does not or cannot be examined.
     bool IsSameFileAs(const char* path);
-    // Pushes written data to the device. False on failure.
+    // Pushes written data and metadata to the device (FlushFileBuffers /
+    // fsync). False on failure.
     bool Flush();
     // Closes an owned handle and forgets it in any case. False when closing
     // reported an error (a late write failure on some file systems); closing
@@ -83,19 +84,21 @@ private:
 };
 
 // Failure injection for tests, in the manner of a mock of the system calls:
-// counts every Read and Write made through any FileHandle of the process and
-// lets the Nth of them fail or come up short. Not thread-safe; production code
-// never installs a plan.
+// counts every Read, Write and flush made through any FileHandle of the
+// process and lets the Nth of them fail or come up short. Not thread-safe;
+// production code never installs a plan.
 struct FileFaultPlan {
     int64_t failReadAt = 0;    // the Nth Read (1-based) returns 0 bytes; 0 = never
     int64_t shortReadAt = 0;   // the Nth Read returns half of what was asked
     int64_t failWriteAt = 0;   // the Nth Write writes nothing
     int64_t shortWriteAt = 0;  // the Nth Write writes half
+    int64_t failFlushAt = 0;   // the Nth Flush fails without flushing
 };
 
 struct FileCallCounts {
     int64_t reads = 0;
     int64_t writes = 0;
+    int64_t flushes = 0;
     uint64_t bytesWritten = 0;
 };
 

@@ -57,6 +57,15 @@ int64_t WriteOnce(FileHandle::Native handle, const void* buffer, size_t n) {
     }
 }
 
+bool FlushNative(FileHandle::Native handle, bool dataOnly) {
+#if defined(__APPLE__)
+    (void)dataOnly;
+    return ::fsync(ToFd(handle)) == 0;
+#else
+    return (dataOnly ? ::fdatasync(ToFd(handle)) : ::fsync(ToFd(handle))) == 0;
+#endif
+}
+
 bool CloseNative(FileHandle::Native handle) {
     return ::close(ToFd(handle)) == 0;
 }
@@ -140,10 +149,6 @@ bool FileHandle::IsSameFileAs(const char* path) {
     struct stat other {};
     return ::fstat(ToFd(handle_), &mine) == 0 && ::stat(path, &other) == 0 &&
            mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
-}
-
-bool FileHandle::Flush() {
-    return ::fsync(ToFd(handle_)) == 0;
 }
 
 }  // namespace zorv

@@ -54,6 +54,11 @@ int64_t WriteOnce(FileHandle::Native handle, const void* buffer, size_t n) {
     return put;
 }
 
+bool FlushNative(FileHandle::Native handle, bool dataOnly) {
+    (void)dataOnly;  // FlushFileBuffers has no data-only form
+    return FlushFileBuffers(ToHandle(handle)) != 0;
+}
+
 bool CloseNative(FileHandle::Native handle) {
     return CloseHandle(ToHandle(handle)) != 0;
 }
@@ -142,10 +147,6 @@ bool FileHandle::IsSameFileAs(const char* path) {
            mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
            mine.nFileIndexHigh == theirs.nFileIndexHigh &&
            mine.nFileIndexLow == theirs.nFileIndexLow;
-}
-
-bool FileHandle::Flush() {
-    return FlushFileBuffers(ToHandle(handle_)) != 0;
 }
 
 }  // namespace zorv

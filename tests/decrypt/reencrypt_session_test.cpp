@@ -14,6 +14,7 @@
 #include "app/messages.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "crypto/file_handle.h"
 #include "crypto/result_code.h"
 #include "decrypt/editor_support.h"
 #include "decrypt/message_box_watcher.h"
@@ -102,6 +103,12 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
         FindClose(search);
     }
     return names;
+}
+
+// The name the system gives a temporary file: crpXXXX.tmp.
+bool MatchesTemporary(const std::string& name) {
+    return name.size() > 7 && name.compare(0, 3, "crp") == 0 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
 std::string Text(int id) {
@@ -397,6 +404,64 @@ TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)});
     EXPECT_EQ(ReadBytes(copy), "");
     EXPECT_FALSE(Exists(crp)) << "deleted when the editing began";
+}
+
+// The new .crp reaches its name only complete and on the disk, and the
+// working copy is wiped only after that: a write or a flush of the cipher
+// text that fails keeps the edited copy and leaves neither a temporary file
+// nor a half-written .crp.
+TEST_F(SessionTest, ReencryptionGoesThroughAFlushedTemporaryBeforeTheWipe) {
+    g_settings.useTempDir = false;
+    // Decrypting the small .crp takes one write; the re-encryption's write is
+    // the second, and its flush the session's first.
+    FileFaultPlan writeFails;
+    writeFails.failWriteAt = 2;
+    FileFaultPlan flushFails;
+    flushFails.failFlushAt = 1;
+    struct Case {
+        const char* what;
+        FileFaultPlan plan;
+        bool reencrypted;
+    };
+    const Case cases[] = {
+        {"clean", FileFaultPlan{}, true},
+        {"write fails", writeFails, false},
+        {"flush fails", flushFails, false},
+    };
+    const std::string edited = "saved\r\nedited by the test editor\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string crp = MakeCrp(folder_, "saved.zedit.crp", "saved\r\n");
+        const std::string copy = folder_ + "\\saved.zedit";
+        test::SetEditorInstructions("append", report_);
+        test::MessageBoxWatcher boxes;
+        auto session = NewSession(crp);
+        SetFileFaults(c.plan);
+        const bool ended = RunToEnd(*session);
+        const FileCallCounts counts = GetFileCallCounts();
+        ClearFileFaults();
+        ASSERT_TRUE(ended);
+
+        if (c.plan.failWriteAt == 0) {
+            EXPECT_GE(counts.flushes, 1);
+        }
+        if (c.reencrypted) {
+            EXPECT_EQ(Decrypted(crp), edited);
+            EXPECT_FALSE(Exists(copy));
+            EXPECT_TRUE(boxes.Texts().empty());
+        } else {
+            EXPECT_EQ(boxes.Texts(),
+                      std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)});
+            EXPECT_EQ(ReadBytes(copy), edited);
+            EXPECT_FALSE(Exists(crp)) << "deleted when the editing began, never half written";
+        }
+        for (const std::string& name : FolderEntries(folder_)) {
+            EXPECT_FALSE(MatchesTemporary(name)) << name;
+        }
+        DeleteFileA(copy.c_str());
+        DeleteFileA(crp.c_str());
+        DeleteFileA(report_.c_str());
+    }
 }
 
 TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {
