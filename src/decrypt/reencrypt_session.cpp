@@ -13,6 +13,7 @@
 #include "crypto/file_handle.h"
 #include "crypto/result_code.h"
 #include "crypto/secure_delete.h"
+#include "shell/com_ptr.h"
 
 namespace zorv {
 namespace {
@@ -211,6 +212,10 @@ bool ReencryptSession::KeepEncryptedFile(const char* workingCopy) const {
 }
 
 HANDLE ReencryptSession::OpenWithShell(const char* workingCopy) const {
+    // Some file types are opened by handlers that the shell starts through
+    // COM; without an apartment on this thread the open fails. OLE1 DDE is
+    // off, as the shell's documentation asks of its callers.
+    const ScopedComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
