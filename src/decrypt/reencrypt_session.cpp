@@ -92,10 +92,13 @@ bool MakeUniqueName(char* path, bool (*exists)(const char* path)) {
     if (!exists(path)) {
         return true;
     }
-    const char* extension = GetExtension(path);
-    // GetExtension answers a shared empty string when there is no dot.
+    // The first dot of the file-name part, whatever the folder holds: a
+    // relative path's folder may have dots of its own (GetExtension would
+    // search it too).
+    const char* dot = FindCharacter(GetFileNamePart(path), '.');
+    const char* extension = dot != nullptr ? dot : "";
     const std::size_t stemLength =
-        *extension == '\0' ? std::strlen(path) : static_cast<std::size_t>(extension - path);
+        dot == nullptr ? std::strlen(path) : static_cast<std::size_t>(dot - path);
     char candidate[kMaxPath];
     for (int n = 1; n <= kMaxUniqueNameNumber; ++n) {
         const int length = std::snprintf(candidate, sizeof candidate, "%.*s(%d)%s",
