@@ -88,11 +88,12 @@ private:
 // process and lets the Nth of them fail or come up short. Not thread-safe;
 // production code never installs a plan.
 struct FileFaultPlan {
-    int64_t failReadAt = 0;    // the Nth Read (1-based) returns 0 bytes; 0 = never
-    int64_t shortReadAt = 0;   // the Nth Read returns half of what was asked
-    int64_t failWriteAt = 0;   // the Nth Write writes nothing
-    int64_t shortWriteAt = 0;  // the Nth Write writes half
-    int64_t failFlushAt = 0;   // the Nth Flush fails without flushing
+    int64_t failReadAt = 0;      // the Nth Read (1-based) returns 0 bytes; 0 = never
+    int64_t shortReadAt = 0;     // the Nth Read returns half of what was asked
+    int64_t failWriteAt = 0;     // the Nth Write writes nothing
+    int64_t shortWriteAt = 0;    // the Nth Write writes half
+    int64_t failFlushAt = 0;     // the Nth Flush fails without flushing
+    bool refuseBuffers = false;  // the transforms get no chunk buffer (72)
 };
 
 struct FileCallCounts {
@@ -106,5 +107,7 @@ struct FileCallCounts {
 void SetFileFaults(const FileFaultPlan& plan);
 void ClearFileFaults();
 FileCallCounts GetFileCallCounts();
+// True when the installed plan refuses the transforms their chunk buffer.
+bool BuffersRefused();
 
 }  // namespace zorv
