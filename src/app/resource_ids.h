@@ -43,7 +43,7 @@
 #define IDI_ENCRYPTED_FILE 102
 #define IDI_MODE_SELECT 104
 
-// Strings (res/messages.ja.txt). 70-84 are also ResultCode values.
+// Strings (res/messages.ja.txt). 70-85 are also ResultCode values.
 #define IDS_PRODUCT_NAME 1
 #define IDS_CLOSE 10
 #define IDS_MODE_NONE 30
@@ -56,6 +56,7 @@
 #define IDS_REENCRYPT_FAILED 54  // "%s": the working copy's path
 #define IDS_NO_CLIPBOARD_FILES 55
 #define IDS_TEMP_DELETE_FAILED 56  // "%s": the working copy's path
+#define IDS_SESSION_ENDING 57      // why logoff waits while a session re-encrypts
 #define IDS_PROCESSING_STARTED 77
 #define IDS_PROCESSING_DONE 78
 #define IDS_VERSION 90  // the version line and the authorship line

@@ -14,12 +14,14 @@ never from the command line. The key is the password in code page 932, as
 the desktop program keys it: 1 to 56 bytes.
 
 encrypt turns every file into NAME.crp beside it and destroys the source
-(24 overwrites, then deletion; a plain deletion with --no-wipe) once the
-.crp file is complete, unless -k. decrypt turns every NAME.crp back into
-NAME and destroys the .crp file, unless -k. Existing files are replaced
-only with -f, and then atomically. verify checks that the password opens
-each file and writes nothing. cat (or decrypt -c) writes the plain text to
-standard output; plain text is not written to a terminal without -f.
+(24 overwrites in place, then deletion; a plain deletion with --no-wipe)
+once the .crp file is complete, unless -k. Overwriting cannot reach older
+copies: SSD remapping, copy-on-write file systems, snapshots, backups,
+synced folders, swap. decrypt turns every NAME.crp back into NAME and
+destroys the .crp file, unless -k. Existing files are replaced only with
+-f, and then atomically. verify checks that the password opens each file
+and writes nothing. cat (or decrypt -c) writes the plain text to standard
+output; plain text is not written to a terminal without -f.
 
 A lone - as the input reads standard input and writes standard output
 (or the -o file), for encrypt, decrypt and verify. Decrypting to standard
@@ -27,7 +29,8 @@ output writes the plain text before the checksum at the end is known: on a
 mismatch the run exits 1 with the wrong-password line after the data.
 
 Exit status: 0 every file succeeded, 1 a file failed, 2 usage error,
-130 interrupted, 141 standard output closed early (quietly).
+128 + N interrupted by signal N (130 for Ctrl+C), 141 standard output
+closed early (quietly).
 
 Examples:
   zorv-cli encrypt report.doc              # report.doc.crp, source destroyed

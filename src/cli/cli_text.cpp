@@ -37,15 +37,20 @@ constexpr EnglishText kEnglishTexts[] = {
     {82, "Reading the file failed"},
     {83, "Writing the file failed"},
     {84, "The path is too long"},
+    {85, "The file changed while it was being encrypted; it is kept, and no .crp file is left"},
     // This program's own outcomes; the shared table has no text for them,
     // so they are shown in English in either language.
     {1001, "Is a folder (give -r to walk folders)"},
-    {1002, "The folder could not be read"},
-    {1003, "A symbolic link: passed over"},
-    {1004, "Is a symbolic link (not followed)"},
-    {1005, "Not a regular file (a device, a pipe or a socket)"},
-    {1006, "Nothing before .crp to name the output"},
-    {1007, "No temporary file can be made in the output's folder"},
+    {1002,
+     "Not deleted: the file has other names (hard links), whose contents overwriting would "
+     "destroy. The encrypted file is in place; the original is kept."},
+    {1003, "Another file has taken this name since the run began: left alone"},
+    {1004, "The folder could not be read"},
+    {1005, "A symbolic link: passed over"},
+    {1006, "Is a symbolic link (not followed)"},
+    {1007, "Not a regular file (a device, a pipe or a socket)"},
+    {1008, "Nothing before .crp to name the output"},
+    {1009, "No temporary file can be made in the output's folder"},
 };
 
 #ifndef _WIN32

@@ -1,6 +1,7 @@
 #include "cli/file_jobs.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "cli/batch_plan.h"
 #include "cli/interrupt.h"
@@ -83,17 +84,20 @@ TransformOptions OptionsOf(const JobSettings& settings) {
 
 // Transforms into a temporary file beside target and gives it the source's
 // times and mode; flushes it to the disk unless its group will. True with
-// its name in temporary; otherwise the failure's lines (none when
-// interrupted) are in lines and nothing is left.
+// its name in temporary, registered in registration; otherwise the
+// failure's lines (none when interrupted) are in lines and nothing is left.
 bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::string& path,
                     const PlatformFile& source, std::uint64_t size, const std::string& target,
                     const JobSettings& settings, bool flush, std::string* temporary,
+                    std::unique_ptr<TemporaryRegistration>* registration,
                     std::vector<Outcome>* lines) {
     PlatformFile output;
     if (!CreateTemporaryFile(FolderOf(target), &output, temporary)) {
         lines->push_back(Outcome{path, kResultNoTemporary});
         return false;
     }
+    // Until it has its final name or is destroyed.
+    *registration = std::make_unique<TemporaryRegistration>(*temporary);
     ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
     if (result == kResultOk) {
         if (source.IsOpen()) {
@@ -111,6 +115,7 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::st
             lines->push_back(Outcome{path, result});
         }
         DestroyTemporary(*temporary, HoldsPlainText(transform), lines);
+        registration->reset();
         return false;
     }
     return true;
@@ -138,69 +143,82 @@ bool PlaceFlushed(const std::string& temporary, const std::string& target, bool 
 // destruction, here or (a small output in a group) when the group commits.
 // Closes source.
 std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
-                                 const std::string& path, PlatformFile& source, std::uint64_t size,
-                                 const std::string& target, const JobSettings& settings) {
-    bool grouped = settings.group != nullptr && size <= OutputGroup::kMaxGroupedBytes;
+                                 const std::string& path, PlatformFile& source,
+                                 const FileIdentity& read, const std::string& target,
+                                 const JobSettings& settings) {
+    bool grouped = settings.group != nullptr && read.size <= OutputGroup::kMaxGroupedBytes;
     bool plainText = HoldsPlainText(transform);
+    bool encrypting = transform == EncryptTransform;
     std::string temporary;
+    std::unique_ptr<TemporaryRegistration> registration;
     std::vector<Outcome> lines;
-    bool written = WriteTemporary(transform, cipher, path, source, size, target, settings, !grouped,
-                                  &temporary, &lines);
+    bool written = WriteTemporary(transform, cipher, path, source, read.size, target, settings,
+                                  !grouped, &temporary, &registration, &lines);
     source.Close();  // Windows deletes no open file
     if (!written) {
         return lines;
     }
     if (grouped) {
-        settings.group->Add(PendingOutput{settings.slot, path, temporary, target, plainText});
+        settings.group->Add(PendingOutput{settings.slot, path, temporary, target, plainText,
+                                          encrypting, read, std::move(registration)});
         return {Outcome{path, kResultPlacementPending}};
     }
-    if (PlaceFlushed(temporary, target, plainText, settings, &lines)) {
-        lines.push_back(FinishSource(path, settings));
+    bool placed = PlaceFlushed(temporary, target, plainText, settings, &lines);
+    registration.reset();
+    if (placed) {
+        FinishSource(encrypting, path, target, read, settings, &lines);
     }
     return lines;
 }
 
-// Opens the source and checks it before WriteTarget.
+// Opens and checks the source, then WriteTarget.
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
-                                  const std::string& path, const std::string& target,
+                                  const PlanItem& item, const std::string& target,
                                   const JobSettings& settings) {
+    const std::string& path = item.path;
     if (target.size() > kMaxPathBytes || NameOf(target).size() > kMaxNameBytes) {
         return {Outcome{path, kResultPathTooLong}};
+    }
+    if (!settings.replace && QueryEntry(target).exists) {
+        return {Outcome{target, kResultFileExists}};
     }
     PlatformFile source;
     if (!source.OpenForRead(path)) {
         return {Outcome{path, WhyNotOpened(path)}};
     }
-    std::int64_t size = source.Size();
-    if (size < 0) {
+    FileIdentity read;
+    if (!source.Identify(&read)) {
         return {Outcome{path, kResultReadFailed}};
     }
-    if (size == 0) {
+    if (item.identity.Known() && !read.SameFile(item.identity)) {
+        return {Outcome{path, kResultReplaced}};
+    }
+    if (read.size == 0) {
         return {Outcome{path, kResultEmptyFile}};
     }
-    return WriteTarget(transform, cipher, path, source, static_cast<std::uint64_t>(size), target,
-                       settings);
+    return WriteTarget(transform, cipher, path, source, read, target, settings);
 }
 
 }  // namespace
 
-std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> EncryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings) {
-    std::string target = settings.output.empty() ? path + ".crp" : settings.output;
-    return TransformJob(EncryptTransform, cipher, path, target, settings);
+    std::string target = settings.output.empty() ? item.path + ".crp" : settings.output;
+    return TransformJob(EncryptTransform, cipher, item, target, settings);
 }
 
-std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> DecryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings) {
     // The plan passes only names matching *.crp: the last four bytes are the
     // extension (no double-byte character ends in '.').
     std::string target =
-        settings.output.empty() ? path.substr(0, path.size() - 4) : settings.output;
-    return TransformJob(DecryptTransform, cipher, path, target, settings);
+        settings.output.empty() ? item.path.substr(0, item.path.size() - 4) : settings.output;
+    return TransformJob(DecryptTransform, cipher, item, target, settings);
 }
 
-std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
                                const JobSettings& settings) {
+    const std::string& path = item.path;
     PlatformFile source;
     if (!source.OpenForRead(path)) {
         return {Outcome{path, WhyNotOpened(path)}};
@@ -226,8 +244,9 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     std::vector<Outcome> lines;
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
     std::string temporary;
+    std::unique_ptr<TemporaryRegistration> registration;
     if (WriteTemporary(transform, cipher, "-", none, 0, settings.output, settings, true, &temporary,
-                       &lines) &&
+                       &registration, &lines) &&
         PlaceFlushed(temporary, settings.output, decrypting, settings, &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }

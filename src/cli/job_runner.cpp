@@ -43,7 +43,7 @@ public:
                 JobSettings settings = settings_;
                 settings.group = grouping_ ? &group_ : nullptr;
                 settings.slot = index;
-                std::vector<Outcome> lines = job_(own, item.path, settings);
+                std::vector<Outcome> lines = job_(own, item, settings);
                 bool grouped = lines.size() == 1 && lines[0].code == kResultPlacementPending;
                 Finish(index, grouped ? JobState::kGrouped : JobState::kDone, std::move(lines));
             }
@@ -107,7 +107,7 @@ private:
             waiting_ = true;
             waitingSince_ = now;
         }
-        return finished_ == slots_.size() || group_.Size() >= kGroupFiles ||
+        return finished_ == slots_.size() || group_.Size() >= OutputGroup::kMaxFiles ||
                now - waitingSince_ >= std::chrono::milliseconds(200);
     }
 
@@ -126,7 +126,6 @@ private:
     std::atomic<std::size_t> next_{0};
     OutputGroup group_;
     bool grouping_ = false;
-    static constexpr std::size_t kGroupFiles = 256;
     std::size_t finished_ = 0;  // slots no longer pending
     bool waiting_ = false;      // the collector waits for a group to fill
     std::chrono::steady_clock::time_point waitingSince_;

@@ -24,7 +24,6 @@ namespace {
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
 // The reader of standard output went away: what a shell shows for a
 // process that SIGPIPE ended, without a message, as other tools do.
 constexpr int kExitPipeClosed = 141;
@@ -76,7 +75,7 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
         RunPlan(plan, cipher, Processors(options), settings, JobFor(options.command), reporter);
     progress.Erase();
     if (summary.interrupted) {
-        return kExitInterrupted;
+        return InterruptedExitStatus();
     }
     WriteCount(options, reporter.successes(), summary.failures);
     return summary.failures == 0 ? kExitSuccess : kExitFailure;
@@ -92,7 +91,7 @@ int RunStreams(const CliOptions& options, const Plan& plan, const FileCipher& ci
     std::size_t failures = 0;
     for (const PlanItem& item : plan.items) {
         if (Interrupted()) {
-            return kExitInterrupted;
+            return InterruptedExitStatus();
         }
         Outcome outcome{item.path, item.refusal};
         if (outcome.code == kResultOk) {
@@ -102,7 +101,7 @@ int RunStreams(const CliOptions& options, const Plan& plan, const FileCipher& ci
             return kExitPipeClosed;
         }
         if (outcome.code == kResultInterrupted) {
-            return kExitInterrupted;
+            return InterruptedExitStatus();
         }
         failures += IsFailure(outcome.code) ? 1u : 0u;
         reporter.Report(outcome);
@@ -128,7 +127,7 @@ int RunStandardInput(const CliOptions& options, const FileCipher& cipher, Langua
         return kExitPipeClosed;
     }
     if (Interrupted()) {
-        return kExitInterrupted;
+        return InterruptedExitStatus();
     }
     bool quiet = dataOut ? !options.verbose : options.quiet;
     LineReporter reporter(dataOut ? stderr : stdout, language, quiet, nullptr, nullptr);
@@ -160,13 +159,13 @@ int WithCipher(const CliOptions& options, Language language, Work work) {
     SecretBuffer key;
     KeyStatus status = AcquireKey(options, language, &key);
     if (status != KeyStatus::kOk) {
-        return status == KeyStatus::kInterrupted ? kExitInterrupted : kExitUsage;
+        return status == KeyStatus::kInterrupted ? InterruptedExitStatus() : kExitUsage;
     }
     FileCipher cipher(key.data(), static_cast<std::int32_t>(key.size()));
     LockInMemory(&cipher, sizeof cipher);
     key.Clear();  // the cipher holds the key schedule from here on
     int exitStatus = work(cipher);
-    if (exitStatus == kExitInterrupted) {
+    if (Interrupted() && exitStatus == InterruptedExitStatus()) {
         std::fputs("zorv-cli: interrupted\n", stderr);
     }
     return exitStatus;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/batch_plan.h"
 #include "cli/interrupt.h"
 #include "cli/platform_file.h"
 #include "crypto/secure_delete.h"
@@ -46,7 +47,7 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     std::vector<std::string> folders;
     std::vector<bool> placed(group.size(), false);
     for (std::size_t i = 0; i < group.size(); ++i) {
-        const PendingOutput& output = group[i];
+        PendingOutput& output = group[i];
         result.emplace_back(output.slot, std::vector<Outcome>());
         std::vector<Outcome>& lines = result.back().second;
         ResultCode code =
@@ -56,8 +57,10 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
                 lines.push_back(Outcome{durable ? output.target : output.path, code});
             }
             DestroyTemporary(output.temporary, output.plainText, &lines);
+            output.registration.reset();
             continue;
         }
+        output.registration.reset();  // under its final name now
         placed[i] = true;
         AddUnique(&folders, FolderOf(output.target));
     }
@@ -69,19 +72,23 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     }
     for (std::size_t i = 0; i < group.size(); ++i) {
         if (placed[i]) {
-            result[i].second.push_back(FinishSource(group[i].path, settings));
+            const PendingOutput& output = group[i];
+            FinishSource(output.encrypting, output.path, output.target, output.read, settings,
+                         &result[i].second);
         }
     }
     return result;
 }
 
 void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
-    // A decryption's temporary may hold plain text and is wiped. An
-    // encryption's only ever receives cipher text (the same bytes a finished
-    // run leaves on the disk), so it is simply removed: wiping costs 24
-    // synchronous passes, and an interrupted run over a large file should
-    // end promptly.
-    bool removed = plainText ? SecureDelete(temporary.c_str()) : RemoveFile(temporary);
+    bool removed = false;
+    if (!plainText) {
+        removed = RemoveFile(temporary);
+    } else if (Interrupted()) {
+        removed = WipeOnceAndDelete(temporary.c_str());
+    } else {
+        removed = SecureDeleteTemporary(temporary.c_str());
+    }
     if (!removed) {
         lines->push_back(Outcome{temporary, kResultDeleteFailed});
     }
@@ -92,14 +99,58 @@ ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
     return settings.replace ? RenameReplace(temporary, target) : RenameNoReplace(temporary, target);
 }
 
-Outcome FinishSource(const std::string& path, const JobSettings& settings) {
-    // Interrupted after the move: the output is in place and the source
-    // stays as it was.
-    if (settings.keep || Interrupted()) {
-        return Outcome{path, kResultOk};
+namespace {
+
+void (*jobCheckHook)(const std::string&) = nullptr;
+
+ResultCode DestroySource(const std::string& path, const JobSettings& settings) {
+    if (settings.noWipe) {
+        // Removing one name of a hard-linked file loses nothing.
+        return RemoveFile(path) ? kResultOk : kResultDeleteFailed;
     }
-    bool destroyed = settings.noWipe ? RemoveFile(path) : SecureDelete(path.c_str());
-    return Outcome{path, destroyed ? kResultOk : kResultDeleteFailed};
+    switch (SecureDestroy(path.c_str())) {
+        case DeleteOutcome::kDeleted:
+            return kResultOk;
+        case DeleteOutcome::kHardLinked:
+            return kResultHardLinked;
+        case DeleteOutcome::kNotAFile:
+        case DeleteOutcome::kFailed:
+            break;
+    }
+    return kResultDeleteFailed;
+}
+
+}  // namespace
+
+void SetJobCheckHook(void (*hook)(const std::string& path)) {
+    jobCheckHook = hook;
+}
+
+void FinishSource(bool encrypting, const std::string& path, const std::string& target,
+                  const FileIdentity& read, const JobSettings& settings,
+                  std::vector<Outcome>* lines) {
+    if (jobCheckHook != nullptr) {
+        jobCheckHook(path);
+    }
+    if (Interrupted() || (settings.keep && !encrypting)) {
+        // Interrupted after the move: the output is in place and the source
+        // stays as it was.
+        lines->push_back(Outcome{path, kResultOk});
+        return;
+    }
+    FileIdentity now;
+    if (!QueryIdentity(path, &now) || !now.SameState(read)) {
+        if (encrypting) {
+            // Made from contents that are no longer the file's: it must not
+            // pass for a complete copy. It holds only cipher text.
+            RemoveFile(target);
+            lines->push_back(Outcome{path, kResultSourceChanged});
+        } else {
+            lines->push_back(Outcome{path, kResultDeleteFailed});
+        }
+        return;
+    }
+    lines->push_back(Outcome{path, settings.keep ? kResultOk : DestroySource(path, settings)});
 }
 
 }  // namespace zorv

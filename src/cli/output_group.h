@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cli/file_jobs.h"
+#include "cli/interrupt.h"
+#include "cli/platform_file.h"
 
 namespace zorv {
 
@@ -23,6 +26,10 @@ struct PendingOutput {
     std::string temporary;  // beside target
     std::string target;
     bool plainText = false;  // wiped rather than removed when it is dropped
+    bool encrypting = false;
+    FileIdentity read;  // the source as it was read
+    // Keeps the temporary known to a second signal until it is placed.
+    std::unique_ptr<TemporaryRegistration> registration;
 };
 
 // The lines of one job, once its output is placed.
@@ -33,6 +40,10 @@ public:
     // Outputs up to this size are grouped; larger ones flush on their own,
     // where the flush is small beside the work.
     static constexpr std::uint64_t kMaxGroupedBytes = 1 << 20;
+    // The most outputs that wait together: fewer than a second signal can
+    // remember (64), so each pending temporary stays registered; 48 files
+    // still share one flush where there was one each.
+    static constexpr std::size_t kMaxFiles = 48;
 
     // Called by the jobs, from any thread.
     void Add(PendingOutput output);
@@ -53,7 +64,12 @@ private:
 
 // The steps that a job and a group share.
 
-// Destroys a temporary file; a line when it stays behind.
+// Destroys a temporary file; a line when it could not be wiped or stays
+// behind. A decryption's may hold plain text and is wiped, and removed even
+// when the wipe fails; once the user has interrupted the run, with a single
+// overwrite, so that the program ends promptly. An encryption's only ever
+// receives cipher text (the same bytes a finished run leaves on the disk),
+// so it is simply removed.
 void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines);
 
 // Moves a finished temporary file to target: without replacing a file, or
@@ -61,8 +77,12 @@ void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<
 ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
                        const JobSettings& settings);
 
-// The line of a source whose output is in place: destroyed (wiped, or only
-// deleted with --no-wipe) unless kept or the run was interrupted.
-Outcome FinishSource(const std::string& path, const JobSettings& settings);
+// After the output is in place: the source is destroyed (wiped, or only
+// deleted with --no-wipe), or with --keep left, only when its name still
+// leads to the file that was read, as it was when it was opened. Its line
+// is added to lines.
+void FinishSource(bool encrypting, const std::string& path, const std::string& target,
+                  const FileIdentity& read, const JobSettings& settings,
+                  std::vector<Outcome>* lines);
 
 }  // namespace zorv

@@ -8,11 +8,48 @@ namespace {
 
 using StreamTransform = ResultCode (*)(FileCipher&, ByteSource&, uint64_t, ByteSink&);
 
-// Opens both files, runs the stream transform between them and gives the
+// True when the open source still has the size and last-write time read
+// before the transform. The size is read once, so bytes appended meanwhile
+// would be missing from the target; bytes rewritten in place would leave it
+// a mix of old and new.
+bool Unchanged(FileHandle& source, int64_t size, bool haveTimes, const FileTimes& times) {
+    FileTimes now;
+    if (source.Size() != size || (haveTimes && !source.GetTimes(&now))) {
+        return false;
+    }
+    return !haveTimes || now.lastWrite == times.lastWrite;
+}
+
+// The target as the transform's sink, created by the first write. The
+// transforms get their buffer before they write anything, so one that has no
+// memory for it (72) leaves no target behind.
+class TargetSink : public ByteSink {
+public:
+    explicit TargetSink(const char* path) : path_(path) {}
+
+    bool Write(const uint8_t* data, size_t n) override {
+        return Create() && target_.Write(data, n) == n;
+    }
+    // Creates (or truncates) the target unless that happened or failed before.
+    bool Create() {
+        if (!target_.IsOpen() && !createFailed_) {
+            createFailed_ = !target_.CreateForWrite(path_, false);
+        }
+        return target_.IsOpen();
+    }
+    FileHandle& File() { return target_; }
+
+private:
+    const char* path_;
+    FileHandle target_;
+    bool createFailed_ = false;
+};
+
+// Opens the source, runs the stream transform into the target and gives the
 // target the source's times. The source is checked for emptiness before the
 // target is created, so an empty or missing source leaves no target.
 ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const char* sourcePath,
-                         const char* targetPath) {
+                         const char* targetPath, bool checkUnchanged) {
     FileHandle source;
     if (!source.OpenForRead(sourcePath)) {
         return kResultOpenFailed;
@@ -29,15 +66,23 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     if (source.IsSameFileAs(targetPath)) {
         return kResultOpenFailed;
     }
-    FileHandle target;
-    if (!target.CreateForWrite(targetPath, false)) {
-        return kResultOpenFailed;
-    }
     FileTimes times;
     const bool haveTimes = source.GetTimes(&times);
     FileSource in(source);
-    FileSink out(target);
+    TargetSink out(targetPath);
     ResultCode result = transform(cipher, in, static_cast<uint64_t>(size), out);
+    if (result == kResultOutOfMemory) {
+        return result;
+    }
+    // A transform that stopped before its first write still leaves the
+    // (empty) target, as callers expect of every other result.
+    if (!out.Create()) {
+        return kResultOpenFailed;
+    }
+    FileHandle& target = out.File();
+    if (result == kResultOk && checkUnchanged && !Unchanged(source, size, haveTimes, times)) {
+        result = kResultSourceChanged;
+    }
     const bool complete = result == kResultOk || result == kResultWrongPassword;
     if (complete && haveTimes) {
         // Not examined: the times are a courtesy, the contents are what count.
@@ -57,11 +102,11 @@ FileCipher::FileCipher(const void* key, int32_t keyLength) : CfbCipher(key, keyL
 FileCipher::~FileCipher() = default;
 
 ResultCode FileCipher::EncryptFile(const char* sourcePath, const char* targetPath) {
-    return TransformFile(*this, EncryptStream, sourcePath, targetPath);
+    return TransformFile(*this, EncryptStream, sourcePath, targetPath, true);
 }
 
 ResultCode FileCipher::DecryptFile(const char* sourcePath, const char* targetPath) {
-    return TransformFile(*this, DecryptStream, sourcePath, targetPath);
+    return TransformFile(*this, DecryptStream, sourcePath, targetPath, false);
 }
 
 }  // namespace zorv

@@ -23,7 +23,7 @@ TEST(LoadTextTest, EveryEntryMatchesThePortableTable) {
         EXPECT_EQ(ToCodePage932(MessageTextUtf8(id)), LoadText(id)) << id;
     }
     for (int id : {1,  10, 30, 31, 32, 50, 51, 52, 53, 54, 55, 56, 70, 71,
-                   72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 82, 83, 84}) {
+                   72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 82, 83, 84, 85}) {
         EXPECT_STRNE("", LoadText(id)) << id;
     }
     EXPECT_EQ(ToCodePage932("パスが長すぎます"), LoadText(kResultPathTooLong));
@@ -45,7 +45,7 @@ TEST(LoadTextTest, LineFeedsOfTheLongMessagesSurvive) {
 TEST(LoadTextTest, MissingIdsGiveEmptyTextAndLongTextsAreCutAt511Bytes) {
     EXPECT_STREQ("", LoadText(kResultOk));
     LoadText(52);
-    EXPECT_STREQ("", LoadText(57));  // the previous text does not linger
+    EXPECT_STREQ("", LoadText(58));  // the previous text does not linger
 
     const std::string ascii = LoadText(kLongAscii);
     EXPECT_EQ(std::string(511, 'x'), ascii);
@@ -122,7 +122,7 @@ TEST(ShowMessageTest, ShowsTheTextWithTheCaptionAndOwner) {
     DestroyWindow(owner);
     {
         MessageBoxSpy spy;
-        ShowMessage(nullptr, 57, MB_ICONERROR);
+        ShowMessage(nullptr, 58, MB_ICONERROR);
         ASSERT_TRUE(spy.seen);
         EXPECT_EQ("", spy.text);
     }
