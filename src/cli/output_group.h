@@ -40,9 +40,11 @@ public:
     // Outputs up to this size are grouped; larger ones flush on their own,
     // where the flush is small beside the work.
     static constexpr std::uint64_t kMaxGroupedBytes = 1 << 20;
-    // The most outputs that wait together: fewer than a second signal can
-    // remember (64), so each pending temporary stays registered; 48 files
-    // still share one flush where there was one each.
+    // A group is committed once this many outputs wait. It stays below the
+    // 64 temporaries that a second signal can remember, so that the pending
+    // ones normally stay registered (a few more may join while a flush
+    // runs; those the first signal still destroys); 48 files still share
+    // one flush where there was one each.
     static constexpr std::size_t kMaxFiles = 48;
 
     // Called by the jobs, from any thread.
