@@ -114,6 +114,7 @@ int RunStreams(const CliOptions& options, const Plan& plan, const FileCipher& ci
 // only with -v), to the -o file, or for verify to nothing (its line on
 // standard output, as verify reports).
 int RunStandardInput(const CliOptions& options, const FileCipher& cipher, Language language) {
+    WidenStandardPipes();
     std::vector<Outcome> lines;
     bool dataOut = WritesStandardOutput(options);
     StandardOutputSink sink;

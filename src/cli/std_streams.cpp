@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,6 +89,14 @@ bool StandardOutputSink::Write(const std::uint8_t* data, std::size_t n) {
         n -= static_cast<std::size_t>(put);
     }
     return true;
+}
+
+void WidenStandardPipes() {
+#ifdef __linux__
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO}) {
+        fcntl(fd, F_SETPIPE_SZ, 1 << 20);  // fails harmlessly on anything but a pipe
+    }
+#endif
 }
 
 bool StandardOutputIsTerminal() {

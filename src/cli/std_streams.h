@@ -26,6 +26,12 @@ public:
     bool pipeClosed = false;
 };
 
+// Linux: asks for 1 MiB pipe buffers on standard input and output when they
+// are pipes, so that a stream moves in large pieces with few wake-ups of
+// the process on the other end (the default holds 64 KiB). A hint: a
+// refusal changes nothing.
+void WidenStandardPipes();
+
 // True when standard output is a terminal (a console on Windows).
 bool StandardOutputIsTerminal();
 
