@@ -43,7 +43,7 @@
 #define IDI_ENCRYPTED_FILE 102
 #define IDI_MODE_SELECT 104
 
-// Strings (res/messages.ja.txt). 70-84 are also ResultCode values.
+// Strings (res/messages.ja.txt). 70-85 are also ResultCode values.
 #define IDS_PRODUCT_NAME 1
 #define IDS_CLOSE 10
 #define IDS_MODE_NONE 30

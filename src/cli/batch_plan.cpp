@@ -20,7 +20,7 @@ public:
             if (!recursive_ || command_ == Command::kCat) {
                 return Refuse(path, kResultFolderWithoutRecursion);
             }
-            return WalkFolder(path);
+            return WalkFolder(path, FileIdentity{});
         }
         if (!info.exists) {
             return Refuse(path, kResultFileMissing);
@@ -43,9 +43,9 @@ private:
         return info.special || (readOnlyMatters && info.readOnly);
     }
 
-    void WalkFolder(const std::string& folder) {
+    void WalkFolder(const std::string& folder, const FileIdentity& identity) {
         std::vector<FolderEntry> entries;
-        ListFolder(folder, &entries);  // an unreadable folder adds no line
+        ListFolder(folder, identity, &entries);  // an unreadable folder adds no line
         std::vector<PlanItem> pending;
         for (const FolderEntry& entry : entries) {
             std::string path = JoinFolderAndName(folder, entry.name);
@@ -54,28 +54,32 @@ private:
             } else if (Refused(entry.info)) {
                 Refuse(path, kResultReadOnlyOrSystem);
             } else if (entry.info.isFolder) {
-                WalkFolder(path);
+                WalkFolder(path, entry.info.identity);
             } else if (command_ == Command::kEncrypt && IsCrpName(entry.name)) {
                 Refuse(path, kResultAlreadyEncrypted);
             } else if (command_ == Command::kEncrypt || IsCrpName(entry.name)) {
-                pending.push_back(PlanItem{path, kResultOk, entry.info.size});
+                pending.push_back(PlanItem{path, kResultOk, entry.info.size, entry.info.identity});
             }  // decrypting: other files are passed over without a line
         }
         for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-            AddWork(it->path, it->size);
+            AddWork(*it);
         }
     }
 
     void Refuse(const std::string& path, ResultCode code) {
-        plan_.items.push_back(PlanItem{path, code, 0});
+        plan_.items.push_back(PlanItem{path, code, 0, FileIdentity{}});
     }
 
-    void AddWork(const std::string& path, const EntryInfo& info) { AddWork(path, info.size); }
+    // An input given by name is whatever the name leads to when its job
+    // starts.
+    void AddWork(const std::string& path, const EntryInfo& info) {
+        AddWork(PlanItem{path, kResultOk, info.size, FileIdentity{}});
+    }
 
-    void AddWork(const std::string& path, std::uint64_t size) {
-        plan_.items.push_back(PlanItem{path, kResultOk, size});
+    void AddWork(const PlanItem& item) {
+        plan_.items.push_back(item);
         plan_.workCount += 1;
-        plan_.workBytes += size;
+        plan_.workBytes += item.size;
     }
 
     Command command_;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/platform_file.h"
 #include "crypto/result_code.h"
 
 namespace zorv {
@@ -18,6 +19,8 @@ enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
 // are not message-table IDs.
 enum : ResultCode {
     kResultFolderWithoutRecursion = 1001,  // a folder given without -r
+    kResultHardLinked = 1002,              // the source has other names: not wiped, kept
+    kResultReplaced = 1003,                // another file took the name since the walk
 };
 
 struct PlanItem {
@@ -25,6 +28,10 @@ struct PlanItem {
     // Nonzero: the input is refused with this outcome and nothing is done.
     ResultCode refusal = kResultOk;
     std::uint64_t size = 0;
+    // The file the walk found under path (not known for inputs given by
+    // name, nor on Windows): a job that opens another file there does
+    // nothing with it.
+    FileIdentity identity;
 };
 
 struct Plan {
@@ -44,7 +51,9 @@ struct Plan {
 // system entries (folders too) refused with 74; sub-folders walked at once,
 // depth first; encrypt refuses *.crp entries with 73, decrypt and verify
 // skip entries not named *.crp without a line; a path that would exceed the
-// platform's limit is refused with 84 and never entered. A folder's own
+// platform's limit is refused with 84 and never entered. A sub-folder is
+// listed only when it is still the folder its parent's listing found (one
+// replaced by a symbolic link meanwhile adds no line). A folder's own
 // files come after everything found beneath it, the last found first.
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive);
 

@@ -12,14 +12,16 @@ never from the command line. The key is the password in code page 932, as
 the desktop program keys it: 1 to 56 bytes.
 
 encrypt turns every file into NAME.crp beside it and destroys the source
-(24 overwrites, then deletion) once the .crp file is complete, unless -k.
+(24 overwrites in place, then deletion) once the .crp file is complete,
+unless -k. Overwriting cannot reach older copies: SSD remapping,
+copy-on-write file systems, snapshots, backups, synced folders, swap.
 decrypt turns every NAME.crp back into NAME and destroys the .crp file,
 unless -k. Existing files are never replaced. verify checks that the
 password opens each file and writes nothing. cat writes the plain text to
 standard output.
 
 Exit status: 0 every file succeeded, 1 a file failed, 2 usage error,
-130 interrupted.
+128 + N interrupted by signal N (130 for Ctrl+C).
 
 Examples:
   zorv-cli encrypt report.doc              # report.doc.crp, source destroyed

@@ -37,9 +37,14 @@ constexpr EnglishText kEnglishTexts[] = {
     {82, "Reading the file failed"},
     {83, "Writing the file failed"},
     {84, "The path is too long"},
+    {85, "The file changed while it was being encrypted; it is kept, and no .crp file is left"},
     // This program's own outcomes; the shared table has no text for them,
     // so they are shown in English in either language.
     {1001, "Is a folder (give -r to walk folders)"},
+    {1002,
+     "Not deleted: the file has other names (hard links), whose contents overwriting would "
+     "destroy. The encrypted file is in place; the original is kept."},
+    {1003, "Another file has taken this name since the run began: left alone"},
 };
 
 #ifndef _WIN32

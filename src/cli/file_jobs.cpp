@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/batch_plan.h"
 #include "cli/interrupt.h"
 #include "cli/parallel_transform.h"
 #include "cli/platform_file.h"
@@ -32,17 +33,37 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     return options;
 }
 
-// Destroys a temporary file; a line when it stays behind. A decryption's
-// may hold plain text and is wiped. An encryption's only ever receives
-// cipher text (the same bytes a finished run leaves on the disk), so it is
-// simply removed: wiping costs 24 synchronous passes, and an interrupted
-// run over a large file should end promptly.
+// Destroys a temporary file; a line when it could not be wiped or stays
+// behind. A decryption's may hold plain text and is wiped, and removed even
+// when the wipe fails; once the user has interrupted the run, with a single
+// overwrite, so that the program ends promptly. An encryption's only ever
+// receives cipher text (the same bytes a finished run leaves on the disk),
+// so it is simply removed.
 void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
-    bool removed =
-        plainText ? SecureDelete(temporary.c_str()) : std::remove(temporary.c_str()) == 0;
+    bool removed = false;
+    if (!plainText) {
+        removed = std::remove(temporary.c_str()) == 0;
+    } else if (Interrupted()) {
+        removed = WipeOnceAndDelete(temporary.c_str());
+    } else {
+        removed = SecureDeleteTemporary(temporary.c_str());
+    }
     if (!removed) {
         lines->push_back(Outcome{temporary, kResultDeleteFailed});
     }
+}
+
+ResultCode DestroySource(const std::string& path) {
+    switch (SecureDestroy(path.c_str())) {
+        case DeleteOutcome::kDeleted:
+            return kResultOk;
+        case DeleteOutcome::kHardLinked:
+            return kResultHardLinked;
+        case DeleteOutcome::kNotAFile:
+        case DeleteOutcome::kFailed:
+            break;
+    }
+    return kResultDeleteFailed;
 }
 
 // Transform into a temporary file beside target, flush it, give it the
@@ -57,6 +78,8 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
         lines->push_back(Outcome{path, kResultOpenFailed});
         return false;
     }
+    // Until it has its final name or is destroyed.
+    TemporaryRegistration registration(temporary);
     ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
     if (result == kResultOk) {
         output.CopyMetadataFrom(source);
@@ -87,55 +110,96 @@ bool WriteTarget(Transform transform, const FileCipher& cipher, const std::strin
     return true;
 }
 
+void (*jobCheckHook)(const std::string&) = nullptr;
+
+// After the output is in place: the source is destroyed (or, with --keep,
+// left) only when its name still leads to the file that was read, as it was
+// when it was opened.
+void FinishSource(bool encrypting, const std::string& path, const std::string& target,
+                  const FileIdentity& read, const JobSettings& settings,
+                  std::vector<Outcome>* lines) {
+    if (Interrupted() || (settings.keep && !encrypting)) {
+        // Interrupted after the move: the output is in place and the source
+        // stays as it was.
+        lines->push_back(Outcome{path, kResultOk});
+        return;
+    }
+    FileIdentity now;
+    if (!QueryIdentity(path, &now) || !now.SameState(read)) {
+        if (encrypting) {
+            // Made from contents that are no longer the file's: it must not
+            // pass for a complete copy. It holds only cipher text.
+            std::remove(target.c_str());
+            lines->push_back(Outcome{path, kResultSourceChanged});
+        } else {
+            lines->push_back(Outcome{path, kResultDeleteFailed});
+        }
+        return;
+    }
+    lines->push_back(Outcome{path, settings.keep ? kResultOk : DestroySource(path)});
+}
+
 // The whole job around WriteTarget: open the source, and destroy it after
 // success unless it is kept.
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
-                                  const std::string& path, const std::string& target,
+                                  const PlanItem& item, const std::string& target,
                                   const JobSettings& settings) {
+    const std::string& path = item.path;
     if (target.size() > kMaxPathBytes) {
         return {Outcome{path, kResultPathTooLong}};
+    }
+    if (QueryEntry(target).exists) {
+        return {Outcome{target, kResultFileExists}};
     }
     PlatformFile source;
     if (!source.OpenForRead(path)) {
         return {Outcome{path, kResultOpenFailed}};
     }
-    std::int64_t size = source.Size();
-    if (size < 0) {
+    FileIdentity read;
+    if (!source.Identify(&read)) {
         return {Outcome{path, kResultReadFailed}};
     }
-    if (size == 0) {
+    if (item.identity.Known() && !read.SameFile(item.identity)) {
+        return {Outcome{path, kResultReplaced}};
+    }
+    if (read.size == 0) {
         return {Outcome{path, kResultEmptyFile}};
     }
     std::vector<Outcome> lines;
-    bool placed = WriteTarget(transform, cipher, path, source, static_cast<std::uint64_t>(size),
-                              target, settings, &lines);
+    bool placed = WriteTarget(transform, cipher, path, source, read.size, target, settings, &lines);
     source.Close();  // Windows deletes no open file
     if (!placed) {
         return lines;
     }
-    // Interrupted after the move: the output is in place and the source
-    // stays as it was.
-    bool destroyed = settings.keep || Interrupted() || SecureDelete(path.c_str());
-    lines.push_back(Outcome{path, destroyed ? kResultOk : kResultDeleteFailed});
+    if (jobCheckHook != nullptr) {
+        jobCheckHook(path);
+    }
+    FinishSource(transform == EncryptTransform, path, target, read, settings, &lines);
     return lines;
 }
 
 }  // namespace
 
-std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
-                                const JobSettings& settings) {
-    return TransformJob(EncryptTransform, cipher, path, path + ".crp", settings);
+void SetJobCheckHook(void (*hook)(const std::string& path)) {
+    jobCheckHook = hook;
 }
 
-std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> EncryptJob(const FileCipher& cipher, const PlanItem& item,
+                                const JobSettings& settings) {
+    return TransformJob(EncryptTransform, cipher, item, item.path + ".crp", settings);
+}
+
+std::vector<Outcome> DecryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings) {
     // The plan passes only names matching *.crp: the last four bytes are the
     // extension (no double-byte character ends in '.').
-    return TransformJob(DecryptTransform, cipher, path, path.substr(0, path.size() - 4), settings);
+    return TransformJob(DecryptTransform, cipher, item, item.path.substr(0, item.path.size() - 4),
+                        settings);
 }
 
-std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
                                const JobSettings& settings) {
+    const std::string& path = item.path;
     PlatformFile source;
     if (!source.OpenForRead(path)) {
         return {Outcome{path, kResultOpenFailed}};

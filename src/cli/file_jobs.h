@@ -8,9 +8,17 @@
 //   - a failed or interrupted job destroys its temporary file, with
 //     SecureDelete when it may hold plain text (decryption), and leaves its
 //     source alone;
+//   - a target name that exists already fails the job before anything is
+//     read or written (the no-replace move stays the real guard);
+//   - a job does nothing with a file that is not the one its plan found
+//     under the name (replaced since the walk);
 //   - the source is destroyed with SecureDelete only after its output is
 //     complete, flushed and in place, and not with --keep, nor once the
-//     user has interrupted the run.
+//     user has interrupted the run; and only when the name still leads to
+//     the file that was read, with the size and last-write time it had
+//     when it was opened. An encryption source changed meanwhile fails the
+//     job (85), is kept, and the .crp file made from it is removed; a
+//     decryption's .crp file is kept (81).
 #pragma once
 
 #include <atomic>
@@ -18,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch_plan.h"
 #include "crypto/file_cipher.h"
 #include "crypto/result_code.h"
 
@@ -38,12 +47,17 @@ struct JobSettings {
 // Each returns the job's lines (one, or two when a temporary file could not
 // be destroyed), or none when the run was interrupted during the job.
 // cipher is the job's own copy.
-std::vector<Outcome> EncryptJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> EncryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings);
-std::vector<Outcome> DecryptJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> DecryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings);
 // Decrypts without writing anything: 0 when the password opens the file.
-std::vector<Outcome> VerifyJob(const FileCipher& cipher, const std::string& path,
+std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
                                const JobSettings& settings);
+
+// For tests: called in every encryption or decryption job with the source's
+// path once its output is in place, before the checks that precede
+// destroying the source. Null (the default): nothing is called.
+void SetJobCheckHook(void (*hook)(const std::string& path));
 
 }  // namespace zorv

@@ -2,17 +2,48 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace zorv {
 namespace {
 
-// Lock-free, so it may be written from a signal handler.
+// Lock-free, so they may be written from a signal handler.
 std::atomic<bool> interruptFlag{false};
+std::atomic<int> firstSignal{0};
 static_assert(std::atomic<bool>::is_always_lock_free, "flag must be usable in a signal handler");
+static_assert(std::atomic<int>::is_always_lock_free, "signal must be usable in a signal handler");
+
+constexpr int kInterruptSignal = 2;  // SIGINT's number, and Ctrl+C's status on Windows
+
+// Places for the paths of the temporary files in use. A place is taken with
+// `state` going from kFree to kWriting, filled, then published as kReady; the
+// handler removes only kReady paths, whose bytes no thread changes.
+constexpr int kSlots = 64;
+constexpr std::size_t kSlotBytes = 4096;
+enum SlotState { kFree, kWriting, kReady };
+struct Slot {
+    std::atomic<int> state{kFree};
+    char path[kSlotBytes];
+};
+Slot slots[kSlots];
+
+void RemoveRegisteredTemporaries() {
+    for (Slot& slot : slots) {
+        if (slot.state.load() == kReady) {
+#ifdef _WIN32
+            DeleteFileA(slot.path);
+#else
+            unlink(slot.path);  // async-signal-safe
+#endif
+        }
+    }
+}
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD event) {
@@ -20,13 +51,24 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
         return FALSE;
     }
     if (interruptFlag.exchange(true)) {
-        return FALSE;  // second press: let the default handler end the process
+        // Second press: remove what can be (a file still open in a job
+        // cannot be deleted from here); the default handler ends the process.
+        RemoveRegisteredTemporaries();
+        return FALSE;
     }
+    firstSignal.store(kInterruptSignal);
     return TRUE;
 }
 #else
-void OnSigint(int) {
-    interruptFlag.store(true);
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void OnSignal(int number) {
+    if (!interruptFlag.exchange(true)) {
+        firstSignal.store(number);
+        return;
+    }
+    RemoveRegisteredTemporaries();
+    _exit(128 + number);
 }
 #endif
 
@@ -37,14 +79,17 @@ void InstallInterruptHandler() {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 #else
     struct sigaction action = {};
-    action.sa_handler = OnSigint;
+    action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
+    for (int number : kHandledSignals) {
+        sigaddset(&action.sa_mask, number);  // one handler at a time
+    }
     // No SA_RESTART: a blocking terminal read returns EINTR so the password
-    // prompt can restore the echo and leave. SA_RESETHAND: the second
-    // interrupt gets the default action.
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // prompt can restore the echo and leave.
+    action.sa_flags = 0;
+    for (int number : kHandledSignals) {
+        sigaction(number, &action, nullptr);
+    }
     // A closed pipe (cat into head) should be a failed write, not a kill
     // that skips clearing the plain-text buffers.
     std::signal(SIGPIPE, SIG_IGN);
@@ -55,8 +100,34 @@ bool Interrupted() {
     return interruptFlag.load(std::memory_order_relaxed);
 }
 
+int InterruptedExitStatus() {
+    const int number = firstSignal.load();
+    return 128 + (number != 0 ? number : kInterruptSignal);
+}
+
 void RaiseInterruptFlag() {
     interruptFlag.store(true);
+}
+
+TemporaryRegistration::TemporaryRegistration(const std::string& path) : slot_(-1) {
+    if (path.size() >= kSlotBytes) {
+        return;
+    }
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (slots[i].state.compare_exchange_strong(expected, kWriting)) {
+            std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+            slots[i].state.store(kReady);
+            slot_ = i;
+            return;
+        }
+    }
+}
+
+TemporaryRegistration::~TemporaryRegistration() {
+    if (slot_ >= 0) {
+        slots[slot_].state.store(kFree);
+    }
 }
 
 }  // namespace zorv

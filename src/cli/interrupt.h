@@ -1,19 +1,44 @@
-// Ctrl+C handling. The first interrupt only raises a flag that the workers
-// poll between chunks, so every job can stop where it stands, destroy its
-// temporary file and leave the source untouched. A second interrupt takes
-// the platform's default action (the process ends at once): a user who
-// does not want to wait for the clean-up can still get out.
+// Interruption: Ctrl+C, and on POSIX also SIGTERM, SIGHUP and SIGQUIT. The
+// first signal only raises a flag that the workers poll between chunks, so
+// every job can stop where it stands, destroy its temporary file (a plain
+// text one is overwritten once, flushed and removed: quick, so the program
+// ends within about a second) and leave the source untouched. A second
+// signal ends the process at once (POSIX: status 128 + the signal's
+// number), after removing every temporary file still registered, so that
+// no plain text stays behind under a name.
 #pragma once
+
+#include <string>
 
 namespace zorv {
 
-// Installs the handler. Call once, early, from the main thread.
+// Installs the handlers. Call once, early, from the main thread.
 void InstallInterruptHandler();
 
 // True once the user has interrupted the run.
 bool Interrupted();
 
+// The exit status for an interrupted run: 128 + the first signal's number
+// (130 for Ctrl+C, and when the flag was raised by RaiseInterruptFlag).
+int InterruptedExitStatus();
+
 // Raises the flag as an interrupt would (tests, and a failed terminal read).
 void RaiseInterruptFlag();
+
+// Temporary files that a second signal removes before the process ends.
+// Register right after creating one, unregister once it is renamed or
+// destroyed. A path that does not fit, or more files at once than there are
+// places, goes unregistered (the first signal still destroys it).
+// Thread-safe.
+class TemporaryRegistration {
+public:
+    explicit TemporaryRegistration(const std::string& path);
+    ~TemporaryRegistration();
+    TemporaryRegistration(const TemporaryRegistration&) = delete;
+    TemporaryRegistration& operator=(const TemporaryRegistration&) = delete;
+
+private:
+    int slot_;
+};
 
 }  // namespace zorv

@@ -36,7 +36,7 @@ public:
             } else if (item.refusal != kResultOk) {
                 Finish(index, false, {Outcome{item.path, item.refusal}});
             } else {
-                Finish(index, false, job_(own, item.path, settings_));
+                Finish(index, false, job_(own, item, settings_));
             }
         }
     }

@@ -14,7 +14,7 @@
 
 namespace zorv {
 
-using JobFunction = std::vector<Outcome> (*)(const FileCipher&, const std::string&,
+using JobFunction = std::vector<Outcome> (*)(const FileCipher&, const PlanItem&,
                                              const JobSettings&);
 
 // Receives the lines in order, on the thread that called RunPlan.

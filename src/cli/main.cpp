@@ -26,7 +26,6 @@ namespace {
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
 
 // Writes the outcome lines in the desktop log's shapes: "PATH...OK", or
 // PATH and then a tab, "->" and the message on the next line.
@@ -90,7 +89,7 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
     RunSummary summary = RunPlan(plan, cipher, jobs, settings, JobFor(options.command), reporter);
     progress.Erase();
     if (summary.interrupted) {
-        return kExitInterrupted;
+        return InterruptedExitStatus();
     }
     return summary.failures == 0 ? kExitSuccess : kExitFailure;
 }
@@ -100,14 +99,14 @@ int RunCat(const Plan& plan, const FileCipher& cipher, Language language) {
     std::size_t failures = 0;
     for (const PlanItem& item : plan.items) {
         if (Interrupted()) {
-            return kExitInterrupted;
+            return InterruptedExitStatus();
         }
         Outcome outcome{item.path, item.refusal};
         if (outcome.code == kResultOk) {
             outcome.code = CatFile(cipher, item.path);
         }
         if (outcome.code == kResultInterrupted) {
-            return kExitInterrupted;
+            return InterruptedExitStatus();
         }
         failures += outcome.code != kResultOk ? 1 : 0;
         reporter.Report(outcome);
@@ -152,13 +151,13 @@ int Run(int argc, char** argv) {
     SecretBuffer key;
     KeyStatus status = AcquireKey(options, language, &key);
     if (status != KeyStatus::kOk) {
-        return status == KeyStatus::kInterrupted ? kExitInterrupted : kExitUsage;
+        return status == KeyStatus::kInterrupted ? InterruptedExitStatus() : kExitUsage;
     }
     FileCipher cipher(key.data(), static_cast<std::int32_t>(key.size()));
     key.Clear();  // the cipher holds the key schedule from here on
     int exitStatus =
         cat ? RunCat(plan, cipher, language) : RunBatch(options, plan, cipher, language);
-    if (exitStatus == kExitInterrupted) {
+    if (Interrupted() && exitStatus == InterruptedExitStatus()) {
         std::fputs("zorv-cli: interrupted\n", stderr);
     }
     return exitStatus;

@@ -23,6 +23,29 @@ constexpr char kPathSeparator = '/';
 constexpr std::size_t kMaxPathBytes = 4095;
 #endif
 
+// What tells one file from another, and one state of its contents from the
+// next: the device and file number (POSIX st_dev and st_ino; Windows the
+// volume serial number and file index), the size and the last-write time.
+// All zero when unknown.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::uint64_t size = 0;
+    std::int64_t lastWrite = 0;
+
+    bool Known() const { return device != 0 || file != 0; }
+    bool SameFile(const FileIdentity& other) const {
+        return device == other.device && file == other.file;
+    }
+    bool SameState(const FileIdentity& other) const {
+        return SameFile(other) && size == other.size && lastWrite == other.lastWrite;
+    }
+};
+
+// The identity of the entry named path itself: a symbolic link (Windows: a
+// reparse point) is not followed. False when it cannot be read.
+bool QueryIdentity(const std::string& path, FileIdentity* identity);
+
 // What the batch rules need to know of a directory entry.
 struct EntryInfo {
     bool exists = false;
@@ -33,6 +56,8 @@ struct EntryInfo {
     // link), the system attribute on Windows.
     bool special = false;
     std::uint64_t size = 0;
+    // Known on POSIX; on Windows only when the walk needs it.
+    FileIdentity identity;
 
     // The entries the desktop program refuses with message 74.
     bool ReadOnlyOrSystem() const { return readOnly || special; }
@@ -49,8 +74,14 @@ struct FolderEntry {
 
 // The entries of a folder without "." and "..", sorted by name (byte
 // order), so every platform walks a tree in the same order. False when the
-// folder cannot be read; entries is then empty.
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
+// folder cannot be read; entries is then empty. With a known expected
+// identity, also false when the folder opened under that name is another
+// one (a folder replaced by a symbolic link since its parent was listed):
+// on POSIX the folder is opened without following a link in its last
+// component, its entries read through that descriptor (fstatat), and any
+// swap of a folder above it shows as a changed identity here.
+bool ListFolder(const std::string& folder, const FileIdentity& expected,
+                std::vector<FolderEntry>* entries);
 
 // An open file, closed by the destructor. Move-only.
 class PlatformFile {
@@ -62,6 +93,8 @@ public:
     PlatformFile(const PlatformFile&) = delete;
     PlatformFile& operator=(const PlatformFile&) = delete;
 
+    // Opens an existing file; on POSIX never through a symbolic link in the
+    // last component.
     bool OpenForRead(const std::string& path);
     // Creates a new file, failing if the name exists. Owner-only access on
     // POSIX: it may hold plain text.
@@ -71,6 +104,8 @@ public:
 
     // The size, or -1 when it cannot be read.
     std::int64_t Size() const;
+    // The open file's identity; false when it cannot be read.
+    bool Identify(FileIdentity* identity) const;
     // Reads exactly n bytes at offset (loops over short reads); false on an
     // error or when the file ends first.
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const;

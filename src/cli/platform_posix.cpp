@@ -20,8 +20,23 @@
 namespace zorv {
 namespace {
 
+FileIdentity IdentityFromStat(const struct stat& st) {
+    FileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(st.st_dev);
+    identity.file = static_cast<std::uint64_t>(st.st_ino);
+    identity.size = static_cast<std::uint64_t>(st.st_size);
+#ifdef __APPLE__
+    const timespec& written = st.st_mtimespec;
+#else
+    const timespec& written = st.st_mtim;
+#endif
+    identity.lastWrite = static_cast<std::int64_t>(written.tv_sec) * 1000000000 + written.tv_nsec;
+    return identity;
+}
+
 EntryInfo InfoFromStat(const struct stat& st) {
     EntryInfo info;
+    info.identity = IdentityFromStat(st);
     info.exists = true;
     info.isFolder = S_ISDIR(st.st_mode);
     info.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
@@ -53,10 +68,27 @@ EntryInfo QueryEntry(const std::string& path) {
     return InfoFromStat(st);
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+bool QueryIdentity(const std::string& path, FileIdentity* identity) {
+    struct stat st = {};
+    if (lstat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    *identity = IdentityFromStat(st);
+    return true;
+}
+
+bool ListFolder(const std::string& folder, const FileIdentity& expected,
+                std::vector<FolderEntry>* entries) {
     entries->clear();
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st = {};
+    DIR* dir = nullptr;
+    if (fstat(fd, &st) != 0 || (expected.Known() && !IdentityFromStat(st).SameFile(expected)) ||
+        (dir = fdopendir(fd)) == nullptr) {
+        close(fd);
         return false;
     }
     while (dirent* entry = readdir(dir)) {
@@ -64,12 +96,15 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
         if (name == "." || name == "..") {
             continue;
         }
-        FolderEntry item;
-        item.info = QueryEntry(JoinFolderAndName(folder, name));
-        item.name = std::move(name);
-        if (item.info.exists) {
-            entries->push_back(std::move(item));
+        // Through the folder's descriptor: whatever happens to the path
+        // above it, this is an entry of the folder that was checked.
+        if (fstatat(dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;
         }
+        FolderEntry item;
+        item.info = InfoFromStat(st);
+        item.name = std::move(name);
+        entries->push_back(std::move(item));
     }
     closedir(dir);
     std::sort(entries->begin(), entries->end(),
@@ -113,6 +148,15 @@ void PlatformFile::Close() {
 
 bool PlatformFile::IsOpen() const {
     return handle_ >= 0;
+}
+
+bool PlatformFile::Identify(FileIdentity* identity) const {
+    struct stat st = {};
+    if (fstat(handle_, &st) != 0) {
+        return false;
+    }
+    *identity = IdentityFromStat(st);
+    return true;
 }
 
 std::int64_t PlatformFile::Size() const {

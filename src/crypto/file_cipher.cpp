@@ -8,11 +8,23 @@ namespace {
 
 using StreamTransform = ResultCode (*)(FileCipher&, ByteSource&, uint64_t, ByteSink&);
 
+// True when the open source still has the size and last-write time read
+// before the transform. The size is read once, so bytes appended meanwhile
+// would be missing from the target; bytes rewritten in place would leave it
+// a mix of old and new.
+bool Unchanged(FileHandle& source, int64_t size, bool haveTimes, const FileTimes& times) {
+    FileTimes now;
+    if (source.Size() != size || (haveTimes && !source.GetTimes(&now))) {
+        return false;
+    }
+    return !haveTimes || now.lastWrite == times.lastWrite;
+}
+
 // Opens both files, runs the stream transform between them and gives the
 // target the source's times. The source is checked for emptiness before the
 // target is created, so an empty or missing source leaves no target.
 ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const char* sourcePath,
-                         const char* targetPath) {
+                         const char* targetPath, bool checkUnchanged) {
     FileHandle source;
     if (!source.OpenForRead(sourcePath)) {
         return kResultOpenFailed;
@@ -38,6 +50,9 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     FileSource in(source);
     FileSink out(target);
     ResultCode result = transform(cipher, in, static_cast<uint64_t>(size), out);
+    if (result == kResultOk && checkUnchanged && !Unchanged(source, size, haveTimes, times)) {
+        result = kResultSourceChanged;
+    }
     const bool complete = result == kResultOk || result == kResultWrongPassword;
     if (complete && haveTimes) {
         // Not examined: the times are a courtesy, the contents are what count.
@@ -57,11 +72,11 @@ FileCipher::FileCipher(const void* key, int32_t keyLength) : CfbCipher(key, keyL
 FileCipher::~FileCipher() = default;
 
 ResultCode FileCipher::EncryptFile(const char* sourcePath, const char* targetPath) {
-    return TransformFile(*this, EncryptStream, sourcePath, targetPath);
+    return TransformFile(*this, EncryptStream, sourcePath, targetPath, true);
 }
 
 ResultCode FileCipher::DecryptFile(const char* sourcePath, const char* targetPath) {
-    return TransformFile(*this, DecryptStream, sourcePath, targetPath);
+    return TransformFile(*this, DecryptStream, sourcePath, targetPath, false);
 }
 
 }  // namespace zorv

@@ -43,9 +43,12 @@ public:
     //      (both left as they were);
     //   72 no memory for the chunk buffer (the target may exist, empty);
     //   80 the source is empty (no target made);
-    //   82 a read failed or came up short; 83 a write failed.
-    // On 82/83 the target holds an incomplete cipher text; the transform never
-    // deletes it (callers destroy their temporary targets).
+    //   82 a read failed or came up short; 83 a write failed;
+    //   85 the source's size or last-write time, read again on the open
+    //      source once all is written, differs from the start (someone wrote
+    //      to it meanwhile): the target misses or mixes what was written.
+    // On 82/83/85 the target holds an incomplete or stale cipher text; the
+    // transform never deletes it (callers destroy their temporary targets).
     ResultCode EncryptFile(const char* sourcePath, const char* targetPath);
 
     // Decrypts sourcePath into targetPath. Returns 0 when the stored checksum

@@ -107,6 +107,9 @@ size_t FileHandle::Write(const void* buffer, size_t n) {
             break;
     }
     const auto* p = static_cast<const uint8_t*>(buffer);
+    if (f.plan.observe != nullptr) {
+        f.plan.observe(f.plan.observeContext, p, n);
+    }
     size_t done = 0;
     while (done < n) {
         const int64_t put = backend::WriteOnce(handle_, p + done, n - done);
@@ -117,6 +120,28 @@ size_t FileHandle::Write(const void* buffer, size_t n) {
     }
     f.counts.bytesWritten += done;
     return done;
+}
+
+bool FileHandle::Flush() {
+    return FlushWith(false);
+}
+
+bool FileHandle::FlushData() {
+    return FlushWith(true);
+}
+
+bool FileHandle::FlushWith(bool dataOnly) {
+    FaultState& f = Faults();
+    if (NextFault(f.counts.flushes, f.plan.failFlushAt, 0) == Fault::kFail) {
+        return false;
+    }
+    if (!backend::FlushNative(handle_, dataOnly)) {
+        return false;
+    }
+    if (f.plan.observe != nullptr) {
+        f.plan.observe(f.plan.observeContext, nullptr, 0);
+    }
+    return true;
 }
 
 }  // namespace zorv

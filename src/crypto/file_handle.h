@@ -46,8 +46,9 @@ public:
     // failIfExists (then an existing file makes it fail).
     bool CreateForWrite(const char* path, bool failIfExists);
     // Opens a file for overwriting in place: never truncated, created empty
-    // when missing, every write reaching the disk before it returns
-    // (write-through / O_DSYNC). Used by secure deletion.
+    // when missing, never through a symbolic link (POSIX). Writes are
+    // buffered by the system as usual; the caller makes each overwrite reach
+    // the disk with FlushData. Used by secure deletion.
     bool OpenForOverwrite(const char* path);
 
     bool IsOpen() const { return handle_ != kNone; }
@@ -70,32 +71,48 @@ public:
     // through another name, a hard link or a symbolic link included). False
     // when it does not or cannot be examined.
     bool IsSameFileAs(const char* path);
-    // Pushes written data to the device. False on failure.
+    // Pushes written data and metadata to the device (FlushFileBuffers /
+    // fsync). False on failure.
     bool Flush();
+    // Pushes written data to the device, with only the metadata needed to
+    // read it back (FlushFileBuffers / fdatasync). False on failure.
+    bool FlushData();
+    // The number of names (hard links) the open file has, or -1 when it
+    // cannot be read.
+    int64_t LinkCount();
     // Closes an owned handle and forgets it in any case. False when closing
     // reported an error (a late write failure on some file systems); closing
     // nothing is harmless and true.
     bool Close();
 
 private:
+    bool FlushWith(bool dataOnly);
+
     Native handle_ = kNone;
     bool owns_ = false;
 };
 
 // Failure injection for tests, in the manner of a mock of the system calls:
-// counts every Read and Write made through any FileHandle of the process and
-// lets the Nth of them fail or come up short. Not thread-safe; production code
-// never installs a plan.
+// counts every Read, Write and flush made through any FileHandle of the
+// process and lets the Nth of them fail or come up short. Not thread-safe;
+// production code never installs a plan.
 struct FileFaultPlan {
     int64_t failReadAt = 0;    // the Nth Read (1-based) returns 0 bytes; 0 = never
     int64_t shortReadAt = 0;   // the Nth Read returns half of what was asked
     int64_t failWriteAt = 0;   // the Nth Write writes nothing
     int64_t shortWriteAt = 0;  // the Nth Write writes half
+    int64_t failFlushAt = 0;   // the Nth Flush or FlushData fails without flushing
+    // Called with the bytes of every Write before they go to the file, and
+    // with (nullptr, 0) for every flush that succeeds, so a test can record
+    // what reached the disk in which order. Null: nothing is called.
+    void (*observe)(void* context, const uint8_t* bytes, size_t n) = nullptr;
+    void* observeContext = nullptr;
 };
 
 struct FileCallCounts {
     int64_t reads = 0;
     int64_t writes = 0;
+    int64_t flushes = 0;
     uint64_t bytesWritten = 0;
 };
 

@@ -57,6 +57,15 @@ int64_t WriteOnce(FileHandle::Native handle, const void* buffer, size_t n) {
     }
 }
 
+bool FlushNative(FileHandle::Native handle, bool dataOnly) {
+#if defined(__APPLE__)
+    (void)dataOnly;
+    return ::fsync(ToFd(handle)) == 0;
+#else
+    return (dataOnly ? ::fdatasync(ToFd(handle)) : ::fsync(ToFd(handle))) == 0;
+#endif
+}
+
 bool CloseNative(FileHandle::Native handle) {
     return ::close(ToFd(handle)) == 0;
 }
@@ -97,8 +106,7 @@ bool FileHandle::OpenForOverwrite(const char* path) {
     Close();
     // O_NOFOLLOW: overwriting through a symbolic link would destroy the file
     // it points to and then delete only the link.
-    const int fd =
-        ::open(path, O_WRONLY | O_CREAT | O_DSYNC | O_NOFOLLOW | kCommonFlags, kNewFileMode);
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | kCommonFlags, kNewFileMode);
     if (fd < 0) {
         return false;
     }
@@ -142,8 +150,12 @@ bool FileHandle::IsSameFileAs(const char* path) {
            mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
-bool FileHandle::Flush() {
-    return ::fsync(ToFd(handle_)) == 0;
+int64_t FileHandle::LinkCount() {
+    struct stat st {};
+    if (::fstat(ToFd(handle_), &st) != 0) {
+        return -1;
+    }
+    return static_cast<int64_t>(st.st_nlink);
 }
 
 }  // namespace zorv

@@ -22,6 +22,8 @@ enum : ResultCode {
     kResultReadFailed = 82,        // a read failed or came up short part-way
     kResultWriteFailed = 83,       // a write failed or came up short
     kResultPathTooLong = 84,       // a joined path would not fit in 259 bytes
+    kResultSourceChanged =
+        85,  // the source's size or last-write time changed while it was encrypted
 };
 
 }  // namespace zorv

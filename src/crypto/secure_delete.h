@@ -1,22 +1,54 @@
 // Secure deletion: overwrite a file 24 times in place, then delete it, so that
-// its former contents cannot be read back from the disk.
+// its former contents cannot be read back through the file system.
+//
+// Overwriting in place reaches only the blocks the file system gives back for
+// the file: an SSD that remaps writes, a copy-on-write or snapshotting file
+// system, backups, a synchronised cloud folder or swapped-out memory may keep
+// older copies that no overwrite can touch.
 #pragma once
 
 namespace zorv {
 
+// Why a file was not destroyed.
+enum class DeleteOutcome {
+    kDeleted,     // wiped and gone
+    kHardLinked,  // the file has other names, which would lose their contents: kept untouched
+    kNotAFile,    // a symbolic link, junction or mount point, or not a regular file: kept
+    kFailed,      // not opened, a write or flush failed, or the deletion failed
+};
+
 // Makes the file writable (clears the read-only attribute; on POSIX adds the
-// owner's write permission), wipes it with WipeFile and deletes it. Returns
-// true when the file is gone. False when it cannot be opened for writing (held
-// open elsewhere without write sharing, access denied): the file keeps its
-// contents, but stays writable. False when a write fails part-way (partly
-// overwritten) or when the deletion fails (fully overwritten). A path that
-// does not exist in an existing folder is created empty and deleted: true.
+// owner's write permission), wipes it with WipeFile and deletes it.
+// kDeleted when the file is gone. kFailed when it cannot be opened for writing
+// (held open elsewhere without write sharing, access denied): the file keeps
+// its contents, but stays writable; kFailed too when a write or a flush fails
+// part-way (partly overwritten) or when the deletion fails (fully
+// overwritten). kHardLinked and kNotAFile leave the file untouched. A path
+// that does not exist in an existing folder is created empty and deleted.
+DeleteOutcome SecureDestroy(const char* path);
+
+// SecureDestroy, true for kDeleted.
 bool SecureDelete(const char* path);
 
+// For a temporary file of the program's own that may hold plain text: like
+// SecureDelete, but when the wipe fails the name is deleted all the same, so
+// no plain text stays readable under it. True only when the file was wiped and
+// deleted; false means some of its former contents may remain on the disk, or
+// (when the deletion failed too) the file is still there.
+bool SecureDeleteTemporary(const char* path);
+
+// For a temporary file that may hold plain text when the user is waiting for
+// the program to end: one overwrite with a pseudo-random pattern, flushed,
+// then the name deleted even when that overwrite failed. Far from what
+// SecureDelete does, but quick. True when the name is gone.
+bool WipeOnceAndDelete(const char* path);
+
 // Overwrites the whole file in place, from offset 0, 8 times with the three
-// patterns 0xAA, 0x55 and 4096 pseudo-random bytes (24 overwrites, writes of
-// at most 4096 bytes, each reaching the disk before the next). The file keeps
-// its length. False when the file cannot be opened or a write fails.
+// patterns 0xAA, 0x55 and 4096 pseudo-random bytes (24 overwrites, each
+// written in pieces of up to 1 MiB and flushed to the disk before the next
+// starts). The file keeps its length. False when the file cannot be opened,
+// has more than one name (then nothing is written), or a write or flush
+// fails.
 bool WipeFile(const char* path);
 
 }  // namespace zorv

@@ -4,12 +4,21 @@
 namespace zorv {
 namespace backend {
 
+enum class Wipeable {
+    kYes,         // a regular file, now writable, or a missing path
+    kHardLinked,  // a regular file with more than one name: left as it is
+    kRefused,     // must not be wiped: left as it is
+};
+
 // Makes an existing file writable (Win32: clears FILE_ATTRIBUTE_READONLY and
 // keeps every other attribute; POSIX: adds the owner's write permission).
-// Returns false for a path that must not be wiped: a symbolic link or
-// reparse point (wiping would destroy the file it points to) or anything
-// other than a regular file. A missing path is fine (true).
-bool MakeWritable(const char* path);
+// Refuses a symbolic link, a junction or mount point (name-surrogate reparse
+// points: wiping would destroy the file they point to), a folder and, on
+// POSIX, anything other than a regular file. Other reparse points (a
+// deduplicated or cloud placeholder file, for one) are files like any other.
+// A file with several names is reported before any change, since the
+// attribute belongs to all of them. A missing path is kYes.
+Wipeable MakeWritable(const char* path);
 
 // Deletes the file; false when it stays.
 bool RemoveFile(const char* path);

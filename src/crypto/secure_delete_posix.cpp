@@ -8,20 +8,23 @@
 namespace zorv {
 namespace backend {
 
-bool MakeWritable(const char* path) {
+Wipeable MakeWritable(const char* path) {
     struct stat st {};
     if (::lstat(path, &st) != 0) {
-        return errno == ENOENT;
+        return errno == ENOENT ? Wipeable::kYes : Wipeable::kRefused;
     }
     if (!S_ISREG(st.st_mode)) {
-        return false;
+        return Wipeable::kRefused;
+    }
+    if (st.st_nlink > 1) {
+        return Wipeable::kHardLinked;
     }
     if ((st.st_mode & S_IWUSR) == 0) {
         // The result is not examined: when it fails the open for writing fails
         // and reports it.
         (void)::chmod(path, (st.st_mode & 07777) | S_IWUSR);
     }
-    return true;
+    return Wipeable::kYes;
 }
 
 bool RemoveFile(const char* path) {

@@ -91,7 +91,7 @@ void DecryptDialog::DecryptOne(FileCipher& cipher, const char* encryptedPath) {
         log->WriteFailure(encryptedPath, LoadText(kResultDeleteFailed));
     }
     // The temporary file held plain text (or noise after a wrong password).
-    if (temporary[0] != '\0' && !SecureDelete(temporary)) {
+    if (temporary[0] != '\0' && !SecureDeleteTemporary(temporary)) {
         LogFailure(temporary, kResultDeleteFailed);
     }
 }

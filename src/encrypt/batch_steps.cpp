@@ -25,8 +25,8 @@ bool IsExistsError(DWORD error) {
 }
 
 // The copy keeps its data in the system's cache; the caller may wipe the
-// source with write-through right after, so the copy must be on the disk
-// first or a power cut could leave neither.
+// source right after, flushing each overwrite, so the copy must be on the
+// disk first or a power cut could leave neither.
 bool FlushToDisk(const char* path) {
     HANDLE raw = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

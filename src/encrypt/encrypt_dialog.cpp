@@ -49,6 +49,21 @@ void ShowControl(HWND dialog, int id, bool show) {
     ShowWindow(GetDlgItem(dialog, id), show ? SW_SHOW : SW_HIDE);
 }
 
+// A file's size and last-write time as the directory reports them.
+struct SourceStamp {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    bool read = false;
+
+    void ReadFrom(const char* path) {
+        read = GetFileAttributesExA(path, GetFileExInfoStandard, &data) != 0;
+    }
+    bool SameAs(const SourceStamp& other) const {
+        return read && other.read && data.nFileSizeHigh == other.data.nFileSizeHigh &&
+               data.nFileSizeLow == other.data.nFileSizeLow &&
+               CompareFileTime(&data.ftLastWriteTime, &other.data.ftLastWriteTime) == 0;
+    }
+};
+
 }  // namespace
 
 // The per-file rule of the encryption batch inside folders: ".crp" files are
@@ -245,13 +260,22 @@ void EncryptDialog::EncryptOne(FileCipher& cipher, const char* source) {
     }
     char temp[kMaxPath] = "";
     MakeTempFileName("crp", temp);  // on failure temp stays "", which the transform cannot create
+    SourceStamp before;
+    before.ReadFrom(source);
     ResultCode rc = cipher.EncryptFile(source, temp);
     if (rc != kResultOk) {
         LogFailure(source, rc);
+    } else if ((rc = CopyToFinalName(temp, target)) != kResultOk) {
+        LogFailure(target, rc);
     } else {
-        rc = CopyToFinalName(temp, target);
-        if (rc != kResultOk) {
-            LogFailure(target, rc);
+        // The transform checks its own open source; this also covers the
+        // copy. A source written to since its encryption began is kept, and
+        // its .crp file, made from what was read, must not pass as complete.
+        SourceStamp after;
+        after.ReadFrom(source);
+        if (!after.SameAs(before)) {
+            DeleteFileA(target);
+            LogFailure(source, kResultSourceChanged);
         } else {
             FinishSource(source);
         }
@@ -265,9 +289,10 @@ void EncryptDialog::EncryptOne(FileCipher& cipher, const char* source) {
 
 void EncryptDialog::FinishSource(const char* source) {
     if (deleteSource && !SecureDelete(source)) {
-        // The .crp file is in place; only the cleanup failed, which does not
-        // count as a failed encryption.
-        log->WriteFailure(source, LoadText(kResultDeleteFailed));
+        // The .crp file is in place, but the plain file the user asked to
+        // destroy is still there (held open elsewhere, or with other names):
+        // a failure, so that the dialog stays open and the line is read.
+        LogFailure(source, kResultDeleteFailed);
         return;
     }
     log->WriteOk(source);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -227,24 +228,53 @@ TEST_F(CliProcess, UsageErrorsExitWithTwo) {
     EXPECT_NE(help.out.find("--password-file"), std::string::npos);
 }
 
-#ifdef _WIN32
+// The .crp file is made and stays; the plain file stays too, and the exit
+// status tells a script so.
 TEST_F(CliProcess, ASourceThatCannotBeDestroyedFailsTheRun) {
-    // Held open without write sharing, as another program might: the wipe
-    // cannot open it. The desktop program logs 81 without counting it; here
-    // the exit status tells a script that the plain file is still there.
-    ASSERT_TRUE(WriteBytes(work / "held.txt", RandomBytes(3000, 12)));
-    HANDLE held = CreateFileA((work / "held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ProcessResult result = Run("encrypt", {work / "held.txt"});
-    CloseHandle(held);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, FailureLines(work / "held.txt", "The file could not be deleted."));
-    EXPECT_EQ(ReadBytes(work / "held.txt"), RandomBytes(3000, 12));
-    ASSERT_EQ(Cipher().DecryptFile((work / "held.txt.crp").c_str(), (work / "check").c_str()), 0);
-    EXPECT_EQ(ReadBytes(work / "check"), RandomBytes(3000, 12));
+    struct Case {
+        const char* name;
+        const char* message;
+    };
+    const Case kCases[] = {
+        // A second name of the same file would lose its contents to the wipe.
+        {"linked.txt",
+         "Not deleted: the file has other names (hard links), whose contents overwriting would "
+         "destroy. The encrypted file is in place; the original is kept."},
+#ifdef _WIN32
+        // Held open without write sharing, as another program might: the
+        // wipe cannot open it.
+        {"held.txt", "The file could not be deleted."},
+#endif
+    };
+    const Bytes plain = RandomBytes(3000, 12);
+    for (const Case& c : kCases) {
+        const std::string path = work / c.name;
+        ASSERT_TRUE(WriteBytes(path, plain));
+        const bool linked = std::string(c.name) == "linked.txt";
+        if (linked) {
+            std::filesystem::create_hard_link(path, work / "other-name");
+        }
+#ifdef _WIN32
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#endif
+        ProcessResult result = Run("encrypt", {path});
+#ifdef _WIN32
+        CloseHandle(held);
+#endif
+        EXPECT_EQ(result.status, 1) << c.name;
+        EXPECT_EQ(result.out, FailureLines(path, c.message));
+        EXPECT_EQ(ReadBytes(path), plain) << c.name;
+        if (linked) {
+            EXPECT_EQ(ReadBytes(work / "other-name"), plain);
+        }
+        ASSERT_EQ(Cipher().DecryptFile((path + ".crp").c_str(), (work / "check").c_str()), 0);
+        EXPECT_EQ(ReadBytes(work / "check"), plain) << c.name;
+    }
 }
-#else
+
+#ifndef _WIN32
 TEST_F(CliProcess, ATargetPathPastTheLimitIsRefusedAsTooLong) {
     // Folders of 200 bytes until the file's path is 4093 bytes: the path
     // fits, its ".crp" name does not. (The desktop program says "already
@@ -282,32 +312,55 @@ TEST_F(CliProcess, AFullDiskLeavesTheSourceAndNoPartialFile) {
     EXPECT_EQ(work.Names(), (std::vector<std::string>{"big"}));
 }
 
-TEST_F(CliProcess, InterruptLeavesTheSourceIntactAndNoTarget) {
-    // Large enough that encryption takes a good while even without sanitizers.
+// Interrupted part-way through a large file, by any of the signals a user or
+// the system sends, once or twice: the source stays as it was, no output nor
+// temporary file (a decryption's holds plain text) is left, and the program
+// ends promptly with 128 + the signal's number.
+TEST_F(CliProcess, InterruptLeavesTheSourceIntactAndNoTemporary) {
+    struct Case {
+        const char* command;
+        const char* name;
+        int signal;
+        int times;
+    };
+    const Case kCases[] = {
+        {"encrypt", "large", SIGINT, 1},     {"decrypt", "large.crp", SIGTERM, 1},
+        {"decrypt", "large.crp", SIGHUP, 1}, {"decrypt", "large.crp", SIGQUIT, 1},
+        {"decrypt", "large.crp", SIGINT, 2},
+    };
+    // Large enough that the work takes a good while even without sanitizers.
     const std::uint64_t size = 1ull << 30;
-    {
-        Bytes head = RandomBytes(1 << 16, 8);
-        ASSERT_TRUE(WriteBytes(work / "large", head));
-        ASSERT_EQ(truncate((work / "large").c_str(), static_cast<off_t>(size)), 0);
+    const Bytes head = RandomBytes(1 << 16, 8);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::string(c.command) + " signal " + std::to_string(c.signal) + " x" +
+                     std::to_string(c.times));
+        const std::string input = work / c.name;
+        ASSERT_TRUE(WriteBytes(input, head));
+        ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(size)), 0);
+        int pid = test::StartCli(
+            {c.command, "--lang", "en", "--password-file", passwordFile, input}, secrets / "out");
+        // Wait until the temporary file shows the work has begun.
+        for (int i = 0; i < 500 && work.Names().size() < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < c.times; ++i) {
+            ASSERT_EQ(kill(pid, c.signal), 0);
+        }
+        EXPECT_EQ(test::WaitCli(pid), 128 + c.signal);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        EXPECT_EQ(work.Names(), (std::vector<std::string>{c.name}));
+        struct stat st = {};
+        ASSERT_EQ(stat(input.c_str(), &st), 0);
+        EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
+        std::ifstream in(input, std::ios::binary);
+        Bytes kept(head.size());
+        in.read(reinterpret_cast<char*>(kept.data()), static_cast<std::streamsize>(kept.size()));
+        EXPECT_EQ(kept, head);
+        in.close();
+        std::remove(input.c_str());
     }
-    int pid =
-        test::StartCli({"encrypt", "--lang", "en", "--password-file", passwordFile, work / "large"},
-                       secrets / "out");
-    // Wait until the temporary file shows the work has begun.
-    for (int i = 0; i < 500 && work.Names().size() < 2; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_EQ(kill(pid, SIGINT), 0);
-    EXPECT_EQ(test::WaitCli(pid), 130);
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"large"}));
-    struct stat st = {};
-    ASSERT_EQ(stat((work / "large").c_str(), &st), 0);
-    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
-    std::ifstream in(work / "large", std::ios::binary);
-    Bytes head(1 << 16);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    EXPECT_EQ(head, RandomBytes(1 << 16, 8));
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/batch_plan.h"
+#include "cli/file_jobs.h"
 #include "cli/job_runner.h"
 #include "cli/platform_file.h"
 #include "cli/progress_bar.h"
@@ -14,6 +15,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace zorv {
@@ -126,10 +128,10 @@ TEST_F(PlanTest, AppliesTheInputRulesInOrder) {
 
 // A job that takes longer for earlier items, so with several threads the
 // later ones finish first.
-std::vector<Outcome> SlowFirstJob(const FileCipher&, const std::string& path, const JobSettings&) {
-    int index = std::stoi(path);
+std::vector<Outcome> SlowFirstJob(const FileCipher&, const PlanItem& item, const JobSettings&) {
+    int index = std::stoi(item.path);
     std::this_thread::sleep_for(std::chrono::milliseconds(5 * (12 - index)));
-    return {Outcome{path, index % 3 == 0 ? kResultWrongPassword : kResultOk}};
+    return {Outcome{item.path, index % 3 == 0 ? kResultWrongPassword : kResultOk}};
 }
 
 class Collector : public Reporter {
@@ -140,11 +142,95 @@ public:
     std::vector<std::string> lines;
 };
 
+// Writes to a job's source between its transform and the checks before it
+// is destroyed; an encryption source is changed and kept, its .crp file
+// removed; a decryption's .crp file is kept beside its plain file.
+PlanItem WorkOn(const std::string& path) {
+    PlanItem item;
+    item.path = path;
+    return item;
+}
+
+std::string appendTo;
+void AppendTail(const std::string& path) {
+    if (path == appendTo) {
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        std::fputs("tail", file);
+        std::fclose(file);
+    }
+}
+
+TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
+    const FileCipher cipher("password", 8);
+    ASSERT_TRUE(test::WriteText(root / "grow.txt", "contents"));
+    ASSERT_EQ(EncryptJob(cipher, WorkOn(root / "e.txt"), JobSettings{}).size(), 1u);  // missing
+    struct Case {
+        bool encrypt;
+        bool keep;
+        ResultCode expected;
+    };
+    const Case kCases[] = {{true, false, kResultSourceChanged},
+                           {true, true, kResultSourceChanged},
+                           {false, false, kResultDeleteFailed}};
+    SetJobCheckHook(AppendTail);
+    for (const Case& c : kCases) {
+        ASSERT_TRUE(test::WriteText(root / "grow.txt", "contents"));
+        std::remove((root / "grow.txt.crp").c_str());
+        appendTo.clear();
+        if (!c.encrypt) {  // destroys grow.txt, the decryption's target
+            ASSERT_EQ(EncryptJob(cipher, WorkOn(root / "grow.txt"), JobSettings{}).size(), 1u);
+        }
+        appendTo = root / (c.encrypt ? "grow.txt" : "grow.txt.crp");
+        JobSettings settings;
+        settings.keep = c.keep;
+        const PlanItem item = WorkOn(appendTo);
+        const std::vector<Outcome> lines =
+            c.encrypt ? EncryptJob(cipher, item, settings) : DecryptJob(cipher, item, settings);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.keep;
+        EXPECT_TRUE(test::Exists(appendTo));
+        EXPECT_EQ(test::Exists(root / "grow.txt.crp"), !c.encrypt);
+        EXPECT_TRUE(test::Exists(root / "grow.txt"));
+    }
+    SetJobCheckHook(nullptr);
+}
+
+#ifndef _WIN32
+// A sub-folder replaced by a symbolic link to a folder outside the tree after
+// the walk: the job finds another file under the planned name and leaves it.
+TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
+    ScratchFolder outside;
+    ASSERT_TRUE(test::WriteText(outside / "x.txt", "outside"));
+    const Plan plan = BuildPlan(Command::kEncrypt, {root.path()}, true);
+    const std::string planned = root / "sub" + Separator() + "x.txt";
+    const PlanItem* item = nullptr;
+    for (const PlanItem& candidate : plan.items) {
+        item = candidate.path == planned ? &candidate : item;
+    }
+    ASSERT_NE(item, nullptr);
+    ASSERT_EQ(rename((root / "sub").c_str(), (root / "sub-old").c_str()), 0);
+    ASSERT_EQ(symlink(outside.path().c_str(), (root / "sub").c_str()), 0);
+
+    const FileCipher cipher("password", 8);
+    const std::vector<Outcome> lines = EncryptJob(cipher, *item, JobSettings{});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].code, kResultReplaced);
+    EXPECT_EQ(test::ReadBytes(outside / "x.txt"), test::Bytes({'o', 'u', 't', 's', 'i', 'd', 'e'}));
+    EXPECT_FALSE(test::Exists(outside / "x.txt.crp"));
+    // Planned now, the link is not followed: nothing outside the tree.
+    for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root.path()}, true).items) {
+        EXPECT_EQ(now.path.find(root / "sub" + Separator()), std::string::npos) << now.path;
+    }
+}
+#endif
+
 TEST(RunPlan, ReportsInPlanOrderWhateverTheNumberOfJobs) {
     Plan plan;
     for (int i = 0; i < 12; ++i) {
         ResultCode refusal = i % 5 == 4 ? kResultNotEncrypted : kResultOk;
-        plan.items.push_back(PlanItem{std::to_string(i), refusal, 0});
+        PlanItem item = WorkOn(std::to_string(i));
+        item.refusal = refusal;
+        plan.items.push_back(item);
         plan.workCount += refusal == kResultOk ? 1 : 0;
     }
     FileCipher cipher("key", 3);

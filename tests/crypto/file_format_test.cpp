@@ -1,10 +1,16 @@
 // The .crp format and the file transforms: sizes and shapes, round trips with
 // times, every result code, and failed reads and writes.
+#ifdef _WIN32
+// First: file_cipher.h undoes its EncryptFile and DecryptFile macros.
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "crypto/cfb_cipher.h"
@@ -273,6 +279,61 @@ TEST(FileFormat, FailedReadsAndWritesAreReported) {
     }
     // Without faults the same calls succeed.
     EXPECT_EQ(cipher.DecryptFile(dir.File("good.crp").c_str(), dir.File("out").c_str()), kResultOk);
+}
+
+// Someone writes to the source while it is encrypted: here, between the
+// reads and the final check, from inside the first write to the target. The
+// size was read once, so the target misses or mixes the change: 85.
+struct SourceWriter {
+    std::string path;
+    bool append = false;
+    bool done = false;
+
+    static void OnWrite(void* self, const uint8_t* bytes, size_t) {
+        auto* writer = static_cast<SourceWriter*>(self);
+        if (bytes == nullptr || writer->done) {
+            return;
+        }
+        writer->done = true;
+        if (writer->append) {
+            std::ofstream(writer->path, std::ios::binary | std::ios::app) << "tail";
+            return;
+        }
+#ifdef _WIN32
+        // Attribute access passes the transform's read-only sharing.
+        HANDLE file = CreateFileA(writer->path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        FILETIME written = {0x12345000u, 0x01C0A1B2u};
+        SetFileTime(file, nullptr, nullptr, &written);
+        CloseHandle(file);
+#else
+        std::filesystem::last_write_time(writer->path, std::filesystem::file_time_type{});
+#endif
+    }
+};
+
+TEST(FileFormat, ASourceWrittenToWhileEncryptedGives85) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+#ifdef _WIN32
+    const bool kAppends[] = {false};  // nobody may write its bytes while it is read
+#else
+    const bool kAppends[] = {true, false};
+#endif
+    for (bool append : kAppends) {
+        const std::string source = dir.File("growing");
+        WriteBytes(source, Pattern(3 * kTransformChunkBytes, 9));
+        SourceWriter writer{source, append};
+        FileFaultPlan plan;
+        plan.observe = SourceWriter::OnWrite;
+        plan.observeContext = &writer;
+        SetFileFaults(plan);
+        const ResultCode rc = cipher.EncryptFile(source.c_str(), dir.File("out").c_str());
+        ClearFileFaults();
+        EXPECT_TRUE(writer.done);
+        EXPECT_EQ(rc, kResultSourceChanged) << (append ? "appended" : "touched");
+    }
 }
 
 #ifndef _WIN32

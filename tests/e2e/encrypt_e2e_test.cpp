@@ -73,7 +73,7 @@ TEST(Encrypt, RoundTripThroughTheDialogWithAndWithoutDeletingTheSource) {
     }
 }
 
-TEST(Encrypt, ASourceThatCannotBeDestroyedDoesNotKeepTheDialogOpen) {
+TEST(Encrypt, ASourceThatCannotBeDestroyedKeepsTheDialogOpenForReview) {
     const std::string folder = MakeScenarioFolder("encrypt_undeletable");
     const std::string source = folder + "\\held.txt";
     ASSERT_TRUE(WriteWholeFile(source, "plain"));
@@ -83,11 +83,23 @@ TEST(Encrypt, ASourceThatCannotBeDestroyedDoesNotKeepTheDialogOpen) {
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
+    // A second name of a file: overwriting it would destroy the other's
+    // contents.
+    const std::string linked = folder + "\\linked.txt";
+    ASSERT_TRUE(WriteWholeFile(linked, "linked plain"));
+    ASSERT_TRUE(CreateHardLinkA((folder + "\\other-name.txt").c_str(), linked.c_str(), nullptr));
+
     EncryptRun run;
-    ASSERT_TRUE(run.Start(Quote(source)));
+    ASSERT_TRUE(run.Start(Quote(source) + " " + Quote(linked)));
     ASSERT_TRUE(run.Submit());
-    EXPECT_TRUE(run.Process().WaitForExit()) << "a failed deletion is not a failed encryption";
+    ASSERT_TRUE(run.WaitForReview()) << "the plain files the user asked to destroy are still there";
+    EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Fail(source, 81).Fail(linked, 81).Text());
+    ASSERT_TRUE(run.Dialog().Click(IDCANCEL));
+    EXPECT_TRUE(run.Process().WaitForExit());
     CloseHandle(held);
+    EXPECT_EQ(Read(linked), "linked plain");
+    EXPECT_EQ(Read(folder + "\\other-name.txt"), "linked plain");
+    EXPECT_TRUE(FileExists(linked + ".crp"));
     EXPECT_EQ(Read(source), "plain");
     EXPECT_EQ(DecryptWithPassword(source + ".crp", folder + "\\decrypted"), 0);
     EXPECT_EQ(Read(folder + "\\decrypted"), "plain");
