@@ -3,7 +3,8 @@
 #
 #   Windows (win64, win32): a portable ZIP, zorv-<version>-windows-x64.zip or
 #     -windows-x86.zip: zorv.exe and zorv-cli.exe at the top, LICENSE.txt,
-#     CHANGELOG.md, SECURITY.md and the user guides under docs/. No zorv.ini:
+#     CHANGELOG.md, SECURITY.md, and under docs/ the user guides with their
+#     pictures and the format description. No zorv.ini:
 #     the program writes it beside itself on the first OK of its settings.
 #   Linux: zorv-cli_<version>_amd64.deb and zorv-cli-<version>-linux-x86_64.tar.gz,
 #     both with bin/zorv-cli, the manual page gzipped under share/man/man1 and
@@ -26,6 +27,7 @@ if(WIN32)
     install(TARGETS zorv zorv-cli RUNTIME DESTINATION .)
     install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
     install(FILES CHANGELOG.md DESTINATION .)
+    install(FILES docs/crp-format.md DESTINATION docs)
     if(EXISTS ${PROJECT_SOURCE_DIR}/SECURITY.md)
         install(FILES SECURITY.md DESTINATION .)
     endif()
