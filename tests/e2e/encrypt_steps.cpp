@@ -43,6 +43,8 @@ std::string MessageText(int id) {
             return Cp932(u8"ファイルが存在しません");
         case 80:
             return Cp932(u8"ファイルサイズがゼロのファイルは扱えません。");
+        case 81:
+            return Cp932(u8"ファイルを削除できませんでした。");
         case 83:
             return Cp932(u8"ファイルの書き込みに失敗しました");
         case 84:
