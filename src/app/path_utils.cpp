@@ -251,6 +251,19 @@ bool JoinPath(char* path, const char* name) {
     return AppendLimited(path, name);
 }
 
+bool IsBareDrive(const char* path) {
+    const char first = path[0];
+    const bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+    return letter && path[1] == ':' && path[2] == '\0';
+}
+
+bool JoinInFolder(char* path, const char* name) {
+    if (IsBareDrive(path)) {
+        return AppendLimited(path, name);
+    }
+    return JoinPath(path, name);
+}
+
 char* CombinePath(char* output, const char* folder, const char* name) {
     std::size_t length = std::strlen(folder);
     if (length > kMaxPath - 1) {

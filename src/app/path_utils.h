@@ -94,6 +94,15 @@ char* AddBackslash(char* path);
 // backslash when only the name did not fit.
 bool JoinPath(char* path, const char* name);
 
+// True when path is a drive letter and a colon and nothing more ("C:"): the
+// drive's current folder, not its root.
+bool IsBareDrive(const char* path);
+
+// JoinPath for the entries of a folder that may be a bare drive: "C:" takes
+// the name without a separator ("C:name", in the drive's current folder),
+// since "C:\name" would be in its root, another folder.
+bool JoinInFolder(char* path, const char* name);
+
 // Copy folder into output (a kMaxPath buffer, cut to 259 bytes) and JoinPath
 // name to it; the join's result is ignored. Returns output.
 char* CombinePath(char* output, const char* folder, const char* name);

@@ -56,6 +56,7 @@
 #define IDS_REENCRYPT_FAILED 54  // "%s": the working copy's path
 #define IDS_NO_CLIPBOARD_FILES 55
 #define IDS_TEMP_DELETE_FAILED 56  // "%s": the working copy's path
+#define IDS_SESSION_ENDING 57      // why logoff waits while a session re-encrypts
 #define IDS_PROCESSING_STARTED 77
 #define IDS_PROCESSING_DONE 78
 #define IDS_VERSION 90  // the version line and the authorship line

@@ -20,7 +20,32 @@ bool Unchanged(FileHandle& source, int64_t size, bool haveTimes, const FileTimes
     return !haveTimes || now.lastWrite == times.lastWrite;
 }
 
-// Opens both files, runs the stream transform between them and gives the
+// The target as the transform's sink, created by the first write. The
+// transforms get their buffer before they write anything, so one that has no
+// memory for it (72) leaves no target behind.
+class TargetSink : public ByteSink {
+public:
+    explicit TargetSink(const char* path) : path_(path) {}
+
+    bool Write(const uint8_t* data, size_t n) override {
+        return Create() && target_.Write(data, n) == n;
+    }
+    // Creates (or truncates) the target unless that happened or failed before.
+    bool Create() {
+        if (!target_.IsOpen() && !createFailed_) {
+            createFailed_ = !target_.CreateForWrite(path_, false);
+        }
+        return target_.IsOpen();
+    }
+    FileHandle& File() { return target_; }
+
+private:
+    const char* path_;
+    FileHandle target_;
+    bool createFailed_ = false;
+};
+
+// Opens the source, runs the stream transform into the target and gives the
 // target the source's times. The source is checked for emptiness before the
 // target is created, so an empty or missing source leaves no target.
 ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const char* sourcePath,
@@ -41,15 +66,20 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     if (source.IsSameFileAs(targetPath)) {
         return kResultOpenFailed;
     }
-    FileHandle target;
-    if (!target.CreateForWrite(targetPath, false)) {
-        return kResultOpenFailed;
-    }
     FileTimes times;
     const bool haveTimes = source.GetTimes(&times);
     FileSource in(source);
-    FileSink out(target);
+    TargetSink out(targetPath);
     ResultCode result = transform(cipher, in, static_cast<uint64_t>(size), out);
+    if (result == kResultOutOfMemory) {
+        return result;
+    }
+    // A transform that stopped before its first write still leaves the
+    // (empty) target, as callers expect of every other result.
+    if (!out.Create()) {
+        return kResultOpenFailed;
+    }
+    FileHandle& target = out.File();
     if (result == kResultOk && checkUnchanged && !Unchanged(source, size, haveTimes, times)) {
         result = kResultSourceChanged;
     }

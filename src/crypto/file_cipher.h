@@ -41,7 +41,7 @@ public:
     //   70 the source cannot be opened or the target created (no target made
     //      when the source fails), or the target names the source itself
     //      (both left as they were);
-    //   72 no memory for the chunk buffer (the target may exist, empty);
+    //   72 no memory for the chunk buffer (no target made);
     //   80 the source is empty (no target made);
     //   82 a read failed or came up short; 83 a write failed;
     //   85 the source's size or last-write time, read again on the open

@@ -42,6 +42,10 @@ FileCallCounts GetFileCallCounts() {
     return Faults().counts;
 }
 
+bool BuffersRefused() {
+    return Faults().plan.refuseBuffers;
+}
+
 FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(other.handle_), owns_(other.owns_) {
     other.handle_ = kNone;
     other.owns_ = false;

@@ -111,6 +111,7 @@ struct FileFaultPlan {
     // what reached the disk in which order. Null: nothing is called.
     void (*observe)(void* context, const uint8_t* bytes, size_t n) = nullptr;
     void* observeContext = nullptr;
+    bool refuseBuffers = false;  // the transforms get no chunk buffer (72)
 };
 
 struct FileCallCounts {
@@ -124,5 +125,7 @@ struct FileCallCounts {
 void SetFileFaults(const FileFaultPlan& plan);
 void ClearFileFaults();
 FileCallCounts GetFileCallCounts();
+// True when the installed plan refuses the transforms their chunk buffer.
+bool BuffersRefused();
 
 }  // namespace zorv

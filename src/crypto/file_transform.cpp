@@ -24,7 +24,8 @@ constexpr size_t kCrcTextBytes = 8;
 // before it is freed on every path.
 class ChunkBuffer {
 public:
-    explicit ChunkBuffer(size_t size) : data_(new (std::nothrow) uint8_t[size]), size_(size) {}
+    explicit ChunkBuffer(size_t size)
+        : data_(BuffersRefused() ? nullptr : new (std::nothrow) uint8_t[size]), size_(size) {}
     ~ChunkBuffer() {
         if (data_ != nullptr) {
             SecureZero(data_, size_);

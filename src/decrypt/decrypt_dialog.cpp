@@ -61,6 +61,10 @@ INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return OnSessionDone();
         case kTrayNotifyMessage:
             return OnTrayNotify(wParam, lParam);
+        case WM_QUERYENDSESSION:
+            return OnQueryEndSession();
+        case WM_ENDSESSION:
+            return OnEndSession(wParam != FALSE);
         default:
             break;
     }

@@ -8,7 +8,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-
 #include <memory>
 
 #include "app/dialog_base.h"
@@ -55,6 +54,9 @@ private:
     INT_PTR OnCancel();
     INT_PTR OnSessionDone();
     INT_PTR OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    INT_PTR OnQueryEndSession();
+    INT_PTR OnEndSession(bool ending);
+    INT_PTR Answer(LRESULT result);
     void CheckInitialMode();
     int ChosenMode() const;
     void RememberMode(int mode) const;

@@ -4,11 +4,19 @@
 #include <utility>
 
 #include "app/messages.h"
+#include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "decrypt/decrypt_dialog.h"
 #include "decrypt/tray_icon.h"
 
 namespace zorv {
+namespace {
+
+// How often the wait for the worker at the end of the Windows session lets
+// messages that other threads send to the dialog through.
+constexpr DWORD kEndWaitStepMs = 50;
+
+}  // namespace
 
 INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly) {
     ShowWindow(Handle(), SW_HIDE);
@@ -65,6 +73,47 @@ INT_PTR DecryptDialog::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
         default:
             break;
     }
+    return TRUE;
+}
+
+// Windows asks whether it may end the session (a logoff or a shutdown). The
+// answer is yes: the editor may still ask its user to save, and the end may
+// yet be cancelled, so nothing is re-encrypted here; the reason only tells
+// the user why Zorv will take a moment once the end is confirmed.
+INT_PTR DecryptDialog::OnQueryEndSession() {
+    if (!session || !session->IsRunning()) {
+        return FALSE;  // the default answer, yes
+    }
+    wchar_t reason[256] = {};
+    if (LoadStringW(ModuleInstance(), IDS_SESSION_ENDING, reason, 256) > 0) {
+        ShutdownBlockReasonCreate(Handle(), reason);
+    }
+    return Answer(TRUE);
+}
+
+// The end is confirmed or cancelled. Once this returns after a confirmed
+// end, Windows may end the process at any moment, so the working copy is
+// re-encrypted and wiped before that: the worker is asked to do it now and
+// waited for. It shows no message box meanwhile.
+INT_PTR DecryptDialog::OnEndSession(bool ending) {
+    if (!session) {
+        return FALSE;
+    }
+    if (ending && session->IsRunning()) {
+        session->EndQuietly();
+        // A worker that still sends the dialog a message (a box it was
+        // already showing, say) must get its answer, or both would wait.
+        while (!session->WaitForEnd(kEndWaitStepMs)) {
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    ShutdownBlockReasonDestroy(Handle());
+    return Answer(0);
+}
+
+INT_PTR DecryptDialog::Answer(LRESULT result) {
+    SetWindowLongPtrA(Handle(), DWLP_MSGRESULT, result);
     return TRUE;
 }
 

@@ -10,8 +10,10 @@
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "crypto/file_handle.h"
 #include "crypto/result_code.h"
 #include "crypto/secure_delete.h"
+#include "shell/com_ptr.h"
 
 namespace zorv {
 namespace {
@@ -32,6 +34,37 @@ void FormatPathMessage(int id, const char* path, char* out, std::size_t size) {
         return;
     }
     std::snprintf(out, size, "%.*s%s%s", static_cast<int>(slot - format), format, path, slot + 2);
+}
+
+// Pushes a written file's data to the disk through the file seam. False when
+// it cannot be opened or flushed.
+bool FlushToDisk(const char* path) {
+    HANDLE raw = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileHandle file(reinterpret_cast<FileHandle::Native>(raw), true);
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const bool flushed = file.Flush();
+    return file.Close() && flushed;
+}
+
+// Has the system create a new, empty, uniquely named file crpXXXX.tmp in the
+// folder of path and writes its name into temp (kMaxPath bytes). The folder
+// is taken from the full path, cut after its last separator, so that a drive
+// root stays "C:\" rather than "C:" (the drive's current folder).
+bool MakeTempFileBeside(const char* path, char* temp) {
+    char folder[kMaxPath] = {};
+    const DWORD length = GetFullPathNameA(path, kMaxPath, folder, nullptr);
+    if (length == 0 || length >= kMaxPath) {
+        return false;
+    }
+    char* name = GetFileNamePart(folder);
+    if (name == folder) {
+        return false;
+    }
+    *name = '\0';
+    return GetTempFileNameA(folder, "crp", 0, temp) != 0;
 }
 
 }  // namespace
@@ -59,10 +92,13 @@ bool MakeUniqueName(char* path, bool (*exists)(const char* path)) {
     if (!exists(path)) {
         return true;
     }
-    const char* extension = GetExtension(path);
-    // GetExtension answers a shared empty string when there is no dot.
+    // The first dot of the file-name part, whatever the folder holds: a
+    // relative path's folder may have dots of its own (GetExtension would
+    // search it too).
+    const char* dot = FindCharacter(GetFileNamePart(path), '.');
+    const char* extension = dot != nullptr ? dot : "";
     const std::size_t stemLength =
-        *extension == '\0' ? std::strlen(path) : static_cast<std::size_t>(extension - path);
+        dot == nullptr ? std::strlen(path) : static_cast<std::size_t>(dot - path);
     char candidate[kMaxPath];
     for (int n = 1; n <= kMaxUniqueNameNumber; ++n) {
         const int length = std::snprintf(candidate, sizeof candidate, "%.*s(%d)%s",
@@ -87,6 +123,11 @@ void ReencryptSession::SetEncryptedPath(const char* path) {
     if (length < kMaxPath) {
         std::memcpy(encryptedPath, path, length);
     }
+}
+
+void ReencryptSession::EndQuietly() {
+    quiet = true;
+    Signal();
 }
 
 int ReencryptSession::Run() {
@@ -174,6 +215,10 @@ bool ReencryptSession::KeepEncryptedFile(const char* workingCopy) const {
 }
 
 HANDLE ReencryptSession::OpenWithShell(const char* workingCopy) const {
+    // Some file types are opened by handlers that the shell starts through
+    // COM; without an apartment on this thread the open fails. OLE1 DDE is
+    // off, as the shell's documentation asks of its callers.
+    const ScopedComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -199,8 +244,31 @@ void ReencryptSession::WaitForEditing(HANDLE process) const {
     }
 }
 
+ResultCode ReencryptSession::WriteEncryptedFile(const char* workingCopy) {
+    // The new .crp is written under a temporary name in its own folder and
+    // moved to its name only once it is complete and on the disk: a write
+    // that fails half-way (a full disk) must not leave a truncated .crp,
+    // which would later read as a wrong password, and a power cut must not
+    // find the working copy wiped before the cipher text has reached the disk.
+    char temp[kMaxPath] = {};
+    if (!MakeTempFileBeside(encryptedPath, temp)) {
+        return kResultOpenFailed;
+    }
+    ResultCode rc = cipher->EncryptFile(workingCopy, temp);
+    if (rc == kResultOk &&
+        !(FlushToDisk(temp) &&
+          MoveFileExA(temp, encryptedPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
+        rc = kResultWriteFailed;
+    }
+    if (rc != kResultOk) {
+        // It holds cipher text at most: an ordinary delete will do.
+        DeleteFileA(temp);
+    }
+    return rc;
+}
+
 void ReencryptSession::ReencryptWorkingCopy(const char* workingCopy) {
-    if (cipher->EncryptFile(workingCopy, encryptedPath) != kResultOk) {
+    if (WriteEncryptedFile(workingCopy) != kResultOk) {
         // The edited plain text stays where it is for the user to encrypt.
         ReportWithPath(IDS_REENCRYPT_FAILED, workingCopy);
         return;
@@ -217,10 +285,16 @@ void ReencryptSession::DestroyWorkingCopy(const char* workingCopy) const {
 }
 
 void ReencryptSession::Report(int messageId) const {
+    if (quiet) {
+        return;
+    }
     ShowMessage(notifyWindow, messageId, MB_ICONERROR);
 }
 
 void ReencryptSession::ReportWithPath(int messageId, const char* path) const {
+    if (quiet) {
+        return;
+    }
     char text[512 + kMaxPath] = {};
     FormatPathMessage(messageId, path, text, sizeof text);
     MessageBoxA(notifyWindow, text, kMessageCaption, MB_ICONERROR);

@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-
+#include <atomic>
 #include <memory>
 
 #include "app/path_utils.h"
@@ -54,6 +54,12 @@ public:
 
     const char* EncryptedPath() const { return encryptedPath; }
 
+    // Asks the worker to re-encrypt now, as Signal does, and to show no more
+    // message boxes: the Windows session is ending, and a box would hold up
+    // the logoff. A failure then keeps the working copy without a word, as
+    // it does after a box. Safe from any thread.
+    void EndQuietly();
+
 protected:
     // The whole job; -1 at once without a cipher, else 0 after posting the
     // notify message.
@@ -65,6 +71,10 @@ private:
     bool KeepEncryptedFile(const char* workingCopy) const;
     HANDLE OpenWithShell(const char* workingCopy) const;
     void WaitForEditing(HANDLE process) const;
+    // Encrypts the working copy into a temporary file beside the .crp,
+    // flushes it and moves it over the .crp. On failure the temporary file
+    // is removed and the .crp is as it was before.
+    ResultCode WriteEncryptedFile(const char* workingCopy);
     void ReencryptWorkingCopy(const char* workingCopy);
     void DestroyWorkingCopy(const char* workingCopy) const;
     void Report(int messageId) const;
@@ -76,6 +86,7 @@ private:
     UINT notifyMessage = 0;
     bool waitForTray = false;
     bool openReadOnly = false;
+    std::atomic<bool> quiet{false};
 };
 
 }  // namespace zorv

@@ -114,7 +114,7 @@ void ReportTooLong(const char* folder, const char* name, FolderVisitor& visitor)
     char shown[2 * kMaxPath];
     std::size_t length = std::strlen(folder);
     std::memcpy(shown, folder, length);
-    if (!EndsWithBackslash(folder)) {
+    if (!EndsWithBackslash(folder) && !IsBareDrive(folder)) {
         shown[length++] = '\\';
     }
     std::memcpy(shown + length, name, std::strlen(name) + 1);
@@ -129,7 +129,7 @@ void VisitEntry(const char* folder, const WIN32_FIND_DATAA& entry, FolderVisitor
     }
     char path[kMaxPath];
     CopyPath(path, folder);
-    if (!JoinPath(path, name)) {
+    if (!JoinInFolder(path, name)) {
         ReportTooLong(folder, name, visitor);
         return;
     }
@@ -178,7 +178,9 @@ ResultCode CopyToFinalName(const char* tempPath, const char* targetPath) {
 
 void WalkFolder(const char* folder, FolderVisitor& visitor) {
     char pattern[kMaxPath];
-    if (!CopyPath(pattern, folder) || !JoinPath(pattern, "*.*")) {
+    // A bare drive ("C:") is searched as "C:*.*", its current folder, the one
+    // that IsFolder found.
+    if (!CopyPath(pattern, folder) || !JoinInFolder(pattern, "*.*")) {
         visitor.ReportFailure(folder, kResultPathTooLong);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/module_instance.h"
@@ -19,8 +20,9 @@ constexpr char kIconSuffix[] = ",1";
 constexpr char kCommandSuffix[] = " \"%1\"";
 
 // Registry texts are longer than the executable's path: room for the quotes,
-// the icon index and the %1 argument.
+// the icon index and the %1 argument after the longest path.
 constexpr unsigned kValueSize = kMaxPath + 16;
+static_assert(kValueSize >= kMaxPath + 2 + sizeof kCommandSuffix, "command value too small");
 constexpr unsigned kKeyPathSize = 128;
 
 bool ReadExecutablePath(char* path) {
@@ -31,12 +33,6 @@ bool ReadExecutablePath(char* path) {
 void BuildIconValue(const char* executable, char* value) {
     std::strcpy(value, executable);
     std::strcat(value, kIconSuffix);
-}
-
-void BuildCommandValue(const char* executable, char* value) {
-    std::strcpy(value, executable);
-    QuotePath(value);
-    std::strcat(value, kCommandSuffix);
 }
 
 // Writes the four values under one place. False when .crp cannot be created
@@ -63,8 +59,8 @@ bool WriteAssociation(const ClassesLocation& location, const char* executable) {
     if (classKey.Get() != nullptr && subKey.Create(classKey.Get(), kIconKey)) {
         subKey.SetString(nullptr, value);
     }
-    BuildCommandValue(executable, value);
-    if (classKey.Get() != nullptr && subKey.Create(classKey.Get(), kCommandKey)) {
+    if (BuildOpenCommand(executable, value, sizeof value) && classKey.Get() != nullptr &&
+        subKey.Create(classKey.Get(), kCommandKey)) {
         subKey.SetString(nullptr, value);
     }
     return true;
@@ -116,6 +112,19 @@ bool ClassesSubKey(const ClassesLocation& location, const char* name, char* out,
         std::strcat(out, "\\");
     }
     std::strcat(out, name);
+    return true;
+}
+
+bool BuildOpenCommand(const char* executable, char* command, std::size_t size) {
+    // Quoted whether or not the path has spaces: the shell would otherwise
+    // split it at the first one and may run another program.
+    const int length = std::snprintf(command, size, "\"%s\"%s", executable, kCommandSuffix);
+    if (length < 0 || static_cast<std::size_t>(length) >= size) {
+        if (size > 0) {
+            command[0] = '\0';
+        }
+        return false;
+    }
     return true;
 }
 

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace zorv {
 
 constexpr char kExtensionKey[] = ".crp";
@@ -30,6 +32,11 @@ AssociationRoots DefaultAssociationRoots();
 // Builds prefix\name (or name for an empty prefix) into out, of size bytes.
 // False when it does not fit (out then holds "").
 bool ClassesSubKey(const ClassesLocation& location, const char* name, char* out, unsigned size);
+
+// The association's open command for executable: the path between double
+// quotes, a space and "%1" in quotes, into command of size bytes. False, with
+// command "" (never an unquoted path), when it does not fit.
+bool BuildOpenCommand(const char* executable, char* command, std::size_t size);
 
 // True when the default value of .crp names Zorv.Encryptedfile, compared
 // case-sensitively, in the shared place or, failing that, in the per-user

@@ -7,13 +7,15 @@
 
 namespace zorv {
 
-// Initialises COM (single-threaded apartment) for the calling thread and
-// balances that on destruction. A thread already in another apartment mode
-// (RPC_E_CHANGED_MODE) can still use COM but was not initialised here, so it
-// is not uninitialised either.
+// Initialises COM for the calling thread (a single-threaded apartment unless
+// flags say otherwise) and balances that on destruction. A thread already in
+// another apartment mode (RPC_E_CHANGED_MODE) can still use COM but was not
+// initialised here, so it is not uninitialised either.
 class ScopedComInit {
 public:
-    ScopedComInit() : result_(CoInitialize(nullptr)) {}
+    ScopedComInit() : ScopedComInit(COINIT_APARTMENTTHREADED) {}
+    // flags: the COINIT values of CoInitializeEx.
+    explicit ScopedComInit(DWORD flags) : result_(CoInitializeEx(nullptr, flags)) {}
     ~ScopedComInit() {
         if (SUCCEEDED(result_)) {
             CoUninitialize();

@@ -226,6 +226,16 @@ TEST(PathUtilsTest, JoinPath) {
         EXPECT_EQ(c.ok, JoinPath(path.text, c.name.c_str())) << c.folder.size();
         EXPECT_EQ(c.result, path.str()) << c.folder.size();
     }
+    // In a folder walk a bare drive is its current folder: no separator.
+    const struct {
+        const char* folder;
+        const char* result;
+    } walked[] = {{"C:", "C:x"}, {"c:", "c:x"}, {"C:\\", "C:\\x"}, {"C:d", "C:d\\x"}, {"", "x"}};
+    for (const auto& c : walked) {
+        Path path(c.folder);
+        EXPECT_TRUE(JoinInFolder(path.text, "x")) << c.folder;
+        EXPECT_EQ(c.result, path.str()) << c.folder;
+    }
     char out[kMaxPath];
     EXPECT_EQ(out, CombinePath(out, "C:\\d", "x"));
     EXPECT_STREQ("C:\\d\\x", out);

@@ -138,8 +138,8 @@ TEST(Cfb, ChunkingLeavesNoTrace) {
 }
 
 TEST(Cfb, BulkRoutesMatchOneVirtualStepPerGroup) {
-    // Every length around the 4-block stride of the decryption route, in
-    // place and between separate buffers.
+    // Every length up to and past the eight blocks that the decryption route
+    // keeps in flight, in place and between separate buffers.
     for (size_t groups = 0; groups <= 13; ++groups) {
         const Bytes in = Pattern(groups * 8, static_cast<uint32_t>(groups));
         for (bool encrypt : {true, false}) {

@@ -213,7 +213,7 @@ TEST(FileFormat, SourcesWithNoRoomForTheChecksumGive75) {
     }
 }
 
-TEST(FileFormat, EmptyAndMissingSourcesLeaveNoTarget) {
+TEST(FileFormat, EmptyAndMissingSourcesAndRefusedBuffersLeaveNoTarget) {
     ScratchDir dir;
     FileCipher cipher = MakeCipher(kPassword);
     WriteBytes(dir.File("empty"), Bytes());
@@ -222,6 +222,17 @@ TEST(FileFormat, EmptyAndMissingSourcesLeaveNoTarget) {
     EXPECT_EQ(cipher.DecryptFile(dir.File("empty").c_str(), target.c_str()), kResultEmptyFile);
     EXPECT_EQ(cipher.EncryptFile(dir.File("missing").c_str(), target.c_str()), kResultOpenFailed);
     EXPECT_EQ(cipher.DecryptFile(dir.File("missing").c_str(), target.c_str()), kResultOpenFailed);
+    EXPECT_FALSE(Exists(target));
+    // No memory for the chunk buffer: refused before the target is made.
+    WriteBytes(dir.File("some"), Pattern(20, 2));
+    FileFaultPlan noMemory;
+    noMemory.refuseBuffers = true;
+    SetFileFaults(noMemory);
+    const ResultCode encrypted = cipher.EncryptFile(dir.File("some").c_str(), target.c_str());
+    const ResultCode decrypted = cipher.DecryptFile(dir.File("some").c_str(), target.c_str());
+    ClearFileFaults();
+    EXPECT_EQ(encrypted, kResultOutOfMemory);
+    EXPECT_EQ(decrypted, kResultOutOfMemory);
     EXPECT_FALSE(Exists(target));
     // A folder is not a source; a target in a missing folder cannot be made.
     EXPECT_EQ(cipher.EncryptFile(dir.File("").c_str(), target.c_str()), kResultOpenFailed);

@@ -14,6 +14,7 @@
 #include "app/messages.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "crypto/file_handle.h"
 #include "crypto/result_code.h"
 #include "decrypt/editor_support.h"
 #include "decrypt/message_box_watcher.h"
@@ -102,6 +103,12 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
         FindClose(search);
     }
     return names;
+}
+
+// The name the system gives a temporary file: crpXXXX.tmp.
+bool MatchesTemporary(const std::string& name) {
+    return name.size() > 7 && name.compare(0, 3, "crp") == 0 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
 std::string Text(int id) {
@@ -397,6 +404,88 @@ TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)});
     EXPECT_EQ(ReadBytes(copy), "");
     EXPECT_FALSE(Exists(crp)) << "deleted when the editing began";
+}
+
+// The new .crp reaches its name only complete and on the disk, and the
+// working copy is wiped only after that: a write, a flush or a move of the
+// cipher text that fails keeps the edited copy and leaves neither a
+// temporary file nor a half-written .crp. A session ended quietly (the
+// Windows session ends) says nothing about it.
+TEST_F(SessionTest, ReencryptionGoesThroughAFlushedTemporaryBeforeTheWipe) {
+    g_settings.useTempDir = false;
+    // Decrypting the small .crp takes one write; the re-encryption's write is
+    // the second, and its flush the session's first.
+    FileFaultPlan writeFails;
+    writeFails.failWriteAt = 2;
+    FileFaultPlan flushFails;
+    flushFails.failFlushAt = 1;
+    struct Case {
+        const char* what;
+        FileFaultPlan plan;
+        bool nameTaken;  // a folder takes the .crp's name before the move
+        bool quiet;
+        bool reencrypted;
+    };
+    const Case cases[] = {
+        {"clean", FileFaultPlan{}, false, false, true},
+        {"write fails", writeFails, false, false, false},
+        {"flush fails", flushFails, false, false, false},
+        {"move fails", FileFaultPlan{}, true, false, false},
+        {"ended quietly", FileFaultPlan{}, false, true, true},
+        {"write fails, ended quietly", writeFails, false, true, false},
+    };
+    const std::string edited = "saved\r\nedited by the test editor\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string crp = MakeCrp(folder_, "saved.zedit.crp", "saved\r\n");
+        const std::string copy = folder_ + "\\saved.zedit";
+        test::SetEditorInstructions("append", report_);
+        test::MessageBoxWatcher boxes;
+        auto session = NewSession(crp);
+        session->SetWaitForTray(true);
+        SetFileFaults(c.plan);
+        ASSERT_TRUE(session->Start());
+        const bool editorDone = test::WaitForEditorReport(report_, 30000);
+        if (c.nameTaken) {
+            CreateDirectoryA(crp.c_str(), nullptr);
+        }
+        if (c.quiet) {
+            session->EndQuietly();
+        } else {
+            session->Signal();
+        }
+        const bool ended = PumpUntilDone(kSessionTimeoutMs) && session->WaitForEnd(5000);
+        const FileCallCounts counts = GetFileCallCounts();
+        ClearFileFaults();
+        ASSERT_TRUE(editorDone && ended);
+
+        if (c.plan.failWriteAt == 0 && !c.nameTaken) {
+            EXPECT_GE(counts.flushes, 1);
+        }
+        if (c.reencrypted) {
+            EXPECT_EQ(Decrypted(crp), edited);
+            EXPECT_FALSE(Exists(copy));
+            EXPECT_TRUE(boxes.Texts().empty());
+        } else {
+            const std::vector<std::string> expected =
+                c.quiet ? std::vector<std::string>{}
+                        : std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)};
+            EXPECT_EQ(boxes.Texts(), expected);
+            EXPECT_EQ(ReadBytes(copy), edited);
+            EXPECT_EQ(GetFileAttributesA(crp.c_str()),
+                      c.nameTaken ? static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)
+                                  : INVALID_FILE_ATTRIBUTES)
+                << "deleted when the editing began, never half written";
+        }
+        for (const std::string& name : FolderEntries(folder_)) {
+            EXPECT_FALSE(MatchesTemporary(name)) << name;
+        }
+        SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(copy.c_str());
+        DeleteFileA(crp.c_str());
+        RemoveDirectoryA(crp.c_str());
+        DeleteFileA(report_.c_str());
+    }
 }
 
 TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {

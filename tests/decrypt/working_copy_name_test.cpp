@@ -75,6 +75,10 @@ TEST(WorkingCopyName, UniqueNameNumbersBeforeTheFirstDotOfTheName) {
         {"C:\\data\\notes", {"C:\\data\\notes"}, "C:\\data\\notes(1)"},
         {"C:\\a.b\\notes", {"C:\\a.b\\notes"}, "C:\\a.b\\notes(1)"},
         {"C:\\T\\\x95\x5c.txt", {"C:\\T\\\x95\x5c.txt"}, "C:\\T\\\x95\x5c(1).txt"},
+        // Relative paths: dots in the folder part are not the extension.
+        {"a.b\\notes", {"a.b\\notes"}, "a.b\\notes(1)"},
+        {"a.b\\memo.txt", {"a.b\\memo.txt"}, "a.b\\memo(1).txt"},
+        {"memo.txt", {"memo.txt"}, "memo(1).txt"},
     };
     for (const Case& c : cases) {
         g_taken = c.taken;

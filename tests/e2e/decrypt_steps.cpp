@@ -363,6 +363,37 @@ bool RightClickFirstTrayIcon() {
     return true;
 }
 
+bool DoubleClickFirstTrayIcon() {
+    POINT point;
+    if (!FirstIconPoint(&point) || !SetCursorPos(point.x, point.y)) {
+        return false;
+    }
+    Sleep(200);
+    for (int click = 0; click < 2; ++click) {
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+    }
+    return true;
+}
+
+bool EndWindowsSession(DWORD timeoutMs) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    char command[] = "wineboot.exe --end-session";
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return false;
+    }
+    const bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(info.hProcess, 1);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return ended;
+}
+
 HWND WaitForMenuWindow(DWORD processId, DWORD timeoutMs) {
     MenuSearch search{processId, nullptr};
     const DWORD start = GetTickCount();

@@ -118,8 +118,16 @@ HWND StandaloneTray();
 std::string HoverFirstTrayIcon();
 // Clicks the first icon of the stand-alone tray with the right button.
 bool RightClickFirstTrayIcon();
+// Double-clicks it with the left button.
+bool DoubleClickFirstTrayIcon();
 // The visible pop-up menu window of a process, or null.
 HWND WaitForMenuWindow(DWORD processId, DWORD timeoutMs = kDefaultTimeoutMs);
+
+// Runs "wineboot --end-session" in this Wine session and waits for it, as a
+// logoff: every top-level window is sent WM_QUERYENDSESSION and then
+// WM_ENDSESSION, and a process that has not ended by itself is ended. False
+// when wineboot cannot be started or does not finish in time.
+bool EndWindowsSession(DWORD timeoutMs = 60000);
 
 // Visible top-level dialogs of the process are answered with OK until one
 // shows text; returns the texts seen. Used where Wine adds its own box.

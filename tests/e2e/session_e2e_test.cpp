@@ -52,12 +52,14 @@ protected:
 
     void TearDown() override { WriteWholeFile(stop_, ""); }
 
-    // Sends the tray's double-click and the menu's command to the hidden
-    // dialog, each twice.
-    static void RequestFromTray(HWND window) {
+    // Double-clicks the icon in the stand-alone tray, twice; without that
+    // tray, posts the notification the shell would send.
+    static void DoubleClickTrayIcon(HWND window) {
         for (int i = 0; i < 2; ++i) {
-            PostMessageA(window, kTrayCallback, 1, WM_LBUTTONDBLCLK);
-            PostMessageA(window, WM_COMMAND, IDM_REENCRYPT, 0);
+            if (StandaloneTray() == nullptr || !DoubleClickFirstTrayIcon()) {
+                PostMessageA(window, kTrayCallback, 1, WM_LBUTTONDBLCLK);
+            }
+            Sleep(200);
         }
     }
 
@@ -136,7 +138,13 @@ TEST_F(Session, TrayModeWaitsForTheRequestAndEncryptsOnceForSeveral) {
     ASSERT_TRUE(run.Process().IsRunning());
     EXPECT_FALSE(FileExists(crp));
 
-    RequestFromTray(run.Window());
+    // A double-click reported for another icon ID is not ours.
+    PostMessageA(run.Window(), kTrayCallback, 2, WM_LBUTTONDBLCLK);
+    Sleep(1500);
+    ASSERT_TRUE(run.Process().IsRunning());
+    EXPECT_FALSE(FileExists(crp));
+
+    DoubleClickTrayIcon(run.Window());
     ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
     // A second encryption would have met the wiped copy and shown 54.
     EXPECT_FALSE(run.Process().SawWindowWhileWaiting());
@@ -158,13 +166,52 @@ TEST_F(Session, CancelIsIgnoredWhileTheSessionRuns) {
     ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
     PostMessageA(run.Window(), WM_COMMAND, IDCANCEL, 0);
     PostMessageA(run.Window(), WM_CLOSE, 0, 0);
+    // A logoff that is cancelled after Zorv agreed to it changes nothing.
+    DWORD_PTR agreed = 0;
+    ASSERT_TRUE(
+        SendMessageTimeoutA(run.Window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &agreed));
+    EXPECT_EQ(agreed, 1u);
+    ASSERT_TRUE(
+        SendMessageTimeoutA(run.Window(), WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 5000, nullptr));
     Sleep(1500);
     EXPECT_TRUE(run.Process().IsRunning());
     EXPECT_TRUE(TrayIconPresent(run.Window()));
+    EXPECT_FALSE(FileExists(crp));
 
     ASSERT_TRUE(WriteWholeFile(stop_, ""));
     ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
     EXPECT_EQ(DecryptedText(crp), std::string("busy\r\n") + kEdited);
+}
+
+// The Windows session ends (a logoff or a shutdown) while the editor is
+// open with a saved edit: Zorv re-encrypts the edit once the end is
+// confirmed and wipes the working copy before Windows ends it, without a
+// message box, in both modes.
+TEST_F(Session, ALogoffEncryptsTheSavedEditBeforeZorvIsEnded) {
+    for (const int radio : {IDC_REENCRYPT_AUTO, IDC_REENCRYPT_TRAY}) {
+        const bool automatic = radio == IDC_REENCRYPT_AUTO;
+        SCOPED_TRACE(automatic ? "when the program ends" : "from the tray");
+        DecryptSettings settings(false, "auto", true);
+        const std::string crp = folder_ + "\\" + Tagged(automatic ? "auto" : "tray") + ".zedit.crp";
+        ASSERT_TRUE(MakeCrp(crp, "before logoff\r\n"));
+        DeleteFileA(report_.c_str());
+        DeleteFileA(stop_.c_str());
+        test::SetEditorInstructions("wait", report_, stop_);
+
+        DecryptRun run;
+        ASSERT_TRUE(run.Start(Quote(crp), true));
+        ASSERT_TRUE(run.Submit(kDecryptPassword, radio));
+        ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
+        const std::string copy = test::ReadEditorReport(report_).path;
+        ASSERT_TRUE(FileExists(copy));
+
+        ASSERT_TRUE(EndWindowsSession());
+        ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
+        EXPECT_FALSE(run.Process().SawWindowWhileWaiting()) << "no message box";
+        EXPECT_EQ(DecryptedText(crp), std::string("before logoff\r\n") + kEdited);
+        EXPECT_FALSE(FileExists(copy)) << "no plain working copy is left";
+        ASSERT_TRUE(WriteWholeFile(stop_, ""));  // the editor has no window to end it
+    }
 }
 
 TEST_F(Session, OpenAsReadOnlyUsesTheTempFolderAndNeverTouchesTheCrp) {

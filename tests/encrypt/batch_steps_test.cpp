@@ -240,6 +240,23 @@ TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
     }
 }
 
+// "C:" names the drive's current folder, which IsFolder tests; the walk must
+// search that folder, not the drive's root.
+TEST(WalkFolder, ABareDriveIsWalkedAsItsCurrentFolder) {
+    const std::string folder = "C:\\zorv-walk-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(MakeFolder(folder));
+    ASSERT_TRUE(WriteFile(folder + "\\here", "x"));
+    char saved[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+    RecordingVisitor visitor;
+    WalkFolder("C:", visitor);
+    SetCurrentDirectoryA(saved);
+    EXPECT_EQ(visitor.events, std::vector<std::string>{"process C:here"});
+    DeleteFileA((folder + "\\here").c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST(WalkFolder, ReadOnlyAndSystemEntriesAreRefusedAndNotEntered) {
     ScratchFolder root("attributes");
     ASSERT_TRUE(MakeFolder(root / "locked"));

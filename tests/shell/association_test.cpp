@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/path_utils.h"
 #include "shell/registry_fixture.h"
 
 namespace zorv {
@@ -52,6 +53,27 @@ protected:
     const AssociationRoots roots_{{HKEY_CURRENT_USER, kSharedPrefix},
                                   {HKEY_CURRENT_USER, kUserPrefix}};
 };
+
+// The command is always quoted, also for the longest executable paths; a
+// buffer too small for the quotes gives no command rather than a bare path.
+TEST(OpenCommand, LongestPathsAreQuotedOrNothingIsMade) {
+    const struct {
+        std::size_t pathLength;
+        std::size_t size;
+        bool made;
+    } cases[] = {{10, kMaxPath + 16, true},
+                 {258, kMaxPath + 16, true},
+                 {259, kMaxPath + 16, true},
+                 {259, 259 + 7, false}};
+    for (const auto& c : cases) {
+        const std::string path = "C:\\" + std::string(c.pathLength - 3, 'z');
+        std::vector<char> command(c.size, 'x');
+        EXPECT_EQ(BuildOpenCommand(path.c_str(), command.data(), command.size()), c.made)
+            << c.pathLength;
+        EXPECT_EQ(std::string(command.data()), c.made ? "\"" + path + "\" \"%1\"" : "")
+            << c.pathLength;
+    }
+}
 
 TEST_F(AssociationTest, OnWritesTheFourValuesTheSameEveryTimeAndKeepsOtherKeys) {
     WriteDefault(HKEY_CURRENT_USER, Shared("Zorv.Encryptedfile\\shell\\Print\\command"), "print");

@@ -115,16 +115,22 @@ TEST_F(SendToShortcutTest, UnwritablePathLeavesNoLink) {
 }
 
 TEST(ComTest, InitialisationIsBalancedOnAThreadThatAlreadyHasCom) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    {
-        // Another apartment mode: usable, but not this owner's to undo.
-        ScopedComInit inner;
-        EXPECT_TRUE(inner.Usable());
+    // As the settings dialog and as the edit session's worker initialise it.
+    for (const bool withFlags : {false, true}) {
+        SCOPED_TRACE(withFlags ? "apartment, no OLE1 DDE" : "default");
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        {
+            // Another apartment mode: usable, but not this owner's to undo.
+            const ScopedComInit inner =
+                withFlags ? ScopedComInit(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)
+                          : ScopedComInit();
+            EXPECT_TRUE(inner.Usable());
+        }
+        // Still initialised: a second initialisation in the same mode says so.
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
+        CoUninitialize();
+        CoUninitialize();
     }
-    // Still initialised: a second initialisation in the same mode says so.
-    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
-    CoUninitialize();
-    CoUninitialize();
 }
 
 }  // namespace
