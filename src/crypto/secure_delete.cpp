@@ -128,6 +128,12 @@ DeleteOutcome SecureDestroy(const char* path, const FileId* expected) {
             return DeleteOutcome::kHardLinked;
         case backend::Wipeable::kRefused:
             return DeleteOutcome::kNotAFile;
+        case backend::Wipeable::kMissing:
+            // The open would create it empty: not the file a caller meant.
+            if (expected != nullptr) {
+                return DeleteOutcome::kReplaced;
+            }
+            break;
         case backend::Wipeable::kYes:
             break;
     }

@@ -171,6 +171,9 @@ TEST(SecureDelete, OnlyTheExpectedFileIsDestroyed) {
     EXPECT_EQ(ReadBytes(path), contents);
     EXPECT_EQ(SecureDestroy(path.c_str(), &meant), DeleteOutcome::kDeleted);
     EXPECT_FALSE(Exists(path));
+    // Gone meanwhile: not created empty as a name without a file would be.
+    EXPECT_EQ(SecureDestroy(path.c_str(), &meant), DeleteOutcome::kReplaced);
+    EXPECT_FALSE(Exists(path));
 }
 
 #ifdef _WIN32
