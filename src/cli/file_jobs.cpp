@@ -53,12 +53,18 @@ void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<
     }
 }
 
-ResultCode DestroySource(const std::string& path) {
-    switch (SecureDestroy(path.c_str())) {
+// Destroys the source, provided the wipe opens the file that was read.
+ResultCode DestroySource(const std::string& path, const FileIdentity& read) {
+    FileId expected;
+    expected.device = read.device;
+    expected.file = read.file;
+    switch (SecureDestroy(path.c_str(), &expected)) {
         case DeleteOutcome::kDeleted:
             return kResultOk;
         case DeleteOutcome::kHardLinked:
             return kResultHardLinked;
+        case DeleteOutcome::kReplaced:
+            return kResultReplaced;
         case DeleteOutcome::kNotAFile:
         case DeleteOutcome::kFailed:
             break;
@@ -136,7 +142,7 @@ void FinishSource(bool encrypting, const std::string& path, const std::string& t
         }
         return;
     }
-    lines->push_back(Outcome{path, settings.keep ? kResultOk : DestroySource(path)});
+    lines->push_back(Outcome{path, settings.keep ? kResultOk : DestroySource(path, read)});
 }
 
 // The whole job around WriteTarget: open the source, and destroy it after
