@@ -1,6 +1,7 @@
 # Front door. `make` builds all three configurations, `make test` runs every
 # test (installing what is missing first), `make bench` the benchmarks,
-# `make run ARGS='...'` starts Zorv under Wine. The CMake presets
+# `make run ARGS='...'` starts Zorv under Wine, `make dist` writes the release
+# packages into build/dist/ and `make dist-check` checks them. The CMake presets
 # (native, native-release, win64, win32) remain usable directly.
 
 JOBS ?= $(shell nproc)
@@ -8,7 +9,7 @@ FUZZ_SECONDS ?= 60
 ARGS ?=
 
 .PHONY: all setup native win64 win32 release test test-native test-win64 test-win32 \
-        fuzz bench bench-cli test-large run format clean
+        fuzz bench bench-cli test-large run dist dist-check format clean
 
 all: native win64 win32
 
@@ -43,6 +44,12 @@ bench-cli: native-release
 # Opt-in: a sparse 4.5 GiB file round-trips through zorv-cli (minutes, ~9 GiB).
 test-large: native-release
 	@scripts/test-large
+
+dist: setup
+	@scripts/make-dist
+
+dist-check: dist
+	@scripts/check-dist
 
 run: win64
 	@scripts/run-zorv $(ARGS)

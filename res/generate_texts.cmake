@@ -1,13 +1,18 @@
 # Generates, from the UTF-8 sources of every Japanese text, what the compilers
 # read. Run with cmake -P:
 #
-#   -DMODE=cpp -DMESSAGES=<messages.ja.txt> -DOUTPUT=<message_texts.cpp>
+#   -DMODE=cpp -DMESSAGES=<messages.ja.txt> -DVERSION=<x.y.z> -DOUTPUT=<message_texts.cpp>
 #       the string table as a C++ table of UTF-8 texts (MessageTextUtf8)
-#   -DMODE=rc -DMESSAGES=<messages.ja.txt> -DTEMPLATE=<zorv.rc.in>
-#       -DRES_DIR=<res folder> -DICONV=<iconv> -DOUTPUT=<zorv.rc>
+#   -DMODE=rc -DMESSAGES=<messages.ja.txt> -DVERSION=<x.y.z> -DTEMPLATE=<zorv.rc.in>
+#       -DRES_DIR=<res folder> -DMANIFEST=<zorv.manifest> -DICONV=<iconv> -DOUTPUT=<zorv.rc>
 #       the resource script: the template with the string table put in,
 #       converted to code page 932 by iconv (which fails on any text the
 #       code page cannot hold)
+#
+# @ZORV_VERSION@ in a text, and @ZORV_VERSION@ and @ZORV_VERSION_WORDS@ (the
+# four numbers of a VERSIONINFO, comma-separated) in the template, become the
+# project's version, so the version box, the version resource and the
+# manifest cannot disagree with it.
 #
 # Non-ASCII bytes, and in the resource script both bytes of every double-byte
 # character, are written as three-digit octal escapes, so neither the C
@@ -60,7 +65,8 @@ function(read_messages file ids_out texts_out)
             message(FATAL_ERROR "${file}: not an \"ID<TAB>text\" line: ${line}")
         endif()
         list(APPEND ids "${CMAKE_MATCH_1}")
-        list(APPEND texts "${CMAKE_MATCH_2}")
+        string(REPLACE "@ZORV_VERSION@" "${VERSION}" text "${CMAKE_MATCH_2}")
+        list(APPEND texts "${text}")
     endforeach()
     set(${ids_out} "${ids}" PARENT_SCOPE)
     set(${texts_out} "${texts}" PARENT_SCOPE)
@@ -112,6 +118,13 @@ function(generate_rc)
     file(READ "${TEMPLATE}" script)
     string(REPLACE "@STRING_TABLE@" "${table}" script "${script}")
     string(REPLACE "@RES_DIR@" "${RES_DIR}" script "${script}")
+    string(REPLACE "@MANIFEST@" "${MANIFEST}" script "${script}")
+    string(REPLACE "." ";" words "${VERSION}")
+    list(APPEND words 0)
+    list(SUBLIST words 0 4 words)
+    list(JOIN words ", " words)
+    string(REPLACE "@ZORV_VERSION_WORDS@" "${words}" script "${script}")
+    string(REPLACE "@ZORV_VERSION@" "${VERSION}" script "${script}")
     file(WRITE "${OUTPUT}.utf8" "${script}")
     execute_process(COMMAND "${ICONV}" -f UTF-8 -t CP932 "${OUTPUT}.utf8"
                     OUTPUT_VARIABLE cp932 RESULT_VARIABLE status ERROR_VARIABLE error)
@@ -122,6 +135,9 @@ function(generate_rc)
     write_if_changed("${OUTPUT}" "${escaped}")
 endfunction()
 
+if(NOT VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
+    message(FATAL_ERROR "VERSION must be x.y.z, not \"${VERSION}\"")
+endif()
 if(MODE STREQUAL "cpp")
     generate_cpp()
 elseif(MODE STREQUAL "rc")

@@ -7,9 +7,9 @@ set(ZORV_MESSAGES ${PROJECT_SOURCE_DIR}/res/messages.ja.txt)
 set(ZORV_TEXTS_SCRIPT ${PROJECT_SOURCE_DIR}/res/generate_texts.cmake)
 add_custom_command(
     OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/message_texts.cpp
-    COMMAND ${CMAKE_COMMAND} -DMODE=cpp -DMESSAGES=${ZORV_MESSAGES}
+    COMMAND ${CMAKE_COMMAND} -DMODE=cpp -DMESSAGES=${ZORV_MESSAGES} -DVERSION=${PROJECT_VERSION}
             -DOUTPUT=${CMAKE_CURRENT_BINARY_DIR}/message_texts.cpp -P ${ZORV_TEXTS_SCRIPT}
-    DEPENDS ${ZORV_MESSAGES} ${ZORV_TEXTS_SCRIPT}
+    DEPENDS ${ZORV_MESSAGES} ${ZORV_TEXTS_SCRIPT} ${PROJECT_SOURCE_DIR}/CMakeLists.txt  # the version
     COMMENT "Generating the message texts from messages.ja.txt")
 
 add_library(zorv_text STATIC

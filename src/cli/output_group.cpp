@@ -103,16 +103,23 @@ namespace {
 
 void (*jobCheckHook)(const std::string&) = nullptr;
 
-ResultCode DestroySource(const std::string& path, const JobSettings& settings) {
+// Destroys the source, provided the wipe opens the file that was read.
+ResultCode DestroySource(const std::string& path, const FileIdentity& read,
+                         const JobSettings& settings) {
     if (settings.noWipe) {
         // Removing one name of a hard-linked file loses nothing.
         return RemoveFile(path) ? kResultOk : kResultDeleteFailed;
     }
-    switch (SecureDestroy(path.c_str())) {
+    FileId expected;
+    expected.device = read.device;
+    expected.file = read.file;
+    switch (SecureDestroy(path.c_str(), &expected)) {
         case DeleteOutcome::kDeleted:
             return kResultOk;
         case DeleteOutcome::kHardLinked:
             return kResultHardLinked;
+        case DeleteOutcome::kReplaced:
+            return kResultReplaced;
         case DeleteOutcome::kNotAFile:
         case DeleteOutcome::kFailed:
             break;
@@ -150,7 +157,8 @@ void FinishSource(bool encrypting, const std::string& path, const std::string& t
         }
         return;
     }
-    lines->push_back(Outcome{path, settings.keep ? kResultOk : DestroySource(path, settings)});
+    lines->push_back(
+        Outcome{path, settings.keep ? kResultOk : DestroySource(path, read, settings)});
 }
 
 }  // namespace zorv

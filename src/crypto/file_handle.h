@@ -80,6 +80,10 @@ public:
     // The number of names (hard links) the open file has, or -1 when it
     // cannot be read.
     int64_t LinkCount();
+    // The device and file number of the open file (POSIX st_dev and st_ino;
+    // Win32 the volume serial number and the file index). False when they
+    // cannot be read; the outputs are then left alone.
+    bool Identify(uint64_t* device, uint64_t* file);
     // Closes an owned handle and forgets it in any case. False when closing
     // reported an error (a late write failure on some file systems); closing
     // nothing is harmless and true.

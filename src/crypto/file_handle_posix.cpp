@@ -150,6 +150,16 @@ bool FileHandle::IsSameFileAs(const char* path) {
            mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
+bool FileHandle::Identify(uint64_t* device, uint64_t* file) {
+    struct stat st {};
+    if (::fstat(ToFd(handle_), &st) != 0) {
+        return false;
+    }
+    *device = static_cast<uint64_t>(st.st_dev);
+    *file = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
 int64_t FileHandle::LinkCount() {
     struct stat st {};
     if (::fstat(ToFd(handle_), &st) != 0) {

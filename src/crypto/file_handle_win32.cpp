@@ -149,6 +149,16 @@ bool FileHandle::IsSameFileAs(const char* path) {
            mine.nFileIndexLow == theirs.nFileIndexLow;
 }
 
+bool FileHandle::Identify(uint64_t* device, uint64_t* file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(ToHandle(handle_), &info)) {
+        return false;
+    }
+    *device = info.dwVolumeSerialNumber;
+    *file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 int64_t FileHandle::LinkCount() {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(ToHandle(handle_), &info)) {

@@ -22,7 +22,14 @@ constexpr size_t kPatternBytes = 4096;
 // same bytes on the disk at its own speed.
 constexpr size_t kPieceBytes = 256 * kPatternBytes;
 
-enum class WipeResult { kWiped, kHardLinked, kFailed };
+enum class WipeResult { kWiped, kHardLinked, kReplaced, kFailed };
+
+bool IsExpected(FileHandle& file, const FileId* expected) {
+    FileId found;
+    return expected == nullptr ||
+           (file.Identify(&found.device, &found.file) && found.device == expected->device &&
+            found.file == expected->file);
+}
 
 // Writes the piece buffer (the pattern repeated) from offset 0 until `size`
 // bytes have been overwritten, then flushes so that this overwrite is on the
@@ -65,10 +72,13 @@ void FillPiece(uint8_t* piece, size_t pieceBytes, int overwrite) {
 }
 
 // The overwrites are numbered 0 (0xAA), 1 (0x55), 2 (random) within a pass.
-WipeResult Wipe(const char* path, int passes, int firstOverwrite) {
+WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileId* expected) {
     FileHandle file;
     if (!file.OpenForOverwrite(path)) {
         return WipeResult::kFailed;
+    }
+    if (!IsExpected(file, expected)) {
+        return WipeResult::kReplaced;
     }
     // Checked on the open handle, so no name can be linked in between.
     const int64_t links = file.LinkCount();
@@ -104,26 +114,34 @@ WipeResult Wipe(const char* path, int passes, int firstOverwrite) {
 }  // namespace
 
 bool WipeFile(const char* path) {
-    return Wipe(path, kPasses, 0) == WipeResult::kWiped;
+    return Wipe(path, kPasses, 0, nullptr) == WipeResult::kWiped;
 }
 
 bool WipeOnceAndDelete(const char* path) {
-    (void)Wipe(path, 1, 2);
+    (void)Wipe(path, 1, 2, nullptr);
     return backend::RemoveFile(path);
 }
 
-DeleteOutcome SecureDestroy(const char* path) {
+DeleteOutcome SecureDestroy(const char* path, const FileId* expected) {
     switch (backend::MakeWritable(path)) {
         case backend::Wipeable::kHardLinked:
             return DeleteOutcome::kHardLinked;
         case backend::Wipeable::kRefused:
             return DeleteOutcome::kNotAFile;
+        case backend::Wipeable::kMissing:
+            // The open would create it empty: not the file a caller meant.
+            if (expected != nullptr) {
+                return DeleteOutcome::kReplaced;
+            }
+            break;
         case backend::Wipeable::kYes:
             break;
     }
-    switch (Wipe(path, kPasses, 0)) {
+    switch (Wipe(path, kPasses, 0, expected)) {
         case WipeResult::kHardLinked:
             return DeleteOutcome::kHardLinked;
+        case WipeResult::kReplaced:
+            return DeleteOutcome::kReplaced;
         case WipeResult::kFailed:
             return DeleteOutcome::kFailed;
         case WipeResult::kWiped:

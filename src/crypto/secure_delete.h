@@ -7,6 +7,8 @@
 // older copies that no overwrite can touch.
 #pragma once
 
+#include <cstdint>
+
 namespace zorv {
 
 // Why a file was not destroyed.
@@ -14,7 +16,14 @@ enum class DeleteOutcome {
     kDeleted,     // wiped and gone
     kHardLinked,  // the file has other names, which would lose their contents: kept untouched
     kNotAFile,    // a symbolic link, junction or mount point, or not a regular file: kept
+    kReplaced,    // the name leads to another file than the one expected: kept untouched
     kFailed,      // not opened, a write or flush failed, or the deletion failed
+};
+
+// The file a caller means to destroy, as FileHandle::Identify reports it.
+struct FileId {
+    uint64_t device = 0;
+    uint64_t file = 0;
 };
 
 // Makes the file writable (clears the read-only attribute; on POSIX adds the
@@ -25,7 +34,9 @@ enum class DeleteOutcome {
 // part-way (partly overwritten) or when the deletion fails (fully
 // overwritten). kHardLinked and kNotAFile leave the file untouched. A path
 // that does not exist in an existing folder is created empty and deleted.
-DeleteOutcome SecureDestroy(const char* path);
+// With expected, the file opened for the wipe must be that one, or nothing
+// is written (kReplaced): a name swapped since the caller looked at it.
+DeleteOutcome SecureDestroy(const char* path, const FileId* expected = nullptr);
 
 // SecureDestroy, true for kDeleted.
 bool SecureDelete(const char* path);

@@ -5,7 +5,8 @@ namespace zorv {
 namespace backend {
 
 enum class Wipeable {
-    kYes,         // a regular file, now writable, or a missing path
+    kYes,         // a regular file, now writable
+    kMissing,     // nothing under the path
     kHardLinked,  // a regular file with more than one name: left as it is
     kRefused,     // must not be wiped: left as it is
 };
@@ -17,7 +18,7 @@ enum class Wipeable {
 // POSIX, anything other than a regular file. Other reparse points (a
 // deduplicated or cloud placeholder file, for one) are files like any other.
 // A file with several names is reported before any change, since the
-// attribute belongs to all of them. A missing path is kYes.
+// attribute belongs to all of them.
 Wipeable MakeWritable(const char* path);
 
 // Deletes the file; false when it stays.

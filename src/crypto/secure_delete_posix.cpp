@@ -11,7 +11,7 @@ namespace backend {
 Wipeable MakeWritable(const char* path) {
     struct stat st {};
     if (::lstat(path, &st) != 0) {
-        return errno == ENOENT ? Wipeable::kYes : Wipeable::kRefused;
+        return errno == ENOENT ? Wipeable::kMissing : Wipeable::kRefused;
     }
     if (!S_ISREG(st.st_mode)) {
         return Wipeable::kRefused;

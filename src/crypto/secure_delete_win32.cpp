@@ -39,7 +39,7 @@ DWORD LinkCountOf(const char* path) {
 Wipeable MakeWritable(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return Wipeable::kYes;  // missing: the open creates it empty
+        return Wipeable::kMissing;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return Wipeable::kRefused;

@@ -182,7 +182,7 @@ bool ReencryptSession::DecryptWorkingCopy(const char* workingCopy) {
     }
     // Whatever reached the working copy (a wrong password writes it whole)
     // is plain text or noise from the .crp: it goes, securely.
-    if (PathExists(workingCopy) && !SecureDelete(workingCopy)) {
+    if (PathExists(workingCopy) && !SecureDeleteTemporary(workingCopy)) {
         ReportWithPath(IDS_TEMP_DELETE_FAILED, workingCopy);
     }
     Report(rc);
@@ -277,7 +277,9 @@ void ReencryptSession::ReencryptWorkingCopy(const char* workingCopy) {
 }
 
 void ReencryptSession::DestroyWorkingCopy(const char* workingCopy) const {
-    if (!SecureDelete(workingCopy)) {
+    // Deleted even when the wipe fails part-way, so that no plain text stays
+    // readable under its name; the message still says it was not destroyed.
+    if (!SecureDeleteTemporary(workingCopy)) {
         ReportWithPath(IDS_TEMP_DELETE_FAILED, workingCopy);
     }
 }

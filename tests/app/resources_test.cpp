@@ -410,9 +410,10 @@ TEST(ResourcesTest, ManifestAndVersionBlock) {
     for (DWORD i = 0; i + 12 <= size && !found; ++i) {
         if (std::memcmp(data + i, signature, 4) == 0) {
             found = true;
-            // FILEVERSION 0.2.2.0: the high and low version words.
-            EXPECT_EQ(0x00000002u, static_cast<DWORD>(data[i + 8] | data[i + 9] << 8 |
-                                                      data[i + 10] << 16 | data[i + 11] << 24));
+            // FILEVERSION's high word pair: the major and minor version.
+            EXPECT_EQ(static_cast<DWORD>(ZORV_VERSION_MAJOR << 16 | ZORV_VERSION_MINOR),
+                      static_cast<DWORD>(data[i + 8] | data[i + 9] << 8 | data[i + 10] << 16 |
+                                         data[i + 11] << 24));
         }
     }
     EXPECT_TRUE(found);

@@ -196,6 +196,21 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
     SetJobCheckHook(nullptr);
 }
 
+// An existing target fails the job before anything is decrypted: the wrong
+// password of this .crp file would otherwise be found first (75), after its
+// plain text had been written.
+TEST_F(PlanTest, ATakenTargetFailsADecryptionBeforeItStarts) {
+    ASSERT_TRUE(test::WriteBytes(root / "taken.crp", test::RandomBytes(4096, 3)));
+    ASSERT_TRUE(test::WriteText(root / "taken", "mine"));
+    const FileCipher cipher("password", 8);
+    const std::vector<Outcome> lines =
+        DecryptJob(cipher, WorkOn(root / "taken.crp"), JobSettings{});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].path, root / "taken");
+    EXPECT_EQ(lines[0].code, kResultFileExists);
+    EXPECT_EQ(test::ReadBytes(root / "taken"), (test::Bytes{'m', 'i', 'n', 'e'}));
+}
+
 #ifndef _WIN32
 // A sub-folder replaced by a symbolic link to a folder outside the tree after
 // the walk: the job finds another file under the planned name and leaves it.

@@ -152,6 +152,30 @@ TEST(SecureDelete, AHardLinkedFileIsKept) {
     EXPECT_EQ(SecureDestroy(path.c_str()), DeleteOutcome::kDeleted);
 }
 
+// A caller that names the file it means is never given another one that has
+// taken the name since.
+TEST(SecureDelete, OnlyTheExpectedFileIsDestroyed) {
+    ScratchDir dir;
+    const std::string path = dir.File("meant");
+    const Bytes contents = Pattern(5000, 7);
+    WriteBytes(path, contents);
+    FileId meant;
+    {
+        FileHandle file;
+        ASSERT_TRUE(file.OpenForRead(path.c_str()));
+        ASSERT_TRUE(file.Identify(&meant.device, &meant.file));
+    }
+    FileId other = meant;
+    other.file += 1;
+    EXPECT_EQ(SecureDestroy(path.c_str(), &other), DeleteOutcome::kReplaced);
+    EXPECT_EQ(ReadBytes(path), contents);
+    EXPECT_EQ(SecureDestroy(path.c_str(), &meant), DeleteOutcome::kDeleted);
+    EXPECT_FALSE(Exists(path));
+    // Gone meanwhile: not created empty as a name without a file would be.
+    EXPECT_EQ(SecureDestroy(path.c_str(), &meant), DeleteOutcome::kReplaced);
+    EXPECT_FALSE(Exists(path));
+}
+
 #ifdef _WIN32
 TEST(SecureDelete, AFileHeldOpenWithoutWriteSharingIsKept) {
     ScratchDir dir;

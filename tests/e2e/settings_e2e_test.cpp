@@ -349,7 +349,7 @@ TEST_F(SettingsE2e, VersionBoxOpensAgainAndAgain) {
         EXPECT_EQ(GetWindow(box.Handle(), GW_OWNER), run.Dialog().Handle());
         EXPECT_EQ(box.Caption(), "Zorv");
         EXPECT_EQ(box.Message(),
-                  "Zorv ver.0.2.2b - 2003.08.10\nCopyright (C) 2026 the Zorv developers");
+                  "Zorv ver." ZORV_VERSION "\nCopyright (C) 2026 The Zorv developers");
         EXPECT_EQ(box.Icon(), IconKind::kInformation) << IconKindName(box.Icon());
         EXPECT_EQ(box.Buttons(), std::vector<int>{IDOK});
         if (round == 0) {
