@@ -38,6 +38,8 @@ public:
             if (!recursive_ || command_ == Command::kCat) {
                 return Refuse(path, kResultFolderWithoutRecursion);
             }
+            root_ = path;
+            folders_.assign(1, info.identity);
             return WalkFolder(path, FileIdentity{});
         }
         if (!info.exists) {
@@ -85,13 +87,16 @@ private:
             } else if (Refused(entry.info)) {
                 Refuse(path, RefusalOf(entry.info));
             } else if (entry.info.isFolder) {
+                folders_.push_back(entry.info.identity);
                 WalkFolder(path, entry.info.identity);
+                folders_.pop_back();
             } else if (command_ == Command::kEncrypt && IsCrpName(entry.name)) {
                 Refuse(path, kResultAlreadyEncrypted);
             } else if (command_ != Command::kEncrypt && IsBareExtension(entry.name)) {
                 Refuse(path, kResultNoName);
             } else if (command_ == Command::kEncrypt || IsCrpName(entry.name)) {
-                pending.push_back(PlanItem{path, kResultOk, entry.info.size, entry.info.identity});
+                pending.push_back(PlanItem{path, kResultOk, entry.info.size, entry.info.identity,
+                                           root_.size(), folders_});
             }  // decrypting: other files are passed over without a line
         }
         for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
@@ -100,13 +105,13 @@ private:
     }
 
     void Refuse(const std::string& path, ResultCode code) {
-        plan_.items.push_back(PlanItem{path, code, 0, FileIdentity{}});
+        plan_.items.push_back(PlanItem{path, code, 0, FileIdentity{}, 0, {}});
     }
 
     // An input given by name is whatever the name leads to when its job
     // starts.
     void AddWork(const std::string& path, const EntryInfo& info) {
-        AddWork(PlanItem{path, kResultOk, info.size, FileIdentity{}});
+        AddWork(PlanItem{path, kResultOk, info.size, FileIdentity{}, 0, {}});
     }
 
     void AddWork(const PlanItem& item) {
@@ -119,6 +124,8 @@ private:
     bool recursive_;
     bool readOnlyAllowed_;
     Plan plan_;
+    std::string root_;                   // the folder being walked, as given
+    std::vector<FileIdentity> folders_;  // from root_ down to the folder listed
 };
 
 }  // namespace

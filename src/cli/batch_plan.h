@@ -48,6 +48,12 @@ struct PlanItem {
     // name, nor on Windows): a job that opens another file there does
     // nothing with it.
     FileIdentity identity;
+    // For a file found by a walk: how many bytes of path name the folder
+    // given on the command line, and the identities of that folder and of
+    // each folder below it down to the file's own, as the walk found them.
+    // Empty for an input given by name.
+    std::size_t rootLength = 0;
+    std::vector<FileIdentity> folders;
 };
 
 struct Plan {

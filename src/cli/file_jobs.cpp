@@ -16,6 +16,8 @@
 namespace zorv {
 namespace {
 
+void (*jobOpenedHook)(const std::string&) = nullptr;
+
 using Transform = ResultCode (*)(const FileCipher&, const PlatformFile&, std::uint64_t,
                                  const PlatformFile&, const TransformOptions&);
 
@@ -82,17 +84,18 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     return options;
 }
 
-// Transforms into a temporary file beside target and gives it the source's
+// Transforms into a temporary file in folder (the target's, as the job
+// reaches it) and gives it the source's
 // times and mode; flushes it to the disk unless its group will. True with
 // its name in temporary, registered in registration; otherwise the
 // failure's lines (none when interrupted) are in lines and nothing is left.
 bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::string& path,
-                    const PlatformFile& source, std::uint64_t size, const std::string& target,
+                    const PlatformFile& source, std::uint64_t size, const std::string& folder,
                     const JobSettings& settings, bool flush, std::string* temporary,
                     std::unique_ptr<TemporaryRegistration>* registration,
                     std::vector<Outcome>* lines) {
     PlatformFile output;
-    if (!CreateTemporaryFile(FolderOf(target), &output, temporary)) {
+    if (!CreateTemporaryFile(folder, &output, temporary)) {
         lines->push_back(Outcome{path, kResultNoTemporary});
         return false;
     }
@@ -121,12 +124,14 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::st
     return true;
 }
 
-// Moves a flushed temporary file to target. True when it is in place.
-bool PlaceFlushed(const std::string& temporary, const std::string& target, bool plainText,
-                  const JobSettings& settings, std::vector<Outcome>* lines) {
+// Moves a flushed temporary file to target (shown as shownTarget). True when
+// it is in place.
+bool PlaceFlushed(const std::string& temporary, const std::string& target,
+                  const std::string& shownTarget, bool plainText, const JobSettings& settings,
+                  std::vector<Outcome>* lines) {
     ResultCode moved = PlaceOutput(temporary, target, settings);
     if (moved != kResultOk) {
-        lines->push_back(Outcome{target, moved});
+        lines->push_back(Outcome{shownTarget, moved});
         DestroyTemporary(temporary, plainText, lines);
         return false;
     }
@@ -143,35 +148,37 @@ bool PlaceFlushed(const std::string& temporary, const std::string& target, bool 
 // destruction, here or (a small output in a group) when the group commits.
 // Closes source.
 std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
-                                 const std::string& path, PlatformFile& source,
-                                 const FileIdentity& read, const std::string& target,
-                                 const JobSettings& settings) {
+                                 const JobNames& names, PlatformFile& source,
+                                 const FileIdentity& read, const JobSettings& settings) {
     bool grouped = settings.group != nullptr && read.size <= OutputGroup::kMaxGroupedBytes;
     bool plainText = HoldsPlainText(transform);
     bool encrypting = transform == EncryptTransform;
     std::string temporary;
     std::unique_ptr<TemporaryRegistration> registration;
     std::vector<Outcome> lines;
-    bool written = WriteTemporary(transform, cipher, path, source, read.size, target, settings,
-                                  !grouped, &temporary, &registration, &lines);
+    bool written =
+        WriteTemporary(transform, cipher, names.source, source, read.size, FolderOf(names.targetAt),
+                       settings, !grouped, &temporary, &registration, &lines);
     source.Close();  // Windows deletes no open file
     if (!written) {
         return lines;
     }
     if (grouped) {
-        settings.group->Add(PendingOutput{settings.slot, path, temporary, target, plainText,
-                                          encrypting, read, std::move(registration)});
-        return {Outcome{path, kResultPlacementPending}};
+        settings.group->Add(PendingOutput{settings.slot, names, temporary, plainText, encrypting,
+                                          read, std::move(registration)});
+        return {Outcome{names.source, kResultPlacementPending}};
     }
-    bool placed = PlaceFlushed(temporary, target, plainText, settings, &lines);
+    bool placed =
+        PlaceFlushed(temporary, names.targetAt, names.target, plainText, settings, &lines);
     registration.reset();
     if (placed) {
-        FinishSource(encrypting, path, target, read, settings, &lines);
+        FinishSource(encrypting, names, read, settings, &lines);
     }
     return lines;
 }
 
-// Opens and checks the source, then WriteTarget.
+// Opens and checks the source, then WriteTarget. A walked file is reached
+// through its folder, pinned from the folder given on the command line down.
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
                                   const PlanItem& item, const std::string& target,
                                   const JobSettings& settings) {
@@ -179,12 +186,23 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     if (target.size() > kMaxPathBytes || NameOf(target).size() > kMaxNameBytes) {
         return {Outcome{path, kResultPathTooLong}};
     }
-    if (!settings.replace && QueryEntry(target).exists) {
+    JobNames names{path, target, path, target, nullptr};
+    if (!item.folders.empty()) {
+        names.folder = std::make_shared<PinnedFolder>();
+        if (!names.folder->Pin(path, item.rootLength, item.folders)) {
+            return {Outcome{path, kResultReplaced}};
+        }
+        names.sourceAt = names.folder->Reach(NameOf(path));
+        if (settings.output.empty()) {
+            names.targetAt = names.folder->Reach(NameOf(target));
+        }
+    }
+    if (!settings.replace && QueryEntry(names.targetAt).exists) {
         return {Outcome{target, kResultFileExists}};
     }
     PlatformFile source;
-    if (!source.OpenForRead(path)) {
-        return {Outcome{path, WhyNotOpened(path)}};
+    if (!source.OpenForRead(names.sourceAt)) {
+        return {Outcome{path, WhyNotOpened(names.sourceAt)}};
     }
     FileIdentity read;
     if (!source.Identify(&read)) {
@@ -196,7 +214,10 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     if (read.size == 0) {
         return {Outcome{path, kResultEmptyFile}};
     }
-    return WriteTarget(transform, cipher, path, source, read, target, settings);
+    if (jobOpenedHook != nullptr) {
+        jobOpenedHook(path);
+    }
+    return WriteTarget(transform, cipher, names, source, read, settings);
 }
 
 }  // namespace
@@ -245,12 +266,16 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
     std::string temporary;
     std::unique_ptr<TemporaryRegistration> registration;
-    if (WriteTemporary(transform, cipher, "-", none, 0, settings.output, settings, true, &temporary,
-                       &registration, &lines) &&
-        PlaceFlushed(temporary, settings.output, decrypting, settings, &lines)) {
+    if (WriteTemporary(transform, cipher, "-", none, 0, FolderOf(settings.output), settings, true,
+                       &temporary, &registration, &lines) &&
+        PlaceFlushed(temporary, settings.output, settings.output, decrypting, settings, &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }
     return lines;
+}
+
+void SetJobOpenedHook(void (*hook)(const std::string& path)) {
+    jobOpenedHook = hook;
 }
 
 }  // namespace zorv

@@ -79,5 +79,8 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
 // path once its output is in place, before the checks that precede
 // destroying the source. Null (the default): nothing is called.
 void SetJobCheckHook(void (*hook)(const std::string& path));
+// For tests: called in every encryption or decryption job with the source's
+// path once the source is open and checked, before anything is written.
+void SetJobOpenedHook(void (*hook)(const std::string& path));
 
 }  // namespace zorv

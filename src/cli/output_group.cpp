@@ -50,11 +50,11 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
         PendingOutput& output = group[i];
         result.emplace_back(output.slot, std::vector<Outcome>());
         std::vector<Outcome>& lines = result.back().second;
-        ResultCode code =
-            durable ? PlaceOutput(output.temporary, output.target, settings) : kResultWriteFailed;
+        ResultCode code = durable ? PlaceOutput(output.temporary, output.names.targetAt, settings)
+                                  : kResultWriteFailed;
         if (code != kResultOk) {
             if (!interrupted) {
-                lines.push_back(Outcome{durable ? output.target : output.path, code});
+                lines.push_back(Outcome{durable ? output.names.target : output.names.source, code});
             }
             DestroyTemporary(output.temporary, output.plainText, &lines);
             output.registration.reset();
@@ -62,7 +62,7 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
         }
         output.registration.reset();  // under its final name now
         placed[i] = true;
-        AddUnique(&folders, FolderOf(output.target));
+        AddUnique(&folders, FolderOf(output.names.targetAt));
     }
     if (!settings.keep) {
         // The new names must survive a power cut before the sources go.
@@ -73,8 +73,7 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     for (std::size_t i = 0; i < group.size(); ++i) {
         if (placed[i]) {
             const PendingOutput& output = group[i];
-            FinishSource(output.encrypting, output.path, output.target, output.read, settings,
-                         &result[i].second);
+            FinishSource(output.encrypting, output.names, output.read, settings, &result[i].second);
         }
     }
     return result;
@@ -133,9 +132,9 @@ void SetJobCheckHook(void (*hook)(const std::string& path)) {
     jobCheckHook = hook;
 }
 
-void FinishSource(bool encrypting, const std::string& path, const std::string& target,
-                  const FileIdentity& read, const JobSettings& settings,
-                  std::vector<Outcome>* lines) {
+void FinishSource(bool encrypting, const JobNames& names, const FileIdentity& read,
+                  const JobSettings& settings, std::vector<Outcome>* lines) {
+    const std::string& path = names.source;
     if (jobCheckHook != nullptr) {
         jobCheckHook(path);
     }
@@ -146,11 +145,11 @@ void FinishSource(bool encrypting, const std::string& path, const std::string& t
         return;
     }
     FileIdentity now;
-    if (!QueryIdentity(path, &now) || !now.SameState(read)) {
+    if (!QueryIdentity(names.sourceAt, &now) || !now.SameState(read)) {
         if (encrypting) {
             // Made from contents that are no longer the file's: it must not
             // pass for a complete copy. It holds only cipher text.
-            RemoveFile(target);
+            RemoveFile(names.targetAt);
             lines->push_back(Outcome{path, kResultSourceChanged});
         } else {
             lines->push_back(Outcome{path, kResultDeleteFailed});
@@ -158,7 +157,7 @@ void FinishSource(bool encrypting, const std::string& path, const std::string& t
         return;
     }
     lines->push_back(
-        Outcome{path, settings.keep ? kResultOk : DestroySource(path, read, settings)});
+        Outcome{path, settings.keep ? kResultOk : DestroySource(names.sourceAt, read, settings)});
 }
 
 }  // namespace zorv

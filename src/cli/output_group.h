@@ -19,12 +19,21 @@
 
 namespace zorv {
 
+// The names of a job's source and target: as its lines show them, and as
+// the job reaches them (through its pinned folder, which they need open).
+struct JobNames {
+    std::string source;
+    std::string target;
+    std::string sourceAt;
+    std::string targetAt;
+    std::shared_ptr<PinnedFolder> folder;
+};
+
 // A complete temporary file, closed, not yet flushed.
 struct PendingOutput {
-    std::size_t slot = 0;   // the job's place in the plan
-    std::string path;       // the source, for the lines
-    std::string temporary;  // beside target
-    std::string target;
+    std::size_t slot = 0;  // the job's place in the plan
+    JobNames names;
+    std::string temporary;   // beside names.targetAt
     bool plainText = false;  // wiped rather than removed when it is dropped
     bool encrypting = false;
     FileIdentity read;  // the source as it was read
@@ -83,8 +92,7 @@ ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
 // deleted with --no-wipe), or with --keep left, only when its name still
 // leads to the file that was read, as it was when it was opened. Its line
 // is added to lines.
-void FinishSource(bool encrypting, const std::string& path, const std::string& target,
-                  const FileIdentity& read, const JobSettings& settings,
-                  std::vector<Outcome>* lines);
+void FinishSource(bool encrypting, const JobNames& names, const FileIdentity& read,
+                  const JobSettings& settings, std::vector<Outcome>* lines);
 
 }  // namespace zorv

@@ -87,6 +87,36 @@ struct FolderEntry {
 bool ListFolder(const std::string& folder, const FileIdentity& expected,
                 std::vector<FolderEntry>* entries);
 
+// A walked file's folder, held open for the job that works in it. On POSIX
+// it is reached from the folder named on the command line down, one
+// component at a time, never through a symbolic link and each component
+// checked against the identity the walk recorded; every entry of the folder
+// is then reached through that open folder (as /proc/self/fd/N/name), so a
+// folder swapped for a link during the run cannot lead a job outside the
+// tree. On Windows, and where /proc is missing, the names are the plain
+// paths and the jobs' identity checks stand alone.
+class PinnedFolder {
+public:
+    PinnedFolder() = default;
+    ~PinnedFolder();
+    PinnedFolder(const PinnedFolder&) = delete;
+    PinnedFolder& operator=(const PinnedFolder&) = delete;
+
+    // Pins the folder of the file path, whose first rootLength bytes name
+    // the folder given on the command line; chain: the identity of that
+    // folder, then of each folder below it. False when a folder on the way
+    // is missing, a link, or another folder than the walk found.
+    bool Pin(const std::string& path, std::size_t rootLength,
+             const std::vector<FileIdentity>& chain);
+    // The path by which this job reaches name in the folder.
+    std::string Reach(const std::string& name) const;
+
+private:
+    std::string folder_;   // the plain path
+    std::string reached_;  // how the folder is reached ("" until pinned)
+    int descriptor_ = -1;
+};
+
 // An open file, closed by the destructor. Move-only.
 class PlatformFile {
 public:

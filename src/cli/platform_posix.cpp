@@ -114,6 +114,60 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     return true;
 }
 
+PinnedFolder::~PinnedFolder() {
+    if (descriptor_ >= 0) {
+        close(descriptor_);
+    }
+}
+
+bool PinnedFolder::Pin(const std::string& path, std::size_t rootLength,
+                       const std::vector<FileIdentity>& chain) {
+    std::vector<std::string> below;
+    std::size_t start = rootLength;
+    for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+        if (slash > start) {
+            below.push_back(path.substr(start, slash - start));
+        }
+    }
+    folder_ = path.substr(0, rootLength);
+    int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    for (std::size_t i = 0; fd >= 0; ++i) {
+        struct stat st = {};
+        if (i >= chain.size() || fstat(fd, &st) != 0 || !IdentityFromStat(st).SameFile(chain[i])) {
+            break;
+        }
+        if (i == below.size()) {
+            descriptor_ = fd;
+            break;
+        }
+        folder_ = JoinFolderAndName(folder_, below[i]);
+        int next = openat(fd, below[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        close(fd);
+        fd = next;
+    }
+    if (descriptor_ < 0) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return false;
+    }
+    // The kernel resolves this link to the open folder itself, never again
+    // by its path.
+    std::string reached = "/proc/self/fd/" + std::to_string(descriptor_);
+    struct stat st = {};
+    struct stat pinned = {};
+    reached_ = stat(reached.c_str(), &st) == 0 && fstat(descriptor_, &pinned) == 0 &&
+                       st.st_dev == pinned.st_dev && st.st_ino == pinned.st_ino
+                   ? reached
+                   : folder_;
+    return true;
+}
+
+std::string PinnedFolder::Reach(const std::string& name) const {
+    return JoinFolderAndName(reached_.empty() ? folder_ : reached_, name);
+}
+
 PlatformFile::~PlatformFile() {
     Close();
 }

@@ -92,6 +92,17 @@ EntryInfo QueryEntry(const std::string& path) {
     return InfoFromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
 }
 
+PinnedFolder::~PinnedFolder() = default;
+
+bool PinnedFolder::Pin(const std::string& path, std::size_t, const std::vector<FileIdentity>&) {
+    folder_ = FolderOf(path);
+    return true;
+}
+
+std::string PinnedFolder::Reach(const std::string& name) const {
+    return JoinFolderAndName(folder_, name);
+}
+
 bool ListFolder(const std::string& folder, const FileIdentity& expected,
                 std::vector<FolderEntry>* entries) {
     // The search reports no file numbers: entries carry no identity, and the

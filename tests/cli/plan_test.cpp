@@ -212,30 +212,89 @@ TEST_F(PlanTest, ATakenTargetFailsADecryptionBeforeItStarts) {
 }
 
 #ifndef _WIN32
-// A sub-folder replaced by a symbolic link to a folder outside the tree after
-// the walk: the job finds another file under the planned name and leaves it.
-TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
-    ScratchFolder outside;
-    ASSERT_TRUE(test::WriteText(outside / "x.txt", "outside"));
-    const Plan plan = BuildPlan(Command::kEncrypt, {root.path()}, true);
-    const std::string planned = root / "sub" + Separator() + "x.txt";
-    const PlanItem* item = nullptr;
-    for (const PlanItem& candidate : plan.items) {
-        item = candidate.path == planned ? &candidate : item;
-    }
-    ASSERT_NE(item, nullptr);
-    ASSERT_EQ(rename((root / "sub").c_str(), (root / "sub-old").c_str()), 0);
-    ASSERT_EQ(symlink(outside.path().c_str(), (root / "sub").c_str()), 0);
+std::string swapFolder;  // replaced by a link to swapTo by SwapFolderOnce
+std::string swapTo;
+const ScratchFolder* outsideFolder = nullptr;
+std::vector<std::string> seenOutside;  // by WatchOutside, once the output is placed
 
+void WatchOutside(const std::string&) {
+    seenOutside = outsideFolder->Names();
+}
+
+void SwapFolderOnce(const std::string&) {
+    if (!swapFolder.empty()) {
+        ASSERT_EQ(rename(swapFolder.c_str(), (swapFolder + "-old").c_str()), 0);
+        ASSERT_EQ(symlink(swapTo.c_str(), swapFolder.c_str()), 0);
+        swapFolder.clear();
+    }
+}
+
+// A sub-folder replaced by a symbolic link to a folder outside the tree
+// after the walk, or once a job has opened its source: nothing is read,
+// written or removed outside. A job that finds its folder swapped before it
+// starts does nothing; one that had its source open finishes in the folder
+// it had reached, now under the old name.
+TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
+    struct Case {
+        bool encrypt;
+        bool afterOpen;
+        ResultCode expected;
+    };
+    const Case kCases[] = {{true, false, kResultReplaced},
+                           {true, true, kResultOk},
+                           {false, false, kResultReplaced},
+                           {false, true, kResultOk}};
     const FileCipher cipher("password", 8);
-    const std::vector<Outcome> lines = EncryptJob(cipher, *item, JobSettings{});
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].code, kResultReplaced);
-    EXPECT_EQ(test::ReadBytes(outside / "x.txt"), test::Bytes({'o', 'u', 't', 's', 'i', 'd', 'e'}));
-    EXPECT_FALSE(test::Exists(outside / "x.txt.crp"));
-    // Planned now, the link is not followed: nothing outside the tree.
-    for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root.path()}, true).items) {
-        EXPECT_EQ(now.path.find(root / "sub" + Separator()), std::string::npos) << now.path;
+    int row = 0;
+    for (const Case& c : kCases) {
+        ScratchFolder outside;
+        ASSERT_TRUE(test::WriteText(outside / "other.txt", "outside"));
+        const std::vector<std::string> untouched{"other.txt"};
+        outsideFolder = &outside;
+        seenOutside = untouched;
+        const std::string folder = root / ("w" + std::to_string(row++));
+        MakeFolder(folder);
+        const std::string source = folder + Separator() + "x.txt";
+        ASSERT_TRUE(test::WriteText(source, "x"));
+        if (!c.encrypt) {
+            ASSERT_EQ(EncryptJob(cipher, WorkOn(source), JobSettings{}).size(), 1u);
+        }
+        const std::string planned = c.encrypt ? source : source + ".crp";
+        const Plan plan =
+            BuildPlan(c.encrypt ? Command::kEncrypt : Command::kDecrypt, {root.path()}, true);
+        const PlanItem* item = nullptr;
+        for (const PlanItem& candidate : plan.items) {
+            item = candidate.path == planned ? &candidate : item;
+        }
+        ASSERT_NE(item, nullptr);
+        swapFolder = folder;
+        swapTo = outside.path();
+        if (!c.afterOpen) {
+            SwapFolderOnce(planned);
+        }
+        SetJobOpenedHook(SwapFolderOnce);
+        SetJobCheckHook(WatchOutside);
+        const std::vector<Outcome> lines =
+            c.encrypt ? EncryptJob(cipher, *item, JobSettings{}) : DecryptJob(cipher, *item, {});
+        SetJobOpenedHook(nullptr);
+        SetJobCheckHook(nullptr);
+        ASSERT_TRUE(swapFolder.empty());
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.afterOpen;
+        EXPECT_EQ(seenOutside, untouched) << c.encrypt << c.afterOpen;
+        EXPECT_EQ(outside.Names(), untouched) << c.encrypt << c.afterOpen;
+        EXPECT_EQ(test::ReadBytes(outside / "other.txt"),
+                  (test::Bytes{'o', 'u', 't', 's', 'i', 'd', 'e'}));
+        if (c.afterOpen) {
+            const std::string moved = folder + "-old" + Separator() + "x.txt";
+            EXPECT_EQ(test::Exists(moved), !c.encrypt);
+            EXPECT_EQ(test::Exists(moved + ".crp"), c.encrypt);
+        }
+        // Planned now, the link is not followed: nothing outside the tree.
+        for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root.path()}, true).items) {
+            EXPECT_EQ(now.path.find(folder + Separator()), std::string::npos) << now.path;
+        }
+        unlink(folder.c_str());
     }
 }
 #endif
