@@ -85,14 +85,14 @@ TransformOptions OptionsOf(const JobSettings& settings) {
 }
 
 // Transforms into a temporary file in folder (the target's, as the job
-// reaches it) and gives it the source's
-// times and mode; flushes it to the disk unless its group will. True with
+// reaches it; shownFolder as lines name it) and gives it the source's times
+// and mode; flushes it to the disk unless its group will. True with
 // its name in temporary, registered in registration; otherwise the
 // failure's lines (none when interrupted) are in lines and nothing is left.
 bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::string& path,
                     const PlatformFile& source, std::uint64_t size, const std::string& folder,
-                    const JobSettings& settings, bool flush, std::string* temporary,
-                    std::unique_ptr<TemporaryRegistration>* registration,
+                    const std::string& shownFolder, const JobSettings& settings, bool flush,
+                    std::string* temporary, std::unique_ptr<TemporaryRegistration>* registration,
                     std::vector<Outcome>* lines) {
     PlatformFile output;
     if (!CreateTemporaryFile(folder, &output, temporary)) {
@@ -117,7 +117,7 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::st
         if (result != kResultInterrupted) {
             lines->push_back(Outcome{path, result});
         }
-        DestroyTemporary(*temporary, HoldsPlainText(transform), lines);
+        DestroyTemporary(*temporary, shownFolder, HoldsPlainText(transform), lines);
         registration->reset();
         return false;
     }
@@ -132,7 +132,7 @@ bool PlaceFlushed(const std::string& temporary, const std::string& target,
     ResultCode moved = PlaceOutput(temporary, target, settings);
     if (moved != kResultOk) {
         lines->push_back(Outcome{shownTarget, moved});
-        DestroyTemporary(temporary, plainText, lines);
+        DestroyTemporary(temporary, FolderOf(shownTarget), plainText, lines);
         return false;
     }
     if (!settings.keep) {
@@ -156,9 +156,9 @@ std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
     std::string temporary;
     std::unique_ptr<TemporaryRegistration> registration;
     std::vector<Outcome> lines;
-    bool written =
-        WriteTemporary(transform, cipher, names.source, source, read.size, FolderOf(names.targetAt),
-                       settings, !grouped, &temporary, &registration, &lines);
+    bool written = WriteTemporary(transform, cipher, names.source, source, read.size,
+                                  FolderOf(names.targetAt), FolderOf(names.target), settings,
+                                  !grouped, &temporary, &registration, &lines);
     source.Close();  // Windows deletes no open file
     if (!written) {
         return lines;
@@ -266,8 +266,9 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
     std::string temporary;
     std::unique_ptr<TemporaryRegistration> registration;
-    if (WriteTemporary(transform, cipher, "-", none, 0, FolderOf(settings.output), settings, true,
-                       &temporary, &registration, &lines) &&
+    if (WriteTemporary(transform, cipher, "-", none, 0, FolderOf(settings.output),
+                       FolderOf(settings.output), settings, true, &temporary, &registration,
+                       &lines) &&
         PlaceFlushed(temporary, settings.output, settings.output, decrypting, settings, &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }

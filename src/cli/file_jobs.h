@@ -12,6 +12,11 @@
 //     read or written (the no-replace move stays the real guard);
 //   - a job does nothing with a file that is not the one its plan found
 //     under the name (replaced since the walk);
+//   - a job on a file found by a walk reaches the file's folder from the
+//     folder named on the command line down, never through a link, and
+//     then reads, writes, renames and deletes only through that folder: a
+//     folder of the tree swapped for a link during the run cannot lead its
+//     output, temporary or wipe outside the tree;
 //   - the source is destroyed with SecureDelete only after its output is
 //     complete, flushed and in place, and not with --keep, nor once the
 //     user has interrupted the run; and only when the name still leads to

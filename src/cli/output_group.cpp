@@ -56,7 +56,8 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
             if (!interrupted) {
                 lines.push_back(Outcome{durable ? output.names.target : output.names.source, code});
             }
-            DestroyTemporary(output.temporary, output.plainText, &lines);
+            DestroyTemporary(output.temporary, FolderOf(output.names.target), output.plainText,
+                             &lines);
             output.registration.reset();
             continue;
         }
@@ -79,7 +80,8 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     return result;
 }
 
-void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines) {
+void DestroyTemporary(const std::string& temporary, const std::string& shownFolder, bool plainText,
+                      std::vector<Outcome>* lines) {
     bool removed = false;
     if (!plainText) {
         removed = RemoveFile(temporary);
@@ -89,7 +91,8 @@ void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<
         removed = SecureDeleteTemporary(temporary.c_str());
     }
     if (!removed) {
-        lines->push_back(Outcome{temporary, kResultDeleteFailed});
+        lines->push_back(
+            Outcome{JoinFolderAndName(shownFolder, NameOf(temporary)), kResultDeleteFailed});
     }
 }
 

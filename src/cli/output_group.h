@@ -81,7 +81,9 @@ private:
 // overwrite, so that the program ends promptly. An encryption's only ever
 // receives cipher text (the same bytes a finished run leaves on the disk),
 // so it is simply removed.
-void DestroyTemporary(const std::string& temporary, bool plainText, std::vector<Outcome>* lines);
+// The line names it in shownFolder, the folder as the user named it.
+void DestroyTemporary(const std::string& temporary, const std::string& shownFolder, bool plainText,
+                      std::vector<Outcome>* lines);
 
 // Moves a finished temporary file to target: without replacing a file, or
 // replacing it in one step with -f. 0, 71, 83 or 84.
