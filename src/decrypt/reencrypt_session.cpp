@@ -10,7 +10,7 @@
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
-#include "crypto/file_handle.h"
+#include "encrypt/batch_steps.h"
 #include "crypto/result_code.h"
 #include "crypto/secure_delete.h"
 #include "shell/com_ptr.h"
@@ -34,19 +34,6 @@ void FormatPathMessage(int id, const char* path, char* out, std::size_t size) {
         return;
     }
     std::snprintf(out, size, "%.*s%s%s", static_cast<int>(slot - format), format, path, slot + 2);
-}
-
-// Pushes a written file's data to the disk through the file seam. False when
-// it cannot be opened or flushed.
-bool FlushToDisk(const char* path) {
-    HANDLE raw = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    FileHandle file(reinterpret_cast<FileHandle::Native>(raw), true);
-    if (!file.IsOpen()) {
-        return false;
-    }
-    const bool flushed = file.Flush();
-    return file.Close() && flushed;
 }
 
 // Has the system create a new, empty, uniquely named file crpXXXX.tmp in the

@@ -24,20 +24,6 @@ bool IsExistsError(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
-// The copy keeps its data in the system's cache; the caller may wipe the
-// source right after, flushing each overwrite, so the copy must be on the
-// disk first or a power cut could leave neither.
-bool FlushToDisk(const char* path) {
-    HANDLE raw = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    FileHandle file(reinterpret_cast<FileHandle::Native>(raw), true);
-    if (!file.IsOpen()) {
-        return false;
-    }
-    bool flushed = file.Flush();
-    return file.Close() && flushed;
-}
-
 // A failed copy may have left part of the data under the target name. For a
 // decryption that part is plain text, so it is wiped before it goes.
 void RemovePartialCopy(const char* path) {
@@ -155,6 +141,17 @@ void VisitEntry(const char* folder, const WIN32_FIND_DATAA& entry, FolderVisitor
 }
 
 }  // namespace
+
+bool FlushToDisk(const char* path) {
+    HANDLE raw = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileHandle file(reinterpret_cast<FileHandle::Native>(raw), true);
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const bool flushed = file.Flush();
+    return file.Close() && flushed;
+}
 
 ResultCode CopyToFinalName(const char* tempPath, const char* targetPath) {
     if (EntryExists(targetPath)) {

@@ -7,6 +7,13 @@
 
 namespace zorv {
 
+// Pushes the written file at path to the disk through the file seam. A copy
+// keeps its data in the system's cache, and the callers wipe the file it was
+// made from right after, flushing each overwrite, so the copy must be on the
+// disk first or a power cut could leave neither. False when the file cannot
+// be opened or flushed.
+bool FlushToDisk(const char* path);
+
 // Copies the finished temporary file tempPath to targetPath, never replacing
 // an existing file, and flushes the new file to the disk, so that the caller
 // may destroy the file it was made from once this returns 0.

@@ -117,12 +117,11 @@ bool Exists(const std::string& path) {
 }
 
 #ifdef _WIN32
-ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t) {
-    ScratchFolder streams;
-    std::string outPath = streams / "out", errPath = streams / "err";
-    HANDLE out = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE err = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+namespace {
+
+// Starts zorv-cli with args and the given standard handles, which it inherits.
+bool StartWithHandles(const std::vector<std::string>& args, HANDLE in, HANDLE out, HANDLE err,
+                      PROCESS_INFORMATION* process) {
     std::string command = Quote(CliPath());
     for (const std::string& arg : args) {
         command += " " + Quote(arg);
@@ -133,16 +132,33 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t) {
     startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    PROCESS_INFORMATION process = {};
+    *process = {};
+    return CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, process) != 0;
+}
+
+// Waits for a started process, closes its handles and gives its exit code.
+int WaitAndClose(PROCESS_INFORMATION* process) {
+    WaitForSingleObject(process->hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process->hProcess, &code);
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
+ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t) {
+    ScratchFolder streams;
+    std::string outPath = streams / "out", errPath = streams / "err";
+    HANDLE out = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+    PROCESS_INFORMATION process;
     ProcessResult result;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        result.status = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    if (StartWithHandles(args, in, out, err, &process)) {
+        result.status = WaitAndClose(&process);
     }
     CloseHandle(out);
     CloseHandle(err);
@@ -161,20 +177,9 @@ ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& inp
     SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
     HANDLE out = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE err = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
-    std::string command = Quote(CliPath());
-    for (const std::string& arg : args) {
-        command += " " + Quote(arg);
-    }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION process;
     ProcessResult result;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
+    if (StartWithHandles(args, in, out, err, &process)) {
         CloseHandle(in);
         in = nullptr;
         for (std::size_t done = 0; done < input.size();) {
@@ -187,12 +192,7 @@ ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& inp
         }
         CloseHandle(feed);
         feed = nullptr;
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        result.status = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        result.status = WaitAndClose(&process);
     }
     for (HANDLE handle : {in, feed, out, err}) {
         if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
