@@ -4,7 +4,7 @@
 // RLIMIT_MEMLOCK, no privilege), the run goes on as before.
 #pragma once
 
-#include <cstddef>
+#include "crypto/secure_zero.h"  // LockInMemory
 
 namespace zorv {
 
@@ -12,11 +12,5 @@ namespace zorv {
 // by the same user is refused while it holds a password or a key. Call
 // before the password is read; nothing to do elsewhere.
 void KeepOutOfDumps();
-
-// Locks the pages that hold [data, data + n) in memory, so they are never
-// written to swap (mlock; VirtualLock on Windows). A failure is ignored.
-// The pages stay locked until the process ends: other buffers may share
-// them, so they are never unlocked early.
-void LockInMemory(const void* data, std::size_t n);
 
 }  // namespace zorv

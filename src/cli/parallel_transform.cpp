@@ -1,61 +1,26 @@
 #include "cli/parallel_transform.h"
 
-#include <condition_variable>
-#include <cstdio>
-#include <cstring>
-#include <mutex>
-#include <new>
 #include <thread>
 #include <vector>
 
 #include "cli/crc_combine.h"
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
+#include "cli/stage_gate.h"
 #include "crypto/crc32.h"
+#include "crypto/crp_format.h"
+#include "crypto/secret_buffer.h"
 #include "crypto/secure_zero.h"
 
 namespace zorv {
 namespace {
 
 // Pieces are whole 8-byte groups, so any split gives the desktop's bytes.
-constexpr std::size_t kPiece = 256 * 1024;
+constexpr std::size_t kPiece = kTransformChunkBytes;
 constexpr std::size_t kRingSlots = 4;
-constexpr std::size_t kCrcTextBytes = 8;
-constexpr std::uint64_t kFormatChunk = 4096;
 // Ask the kernel to start writing every so many bytes, so the final flush
 // finds little left to do and the page cache stays small.
 constexpr std::uint64_t kWriteBackStep = 1024 * 1024;
-
-// A heap buffer that may hold plain text: cleared before it is freed.
-class SecureBlock {
-public:
-    explicit SecureBlock(std::size_t size)
-        : data_(new (std::nothrow) std::uint8_t[size]), size_(size) {}
-    ~SecureBlock() {
-        if (data_ != nullptr) {
-            SecureZero(data_, size_);
-            delete[] data_;
-        }
-    }
-    SecureBlock(SecureBlock&& other) noexcept : data_(other.data_), size_(other.size_) {
-        other.data_ = nullptr;
-    }
-    SecureBlock(const SecureBlock&) = delete;
-    SecureBlock& operator=(const SecureBlock&) = delete;
-    SecureBlock& operator=(SecureBlock&&) = delete;
-
-    std::uint8_t* data() const { return data_; }
-
-private:
-    std::uint8_t* data_;
-    std::size_t size_;
-};
-
-void FormatCrcText(std::uint32_t crc, std::uint8_t* text) {
-    char formatted[kCrcTextBytes + 1];
-    std::snprintf(formatted, sizeof formatted, "%08lX", static_cast<unsigned long>(crc));
-    std::memcpy(text, formatted, kCrcTextBytes);
-}
 
 void AddProgress(const TransformOptions& options, std::uint64_t n) {
     if (options.progress != nullptr) {
@@ -86,10 +51,10 @@ public:
             // a small file gets small buffers (allocating and clearing four
             // whole pieces cost more than encrypting a 4 KiB file).
             std::size_t piece = size < kPiece ? static_cast<std::size_t>(size) : kPiece;
-            blocks_.emplace_back(piece + kCrcTextBytes + 8);
+            blocks_.emplace_back(piece + kCrpTrailerBytes);
             slots_[i].data = blocks_.back().data();
             if (slots_[i].data == nullptr) {
-                result_ = kResultOutOfMemory;
+                gate_.Stop(kResultOutOfMemory);
             }
         }
         LockInMemory(&cipher_, sizeof cipher_);
@@ -97,8 +62,8 @@ public:
     }
 
     ResultCode Run(bool threaded) {
-        if (result_ != kResultOk) {
-            return result_;
+        if (gate_.Stopped()) {
+            return gate_.Result();
         }
         if (!threaded) {
             // One slot after the other on this thread; a step after an
@@ -107,8 +72,8 @@ public:
                 bool more = ReadStep(i);
                 EncryptStep(i);
                 WriteStep(i);
-                if (!more || abandoned_) {
-                    return result_;
+                if (!more || gate_.Stopped()) {
+                    return gate_.Result();
                 }
             }
         }
@@ -117,7 +82,7 @@ public:
         RunStage(&EncryptionRing::EncryptStep);
         reader.join();
         writer.join();
-        return result_;
+        return gate_.Result();
     }
 
 private:
@@ -187,31 +152,18 @@ private:
 
     Slot* Wait(Stage stage, std::uint64_t index) {
         Slot& slot = slots_[index % kRingSlots];
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return abandoned_ || slot.stage == stage; });
-        return abandoned_ ? nullptr : &slot;
+        return gate_.WaitUntil([&] { return slot.stage == stage; }) ? &slot : nullptr;
     }
 
     // Hands the slot on; false after the final slot (the stage is over).
     bool Pass(Slot* slot, Stage next) {
         bool final = slot->final;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            slot->stage = next;
-        }
-        changed_.notify_all();
+        gate_.Update([&] { slot->stage = next; });
         return !final;
     }
 
     bool Abandon(ResultCode code) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!abandoned_) {
-                result_ = code;
-                abandoned_ = true;
-            }
-        }
-        changed_.notify_all();
+        gate_.Stop(code);
         return false;
     }
 
@@ -219,12 +171,9 @@ private:
     const PlatformFile& source_;
     const PlatformFile& target_;
     const TransformOptions& options_;
-    std::vector<SecureBlock> blocks_;
+    std::vector<ClearedBuffer> blocks_;
     Slot slots_[kRingSlots];
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool abandoned_ = false;
-    ResultCode result_ = kResultOk;
+    StageGate gate_;
     Crc32 crc_;                      // reader only
     std::uint64_t remaining_;        // reader only
     std::uint64_t readOffset_ = 0;   // reader only
@@ -233,20 +182,6 @@ private:
 };
 
 // --- Decryption: independent ranges, then the last chunk -------------------
-
-// The last chunk of the 4096-byte split, as DecryptFile reads it: up to 4104
-// bytes, since a final stretch of 8 bytes joins the chunk before it; 0 for a
-// file of 8 bytes, which has none.
-std::uint64_t LastChunkBytes(std::uint64_t size) {
-    std::uint64_t rest = size % kFormatChunk;
-    if (size == kCrcTextBytes) {
-        return 0;
-    }
-    if (rest == kCrcTextBytes) {
-        return kFormatChunk + kCrcTextBytes;
-    }
-    return rest == 0 ? kFormatChunk : rest;
-}
 
 struct RangeJob {
     std::uint64_t start = 0;
@@ -279,7 +214,7 @@ public:
     void Run(RangeJob* job) {
         FileCipher cipher(cipher_);
         LockInMemory(&cipher, sizeof cipher);
-        SecureBlock buffer(kPiece);
+        ClearedBuffer buffer(kPiece);
         if (buffer.data() == nullptr) {
             return Fail(job, kResultOutOfMemory);
         }
@@ -379,8 +314,8 @@ ResultCode DecryptBody(const FileCipher& cipher, const PlatformFile& source, std
     return kResultOk;
 }
 
-// Writes the plain bytes of the unpadded last chunk and compares the
-// checksum text that follows them with the checksum of the whole file.
+// Writes the plain bytes of the opened last chunk and compares the checksum
+// text that follows them with the checksum of the whole file.
 ResultCode CheckLastChunk(const std::uint8_t* chunk, std::size_t plain, std::uint64_t offset,
                           const PlatformFile* target, std::uint32_t bodyCrc) {
     if (target != nullptr && !target->WriteAt(offset, chunk, plain)) {
@@ -388,11 +323,9 @@ ResultCode CheckLastChunk(const std::uint8_t* chunk, std::size_t plain, std::uin
     }
     Crc32 crc;
     crc.Update(chunk, plain);
-    std::uint8_t expected[kCrcTextBytes];
-    FormatCrcText(Crc32Combine(bodyCrc, crc.Value(), plain), expected);
-    // Case-sensitive: a lower-case text from another producer does not match.
-    return std::memcmp(expected, chunk + plain, kCrcTextBytes) == 0 ? kResultOk
-                                                                    : kResultWrongPassword;
+    return CrcTextMatches(Crc32Combine(bodyCrc, crc.Value(), plain), chunk + plain)
+               ? kResultOk
+               : kResultWrongPassword;
 }
 
 // The last chunk: unpad it, check for room for the checksum text, write the
@@ -402,14 +335,13 @@ ResultCode DecryptLastChunk(const FileCipher& master, const PlatformFile& source
                             std::uint32_t bodyCrc) {
     FileCipher cipher(master);
     LockInMemory(&cipher, sizeof cipher);
-    std::uint8_t chunk[kFormatChunk + kCrcTextBytes];
+    std::uint8_t chunk[kLongestLastChunk];
     ResultCode result = kResultReadFailed;
     if (LoadRegister(cipher, source, offset) && source.ReadAt(offset, chunk, n)) {
-        std::uint32_t unpadded = 0;
-        cipher.DecryptBuffer(chunk, static_cast<std::uint32_t>(n), chunk, &unpadded, true);
-        result = unpadded < kCrcTextBytes  // no room for the checksum text
-                     ? kResultWrongPassword
-                     : CheckLastChunk(chunk, unpadded - kCrcTextBytes, offset, target, bodyCrc);
+        std::size_t plain = 0;
+        result = OpenLastChunk(cipher, chunk, n, &plain)
+                     ? CheckLastChunk(chunk, plain, offset, target, bodyCrc)
+                     : kResultWrongPassword;  // no room for the checksum text
     }
     SecureZero(chunk, sizeof chunk);
     return result;

@@ -5,7 +5,7 @@
 // console's wide text on Windows); PasswordToKey makes the key of it.
 #pragma once
 
-#include "cli/secret_buffer.h"
+#include "crypto/secret_buffer.h"
 
 namespace zorv {
 

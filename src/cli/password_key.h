@@ -4,7 +4,10 @@
 // Windows, and the other way round.
 #pragma once
 
-#include "cli/secret_buffer.h"
+#include <cstddef>
+
+#include "crypto/blowfish_cipher.h"
+#include "crypto/secret_buffer.h"
 
 namespace zorv {
 
@@ -17,7 +20,8 @@ enum class KeyRefusal {
     kControl,      // a NUL or another control character, which no edit box types
 };
 
-constexpr std::size_t kMaxKeyBytes = 56;
+// The longest key the cipher takes.
+constexpr std::size_t kMaxKeyBytes = BlowfishCipher::kMaxKeyLength;
 
 // Converts utf8 into key. On refusal key is left empty. Characters that
 // Japanese input methods produce in two forms (the JIS wave dash and the

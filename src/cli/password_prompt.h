@@ -6,7 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_text.h"
-#include "cli/secret_buffer.h"
+#include "crypto/secret_buffer.h"
 
 namespace zorv {
 

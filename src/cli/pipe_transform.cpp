@@ -1,14 +1,14 @@
 #include "cli/pipe_transform.h"
 
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <new>
 #include <thread>
 #include <utility>
 
+#include "cli/stage_gate.h"
 #include "crypto/crc32.h"
+#include "crypto/crp_format.h"
+#include "crypto/secret_buffer.h"
 #include "crypto/secure_zero.h"
 
 namespace zorv {
@@ -16,52 +16,6 @@ namespace {
 
 // Whole 8-byte groups, so any split gives the desktop's bytes.
 constexpr std::size_t kPiece = kTransformChunkBytes;
-constexpr std::size_t kFormatChunk = 4096;
-constexpr std::size_t kCrcTextBytes = 8;
-// The longest last chunk: 4096 bytes and a final stretch of 8.
-constexpr std::size_t kLongestLastChunk = kFormatChunk + kCrcTextBytes;
-
-// A heap buffer that may hold plain text: cleared before it is freed.
-class ClearedBuffer {
-public:
-    explicit ClearedBuffer(std::size_t size)
-        : data_(new (std::nothrow) std::uint8_t[size]), size_(size) {}
-    ~ClearedBuffer() {
-        if (data_ != nullptr) {
-            SecureZero(data_, size_);
-            delete[] data_;
-        }
-    }
-    ClearedBuffer(const ClearedBuffer&) = delete;
-    ClearedBuffer& operator=(const ClearedBuffer&) = delete;
-
-    std::uint8_t* data() const { return data_; }
-
-private:
-    std::uint8_t* data_;
-    std::size_t size_;
-};
-
-void FormatCrcText(std::uint32_t crc, std::uint8_t* text) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (int i = 7; i >= 0; --i) {
-        text[i] = static_cast<std::uint8_t>(kDigits[crc & 0xF]);
-        crc >>= 4;
-    }
-}
-
-// The last chunk of the 4096-byte split for a stream of size bytes, as
-// DecryptFile decides it; 0 for 8 bytes, which have none.
-std::size_t LastChunkBytes(std::uint64_t size) {
-    auto rest = static_cast<std::size_t>(size % kFormatChunk);
-    if (size == kCrcTextBytes) {
-        return 0;
-    }
-    if (rest == kCrcTextBytes) {
-        return kLongestLastChunk;
-    }
-    return rest == 0 ? kFormatChunk : rest;
-}
 
 // Reads until n bytes are in or the source ends; how many arrived, or -1
 // when the source failed.
@@ -85,7 +39,7 @@ ResultCode DecryptAndWrite(FileCipher& cipher, std::uint8_t* data, std::size_t n
 // (a multiple of 4096 bytes) and the last chunk of a stream of total bytes.
 ResultCode DecryptTail(FileCipher& cipher, std::uint8_t* held, std::size_t n, std::uint64_t total,
                        Crc32& crc, ByteSink& sink) {
-    std::size_t last = LastChunkBytes(total);
+    auto last = static_cast<std::size_t>(LastChunkBytes(total));
     if (last == 0) {
         return kResultWrongPassword;  // 8 bytes: no room for text and pad
     }
@@ -97,20 +51,15 @@ ResultCode DecryptTail(FileCipher& cipher, std::uint8_t* held, std::size_t n, st
         }
     }
     std::uint8_t* chunk = held + body;
-    std::uint32_t unpadded = 0;
-    cipher.DecryptBuffer(chunk, static_cast<std::uint32_t>(last), chunk, &unpadded, true);
-    if (unpadded < kCrcTextBytes) {
+    std::size_t plain = 0;
+    if (!OpenLastChunk(cipher, chunk, last, &plain)) {
         return kResultWrongPassword;  // no room for the checksum text
     }
-    std::size_t plain = unpadded - kCrcTextBytes;
     crc.Update(chunk, plain);
     if (!sink.Write(chunk, plain)) {
         return kResultWriteFailed;
     }
-    std::uint8_t expected[kCrcTextBytes];
-    FormatCrcText(crc.Value(), expected);
-    return std::memcmp(expected, chunk + plain, kCrcTextBytes) == 0 ? kResultOk
-                                                                    : kResultWrongPassword;
+    return CrcTextMatches(crc.Value(), chunk + plain) ? kResultOk : kResultWrongPassword;
 }
 
 // Encryption of a stream: each piece is held back until the next one has
@@ -126,7 +75,7 @@ public:
     ResultCode Run(bool threaded) {
         for (Slot& slot : slots_) {
             // Room for the checksum text and a whole pad block.
-            slot.buffer = std::make_unique<ClearedBuffer>(kPiece + 16);
+            slot.buffer = std::make_unique<ClearedBuffer>(kPiece + kCrpTrailerBytes);
             if (slot.buffer->data() == nullptr) {
                 return kResultOutOfMemory;
             }
@@ -146,7 +95,7 @@ public:
             // input, its end, or an interrupt) before this returns.
             worker.join();
         }
-        return result_;
+        return gate_.Result();
     }
 
 private:
@@ -201,19 +150,15 @@ private:
     // when the run was stopped.
     Slot* Wait(std::uint64_t i, bool filled) {
         Slot& slot = slots_[i % kSlots];
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || slot.filled == filled; });
-        return stopped_ ? nullptr : &slot;
+        return gate_.WaitUntil([&] { return slot.filled == filled; }) ? &slot : nullptr;
     }
 
     void Hand(Slot* slot, std::size_t length, bool final) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
+        gate_.Update([&] {
             slot->length = length;
             slot->final = final;
             slot->filled = true;
-        }
-        changed_.notify_all();
+        });
     }
 
     // Encrypts and writes a filled slot and frees it; false when the run is
@@ -232,34 +177,18 @@ private:
         }
         SecureZero(data, slot->length);
         bool final = slot->final;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            slot->filled = false;
-        }
-        changed_.notify_all();
+        gate_.Update([&] { slot->filled = false; });
         return !final;
     }
 
-    void Stop(ResultCode code) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!stopped_) {
-                result_ = code;
-                stopped_ = true;
-            }
-        }
-        changed_.notify_all();
-    }
+    void Stop(ResultCode code) { gate_.Stop(code); }
 
     FileCipher& cipher_;
     ByteSource& source_;
     ByteSink& sink_;
     Slot slots_[kSlots];
     bool threaded_ = false;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool stopped_ = false;
-    ResultCode result_ = kResultOk;
+    StageGate gate_;
 };
 
 }  // namespace

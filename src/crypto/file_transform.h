@@ -7,18 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "crypto/crp_format.h"  // kTransformChunkBytes
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
 #include "crypto/result_code.h"
 
 namespace zorv {
-
-// The transforms read and write in pieces of this many bytes (the last piece
-// of a stream may be shorter, or up to 4104 bytes when decrypting); their one
-// buffer holds at most this much (small inputs get a smaller one). Any
-// multiple of 4096 gives the same output; tests use it to place faults
-// between pieces.
-constexpr size_t kTransformChunkBytes = 64 * 4096;
 
 // Where a transform reads its input.
 class ByteSource {

@@ -2,8 +2,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#elif defined(__GLIBC__)
+#else
+#include <sys/mman.h>
+#ifdef __GLIBC__
 #include <string.h>
+#endif
 #endif
 
 namespace zorv {
@@ -23,6 +26,14 @@ void SecureZero(void* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         bytes[i] = 0;
     }
+#endif
+}
+
+void LockInMemory(const void* data, std::size_t n) {
+#ifdef _WIN32
+    VirtualLock(const_cast<void*>(data), n);
+#else
+    mlock(data, n);
 #endif
 }
 

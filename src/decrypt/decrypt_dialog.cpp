@@ -8,14 +8,15 @@
 #include "app/messages.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
-#include "crypto/secure_zero.h"
+#include "crypto/secret_buffer.h"
 #include "decrypt/tray_icon.h"
 
 namespace zorv {
 namespace {
 
-// The cipher takes at most 56 key bytes; the buffers hold them and a NUL.
-constexpr int kMaxPasswordLength = 56;
+// The cipher takes at most this many key bytes; the edit is read into a
+// buffer that holds them and a NUL.
+constexpr int kMaxPasswordLength = BlowfishCipher::kMaxKeyLength;
 constexpr int kPasswordBufferSize = kMaxPasswordLength + 1;
 
 // How long a completion message waits for the worker that posted it to end.
@@ -145,17 +146,15 @@ INT_PTR DecryptDialog::OnOk() {
         // a cipher.
         return TRUE;
     }
-    char typed[kPasswordBufferSize] = {};
-    char password[kPasswordBufferSize] = {};
-    GetWindowTextA(passwordEdit, typed, kPasswordBufferSize);
-    std::memcpy(password, typed, std::strlen(typed));
-    SecureZero(typed, sizeof typed);
+    SecretBuffer password;
+    const int length = GetWindowTextA(passwordEdit, password.WritableData(), kPasswordBufferSize);
+    password.SetSize(static_cast<size_t>(length));
     // The edit's own copy is no longer needed either.
     SetWindowTextA(passwordEdit, "");
     ShowProgressView();
     std::unique_ptr<FileCipher> cipher(
-        new (std::nothrow) FileCipher(password, static_cast<int32_t>(std::strlen(password))));
-    SecureZero(password, sizeof password);
+        new (std::nothrow) FileCipher(password.data(), static_cast<int32_t>(password.size())));
+    password.Clear();
     if (!cipher) {
         ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
         EndModal(IDCANCEL);

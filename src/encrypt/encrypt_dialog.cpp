@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "app/file_system.h"
 #include "app/messages.h"
@@ -9,35 +10,24 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "crypto/file_cipher.h"
+#include "crypto/secret_buffer.h"
 #include "crypto/secure_delete.h"
-#include "crypto/secure_zero.h"
 #include "encrypt/batch_steps.h"
 
 namespace zorv {
 
 namespace {
 
-constexpr int kMaxPasswordBytes = 56;
+constexpr int kMaxPasswordBytes = BlowfishCipher::kMaxKeyLength;
 constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEncryptedPattern[] = "*.crp";
 
-// A 57-byte buffer for one password text, cleared whenever it goes out of
-// scope, whichever way the handler leaves.
-struct PasswordBuffer {
-    char text[kMaxPasswordBytes + 1] = {};
-    int length = 0;
-
-    PasswordBuffer() = default;
-    PasswordBuffer(const PasswordBuffer&) = delete;
-    PasswordBuffer& operator=(const PasswordBuffer&) = delete;
-    ~PasswordBuffer() { Clear(); }
-
-    void ReadFrom(HWND edit) { length = GetWindowTextA(edit, text, static_cast<int>(sizeof text)); }
-    void Clear() {
-        SecureZero(text, sizeof text);
-        length = 0;
-    }
-};
+// Reads a password edit's text into password (at most the cipher's longest
+// key, which is all the edit takes).
+void ReadPassword(HWND edit, SecretBuffer* password) {
+    const int length = GetWindowTextA(edit, password->WritableData(), kMaxPasswordBytes + 1);
+    password->SetSize(static_cast<size_t>(length));
+}
 
 // The minimum password length in bytes; a hand-edited value below 1 would
 // allow an empty password, with which no cipher can be keyed.
@@ -139,44 +129,41 @@ INT_PTR EncryptDialog::OnPasswordChange(int notification) {
     if (notification != EN_CHANGE) {
         return TRUE;
     }
-    PasswordBuffer first;
-    PasswordBuffer second;
-    first.ReadFrom(passwordEdit);
-    second.ReadFrom(confirmEdit);
-    int minimum = MinimumPasswordBytes();
-    EnableWindow(GetItem(IDOK), first.length >= minimum && second.length >= minimum);
+    SecretBuffer first;
+    SecretBuffer second;
+    ReadPassword(passwordEdit, &first);
+    ReadPassword(confirmEdit, &second);
+    const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
+    EnableWindow(GetItem(IDOK), first.size() >= minimum && second.size() >= minimum);
     return TRUE;
 }
 
 INT_PTR EncryptDialog::OnOk() {
     deleteSource = IsDlgButtonChecked(Handle(), IDC_DELETE_SOURCE) == BST_CHECKED;
-    PasswordBuffer first;
-    PasswordBuffer second;
-    first.ReadFrom(passwordEdit);
-    second.ReadFrom(confirmEdit);
+    SecretBuffer first;
+    SecretBuffer second;
+    ReadPassword(passwordEdit, &first);
+    ReadPassword(confirmEdit, &second);
     // OK is disabled below the minimum, but the command can still be sent;
     // an empty password must never reach the cipher.
-    int minimum = MinimumPasswordBytes();
-    if (first.length < minimum || second.length < minimum) {
+    const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
+    if (first.size() < minimum || second.size() < minimum) {
         return TRUE;
     }
-    if (std::strcmp(first.text, second.text) != 0) {
+    if (!first.Equals(second)) {
         ShowMessage(Handle(), IDS_PASSWORD_MISMATCH, MB_ICONEXCLAMATION);
         ClearPasswordEdits();
         SetFocus(passwordEdit);
         return TRUE;
     }
-    PasswordBuffer password;
-    std::memcpy(password.text, first.text, sizeof password.text);
-    password.length = first.length;
-    first.Clear();
+    SecretBuffer password(std::move(first));
     second.Clear();
     // The hidden edits would otherwise keep the password while the batch
     // runs and during the review.
     ClearPasswordEdits();
     ShowProgressView();
-    std::unique_ptr<FileCipher> cipher(new (std::nothrow)
-                                           FileCipher(password.text, password.length));
+    std::unique_ptr<FileCipher> cipher(
+        new (std::nothrow) FileCipher(password.data(), static_cast<int32_t>(password.size())));
     password.Clear();
     if (!cipher) {
         ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);

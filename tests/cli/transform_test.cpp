@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 #include "cli/crc_combine.h"
 #include "cli/parallel_transform.h"
@@ -183,6 +184,24 @@ TEST(ParallelTransform, EncryptionGivesTheDesktopBytesAndDecryptionRestoresThem)
     }
 }
 
+// A .crp of plain whose checksum text is crc's with the character at `at`
+// changed, encrypted in one piece.
+Bytes WithCrcText(const Bytes& plain, std::uint32_t crc, std::size_t at) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+    text[at] = text[at] == '0' ? '1' : '0';
+    Bytes crp = plain;
+    crp.insert(crp.end(), text, text + 8);
+    crp.resize(crp.size() + 8);  // room for the pad
+    FileCipher cipher = KeyedCipher();
+    cipher.SetIV(FileIv);
+    std::uint32_t n = 0;
+    cipher.EncryptBuffer(crp.data(), static_cast<std::uint32_t>(plain.size() + 8), crp.data(), &n,
+                         true);
+    crp.resize(n);
+    return crp;
+}
+
 // Damaged, truncated and foreign inputs: the same result as DecryptFile, and
 // the same bytes whenever that result is success.
 TEST(ParallelTransform, DecryptionOfAnyInputMatchesDecryptFile) {
@@ -205,12 +224,21 @@ TEST(ParallelTransform, DecryptionOfAnyInputMatchesDecryptFile) {
     lastByte.back() ^= 0x40;  // the pad digit
     inputs.push_back(lastByte);
     inputs.push_back(good);
+    // Well formed, but with a checksum text wrong in its first or its last
+    // character only: both must be refused, whatever DecryptFile says.
+    const std::size_t firstRefused = inputs.size();
+    for (std::size_t at : {0, 7}) {
+        inputs.push_back(WithCrcText(plain, CrcOf(plain.data(), plain.size()), at));
+    }
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         std::string input = folder / ("input" + std::to_string(i));
         std::string expected = folder / ("expected" + std::to_string(i));
         std::string ours = folder / ("ours" + std::to_string(i));
         ASSERT_TRUE(WriteBytes(input, inputs[i]));
         ResultCode reference = KeyedCipher().DecryptFile(input.c_str(), expected.c_str());
+        if (i >= firstRefused) {
+            EXPECT_EQ(reference, kResultWrongPassword) << "input " << i;
+        }
         EXPECT_EQ(DecryptWithCli(input, &ours, 2), reference) << "input " << i;
         EXPECT_EQ(DecryptWithCli(input, nullptr, 3), reference) << "input " << i;
         Bytes piped;

@@ -178,12 +178,19 @@ TEST(FileFormat, WrongPasswordAndForeignFilesGive75) {
         // The whole file was decrypted (wrongly) before the check failed.
         EXPECT_GE(ReadBytes(outPath).size() + 16, size);
 
-        // A lower-case checksum text from another producer fails the check.
-        const std::string lower = CrcText(plain, false);
-        if (lower != CrcText(plain, true)) {
-            WriteBytes(crpPath, BuildCrp(kPassword, test::FormatMessage(plain, lower)));
+        // A lower-case checksum text from another producer fails the check,
+        // and so does a text wrong in its first or its last character only.
+        std::string first = CrcText(plain, true), last = first;
+        first.front() = first.front() == '0' ? '1' : '0';
+        last.back() = last.back() == '0' ? '1' : '0';
+        for (const std::string& text : {CrcText(plain, false), first, last}) {
+            if (text == CrcText(plain, true)) {
+                continue;  // no letter among the digits
+            }
+            WriteBytes(crpPath, BuildCrp(kPassword, test::FormatMessage(plain, text)));
             FileCipher right = MakeCipher(kPassword);
-            EXPECT_EQ(right.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword);
+            EXPECT_EQ(right.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword)
+                << text;
         }
     }
 }

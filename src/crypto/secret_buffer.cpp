@@ -1,9 +1,10 @@
-#include "cli/secret_buffer.h"
+#include "crypto/secret_buffer.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
-#include "cli/key_protection.h"
+#include "crypto/file_handle.h"
 #include "crypto/secure_zero.h"
 
 namespace zorv {
@@ -53,6 +54,10 @@ void SecretBuffer::Truncate(std::size_t n) {
     }
 }
 
+void SecretBuffer::SetSize(std::size_t n) {
+    size_ = n < kCapacity ? n : kCapacity;
+}
+
 void SecretBuffer::Clear() {
     SecureZero(bytes_, sizeof bytes_);
     size_ = 0;
@@ -60,6 +65,21 @@ void SecretBuffer::Clear() {
 
 bool SecretBuffer::Equals(const SecretBuffer& other) const {
     return size_ == other.size_ && std::memcmp(bytes_, other.bytes_, size_) == 0;
+}
+
+ClearedBuffer::ClearedBuffer(std::size_t size)
+    : data_(BuffersRefused() ? nullptr : new (std::nothrow) std::uint8_t[size]), size_(size) {}
+
+ClearedBuffer::~ClearedBuffer() {
+    if (data_ != nullptr) {
+        SecureZero(data_, size_);
+        delete[] data_;
+    }
+}
+
+ClearedBuffer::ClearedBuffer(ClearedBuffer&& other) noexcept
+    : data_(other.data_), size_(other.size_) {
+    other.data_ = nullptr;
 }
 
 }  // namespace zorv

@@ -1,12 +1,16 @@
-// A fixed-size buffer for a password or a key that is cleared with
-// SecureZero whenever it is emptied or destroyed. Move-only; a move clears
-// the source, so the secret exists in one place at a time.
+// The zero-on-free buffers of Zorv: SecretBuffer for a password or a key in
+// both programs, and ClearedBuffer for a transform's pieces of plain text.
+// Both are cleared with SecureZero whenever they are emptied or destroyed,
+// on every path out of their owner.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace zorv {
 
+// A fixed-size buffer for one password or key. Move-only; a move clears the
+// source, so the secret exists in one place at a time.
 class SecretBuffer {
 public:
     // Longer than any password the key schedule takes (56 bytes) even in
@@ -30,6 +34,12 @@ public:
     void Truncate(std::size_t n);
     void Clear();
 
+    // For a system call that writes the secret in place (a dialog reads its
+    // password edit straight into the buffer): all kCapacity bytes are
+    // writable; SetSize then records how many it wrote (at most kCapacity).
+    char* WritableData() { return bytes_; }
+    void SetSize(std::size_t n);
+
     const char* data() const { return bytes_; }
     const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(bytes_); }
     std::size_t size() const { return size_; }
@@ -39,6 +49,25 @@ public:
 private:
     char bytes_[kCapacity] = {};
     std::size_t size_ = 0;
+};
+
+// One heap buffer of a transform, which holds plain text. data() is null
+// when it could not be allocated (or a test's file fault plan refuses the
+// transforms their buffers); the caller reports 72. Move-only.
+class ClearedBuffer {
+public:
+    explicit ClearedBuffer(std::size_t size);
+    ~ClearedBuffer();
+    ClearedBuffer(ClearedBuffer&& other) noexcept;
+    ClearedBuffer(const ClearedBuffer&) = delete;
+    ClearedBuffer& operator=(const ClearedBuffer&) = delete;
+    ClearedBuffer& operator=(ClearedBuffer&&) = delete;
+
+    std::uint8_t* data() const { return data_; }
+
+private:
+    std::uint8_t* data_;
+    std::size_t size_;
 };
 
 }  // namespace zorv
