@@ -3,7 +3,9 @@
 // .crp body of any length, sometimes with a read cut short. Whatever the
 // input, nothing may be read or written outside the buffers, the stream must
 // end with a defined result, and no more plain text may come out than went in.
-// The same bytes taken as plain text must also survive a round trip.
+// The same bytes taken as plain text must also survive a round trip, and
+// the command-line program's parallel decryption of them as a .crp file must
+// give DecryptFile's result, and its plain bytes when both succeed.
 //
 // The corpus (fuzz/corpus/decrypt) holds bodies of the interesting sizes
 // (0, 1, 7, 8, 9, 15, 16, 17, 24, 4095, 4096, 4104, 4112, 4120, 8200) and
@@ -13,8 +15,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "cli/parallel_transform.h"
+#include "cli/platform_file.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_transform.h"
 
@@ -129,6 +137,64 @@ void FuzzRoundTrip(zorv::FileCipher& cipher, const FuzzInput& in) {
     }
 }
 
+// A folder of this process for the files the file transforms need, made
+// once and left to the system's cleaning of its temporary folder.
+const std::string& ScratchFolder() {
+    static const std::string folder = [] {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/zorv-fuzz-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        return pattern;
+    }();
+    return folder;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    zorv::PlatformFile file;
+    std::vector<uint8_t> bytes;
+    const int64_t size = file.OpenForRead(path) ? file.Size() : -1;
+    if (size > 0) {
+        bytes.resize(static_cast<size_t>(size));
+        if (!file.ReadAt(0, bytes.data(), bytes.size())) {
+            std::abort();
+        }
+    }
+    return bytes;
+}
+
+// The body as a .crp file, decrypted by DecryptFile and by the parallel
+// transform split into ranges of 64 bytes on three threads.
+void FuzzParallel(const zorv::FileCipher& cipher, const FuzzInput& in) {
+    const std::string crp = ScratchFolder() + "/in.crp";
+    const std::string desktop = ScratchFolder() + "/desktop";
+    const std::string ours = ScratchFolder() + "/ours";
+    unlink(crp.c_str());
+    unlink(ours.c_str());
+    zorv::PlatformFile source, target;
+    if (!source.CreateNew(crp) || !source.WriteAt(0, in.body, in.bodyLength)) {
+        std::abort();
+    }
+    source.Close();
+    if (!source.OpenForRead(crp)) {
+        std::abort();
+    }
+    zorv::FileCipher own = cipher;
+    const zorv::ResultCode expected = own.DecryptFile(crp.c_str(), desktop.c_str());
+    if (!target.CreateNew(ours)) {
+        std::abort();
+    }
+    zorv::TransformOptions options;
+    options.threads = 3;
+    options.minRangeBytes = 64;
+    const zorv::ResultCode rc =
+        zorv::DecryptToFile(cipher, source, in.bodyLength, &target, options);
+    if (rc != expected || (rc == zorv::kResultOk && FileBytes(ours) != FileBytes(desktop))) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -143,5 +209,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in.bodyLength > 0) {
         FuzzRoundTrip(cipher, in);
     }
+    FuzzParallel(keyed, in);
     return 0;
 }

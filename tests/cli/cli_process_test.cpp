@@ -2,6 +2,11 @@
 // Windows console program under Wine (these tests, built for Windows, start
 // zorv-cli.exe). Files are checked against the desktop transforms of
 // FileCipher, so the two programs read each other's files.
+#ifdef _WIN32
+// First: file_cipher.h undoes its EncryptFile and DecryptFile macros.
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,12 +23,7 @@
 #include "cli_test_util.h"
 #include "crypto/file_cipher.h"
 
-#ifdef _WIN32
-#include <windows.h>
-// <windows.h> maps these names to its own file-encryption functions.
-#undef EncryptFile
-#undef DecryptFile
-#else
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
