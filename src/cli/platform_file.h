@@ -1,8 +1,9 @@
 // The command-line program's own seam to the operating system: files with
 // positional reads and writes (so several threads can work on one file),
 // a flush to the disk, the no-replace rename, and the folder queries of the
-// batch rules. POSIX and Win32 backends; Win32 with the ANSI entry points,
-// so paths are code page 932 bytes there as in the desktop program.
+// batch rules. A shared half (platform_file.cpp) over POSIX and Win32
+// backends; Win32 with the ANSI entry points, so paths are code page 932
+// bytes there as in the desktop program.
 #pragma once
 
 #include <cstddef>
@@ -175,6 +176,28 @@ private:
     Handle handle_ = -1;
 #endif
 };
+
+// Failure injection for tests, as FileHandle has: counts every ReadAt,
+// WriteAt and Sync made through any PlatformFile of the process, from any
+// thread, and makes the Nth of each fail without touching the file (1-based;
+// 0 = never). Production code never installs a plan; tests install one
+// while no file work runs.
+struct PlatformFaultPlan {
+    std::int64_t failReadAt = 0;
+    std::int64_t failWriteAt = 0;
+    std::int64_t failSyncAt = 0;
+};
+
+struct PlatformCallCounts {
+    std::int64_t reads = 0;
+    std::int64_t writes = 0;
+    std::int64_t syncs = 0;
+};
+
+// Installs a plan and resets the counts; ClearPlatformFaults removes it.
+void SetPlatformFaults(const PlatformFaultPlan& plan);
+void ClearPlatformFaults();
+PlatformCallCounts GetPlatformCallCounts();
 
 // Creates a new, empty, uniquely named file in folder (".zorv-XXXXXXXX.tmp"
 // on POSIX, "zvXXXXXX.tmp" on Windows) and opens it for writing. On

@@ -1,4 +1,5 @@
 // POSIX backend of the command-line program's file seam.
+#include "cli/platform_backend.h"
 #include "cli/platform_file.h"
 
 #include <dirent.h>
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
-#include <thread>
 #include <utility>
 
 #ifdef __APPLE__
@@ -168,21 +168,6 @@ std::string PinnedFolder::Reach(const std::string& name) const {
     return JoinFolderAndName(reached_.empty() ? folder_ : reached_, name);
 }
 
-PlatformFile::~PlatformFile() {
-    Close();
-}
-
-PlatformFile::PlatformFile(PlatformFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)) {}
-
-PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
 bool PlatformFile::OpenForRead(const std::string& path) {
     Close();
     handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -205,17 +190,6 @@ bool PlatformFile::CreateNew(const std::string& path) {
     return handle_ >= 0;
 }
 
-void PlatformFile::Close() {
-    if (handle_ >= 0) {
-        close(handle_);
-        handle_ = -1;
-    }
-}
-
-bool PlatformFile::IsOpen() const {
-    return handle_ >= 0;
-}
-
 bool PlatformFile::Identify(FileIdentity* identity) const {
     struct stat st = {};
     if (fstat(handle_, &st) != 0) {
@@ -233,39 +207,41 @@ std::int64_t PlatformFile::Size() const {
     return static_cast<std::int64_t>(st.st_size);
 }
 
-bool PlatformFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const {
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (n > 0) {
-        ssize_t got = pread(handle_, bytes, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
+namespace platform {
+
+std::int64_t ReadOnceAt(PlatformFile::Handle handle, std::uint64_t offset, void* buffer,
+                        std::size_t n) {
+    for (;;) {
+        ssize_t got = pread(handle, buffer, n, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) {
+            return got;
         }
-        if (got <= 0) {
-            return false;
-        }
-        bytes += got;
-        n -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
     }
-    return true;
 }
 
-bool PlatformFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const {
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    while (n > 0) {
-        ssize_t put = pwrite(handle_, bytes, n, static_cast<off_t>(offset));
-        if (put < 0 && errno == EINTR) {
-            continue;
+std::int64_t WriteOnceAt(PlatformFile::Handle handle, std::uint64_t offset, const void* buffer,
+                         std::size_t n) {
+    for (;;) {
+        ssize_t put = pwrite(handle, buffer, n, static_cast<off_t>(offset));
+        if (put >= 0 || errno != EINTR) {
+            return put;
         }
-        if (put <= 0) {
-            return false;
-        }
-        bytes += put;
-        n -= static_cast<std::size_t>(put);
-        offset += static_cast<std::uint64_t>(put);
     }
-    return true;
 }
+
+bool SyncNative(PlatformFile::Handle handle) {
+#ifdef __APPLE__
+    return fcntl(handle, F_FULLFSYNC) == 0 || fsync(handle) == 0;
+#else
+    return fsync(handle) == 0;
+#endif
+}
+
+void CloseNative(PlatformFile::Handle handle) {
+    close(handle);
+}
+
+}  // namespace platform
 
 void PlatformFile::StartWriteBack(std::uint64_t offset, std::uint64_t n) const {
 #ifdef __linux__
@@ -274,14 +250,6 @@ void PlatformFile::StartWriteBack(std::uint64_t offset, std::uint64_t n) const {
 #else
     (void)offset;
     (void)n;
-#endif
-}
-
-bool PlatformFile::Sync() const {
-#ifdef __APPLE__
-    return fcntl(handle_, F_FULLFSYNC) == 0 || fsync(handle_) == 0;
-#else
-    return fsync(handle_) == 0;
 #endif
 }
 
@@ -431,11 +399,6 @@ std::string JoinFolderAndName(const std::string& folder, const std::string& name
         return name;
     }
     return folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
-unsigned ProcessorCount() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
 }
 
 }  // namespace zorv

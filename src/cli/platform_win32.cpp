@@ -2,6 +2,7 @@
 // points: paths are bytes of the process's code page (932 on the systems
 // Zorv is made for), and separators are found stepping over double-byte
 // characters, whose second byte may be a backslash.
+#include "cli/platform_backend.h"
 #include "cli/platform_file.h"
 
 #include <windows.h>
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
-#include <thread>
 #include <utility>
 
 namespace zorv {
@@ -44,15 +44,21 @@ std::size_t FindLastSeparator(const std::string& path) {
     return found;
 }
 
-OVERLAPPED OffsetRecord(std::uint64_t offset) {
+// Chunks of at most 1 GiB per call: the count is a DWORD.
+constexpr std::size_t kMaxIo = std::size_t{1} << 30;
+
+// One ReadFile or WriteFile call at offset, made by call(count, &moved,
+// &record): the bytes moved, or -1 on failure.
+template <typename Call>
+std::int64_t OnceAt(std::uint64_t offset, std::size_t n, Call call) {
     OVERLAPPED record = {};
     record.Offset = static_cast<DWORD>(offset);
     record.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    return record;
+    DWORD moved = 0;
+    return call(static_cast<DWORD>(std::min(n, kMaxIo)), &moved, &record)
+               ? static_cast<std::int64_t>(moved)
+               : -1;
 }
-
-// Chunks of at most 1 GiB per call: the count is a DWORD.
-constexpr std::size_t kMaxIo = std::size_t{1} << 30;
 
 bool IdentityOfHandle(HANDLE handle, FileIdentity* identity) {
     BY_HANDLE_FILE_INFORMATION info;
@@ -131,21 +137,6 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     return true;
 }
 
-PlatformFile::~PlatformFile() {
-    Close();
-}
-
-PlatformFile::PlatformFile(PlatformFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kNoHandle);
-    }
-    return *this;
-}
-
 bool PlatformFile::OpenForRead(const std::string& path) {
     Close();
     // No write sharing: nobody may change the source while it is read.
@@ -161,17 +152,6 @@ bool PlatformFile::CreateNew(const std::string& path) {
     return handle_ != kNoHandle;
 }
 
-void PlatformFile::Close() {
-    if (handle_ != kNoHandle) {
-        CloseHandle(handle_);
-        handle_ = kNoHandle;
-    }
-}
-
-bool PlatformFile::IsOpen() const {
-    return handle_ != kNoHandle;
-}
-
 bool PlatformFile::Identify(FileIdentity* identity) const {
     return IdentityOfHandle(handle_, identity);
 }
@@ -184,43 +164,33 @@ std::int64_t PlatformFile::Size() const {
     return size.QuadPart;
 }
 
-bool PlatformFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const {
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (n > 0) {
-        OVERLAPPED at = OffsetRecord(offset);
-        DWORD got = 0;
-        if (!ReadFile(handle_, bytes, static_cast<DWORD>(std::min(n, kMaxIo)), &got, &at) ||
-            got == 0) {
-            return false;
-        }
-        bytes += got;
-        n -= got;
-        offset += got;
-    }
-    return true;
+namespace platform {
+
+std::int64_t ReadOnceAt(PlatformFile::Handle handle, std::uint64_t offset, void* buffer,
+                        std::size_t n) {
+    return OnceAt(offset, n, [&](DWORD count, DWORD* moved, OVERLAPPED* at) {
+        return ReadFile(handle, buffer, count, moved, at);
+    });
 }
 
-bool PlatformFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const {
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    while (n > 0) {
-        OVERLAPPED at = OffsetRecord(offset);
-        DWORD put = 0;
-        if (!WriteFile(handle_, bytes, static_cast<DWORD>(std::min(n, kMaxIo)), &put, &at) ||
-            put == 0) {
-            return false;
-        }
-        bytes += put;
-        n -= put;
-        offset += put;
-    }
-    return true;
+std::int64_t WriteOnceAt(PlatformFile::Handle handle, std::uint64_t offset, const void* buffer,
+                         std::size_t n) {
+    return OnceAt(offset, n, [&](DWORD count, DWORD* moved, OVERLAPPED* at) {
+        return WriteFile(handle, buffer, count, moved, at);
+    });
 }
+
+bool SyncNative(PlatformFile::Handle handle) {
+    return FlushFileBuffers(handle) != 0;
+}
+
+void CloseNative(PlatformFile::Handle handle) {
+    CloseHandle(handle);
+}
+
+}  // namespace platform
 
 void PlatformFile::StartWriteBack(std::uint64_t, std::uint64_t) const {}
-
-bool PlatformFile::Sync() const {
-    return FlushFileBuffers(handle_) != 0;
-}
 
 void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
     FILETIME creation = {}, access = {}, write = {};
@@ -311,11 +281,6 @@ std::string JoinFolderAndName(const std::string& folder, const std::string& name
     }
     bool endsWithSeparator = FindLastSeparator(folder) == folder.size() - 1;
     return endsWithSeparator ? folder + name : folder + '\\' + name;
-}
-
-unsigned ProcessorCount() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
 }
 
 }  // namespace zorv
