@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/path_utils.h"
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "app/message_texts.h"
 #include "crypto/result_code.h"
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {

@@ -13,7 +13,7 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "support/png_writer.h"
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {

@@ -11,7 +11,7 @@
 #include "app/ini_file.h"
 #include "app/module_instance.h"
 #include "app/path_utils.h"
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {

@@ -1,6 +1,6 @@
 # Decryption, the edit session and the tray icon from start to end (included
 # by CMakeLists.txt). The session scenarios register the test editor of
-# tests/decrypt under HKEY_CLASSES_ROOT, hence the association lock too.
+# tests/support under HKEY_CLASSES_ROOT, hence the association lock too.
 zorv_add_e2e_test(NAME e2e_decrypt_test
                   SOURCES decrypt_e2e_test.cpp decrypt_steps.cpp)
 target_link_libraries(e2e_decrypt_test PRIVATE zorv_crypto zorv_text)

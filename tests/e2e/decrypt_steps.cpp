@@ -7,7 +7,7 @@
 
 #include "app/message_texts.h"
 #include "app/resource_ids.h"
-#include "encrypt/cp932.h"
+#include "support/cp932.h"
 #include "support/png_writer.h"
 // <windows.h> maps these names to its own file-encryption functions.
 #undef EncryptFile

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 

@@ -5,7 +5,7 @@
 
 #include "app/message_texts.h"
 #include "app/resource_ids.h"
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 namespace {

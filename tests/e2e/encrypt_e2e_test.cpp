@@ -1,6 +1,6 @@
 // Encryption from start to end: zorv.exe started under Wine with inputs, its
 // encryption dialog worked from outside, and the files and the log checked.
-#include "e2e/harness.h"
+#include "support/harness.h"
 // <windows.h> maps this name to its own file-encryption function.
 #undef DecryptFile
 
@@ -12,8 +12,8 @@
 #include "app/resource_ids.h"
 #include "crypto/file_cipher.h"
 #include "e2e/encrypt_steps.h"
-#include "e2e/harness.h"
-#include "encrypt/cp932.h"
+#include "support/harness.h"
+#include "support/cp932.h"
 
 namespace zorv::e2e {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "app/resource_ids.h"
-#include "encrypt/cp932.h"
-#include "encrypt/scratch_folder.h"
+#include "support/cp932.h"
+#include "support/scratch_folder.h"
 #include "support/png_writer.h"
 
 #ifndef ZORV_E2E_SCREENSHOTS

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/resource_ids.h"
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 
 #ifdef _WIN32
 #include <windows.h>

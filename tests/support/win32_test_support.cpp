@@ -1,4 +1,4 @@
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 #include <vector>
 

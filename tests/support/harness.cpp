@@ -1,5 +1,5 @@
 // Process, file and clipboard steps of the end-to-end harness.
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #include <shlobj.h>
 

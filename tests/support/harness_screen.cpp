@@ -1,6 +1,6 @@
 // What the harness reads from the screen: screenshots of dialogs and the
 // kind of icon a message box shows.
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #include "support/png_writer.h"
 
