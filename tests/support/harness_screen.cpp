@@ -197,6 +197,10 @@ bool DialogView::SaveScreenshot(const std::string& name) const {
         return false;
     }
     PrepareForCapture(Handle());
+    return SaveScreenArea(area, name);
+}
+
+bool SaveScreenArea(const RECT& area, const std::string& name) {
     Pixels pixels;
     if (!CaptureScreen(area, &pixels)) {
         return false;

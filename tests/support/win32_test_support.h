@@ -1,4 +1,5 @@
-// Helpers of the Windows tests of the application core.
+// Files for the Windows tests: a temporary folder per test and whole-file
+// reads and writes. Paths are ANSI (code page 932 under the test runner).
 #pragma once
 
 #include <windows.h>
@@ -24,15 +25,15 @@ private:
     std::string path_;
 };
 
-// Creates (or truncates) the file at path holding content.
-bool WriteTextFile(const std::string& path, const std::string& content);
-// The bytes of the file at path; empty when it cannot be read.
-std::string ReadTextFile(const std::string& path);
-// Removes path: a file, or a folder with everything in it.
-void RemoveTree(const std::string& path);
+// Creates (or truncates) the file at path holding bytes.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// Reads the whole file into bytes; false (bytes then undefined) when it
+// cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
 
-// UTF-8 text (as the tests write it) in code page 932, the program's code
-// page, via UTF-16.
-std::string ToCodePage932(const char* utf8);
+// What ReadFileOrMissing gives for a file that cannot be read.
+constexpr char kMissingFile[] = "<missing>";
+// The file's bytes, or kMissingFile.
+std::string ReadFileOrMissing(const std::string& path);
 
 }  // namespace zorv
