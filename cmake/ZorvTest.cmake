@@ -6,17 +6,20 @@
 # the toolchain file (scripts/wine-run), so the same test list serves the
 # native and the Windows builds.
 
-# GoogleTest: the Debian source copy in /usr/src/googletest, built here with
-# our compilers (so it serves the sanitizer and the cross builds), or else an
-# installed GoogleTest that find_package(GTest) finds. Either way the tests
-# link GTest::gtest and GTest::gtest_main.
+# GoogleTest: a source copy (Debian's in /usr/src/googletest by default),
+# built here with our compilers so that it serves the sanitizer and the cross
+# builds, or else an installed GoogleTest that find_package(GTest) finds.
+# Either way the tests link GTest::gtest and GTest::gtest_main.
+set(ZORV_GTEST_SOURCE /usr/src/googletest CACHE PATH
+    "GoogleTest sources to build with the tests; without them an installed GoogleTest is used")
+
 macro(zorv_add_googletest)
     if(NOT TARGET GTest::gtest)
-        if(EXISTS /usr/src/googletest/CMakeLists.txt)
+        if(EXISTS ${ZORV_GTEST_SOURCE}/CMakeLists.txt)
             set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
             set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
             set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-            add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+            add_subdirectory(${ZORV_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
             # Newer copies name their targets so themselves.
             if(NOT TARGET GTest::gtest)
                 add_library(GTest::gtest ALIAS gtest)
