@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "app/message_texts.h"
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 #include "crypto/file_cipher.h"
 
 #ifndef _WIN32

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "encrypt/scratch_folder.h"
+#include "support/scratch_folder.h"
 
 namespace zorv {
 namespace {
