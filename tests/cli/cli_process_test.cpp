@@ -59,49 +59,49 @@ std::string FailureLines(const std::string& path, const std::string& message) {
 class CliProcess : public ::testing::Test {
 protected:
     void SetUp() override {
-        passwordFile = secrets / "password";
-        ASSERT_TRUE(test::WriteText(passwordFile, std::string(kPassword) + "\n"));
+        passwordFile_ = secrets_ / "password";
+        ASSERT_TRUE(test::WriteText(passwordFile_, std::string(kPassword) + "\n"));
     }
 
     ProcessResult Run(const std::string& command, std::vector<std::string> args) {
-        args.insert(args.begin(), {command, "--lang", "en", "--password-file", passwordFile});
+        args.insert(args.begin(), {command, "--lang", "en", "--password-file", passwordFile_});
         return RunCli(args);
     }
 
     static FileCipher Cipher() { return FileCipher(kPassword, sizeof kPassword - 1); }
 
-    ScratchFolder secrets;  // the password file lives apart from the work
-    ScratchFolder work;
-    std::string passwordFile;
+    ScratchFolder secrets_;  // the password file lives apart from the work
+    ScratchFolder work_;
+    std::string passwordFile_;
 };
 
 TEST_F(CliProcess, EncryptsLikeTheDesktopAndDecryptsBack) {
     // Small: destroying the source costs 24 synchronous overwrites.
     Bytes plain = RandomBytes(30000, 11);
-    ASSERT_TRUE(WriteBytes(work / "report.doc", plain));
-    ASSERT_TRUE(WriteBytes(work / "copy", plain));
-    ASSERT_EQ(Cipher().EncryptFile((work / "copy").c_str(), (work / "desktop.crp").c_str()), 0);
+    ASSERT_TRUE(WriteBytes(work_ / "report.doc", plain));
+    ASSERT_TRUE(WriteBytes(work_ / "copy", plain));
+    ASSERT_EQ(Cipher().EncryptFile((work_ / "copy").c_str(), (work_ / "desktop.crp").c_str()), 0);
 
-    ProcessResult encrypted = Run("encrypt", {work / "report.doc"});
+    ProcessResult encrypted = Run("encrypt", {work_ / "report.doc"});
     EXPECT_EQ(encrypted.status, 0) << encrypted.err;
-    EXPECT_EQ(encrypted.out, work / "report.doc" + "...OK" + kNewline);
-    EXPECT_FALSE(Exists(work / "report.doc"));  // destroyed without -k
-    EXPECT_EQ(ReadBytes(work / "report.doc.crp"), ReadBytes(work / "desktop.crp"));
+    EXPECT_EQ(encrypted.out, work_ / "report.doc" + "...OK" + kNewline);
+    EXPECT_FALSE(Exists(work_ / "report.doc"));  // destroyed without -k
+    EXPECT_EQ(ReadBytes(work_ / "report.doc.crp"), ReadBytes(work_ / "desktop.crp"));
 
-    ProcessResult decrypted = Run("decrypt", {"-k", work / "report.doc.crp"});
+    ProcessResult decrypted = Run("decrypt", {"-k", work_ / "report.doc.crp"});
     EXPECT_EQ(decrypted.status, 0) << decrypted.err;
-    EXPECT_EQ(ReadBytes(work / "report.doc"), plain);
-    EXPECT_TRUE(Exists(work / "report.doc.crp"));  // kept with -k
+    EXPECT_EQ(ReadBytes(work_ / "report.doc"), plain);
+    EXPECT_TRUE(Exists(work_ / "report.doc.crp"));  // kept with -k
     // No temporary file is left beside the outputs.
-    EXPECT_EQ(work.Names(),
+    EXPECT_EQ(work_.Names(),
               (std::vector<std::string>{"copy", "desktop.crp", "report.doc", "report.doc.crp"}));
 }
 
 TEST_F(CliProcess, BadInputLosesNothingAndSaysWhy) {
-    Bytes good = ReadBytes(passwordFile);
-    ASSERT_TRUE(WriteBytes(work / "plain", RandomBytes(5000, 2)));
-    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "good.crp").c_str()), 0);
-    Bytes crp = ReadBytes(work / "good.crp");
+    Bytes good = ReadBytes(passwordFile_);
+    ASSERT_TRUE(WriteBytes(work_ / "plain", RandomBytes(5000, 2)));
+    ASSERT_EQ(Cipher().EncryptFile((work_ / "plain").c_str(), (work_ / "good.crp").c_str()), 0);
+    Bytes crp = ReadBytes(work_ / "good.crp");
     struct Case {
         const char* name;
         Bytes contents;
@@ -118,31 +118,31 @@ TEST_F(CliProcess, BadInputLosesNothingAndSaysWhy) {
         {"random.crp", RandomBytes(4112, 5), "Wrong password"},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(WriteBytes(work / c.name, c.contents));
-        ProcessResult result = Run("decrypt", {work / c.name});
+        ASSERT_TRUE(WriteBytes(work_ / c.name, c.contents));
+        ProcessResult result = Run("decrypt", {work_ / c.name});
         EXPECT_EQ(result.status, 1) << c.name;
-        EXPECT_EQ(result.out, FailureLines(work / c.name, c.message));
-        EXPECT_EQ(ReadBytes(work / c.name), c.contents) << c.name;  // untouched
-        std::string target = work / c.name;
+        EXPECT_EQ(result.out, FailureLines(work_ / c.name, c.message));
+        EXPECT_EQ(ReadBytes(work_ / c.name), c.contents) << c.name;  // untouched
+        std::string target = work_ / c.name;
         EXPECT_FALSE(Exists(target.substr(0, target.size() - 4))) << c.name;
     }
-    ProcessResult missing = Run("decrypt", {work / "missing.crp"});
+    ProcessResult missing = Run("decrypt", {work_ / "missing.crp"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, FailureLines(work / "missing.crp", "The file does not exist"));
-    EXPECT_EQ(work.Names().size(), 7u);  // plain, good.crp and the five cases: nothing else
+    EXPECT_EQ(missing.out, FailureLines(work_ / "missing.crp", "The file does not exist"));
+    EXPECT_EQ(work_.Names().size(), 7u);  // plain, good.crp and the five cases: nothing else
 }
 
 TEST_F(CliProcess, NeverReplacesAnExistingTargetNorDestroysItsSource) {
-    ASSERT_TRUE(WriteBytes(work / "a.txt", RandomBytes(100, 3)));
-    ASSERT_TRUE(test::WriteText(work / "a.txt.crp", "someone else's file"));
-    ProcessResult result = Run("encrypt", {work / "a.txt"});
+    ASSERT_TRUE(WriteBytes(work_ / "a.txt", RandomBytes(100, 3)));
+    ASSERT_TRUE(test::WriteText(work_ / "a.txt.crp", "someone else's file"));
+    ProcessResult result = Run("encrypt", {work_ / "a.txt"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, FailureLines(work / "a.txt.crp", "The file already exists"));
-    EXPECT_EQ(ReadBytes(work / "a.txt"), RandomBytes(100, 3));
-    EXPECT_EQ(ReadBytes(work / "a.txt.crp"),
+    EXPECT_EQ(result.out, FailureLines(work_ / "a.txt.crp", "The file already exists"));
+    EXPECT_EQ(ReadBytes(work_ / "a.txt"), RandomBytes(100, 3));
+    EXPECT_EQ(ReadBytes(work_ / "a.txt.crp"),
               Bytes({'s', 'o', 'm', 'e', 'o', 'n', 'e', ' ', 'e', 'l', 's', 'e', '\'', 's', ' ',
                      'f', 'i', 'l', 'e'}));
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"a.txt", "a.txt.crp"}));
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"a.txt", "a.txt.crp"}));
 }
 
 TEST_F(CliProcess, SeveralJobsReportInTheOrderOfOne) {
@@ -150,45 +150,45 @@ TEST_F(CliProcess, SeveralJobsReportInTheOrderOfOne) {
     for (int i = 0; i < 24; ++i) {
         std::string name = "f" + std::to_string(100 + i);
         auto size = static_cast<std::size_t>(1 + (i * 7919) % 900000);
-        ASSERT_TRUE(WriteBytes(work / name, RandomBytes(size, static_cast<std::uint32_t>(i))));
-        crpNames.push_back(work / name + ".crp");
+        ASSERT_TRUE(WriteBytes(work_ / name, RandomBytes(size, static_cast<std::uint32_t>(i))));
+        crpNames.push_back(work_ / name + ".crp");
     }
-    ASSERT_TRUE(test::WriteText(work / "already.crp", "x"));
-    ProcessResult one = Run("encrypt", {"-k", "-r", "-j", "1", work.path()});
+    ASSERT_TRUE(test::WriteText(work_ / "already.crp", "x"));
+    ProcessResult one = Run("encrypt", {"-k", "-r", "-j", "1", work_.path()});
     Bytes firstFile = ReadBytes(crpNames[5]);
     for (const std::string& name : crpNames) {
         ASSERT_EQ(std::remove(name.c_str()), 0);
     }
-    ProcessResult four = Run("encrypt", {"-k", "-r", "-j", "4", work.path()});
+    ProcessResult four = Run("encrypt", {"-k", "-r", "-j", "4", work_.path()});
     EXPECT_EQ(one.status, 1);  // already.crp is refused
     EXPECT_EQ(four.status, 1);
     EXPECT_EQ(four.out, one.out);
     EXPECT_NE(one.out.find("already.crp" + kNewline + "\t->Already encrypted"), std::string::npos);
     EXPECT_EQ(ReadBytes(crpNames[5]), firstFile);
     // Each job its own cipher: every file decrypts on its own.
-    ProcessResult verify = Run("verify", {"-j", "3", work.path(), "-r"});
+    ProcessResult verify = Run("verify", {"-j", "3", work_.path(), "-r"});
     EXPECT_EQ(verify.out.find("Wrong password"), verify.out.rfind("Wrong password"))
         << "only already.crp fails:\n"
         << verify.out;
 
     // Decrypting the small files in groups, sources destroyed after their
     // group's flush: a taken name in the middle of a group fails alone.
-    ASSERT_TRUE(std::remove((work / "already.crp").c_str()) == 0);
+    ASSERT_TRUE(std::remove((work_ / "already.crp").c_str()) == 0);
     for (int i = 0; i < 24; ++i) {
-        ASSERT_EQ(std::remove((work / ("f" + std::to_string(100 + i))).c_str()), 0);
+        ASSERT_EQ(std::remove((work_ / ("f" + std::to_string(100 + i))).c_str()), 0);
     }
-    ASSERT_TRUE(test::WriteText(work / "f107", "taken"));
-    ProcessResult decrypt = Run("decrypt", {"-r", "-j", "2", "--no-wipe", work.path()});
+    ASSERT_TRUE(test::WriteText(work_ / "f107", "taken"));
+    ProcessResult decrypt = Run("decrypt", {"-r", "-j", "2", "--no-wipe", work_.path()});
     EXPECT_EQ(decrypt.status, 1);
     std::string expected;
     for (int i = 23; i >= 0; --i) {  // a folder's own files, the last found first
-        std::string name = work / ("f" + std::to_string(100 + i));
+        std::string name = work_ / ("f" + std::to_string(100 + i));
         expected +=
             i == 7 ? FailureLines(name, "The file already exists") : name + ".crp...OK" + kNewline;
     }
     EXPECT_EQ(decrypt.out, expected);
     for (int i = 0; i < 24; ++i) {
-        std::string name = work / ("f" + std::to_string(100 + i));
+        std::string name = work_ / ("f" + std::to_string(100 + i));
         if (i != 7) {
             EXPECT_EQ(ReadBytes(name),
                       RandomBytes(static_cast<std::size_t>(1 + (i * 7919) % 900000),
@@ -196,11 +196,11 @@ TEST_F(CliProcess, SeveralJobsReportInTheOrderOfOne) {
         }
         EXPECT_EQ(Exists(name + ".crp"), i == 7) << name;
     }
-    EXPECT_EQ(work.Names().size(), 25u);  // nothing temporary left
+    EXPECT_EQ(work_.Names().size(), 25u);  // nothing temporary left
 }
 
 TEST_F(CliProcess, RefusesPasswordsTheDesktopCouldNotType) {
-    ASSERT_TRUE(WriteBytes(work / "a", RandomBytes(10, 1)));
+    ASSERT_TRUE(WriteBytes(work_ / "a", RandomBytes(10, 1)));
     const std::string refused[] = {
         "\n",                         // empty
         "\xF0\x9F\x98\x80\n",         // not in code page 932
@@ -210,46 +210,46 @@ TEST_F(CliProcess, RefusesPasswordsTheDesktopCouldNotType) {
         "\x1b[31m\n",                 // an escape sequence
     };
     for (const std::string& password : refused) {
-        ASSERT_TRUE(test::WriteText(passwordFile, password));
-        ProcessResult result = Run("encrypt", {work / "a"});
+        ASSERT_TRUE(test::WriteText(passwordFile_, password));
+        ProcessResult result = Run("encrypt", {work_ / "a"});
         EXPECT_EQ(result.status, 2) << password;
         EXPECT_NE(result.err.find("password"), std::string::npos) << result.err;
     }
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"a"}));
 }
 
 TEST_F(CliProcess, AJapanesePasswordKeysItsCodePage932Bytes) {
     // パスワード in UTF-8 in the file; the desktop program keys the same text
     // typed on Windows with its code page 932 bytes.
-    ASSERT_TRUE(test::WriteText(passwordFile,
+    ASSERT_TRUE(test::WriteText(passwordFile_,
                                 "\xE3\x83\x91\xE3\x82\xB9\xE3\x83\xAF\xE3\x83\xBC\xE3\x83\x89\n"));
-    ASSERT_TRUE(WriteBytes(work / "memo.txt", RandomBytes(777, 4)));
-    ProcessResult result = Run("encrypt", {"-k", work / "memo.txt"});
+    ASSERT_TRUE(WriteBytes(work_ / "memo.txt", RandomBytes(777, 4)));
+    ProcessResult result = Run("encrypt", {"-k", work_ / "memo.txt"});
     ASSERT_EQ(result.status, 0) << result.err;
     const char cp932[] = "\x83\x70\x83\x58\x83\x8F\x81\x5B\x83\x68";
     FileCipher desktop(cp932, sizeof cp932 - 1);
-    EXPECT_EQ(desktop.DecryptFile((work / "memo.txt.crp").c_str(), (work / "check").c_str()), 0);
-    EXPECT_EQ(ReadBytes(work / "check"), RandomBytes(777, 4));
+    EXPECT_EQ(desktop.DecryptFile((work_ / "memo.txt.crp").c_str(), (work_ / "check").c_str()), 0);
+    EXPECT_EQ(ReadBytes(work_ / "check"), RandomBytes(777, 4));
 }
 
 TEST_F(CliProcess, VerifyAndCatWriteNoPlainTextToAnyFile) {
     Bytes plain = RandomBytes(70000, 9);
-    ASSERT_TRUE(WriteBytes(work / "plain", plain));
-    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
-    ProcessResult verify = Run("verify", {work / "p.crp"});
+    ASSERT_TRUE(WriteBytes(work_ / "plain", plain));
+    ASSERT_EQ(Cipher().EncryptFile((work_ / "plain").c_str(), (work_ / "p.crp").c_str()), 0);
+    ProcessResult verify = Run("verify", {work_ / "p.crp"});
     EXPECT_EQ(verify.status, 0);
-    EXPECT_EQ(verify.out, work / "p.crp" + "...OK" + kNewline);
-    ProcessResult cat = Run("cat", {work / "p.crp"});
+    EXPECT_EQ(verify.out, work_ / "p.crp" + "...OK" + kNewline);
+    ProcessResult cat = Run("cat", {work_ / "p.crp"});
     EXPECT_EQ(cat.status, 0);
     EXPECT_EQ(Bytes(cat.out.begin(), cat.out.end()), plain);
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"p.crp", "plain"}));
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"p.crp", "plain"}));
 
-    ASSERT_TRUE(test::WriteText(passwordFile, "wrong\n"));
-    ProcessResult wrong = Run("cat", {work / "p.crp"});
+    ASSERT_TRUE(test::WriteText(passwordFile_, "wrong\n"));
+    ProcessResult wrong = Run("cat", {work_ / "p.crp"});
     EXPECT_EQ(wrong.status, 1);
     EXPECT_GT(wrong.out.size(), plain.size() - 10);  // the data comes first ...
     EXPECT_EQ(wrong.err,
-              FailureLines(work / "p.crp", "Wrong password"));  // ... the message after it
+              FailureLines(work_ / "p.crp", "Wrong password"));  // ... the message after it
 }
 
 // Through pipes, the program never knows the size: every .crp it writes is
@@ -258,21 +258,21 @@ TEST_F(CliProcess, PipesGiveTheDesktopBytesAtTheBoundaries) {
     const std::string password = "--password-file";
     for (std::size_t size : {1, 7, 8, 4095, 4096, 4104, 262144, 262145, 266232, 266240}) {
         Bytes plain = RandomBytes(size, static_cast<std::uint32_t>(size));
-        ASSERT_TRUE(WriteBytes(work / "plain", plain));
-        ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "desktop.crp").c_str()),
+        ASSERT_TRUE(WriteBytes(work_ / "plain", plain));
+        ASSERT_EQ(Cipher().EncryptFile((work_ / "plain").c_str(), (work_ / "desktop.crp").c_str()),
                   0);
-        Bytes desktop = ReadBytes(work / "desktop.crp");
+        Bytes desktop = ReadBytes(work_ / "desktop.crp");
         ProcessResult encrypted =
-            test::RunCliPiped({"encrypt", "--lang", "en", password, passwordFile, "-"}, plain);
+            test::RunCliPiped({"encrypt", "--lang", "en", password, passwordFile_, "-"}, plain);
         EXPECT_EQ(encrypted.status, 0) << size << encrypted.err;
         EXPECT_EQ(encrypted.err, "");
         EXPECT_EQ(Bytes(encrypted.out.begin(), encrypted.out.end()), desktop) << size;
         ProcessResult decrypted =
-            test::RunCliPiped({"decrypt", "--lang", "en", password, passwordFile, "-"}, desktop);
+            test::RunCliPiped({"decrypt", "--lang", "en", password, passwordFile_, "-"}, desktop);
         EXPECT_EQ(decrypted.status, 0) << size << decrypted.err;
         EXPECT_EQ(Bytes(decrypted.out.begin(), decrypted.out.end()), plain) << size;
     }
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"desktop.crp", "plain"}));
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"desktop.crp", "plain"}));
 }
 
 // One row per way of running from a script: the exit status, the exact
@@ -393,19 +393,19 @@ TEST_F(CliProcess, ScriptConventionsTable) {
     };
     auto expand = [&](std::string text) {
         for (std::size_t at; (at = text.find('@')) != std::string::npos;) {
-            text.replace(at, 1, work.path() + (kNewline == "\n" ? "/" : "\\"));
+            text.replace(at, 1, work_.path() + (kNewline == "\n" ? "/" : "\\"));
         }
         return text;
     };
     for (const Row& row : rows) {
-        ASSERT_TRUE(WriteBytes(work / "a", plain));
-        ASSERT_EQ(Cipher().EncryptFile((work / "a").c_str(), (work / "s.crp").c_str()), 0);
-        Bytes crp = ReadBytes(work / "s.crp");
+        ASSERT_TRUE(WriteBytes(work_ / "a", plain));
+        ASSERT_EQ(Cipher().EncryptFile((work_ / "a").c_str(), (work_ / "s.crp").c_str()), 0);
+        Bytes crp = ReadBytes(work_ / "s.crp");
         if (row.readOnlyCrp) {
-            std::filesystem::permissions(work / "s.crp", std::filesystem::perms::owner_read |
-                                                             std::filesystem::perms::group_read);
+            std::filesystem::permissions(work_ / "s.crp", std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::group_read);
         }
-        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile};
+        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile_};
         for (const std::string& arg : row.args) {
             args.push_back(expand(arg));
         }
@@ -416,13 +416,13 @@ TEST_F(CliProcess, ScriptConventionsTable) {
         EXPECT_EQ(result.status, row.status) << row.name << result.err;
         EXPECT_EQ(result.out, out) << row.name;
         EXPECT_EQ(result.err, expand(row.err)) << row.name;
-        EXPECT_EQ(work.Names(), row.names) << row.name;
-        for (const std::string& name : work.Names()) {
-            Bytes bytes = ReadBytes(work / name);
+        EXPECT_EQ(work_.Names(), row.names) << row.name;
+        for (const std::string& name : work_.Names()) {
+            Bytes bytes = ReadBytes(work_ / name);
             EXPECT_TRUE(bytes == plain || bytes == crp) << row.name << ": " << name;
-            std::filesystem::permissions(work / name, std::filesystem::perms::owner_all,
+            std::filesystem::permissions(work_ / name, std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add);
-            std::filesystem::remove(work / name);
+            std::filesystem::remove(work_ / name);
         }
     }
 }
@@ -435,9 +435,9 @@ TEST_F(CliProcess, UsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli({"encrypt", "-j", "0", "x"}).status, 2);
     ProcessResult missing = RunCli({"encrypt"});
     EXPECT_EQ(missing.err.rfind("zorv-cli: ", 0), 0u) << missing.err;
-    ASSERT_TRUE(WriteBytes(work / "x.crp", RandomBytes(16, 1)));
+    ASSERT_TRUE(WriteBytes(work_ / "x.crp", RandomBytes(16, 1)));
     ProcessResult unreadable =
-        RunCli({"verify", "--password-file", work / "no-such-file", work / "x.crp"});
+        RunCli({"verify", "--password-file", work_ / "no-such-file", work_ / "x.crp"});
     EXPECT_EQ(unreadable.status, 2);
     EXPECT_EQ(unreadable.err, "zorv-cli: the password could not be read: " +
                                   std::string(std::strerror(ENOENT)) + kNewline);
@@ -466,11 +466,11 @@ TEST_F(CliProcess, ASourceThatCannotBeDestroyedFailsTheRun) {
     };
     const Bytes plain = RandomBytes(3000, 12);
     for (const Case& c : kCases) {
-        const std::string path = work / c.name;
+        const std::string path = work_ / c.name;
         ASSERT_TRUE(WriteBytes(path, plain));
         const bool linked = std::string(c.name) == "linked.txt";
         if (linked) {
-            std::filesystem::create_hard_link(path, work / "other-name");
+            std::filesystem::create_hard_link(path, work_ / "other-name");
         }
 #ifdef _WIN32
         HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -485,10 +485,10 @@ TEST_F(CliProcess, ASourceThatCannotBeDestroyedFailsTheRun) {
         EXPECT_EQ(result.out, FailureLines(path, c.message));
         EXPECT_EQ(ReadBytes(path), plain) << c.name;
         if (linked) {
-            EXPECT_EQ(ReadBytes(work / "other-name"), plain);
+            EXPECT_EQ(ReadBytes(work_ / "other-name"), plain);
         }
-        ASSERT_EQ(Cipher().DecryptFile((path + ".crp").c_str(), (work / "check").c_str()), 0);
-        EXPECT_EQ(ReadBytes(work / "check"), plain) << c.name;
+        ASSERT_EQ(Cipher().DecryptFile((path + ".crp").c_str(), (work_ / "check").c_str()), 0);
+        EXPECT_EQ(ReadBytes(work_ / "check"), plain) << c.name;
     }
 }
 
@@ -497,7 +497,7 @@ TEST_F(CliProcess, ATargetPathPastTheLimitIsRefusedAsTooLong) {
     // Folders of 200 bytes until the file's path is 4093 bytes: the path
     // fits, its ".crp" name does not. (The desktop program says "already
     // exists" here, which would be wrong.)
-    std::string path = work.path();
+    std::string path = work_.path();
     while (path.size() + 201 + 10 < 4093) {
         path += "/" + std::string(200, 'd');
         ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
@@ -514,7 +514,7 @@ TEST_F(CliProcess, ATargetPathPastTheLimitIsRefusedAsTooLong) {
 // Entries a script meets in the wild, one row each: the exit status, the
 // exact lines and what is left. Each row works in the folder d.
 TEST_F(CliProcess, TroublesomeEntriesTable) {
-    const std::string d = work / "d";
+    const std::string d = work_ / "d";
     const std::string longName(252, 'n');
     struct Row {
         const char* name;
@@ -590,7 +590,7 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
     for (const Row& row : rows) {
         ASSERT_EQ(mkdir(d.c_str(), 0700), 0);
         row.setup();
-        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile};
+        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile_};
         args.insert(args.end(), row.args.begin(), row.args.end());
         ProcessResult result = RunCli(args);
         EXPECT_EQ(result.status, row.status) << row.name << result.err;
@@ -607,16 +607,16 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
 }
 
 TEST_F(CliProcess, OutputsTakeTheSourceModeLessTheUmask) {
-    ASSERT_TRUE(WriteBytes(work / "plain", RandomBytes(100, 1)));
-    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
-    ASSERT_EQ(chmod((work / "p.crp").c_str(), 0666), 0);
+    ASSERT_TRUE(WriteBytes(work_ / "plain", RandomBytes(100, 1)));
+    ASSERT_EQ(Cipher().EncryptFile((work_ / "plain").c_str(), (work_ / "p.crp").c_str()), 0);
+    ASSERT_EQ(chmod((work_ / "p.crp").c_str(), 0666), 0);
     mode_t saved = umask(077);
-    ProcessResult decrypted = Run("decrypt", {"-k", work / "p.crp", "-o", work / "out"});
+    ProcessResult decrypted = Run("decrypt", {"-k", work_ / "p.crp", "-o", work_ / "out"});
     ProcessResult piped =
-        test::RunCliPiped({"decrypt", "--password-file", passwordFile, "-", "-o", work / "piped"},
-                          ReadBytes(work / "p.crp"));
+        test::RunCliPiped({"decrypt", "--password-file", passwordFile_, "-", "-o", work_ / "piped"},
+                          ReadBytes(work_ / "p.crp"));
     umask(022);
-    ProcessResult wider = Run("decrypt", {"-k", work / "p.crp", "-o", work / "wider"});
+    ProcessResult wider = Run("decrypt", {"-k", work_ / "p.crp", "-o", work_ / "wider"});
     umask(saved);
     EXPECT_EQ(decrypted.status + piped.status + wider.status, 0) << decrypted.err << piped.err;
     struct Case {
@@ -625,15 +625,15 @@ TEST_F(CliProcess, OutputsTakeTheSourceModeLessTheUmask) {
     };
     for (Case c : {Case{"out", 0600}, Case{"piped", 0600}, Case{"wider", 0644}}) {
         struct stat st = {};
-        ASSERT_EQ(stat((work / c.name).c_str(), &st), 0) << c.name;
+        ASSERT_EQ(stat((work_ / c.name).c_str(), &st), 0) << c.name;
         EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
     }
 }
 
 TEST_F(CliProcess, NoBinaryDataReachesATerminalWithoutForce) {
     const Bytes plain = {'h', 'i', '\n'};
-    ASSERT_TRUE(WriteBytes(work / "plain", plain));
-    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
+    ASSERT_TRUE(WriteBytes(work_ / "plain", plain));
+    ASSERT_EQ(Cipher().EncryptFile((work_ / "plain").c_str(), (work_ / "p.crp").c_str()), 0);
     const std::string refusal =
         "zorv-cli: not writing binary data to a terminal (give -f to do it anyway)\n";
     struct Row {
@@ -642,53 +642,53 @@ TEST_F(CliProcess, NoBinaryDataReachesATerminalWithoutForce) {
         std::string err;
     };
     const Row rows[] = {
-        {{"cat", work / "p.crp"}, 2, refusal},
-        {{"decrypt", "-c", work / "p.crp"}, 2, refusal},
-        {{"encrypt", "-c", work / "plain"}, 2, refusal},
-        {{"decrypt", "-c", "-f", work / "p.crp"}, 0, ""},
-        {{"verify", work / "p.crp"}, 0, ""},  // writes lines only
+        {{"cat", work_ / "p.crp"}, 2, refusal},
+        {{"decrypt", "-c", work_ / "p.crp"}, 2, refusal},
+        {{"encrypt", "-c", work_ / "plain"}, 2, refusal},
+        {{"decrypt", "-c", "-f", work_ / "p.crp"}, 0, ""},
+        {{"verify", work_ / "p.crp"}, 0, ""},  // writes lines only
     };
     for (const Row& row : rows) {
-        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile};
+        std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile_};
         args.insert(args.end(), row.args.begin(), row.args.end());
         ProcessResult result = test::RunCliOnTerminal(args);
         EXPECT_EQ(result.status, row.status) << row.args[0] << " " << row.args[1];
         EXPECT_EQ(result.err, row.err) << row.args[0] << " " << row.args[1];
     }
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"p.crp", "plain"}));
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"p.crp", "plain"}));
 }
 
 TEST_F(CliProcess, AReaderThatGoesAwayEndsTheRunQuietly) {
-    ASSERT_TRUE(WriteBytes(work / "plain", RandomBytes(3 << 20, 13)));
-    ASSERT_EQ(Cipher().EncryptFile((work / "plain").c_str(), (work / "p.crp").c_str()), 0);
+    ASSERT_TRUE(WriteBytes(work_ / "plain", RandomBytes(3 << 20, 13)));
+    ASSERT_EQ(Cipher().EncryptFile((work_ / "plain").c_str(), (work_ / "p.crp").c_str()), 0);
     ProcessResult cat = test::RunCliPiped(
-        {"cat", "--lang", "en", "--password-file", passwordFile, work / "p.crp"}, {}, true);
+        {"cat", "--lang", "en", "--password-file", passwordFile_, work_ / "p.crp"}, {}, true);
     EXPECT_EQ(cat.status, 141);
     EXPECT_EQ(cat.err, "");
     ProcessResult piped =
-        test::RunCliPiped({"decrypt", "--lang", "en", "--password-file", passwordFile, "-"},
-                          ReadBytes(work / "p.crp"), true);
+        test::RunCliPiped({"decrypt", "--lang", "en", "--password-file", passwordFile_, "-"},
+                          ReadBytes(work_ / "p.crp"), true);
     EXPECT_EQ(piped.status, 141);
     EXPECT_EQ(piped.err, "");
 }
 
 TEST_F(CliProcess, JapaneseMessagesComeFromTheSharedTable) {
-    ASSERT_TRUE(WriteBytes(work / "x.crp", RandomBytes(16, 1)));
+    ASSERT_TRUE(WriteBytes(work_ / "x.crp", RandomBytes(16, 1)));
     ProcessResult result =
-        RunCli({"verify", "--lang", "ja", "--password-file", passwordFile, work / "x.crp"});
-    EXPECT_EQ(result.out, FailureLines(work / "x.crp", MessageTextUtf8(75)));
+        RunCli({"verify", "--lang", "ja", "--password-file", passwordFile_, work_ / "x.crp"});
+    EXPECT_EQ(result.out, FailureLines(work_ / "x.crp", MessageTextUtf8(75)));
 }
 
 TEST_F(CliProcess, AFullDiskLeavesTheSourceAndNoPartialFile) {
     Bytes plain = RandomBytes(1 << 20, 6);
-    ASSERT_TRUE(WriteBytes(work / "big", plain));
-    std::vector<std::string> args = {"encrypt",         "--lang",     "en",
-                                     "--password-file", passwordFile, work / "big"};
+    ASSERT_TRUE(WriteBytes(work_ / "big", plain));
+    std::vector<std::string> args = {"encrypt",         "--lang",      "en",
+                                     "--password-file", passwordFile_, work_ / "big"};
     ProcessResult result = RunCli(args, 64 * 1024);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, FailureLines(work / "big", "Writing the file failed"));
-    EXPECT_EQ(ReadBytes(work / "big"), plain);
-    EXPECT_EQ(work.Names(), (std::vector<std::string>{"big"}));
+    EXPECT_EQ(result.out, FailureLines(work_ / "big", "Writing the file failed"));
+    EXPECT_EQ(ReadBytes(work_ / "big"), plain);
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"big"}));
 }
 
 // Interrupted part-way through a large file, by any of the signals a user or
@@ -713,13 +713,13 @@ TEST_F(CliProcess, InterruptLeavesTheSourceIntactAndNoTemporary) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(std::string(c.command) + " signal " + std::to_string(c.signal) + " x" +
                      std::to_string(c.times));
-        const std::string input = work / c.name;
+        const std::string input = work_ / c.name;
         ASSERT_TRUE(WriteBytes(input, head));
         ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(size)), 0);
         int pid = test::StartCli(
-            {c.command, "--lang", "en", "--password-file", passwordFile, input}, secrets / "out");
+            {c.command, "--lang", "en", "--password-file", passwordFile_, input}, secrets_ / "out");
         // Wait until the temporary file shows the work has begun.
-        for (int i = 0; i < 500 && work.Names().size() < 2; ++i) {
+        for (int i = 0; i < 500 && work_.Names().size() < 2; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -729,7 +729,7 @@ TEST_F(CliProcess, InterruptLeavesTheSourceIntactAndNoTemporary) {
         }
         EXPECT_EQ(test::WaitCli(pid), 128 + c.signal);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-        EXPECT_EQ(work.Names(), (std::vector<std::string>{c.name}));
+        EXPECT_EQ(work_.Names(), (std::vector<std::string>{c.name}));
         struct stat st = {};
         ASSERT_EQ(stat(input.c_str(), &st), 0);
         EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);

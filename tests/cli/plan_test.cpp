@@ -46,15 +46,15 @@ class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name : {"a.txt", "b.txt", "c.txt", "d.crp", "ro.txt"}) {
-            ASSERT_TRUE(test::WriteText(root / name, name));
+            ASSERT_TRUE(test::WriteText(root_ / name, name));
         }
-        MakeReadOnly(root / "ro.txt");
-        MakeFolder(root / "sub");
-        MakeFolder(root / "zsub");
-        ASSERT_TRUE(test::WriteText(root / "sub" + Separator() + "x.txt", "x"));
-        ASSERT_TRUE(test::WriteText(root / "sub" + Separator() + "y.crp", "y"));
-        ASSERT_TRUE(test::WriteText(root / "zsub" + Separator() + "q.txt", "q"));
-        MakeReadOnly(root / "zsub");
+        MakeReadOnly(root_ / "ro.txt");
+        MakeFolder(root_ / "sub");
+        MakeFolder(root_ / "zsub");
+        ASSERT_TRUE(test::WriteText(root_ / "sub" + Separator() + "x.txt", "x"));
+        ASSERT_TRUE(test::WriteText(root_ / "sub" + Separator() + "y.crp", "y"));
+        ASSERT_TRUE(test::WriteText(root_ / "zsub" + Separator() + "q.txt", "q"));
+        MakeReadOnly(root_ / "zsub");
     }
 
     static std::string Separator() { return std::string(1, kPathSeparator); }
@@ -63,19 +63,19 @@ protected:
     std::vector<std::string> Describe(const Plan& plan) const {
         std::vector<std::string> out;
         for (const PlanItem& item : plan.items) {
-            std::string name = item.path.substr(root.path().size() + 1);
+            std::string name = item.path.substr(root_.path().size() + 1);
             out.push_back(name + ":" + std::to_string(item.refusal));
         }
         return out;
     }
 
-    ScratchFolder root;
+    ScratchFolder root_;
 };
 
 TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
     const std::string s = Separator();
     // Wine keeps no read-only attribute on folders; there zsub is walked.
-    const bool readOnlyFolder = QueryEntry(root / "zsub").readOnly;
+    const bool readOnlyFolder = QueryEntry(root_ / "zsub").readOnly;
     const std::vector<std::string> zsub = readOnlyFolder
                                               ? std::vector<std::string>{"zsub:74"}
                                               : std::vector<std::string>{"zsub" + s + "q.txt:0"};
@@ -83,7 +83,7 @@ TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
                                          "sub" + s + "x.txt:0"};
     expected.insert(expected.end(), zsub.begin(), zsub.end());
     expected.insert(expected.end(), {"c.txt:0", "b.txt:0", "a.txt:0"});
-    Plan encrypt = BuildPlan(Command::kEncrypt, {root.path()}, true);
+    Plan encrypt = BuildPlan(Command::kEncrypt, {root_.path()}, true);
     EXPECT_EQ(Describe(encrypt), expected);
     EXPECT_EQ(encrypt.workCount, readOnlyFolder ? 4u : 5u);
     EXPECT_EQ(encrypt.workBytes, (5u + 5u + 5u + 1u) + (readOnlyFolder ? 0u : 1u));
@@ -93,9 +93,9 @@ TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
         expected.push_back("zsub:74");
     }
     expected.push_back("d.crp:0");
-    EXPECT_EQ(Describe(BuildPlan(Command::kDecrypt, {root.path()}, true)), expected);
+    EXPECT_EQ(Describe(BuildPlan(Command::kDecrypt, {root_.path()}, true)), expected);
     // Checking writes nothing, so read-only entries are no obstacle.
-    Plan verify = BuildPlan(Command::kVerify, {root.path()}, true);
+    Plan verify = BuildPlan(Command::kVerify, {root_.path()}, true);
     EXPECT_EQ(Describe(verify), (std::vector<std::string>{"sub" + s + "y.crp:0", "d.crp:0"}));
 }
 
@@ -107,17 +107,17 @@ TEST_F(PlanTest, AppliesTheInputRulesInOrder) {
         ResultCode expected;
     };
     const Case cases[] = {
-        {Command::kEncrypt, root / "missing", false, kResultFileMissing},
-        {Command::kEncrypt, root.path(), false, kResultFolderWithoutRecursion},
-        {Command::kEncrypt, root / "d.crp", false, kResultAlreadyEncrypted},
-        {Command::kEncrypt, root / "ro.txt", false, kResultReadOnlyOrSystem},
-        {Command::kEncrypt, root / "a.txt", false, kResultOk},
-        {Command::kDecrypt, root / "missing.crp", false, kResultFileMissing},
-        {Command::kDecrypt, root / "a.txt", false, kResultNotEncrypted},
-        {Command::kDecrypt, root / "d.crp", false, kResultOk},
-        {Command::kVerify, root / "a.txt", false, kResultNotEncrypted},
-        {Command::kCat, root.path(), true, kResultFolderWithoutRecursion},
-        {Command::kCat, root / "d.crp", false, kResultOk},
+        {Command::kEncrypt, root_ / "missing", false, kResultFileMissing},
+        {Command::kEncrypt, root_.path(), false, kResultFolderWithoutRecursion},
+        {Command::kEncrypt, root_ / "d.crp", false, kResultAlreadyEncrypted},
+        {Command::kEncrypt, root_ / "ro.txt", false, kResultReadOnlyOrSystem},
+        {Command::kEncrypt, root_ / "a.txt", false, kResultOk},
+        {Command::kDecrypt, root_ / "missing.crp", false, kResultFileMissing},
+        {Command::kDecrypt, root_ / "a.txt", false, kResultNotEncrypted},
+        {Command::kDecrypt, root_ / "d.crp", false, kResultOk},
+        {Command::kVerify, root_ / "a.txt", false, kResultNotEncrypted},
+        {Command::kCat, root_.path(), true, kResultFolderWithoutRecursion},
+        {Command::kCat, root_ / "d.crp", false, kResultOk},
     };
     for (const Case& c : cases) {
         Plan plan = BuildPlan(c.command, {c.input}, c.recursive);
@@ -163,8 +163,8 @@ void AppendTail(const std::string& path) {
 
 TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
     const FileCipher cipher("password", 8);
-    ASSERT_TRUE(test::WriteText(root / "grow.txt", "contents"));
-    ASSERT_EQ(EncryptJob(cipher, WorkOn(root / "e.txt"), JobSettings{}).size(), 1u);  // missing
+    ASSERT_TRUE(test::WriteText(root_ / "grow.txt", "contents"));
+    ASSERT_EQ(EncryptJob(cipher, WorkOn(root_ / "e.txt"), JobSettings{}).size(), 1u);  // missing
     struct Case {
         bool encrypt;
         bool keep;
@@ -175,13 +175,13 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
                            {false, false, kResultDeleteFailed}};
     SetJobCheckHook(AppendTail);
     for (const Case& c : kCases) {
-        ASSERT_TRUE(test::WriteText(root / "grow.txt", "contents"));
-        std::remove((root / "grow.txt.crp").c_str());
+        ASSERT_TRUE(test::WriteText(root_ / "grow.txt", "contents"));
+        std::remove((root_ / "grow.txt.crp").c_str());
         appendTo.clear();
         if (!c.encrypt) {  // destroys grow.txt, the decryption's target
-            ASSERT_EQ(EncryptJob(cipher, WorkOn(root / "grow.txt"), JobSettings{}).size(), 1u);
+            ASSERT_EQ(EncryptJob(cipher, WorkOn(root_ / "grow.txt"), JobSettings{}).size(), 1u);
         }
-        appendTo = root / (c.encrypt ? "grow.txt" : "grow.txt.crp");
+        appendTo = root_ / (c.encrypt ? "grow.txt" : "grow.txt.crp");
         JobSettings settings;
         settings.keep = c.keep;
         const PlanItem item = WorkOn(appendTo);
@@ -190,8 +190,8 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.keep;
         EXPECT_TRUE(test::Exists(appendTo));
-        EXPECT_EQ(test::Exists(root / "grow.txt.crp"), !c.encrypt);
-        EXPECT_TRUE(test::Exists(root / "grow.txt"));
+        EXPECT_EQ(test::Exists(root_ / "grow.txt.crp"), !c.encrypt);
+        EXPECT_TRUE(test::Exists(root_ / "grow.txt"));
     }
     SetJobCheckHook(nullptr);
 }
@@ -200,15 +200,15 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
 // password of this .crp file would otherwise be found first (75), after its
 // plain text had been written.
 TEST_F(PlanTest, ATakenTargetFailsADecryptionBeforeItStarts) {
-    ASSERT_TRUE(test::WriteBytes(root / "taken.crp", test::RandomBytes(4096, 3)));
-    ASSERT_TRUE(test::WriteText(root / "taken", "mine"));
+    ASSERT_TRUE(test::WriteBytes(root_ / "taken.crp", test::RandomBytes(4096, 3)));
+    ASSERT_TRUE(test::WriteText(root_ / "taken", "mine"));
     const FileCipher cipher("password", 8);
     const std::vector<Outcome> lines =
-        DecryptJob(cipher, WorkOn(root / "taken.crp"), JobSettings{});
+        DecryptJob(cipher, WorkOn(root_ / "taken.crp"), JobSettings{});
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].path, root / "taken");
+    EXPECT_EQ(lines[0].path, root_ / "taken");
     EXPECT_EQ(lines[0].code, kResultFileExists);
-    EXPECT_EQ(test::ReadBytes(root / "taken"), (test::Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(test::ReadBytes(root_ / "taken"), (test::Bytes{'m', 'i', 'n', 'e'}));
 }
 
 #ifndef _WIN32
@@ -252,7 +252,7 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
         const std::vector<std::string> untouched{"other.txt"};
         outsideFolder = &outside;
         seenOutside = untouched;
-        const std::string folder = root / ("w" + std::to_string(row++));
+        const std::string folder = root_ / ("w" + std::to_string(row++));
         MakeFolder(folder);
         const std::string source = folder + Separator() + "x.txt";
         ASSERT_TRUE(test::WriteText(source, "x"));
@@ -261,7 +261,7 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
         }
         const std::string planned = c.encrypt ? source : source + ".crp";
         const Plan plan =
-            BuildPlan(c.encrypt ? Command::kEncrypt : Command::kDecrypt, {root.path()}, true);
+            BuildPlan(c.encrypt ? Command::kEncrypt : Command::kDecrypt, {root_.path()}, true);
         const PlanItem* item = nullptr;
         for (const PlanItem& candidate : plan.items) {
             item = candidate.path == planned ? &candidate : item;
@@ -291,7 +291,7 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
             EXPECT_EQ(test::Exists(moved + ".crp"), c.encrypt);
         }
         // Planned now, the link is not followed: nothing outside the tree.
-        for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root.path()}, true).items) {
+        for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root_.path()}, true).items) {
             EXPECT_EQ(now.path.find(folder + Separator()), std::string::npos) << now.path;
         }
         unlink(folder.c_str());
