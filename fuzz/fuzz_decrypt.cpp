@@ -137,8 +137,8 @@ void FuzzRoundTrip(zorv::FileCipher& cipher, const FuzzInput& in) {
     }
 }
 
-// A folder of this process for the files the file transforms need, made
-// once and left to the system's cleaning of its temporary folder.
+// A folder of this process for the files the file transforms need, removed
+// with them when the run ends.
 const std::string& ScratchFolder() {
     static const std::string folder = [] {
         const char* base = std::getenv("TMPDIR");
@@ -149,6 +149,13 @@ const std::string& ScratchFolder() {
         return pattern;
     }();
     return folder;
+}
+
+void RemoveScratchFolder() {
+    for (const char* name : {"/in.crp", "/desktop", "/ours"}) {
+        unlink((ScratchFolder() + name).c_str());
+    }
+    rmdir(ScratchFolder().c_str());
 }
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
@@ -167,6 +174,9 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
 // The body as a .crp file, decrypted by DecryptFile and by the parallel
 // transform split into ranges of 64 bytes on three threads.
 void FuzzParallel(const zorv::FileCipher& cipher, const FuzzInput& in) {
+    // The folder first: the removal then runs before its name is destroyed.
+    static const int registered = (ScratchFolder(), std::atexit(RemoveScratchFolder));
+    (void)registered;
     const std::string crp = ScratchFolder() + "/in.crp";
     const std::string desktop = ScratchFolder() + "/desktop";
     const std::string ours = ScratchFolder() + "/ours";
