@@ -9,6 +9,7 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "crypto/secure_zero.h"
+#include "decrypt/decrypt_batch.h"
 #include "decrypt/tray_icon.h"
 
 namespace zorv {
@@ -41,7 +42,7 @@ DecryptDialog::DecryptDialog(const char* const* fileList, int count)
       fileCount(fileList != nullptr && count > 0 ? count : 0) {}
 
 DecryptDialog::~DecryptDialog() {
-    log.reset();
+    batch_.reset();
     if (session) {
         // Every road that ends the dialog leaves the worker finished or about
         // to return; the session must not be freed under it in any case.
@@ -76,12 +77,10 @@ INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR DecryptDialog::OnInitDialog() {
     CentreOn(nullptr);
-    HWND logControl = GetItem(IDC_LOG);
-    log.reset(logControl != nullptr ? new (std::nothrow) ProgressLog(logControl) : nullptr);
-    if (!log) {
+    batch_ = CreateBatchRun(Handle());
+    if (!batch_) {
         // Every later road writes to the log or depends on the dialog that
         // owns it; without it, stop before anything is touched.
-        ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
         EndModal(IDCANCEL);
         return TRUE;
     }
@@ -152,7 +151,7 @@ INT_PTR DecryptDialog::OnOk() {
     SecureZero(typed, sizeof typed);
     // The edit's own copy is no longer needed either.
     SetWindowTextA(passwordEdit, "");
-    ShowProgressView();
+    ShowProgressView(Handle(), kInputControls);
     std::unique_ptr<FileCipher> cipher(
         new (std::nothrow) FileCipher(password, static_cast<int32_t>(std::strlen(password))));
     SecureZero(password, sizeof password);
@@ -210,14 +209,15 @@ void DecryptDialog::RememberMode(int mode) const {
     SaveSettings();
 }
 
-void DecryptDialog::ShowProgressView() {
-    for (int id : kInputControls) {
-        ShowWindow(GetItem(id), SW_HIDE);
+INT_PTR DecryptDialog::RunBatch(FileCipher& cipher) {
+    DecryptionRule rule(cipher);
+    batch_->Run(files, fileCount, rule);
+    if (batch_->FailureCount() == 0) {
+        EndModal(IDOK);
+    } else {
+        EnterReview(Handle(), *batch_);
     }
-    ShowWindow(GetItem(IDC_LOG), SW_SHOW);
-    ShowWindow(GetItem(IDC_PROCESSING), SW_SHOW);
-    RedrawWindow(Handle(), nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return TRUE;
 }
 
 }  // namespace zorv
