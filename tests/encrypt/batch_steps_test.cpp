@@ -1,15 +1,18 @@
 // The batch steps shared by encryption and decryption: the copy to the final
 // name (never over an existing file, nothing left behind on failure, flushed
-// before it returns) and the folder walk (order, refusals, long paths).
+// before it returns; failures injected through the seams) and the folder
+// walk (order, refusals, long paths).
 #include "encrypt/batch_steps.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "crypto/file_handle.h"
+#include "encrypt/file_copy.h"
 #include "encrypt/scratch_folder.h"
 
 namespace zorv {
@@ -43,10 +46,6 @@ std::string ReadFile(const std::string& path) {
     }
     CloseHandle(file);
     return bytes;
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesW(test::LongWidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MakeFolder(const std::string& path) {
@@ -84,55 +83,100 @@ TEST(CopyToFinalName, CopiesOnlyToAFreeNameAndLeavesTheTemporaryFile) {
     }
 }
 
-// A small volume (tmpfs) mounted by the test fixture; see CMakeLists.txt.
-std::string FullVolume() {
-    const char* volume = std::getenv("ZORV_FULL_VOLUME");
-    if (volume == nullptr || *volume == '\0') {
-        return "";
-    }
-    std::string path = std::string("Z:") + volume;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
+// What the seams saw, in order: "copy" when a copy reaches the system,
+// "flush" for every flush that succeeds.
+struct SeamEvents {
+    std::vector<std::string> events;
+    std::string takeName;  // when set, this file is created just before a copy
 
-TEST(CopyToFinalName, AFullVolumeGivesAWriteFailureAndNoPartialFile) {
-    const std::string volume = FullVolume();
-    if (volume.empty() || !Exists(volume)) {
-        GTEST_SKIP() << "no small volume mounted (ZORV_FULL_VOLUME)";
+    static void BeforeCopy(void* context, const char*, const char*) {
+        auto* self = static_cast<SeamEvents*>(context);
+        self->events.push_back("copy");
+        if (!self->takeName.empty()) {
+            WriteFile(self->takeName, "theirs");
+        }
     }
-    ScratchFolder folder("full");
+    static void Observe(void* context, const uint8_t* bytes, size_t) {
+        if (bytes == nullptr) {
+            static_cast<SeamEvents*>(context)->events.push_back("flush");
+        }
+    }
+};
+
+// Failures injected through the copy and file seams, and a name taken by
+// another program between the existence test and the copy: the target holds
+// nothing of ours afterwards, and the temporary file is untouched.
+TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOurs) {
+    ScratchFolder folder("faults");
     const std::string temp = folder / "crp2.tmp";
-    const std::string bytes = Pattern(1 << 20);
+    const std::string bytes = Pattern(100000);
     ASSERT_TRUE(WriteFile(temp, bytes));
 
-    // The premise: the platform's copy alone leaves the part it wrote.
-    const std::string probe = volume + "\\probe.crp";
-    ASSERT_FALSE(CopyFileA(temp.c_str(), probe.c_str(), TRUE)) << "the volume is not small";
-    bool probeLeft = Exists(probe);
-    DeleteFileA(probe.c_str());
-
-    const std::string target = volume + "\\big.crp";
-    EXPECT_EQ(CopyToFinalName(temp.c_str(), target.c_str()), kResultWriteFailed);
-    EXPECT_FALSE(Exists(target));
-    EXPECT_EQ(ReadFile(temp), bytes);
-    if (!probeLeft) {
-        std::printf("note: the platform's copy left no partial file on this volume\n");
+    const struct {
+        const char* what;
+        CopyFaultPlan copy;
+        int64_t failFlushAt;
+        bool takeName;
+        ResultCode expected;
+        std::string contentAfter;
+    } cases[] = {
+        {"disk full part-way",
+         {1, ERROR_DISK_FULL, true},
+         0,
+         false,
+         kResultWriteFailed,
+         "<missing>"},
+        {"copy refused",
+         {1, ERROR_ACCESS_DENIED, false},
+         0,
+         false,
+         kResultWriteFailed,
+         "<missing>"},
+        {"flush of the copy fails", {}, 1, false, kResultWriteFailed, "<missing>"},
+        {"name taken before the copy", {}, 0, true, kResultFileExists, "theirs"},
+    };
+    for (const auto& c : cases) {
+        const std::string target = folder / "target.crp";
+        SeamEvents seen;
+        seen.takeName = c.takeName ? target : "";
+        CopyFaultPlan copy = c.copy;
+        copy.beforeCopy = &SeamEvents::BeforeCopy;
+        copy.context = &seen;
+        SetCopyFaults(copy);
+        FileFaultPlan file;
+        file.failFlushAt = c.failFlushAt;
+        SetFileFaults(file);
+        const ResultCode rc = CopyToFinalName(temp.c_str(), target.c_str());
+        ClearFileFaults();
+        ClearCopyFaults();
+        EXPECT_EQ(rc, c.expected) << c.what;
+        // Compared whole, not printed: the bytes are many.
+        EXPECT_TRUE(ReadFile(target) == c.contentAfter) << c.what;
+        EXPECT_TRUE(ReadFile(temp) == bytes) << c.what;
+        DeleteFileA(target.c_str());
     }
 }
 
-// Run under strace by the flush check of CMakeLists.txt: the system's flush
-// of the copy must come before the flush of the marker written after the
-// call returns.
+// The copy is on the disk before the call returns: its flush comes after the
+// copy and before anything the caller does next.
 TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
     ScratchFolder folder("flush");
     const std::string temp = folder / "crp3.tmp";
     ASSERT_TRUE(WriteFile(temp, Pattern(5000)));
-    ASSERT_EQ(CopyToFinalName(temp.c_str(), (folder / "flushed-target.crp").c_str()), kResultOk);
-    HANDLE marker = CreateFileA((folder / "flushed-marker").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(marker, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(FlushFileBuffers(marker));
-    CloseHandle(marker);
+    SeamEvents seen;
+    CopyFaultPlan copy;
+    copy.beforeCopy = &SeamEvents::BeforeCopy;
+    copy.context = &seen;
+    SetCopyFaults(copy);
+    FileFaultPlan file;
+    file.observe = &SeamEvents::Observe;
+    file.observeContext = &seen;
+    SetFileFaults(file);
+    const ResultCode rc = CopyToFinalName(temp.c_str(), (folder / "flushed.crp").c_str());
+    ClearFileFaults();
+    ClearCopyFaults();
+    EXPECT_EQ(rc, kResultOk);
+    EXPECT_EQ(seen.events, (std::vector<std::string>{"copy", "flush"}));
 }
 
 // --- Folder walk --------------------------------------------------------------
