@@ -20,13 +20,6 @@ namespace zorv {
 // Posted by the session to the hidden dialog as its last action.
 constexpr UINT kSessionDoneMessage = WM_APP + 1;
 
-// Re-encrypt modes, as the radio buttons choose them and LastMode stores them.
-enum ReencryptMode : int {
-    kModeNone = 0,  // plain decryption (the batch)
-    kModeAuto = 1,  // re-encrypt when the editing program ends
-    kModeTray = 2,  // re-encrypt on request from the tray icon
-};
-
 class DecryptDialog : public DialogBase {
 public:
     // files: the paths of the entry's list (borrowed, never changed or freed;
@@ -62,13 +55,13 @@ private:
     void SetTrayIcon(const char* tip, bool add);
     void AddTrayIconAgain();
 
-    UINT taskbarCreatedMessage;
+    UINT taskbarCreatedMessage_;
     std::unique_ptr<BatchRun> batch_;
     HWND passwordEdit = nullptr;
-    const char* const* files;
-    int fileCount;
-    NOTIFYICONDATAA trayData = {};
-    std::unique_ptr<ReencryptSession> session;
+    const char* const* files_;
+    int fileCount_;
+    NOTIFYICONDATAA trayData_ = {};
+    std::unique_ptr<ReencryptSession> session_;
 };
 
 }  // namespace zorv

@@ -65,8 +65,8 @@ protected:
 private:
     static DWORD WINAPI ThreadRoutine(void* parameter);
 
-    ScopedWaitableHandle threadHandle;
-    ScopedWaitableHandle event;
+    ScopedWaitableHandle threadHandle_;
+    ScopedWaitableHandle event_;
 };
 
 }  // namespace zorv

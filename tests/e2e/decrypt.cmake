@@ -6,10 +6,6 @@ zorv_add_e2e_test(NAME e2e_decrypt_test
 target_link_libraries(e2e_decrypt_test PRIVATE zorv_crypto zorv_text)
 target_compile_definitions(e2e_decrypt_test PRIVATE
     ZORV_E2E_SCREENSHOTS="${ZORV_E2E_SCREENSHOTS}")
-# The full-volume case uses the small volume of tests/encrypt's fixture.
-set_tests_properties(e2e_decrypt_test PROPERTIES FIXTURES_REQUIRED zorv_full_volume)
-set_property(TEST e2e_decrypt_test APPEND PROPERTY ENVIRONMENT
-             "ZORV_FULL_VOLUME=${CMAKE_BINARY_DIR}/full-volume")
 
 zorv_add_e2e_test(NAME e2e_session_test
                   SOURCES session_e2e_test.cpp decrypt_steps.cpp)

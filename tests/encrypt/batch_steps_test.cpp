@@ -1,7 +1,8 @@
 // The batch steps shared by encryption and decryption: the copy to the final
 // name (never over an existing file, nothing left behind on failure, flushed
 // before it returns; failures injected through the seams) and the folder
-// walk (order, refusals, long paths).
+// walk (order, refusals, long paths); the batch run of both front ends under
+// a full disk.
 #include "encrypt/batch_steps.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "app/messages.h"
+#include "app/resource_ids.h"
+#include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
+#include "decrypt/decrypt_batch.h"
+#include "encrypt/encrypt_batch.h"
 #include "encrypt/file_copy.h"
 #include "encrypt/scratch_folder.h"
 
@@ -177,6 +183,78 @@ TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
     ClearCopyFaults();
     EXPECT_EQ(rc, kResultOk);
     EXPECT_EQ(seen.events, (std::vector<std::string>{"copy", "flush"}));
+}
+
+// --- The batch run of both front ends --------------------------------------
+
+size_t TemporaryFileCount() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    size_t count = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((std::string(temp) + "crp*.tmp").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            ++count;
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    return count;
+}
+
+// A full disk under the copy to the final name, for either front end: one
+// failure line naming the file that could not be written, the input as it
+// was, nothing under the output name and no temporary file left.
+TEST(BatchRun, AFullTargetVolumeLosesNothing) {
+    ScratchFolder folder("batch");
+    const std::string plain = Pattern(40000);
+    FileCipher cipher("password", 8);
+    const std::string crp = folder / "made.doc.crp";
+    ASSERT_TRUE(WriteFile(folder / "made.doc", plain));
+    ASSERT_EQ(cipher.EncryptFile((folder / "made.doc").c_str(), crp.c_str()), kResultOk);
+    DeleteFileA((folder / "made.doc").c_str());
+    const std::string crpBytes = ReadFile(crp);
+    ASSERT_TRUE(WriteFile(folder / "big.doc", plain));
+
+    EncryptionRule encryption(cipher, true);
+    DecryptionRule decryption(cipher);
+    const struct {
+        BatchRule* rule;
+        std::string input;
+        std::string inputBytes;
+        std::string output;
+    } cases[] = {
+        {&encryption, folder / "big.doc", plain, folder / "big.doc.crp"},
+        {&decryption, crp, crpBytes, folder / "made.doc"},
+    };
+    for (const auto& c : cases) {
+        // Styled as the dialogs' log: without automatic scrolling an edit
+        // control refuses text beyond its window.
+        HWND edit =
+            CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
+                            100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
+        const std::string outputBefore = ReadFile(c.output);
+        const size_t temporaries = TemporaryFileCount();
+        BatchRun run(edit);
+        const char* inputs[] = {c.input.c_str()};
+        SetCopyFaults({1, ERROR_DISK_FULL, true});
+        run.Run(inputs, 1, *c.rule);
+        ClearCopyFaults();
+
+        char text[1024] = {};
+        GetWindowTextA(edit, text, sizeof text);
+        DestroyWindow(edit);
+        // One message text at a time: LoadText reuses its buffer.
+        std::string expected = std::string(LoadText(IDS_PROCESSING_STARTED)) + "\r\n";
+        expected += c.output + "\r\n\t->" + LoadText(kResultWriteFailed) + "\r\n";
+        expected += std::string(LoadText(IDS_PROCESSING_DONE)) + "\r\n";
+        EXPECT_EQ(text, expected);
+        EXPECT_EQ(run.FailureCount(), 1);
+        EXPECT_TRUE(ReadFile(c.input) == c.inputBytes) << c.input;
+        EXPECT_TRUE(ReadFile(c.output) == outputBefore) << c.output;
+        EXPECT_EQ(TemporaryFileCount(), temporaries);
+    }
 }
 
 // --- Folder walk --------------------------------------------------------------
