@@ -1,33 +1,10 @@
 #include "app/file_system.h"
 
 #include <cstring>
-#include <utility>
 
 #include "app/path_utils.h"
 
 namespace zorv {
-
-ScopedFindHandle::ScopedFindHandle(ScopedFindHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-
-ScopedFindHandle& ScopedFindHandle::operator=(ScopedFindHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
-    }
-    return *this;
-}
-
-ScopedFindHandle::~ScopedFindHandle() {
-    Close();
-}
-
-void ScopedFindHandle::Close() {
-    if (handle_ != INVALID_HANDLE_VALUE) {
-        FindClose(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-}
 
 namespace {
 

@@ -5,27 +5,9 @@
 
 #include <windows.h>
 
+#include "app/win32_handles.h"
+
 namespace zorv {
-
-// Owner of a directory search handle (FindFirstFileA); "none" is
-// INVALID_HANDLE_VALUE. Move-only; closes the search on destruction.
-class ScopedFindHandle {
-public:
-    ScopedFindHandle() = default;
-    explicit ScopedFindHandle(HANDLE handle) : handle_(handle) {}
-    ScopedFindHandle(ScopedFindHandle&& other) noexcept;
-    ScopedFindHandle& operator=(ScopedFindHandle&& other) noexcept;
-    ScopedFindHandle(const ScopedFindHandle&) = delete;
-    ScopedFindHandle& operator=(const ScopedFindHandle&) = delete;
-    ~ScopedFindHandle();
-
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-    void Close();
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 // Clears output[0..capacity) and converts text with the process's ANSI code
 // page, terminator included. Returns the number of wide characters written

@@ -10,25 +10,10 @@
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "app/win32_handles.h"
 
 namespace zorv {
 namespace {
-
-// Owner of a kernel handle whose "none" is null (the mutex).
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-private:
-    HANDLE handle_;
-};
 
 bool Exists(const char* path) {
     return PathExists(path);

@@ -124,7 +124,7 @@ int ReencryptSession::Run() {
     char workingCopy[kMaxPath] = {};
     if (ChooseWorkingCopyName(workingCopy) && DecryptWorkingCopy(workingCopy)) {
         const bool keep = DeleteEncryptedFileUnlessKept(workingCopy);
-        ScopedWaitableHandle process(OpenWithShell(workingCopy));
+        ScopedHandle process(OpenWithShell(workingCopy));
         WaitForEditing(process.Get());
         process.Reset();
         if (keep) {

@@ -1,13 +1,13 @@
 #include "decrypt/tray_icon.h"
 
 #include <cstring>
-#include <utility>
 
 #include "app/dbcs.h"
 #include "app/messages.h"
 #include "app/module_instance.h"
 #include "app/path_utils.h"
 #include "app/resource_ids.h"
+#include "app/win32_handles.h"
 
 namespace zorv {
 namespace {
@@ -15,26 +15,6 @@ namespace {
 constexpr std::size_t kTipSize = sizeof(NOTIFYICONDATAA{}.szTip);
 static_assert(kTipSize == 128 || kTipSize == 64, "unexpected tip field");
 constexpr std::size_t kTipLimit = 63;  // the original record's tip, less its terminator
-
-// Owner of a menu loaded from the resources; destroying it destroys its
-// pop-ups with it.
-class ScopedMenu {
-public:
-    explicit ScopedMenu(HMENU menu) : menu_(menu) {}
-    ScopedMenu(ScopedMenu&& other) noexcept : menu_(std::exchange(other.menu_, nullptr)) {}
-    ScopedMenu& operator=(ScopedMenu&&) = delete;
-    ScopedMenu(const ScopedMenu&) = delete;
-    ScopedMenu& operator=(const ScopedMenu&) = delete;
-    ~ScopedMenu() {
-        if (menu_ != nullptr) {
-            DestroyMenu(menu_);
-        }
-    }
-    HMENU Get() const { return menu_; }
-
-private:
-    HMENU menu_;
-};
 
 // Copies at most kTipLimit bytes of text into tip, stopping before a
 // double-byte character that would be cut in two.

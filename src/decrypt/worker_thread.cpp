@@ -1,29 +1,6 @@
 #include "decrypt/worker_thread.h"
 
-#include <utility>
-
 namespace zorv {
-
-ScopedWaitableHandle::ScopedWaitableHandle(ScopedWaitableHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-ScopedWaitableHandle& ScopedWaitableHandle::operator=(ScopedWaitableHandle&& other) noexcept {
-    if (this != &other) {
-        Reset(std::exchange(other.handle_, nullptr));
-    }
-    return *this;
-}
-
-ScopedWaitableHandle::~ScopedWaitableHandle() {
-    Reset();
-}
-
-void ScopedWaitableHandle::Reset(HANDLE handle) {
-    if (handle_ != nullptr) {
-        CloseHandle(handle_);
-    }
-    handle_ = handle;
-}
 
 WorkerThread::WorkerThread() : event_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
 

@@ -1,33 +1,12 @@
 // A worker thread with a manual-reset event through which the user-interface
-// thread can ask the worker to stop waiting, and the owner of the kernel
-// handles involved.
+// thread can ask the worker to stop waiting.
 #pragma once
 
 #include <windows.h>
 
+#include "app/win32_handles.h"
+
 namespace zorv {
-
-// Owner of a kernel handle whose "none" is null: threads, events and
-// processes (file handles use INVALID_HANDLE_VALUE and are not meant here).
-// Move-only; closes the handle on destruction.
-class ScopedWaitableHandle {
-public:
-    ScopedWaitableHandle() = default;
-    explicit ScopedWaitableHandle(HANDLE handle) : handle_(handle) {}
-    ScopedWaitableHandle(ScopedWaitableHandle&& other) noexcept;
-    ScopedWaitableHandle& operator=(ScopedWaitableHandle&& other) noexcept;
-    ScopedWaitableHandle(const ScopedWaitableHandle&) = delete;
-    ScopedWaitableHandle& operator=(const ScopedWaitableHandle&) = delete;
-    ~ScopedWaitableHandle();
-
-    HANDLE Get() const { return handle_; }
-    bool IsValid() const { return handle_ != nullptr; }
-    // Closes the held handle (if any) and takes handle in its place.
-    void Reset(HANDLE handle = nullptr);
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 // Base of a job that runs once on its own thread. The event is manual-reset
 // and starts set; Start resets it, Signal sets it for good (nothing resets it
@@ -65,8 +44,8 @@ protected:
 private:
     static DWORD WINAPI ThreadRoutine(void* parameter);
 
-    ScopedWaitableHandle threadHandle_;
-    ScopedWaitableHandle event_;
+    ScopedHandle threadHandle_;
+    ScopedHandle event_;
 };
 
 }  // namespace zorv

@@ -1,24 +1,8 @@
 #include "shell/registry_key.h"
 
 #include <cstring>
-#include <utility>
 
 namespace zorv {
-
-RegistryKey::~RegistryKey() {
-    Close();
-}
-
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
 
 bool RegistryKey::Create(HKEY parent, const char* subKey) {
     Close();
@@ -27,7 +11,7 @@ bool RegistryKey::Create(HKEY parent, const char* subKey) {
         ERROR_SUCCESS) {
         return false;
     }
-    handle_ = key;
+    key_.Reset(key);
     return true;
 }
 
@@ -37,28 +21,24 @@ bool RegistryKey::Open(HKEY parent, const char* subKey, REGSAM access) {
     if (RegOpenKeyExA(parent, subKey, 0, access, &key) != ERROR_SUCCESS) {
         return false;
     }
-    handle_ = key;
+    key_.Reset(key);
     return true;
 }
 
 bool RegistryKey::Close() {
-    if (handle_ == nullptr) {
-        return false;
-    }
-    const LONG status = RegCloseKey(handle_);
-    handle_ = nullptr;
-    return status == ERROR_SUCCESS;
+    const HKEY key = key_.Release();
+    return key != nullptr && RegCloseKey(key) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::QueryString(const char* name, char* buffer, DWORD size) const {
     buffer[0] = '\0';
-    if (handle_ == nullptr) {
+    if (!key_.IsValid()) {
         return false;
     }
     DWORD type = REG_NONE;
     DWORD length = size;
-    if (RegQueryValueExA(handle_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExA(key_.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                         &length) != ERROR_SUCCESS ||
         length > size) {
         buffer[0] = '\0';
         return false;
@@ -75,12 +55,12 @@ bool RegistryKey::QueryString(const char* name, char* buffer, DWORD size) const 
 }
 
 bool RegistryKey::SetString(const char* name, const char* text) const {
-    if (handle_ == nullptr) {
+    if (!key_.IsValid()) {
         return false;
     }
     const DWORD length = static_cast<DWORD>(std::strlen(text) + 1);
-    return RegSetValueExA(handle_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), length) ==
-           ERROR_SUCCESS;
+    return RegSetValueExA(key_.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          length) == ERROR_SUCCESS;
 }
 
 bool DeleteKeyTree(HKEY parent, const char* name) {

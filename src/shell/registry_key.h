@@ -4,18 +4,18 @@
 
 #include <windows.h>
 
+#include "app/win32_handles.h"
+
 namespace zorv {
 
 // Owns one open registry key (or none: null). The destructor closes it.
 class RegistryKey {
 public:
     // Takes handle (may be null) as its own.
-    explicit RegistryKey(HKEY handle = nullptr) : handle_(handle) {}
-    virtual ~RegistryKey();
-    RegistryKey(RegistryKey&& other) noexcept;
-    RegistryKey& operator=(RegistryKey&& other) noexcept;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
+    explicit RegistryKey(HKEY handle = nullptr) : key_(handle) {}
+    virtual ~RegistryKey() = default;
+    RegistryKey(RegistryKey&& other) noexcept = default;
+    RegistryKey& operator=(RegistryKey&& other) noexcept = default;
 
     // Closes the current key, then creates or opens parent\subKey, not
     // volatile, with full access. False (no key held) when that fails.
@@ -40,10 +40,10 @@ public:
     // False when no key is held or the write fails.
     bool SetString(const char* name, const char* text) const;
 
-    HKEY Get() const { return handle_; }
+    HKEY Get() const { return key_.Get(); }
 
 private:
-    HKEY handle_;
+    ScopedRegistryKey key_;
 };
 
 // Deletes parent\name with all its sub-keys, depth first. False when the key

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/path_utils.h"
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
@@ -26,7 +26,7 @@ class FileSystemTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(932u, GetACP());
-        ASSERT_TRUE(WriteTextFile(folder_.Join("Report.Doc"), "x"));
+        ASSERT_TRUE(WriteWholeFile(folder_.Join("Report.Doc"), "x"));
         ASSERT_TRUE(CreateDirectoryA(folder_.Join("sub").c_str(), nullptr));
     }
     TempFolder folder_;
@@ -56,7 +56,7 @@ TEST_F(FileSystemTest, ExistenceAndFolders) {
 TEST_F(FileSystemTest, FolderNameEndingInA5CByte) {
     const std::string named = folder_.Join(std::string("a") + kTable);
     ASSERT_TRUE(CreateDirectoryA(named.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(named + "\\x.txt", "x"));
+    ASSERT_TRUE(WriteWholeFile(named + "\\x.txt", "x"));
     EXPECT_TRUE(IsFolder(named.c_str()));
     Buffer pattern(named);
     ASSERT_TRUE(JoinPath(pattern.text, "*.*"));
@@ -92,7 +92,7 @@ TEST_F(FileSystemTest, ResolveFoundNameTakesTheStoredName) {
 
 TEST_F(FileSystemTest, ResolveFoundNameOfAShortName) {
     const std::string longName = folder_.Join("a rather long file name.text");
-    ASSERT_TRUE(WriteTextFile(longName, "x"));
+    ASSERT_TRUE(WriteWholeFile(longName, "x"));
     char shortName[MAX_PATH];
     const DWORD length = GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
     if (length == 0 || longName == shortName) {
@@ -206,19 +206,6 @@ TEST(ToWideTest, ConvertsWithTheProcessCodePage) {
     EXPECT_EQ(0, ToWide("abc", small, 2));
     EXPECT_EQ(0, small[0]);
     EXPECT_EQ(0, small[1]);
-}
-
-TEST(ScopedFindHandleTest, MovesOwnership) {
-    WIN32_FIND_DATAA entry;
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    ScopedFindHandle first(FindFirstFileA(self, &entry));
-    ASSERT_TRUE(first.IsValid());
-    ScopedFindHandle second(std::move(first));
-    EXPECT_FALSE(first.IsValid());
-    EXPECT_TRUE(second.IsValid());
-    second = ScopedFindHandle();
-    EXPECT_FALSE(second.IsValid());
 }
 
 }  // namespace

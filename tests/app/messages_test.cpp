@@ -9,7 +9,8 @@
 
 #include "app/message_texts.h"
 #include "crypto/result_code.h"
-#include "win32_test_support.h"
+#include "support/cp932.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
@@ -20,14 +21,14 @@ constexpr int kLongCutInTable = 9002;     // 510 x, U+8868
 
 TEST(LoadTextTest, EveryEntryMatchesThePortableTable) {
     for (int id = 0; id < 200; ++id) {
-        EXPECT_EQ(ToCodePage932(MessageTextUtf8(id)), LoadText(id)) << id;
+        EXPECT_EQ(test::Cp932(MessageTextUtf8(id)), LoadText(id)) << id;
     }
     for (int id : {1,  10, 30, 31, 32, 50, 51, 52, 53, 54, 55, 56, 70, 71,
                    72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 82, 83, 84, 85}) {
         EXPECT_STRNE("", LoadText(id)) << id;
     }
-    EXPECT_EQ(ToCodePage932("パスが長すぎます"), LoadText(kResultPathTooLong));
-    EXPECT_EQ(ToCodePage932("閉じる"), LoadText(10));
+    EXPECT_EQ(test::Cp932("パスが長すぎます"), LoadText(kResultPathTooLong));
+    EXPECT_EQ(test::Cp932("閉じる"), LoadText(10));
 }
 
 TEST(LoadTextTest, LineFeedsOfTheLongMessagesSurvive) {
@@ -106,7 +107,7 @@ TEST(ShowMessageTest, ShowsTheTextWithTheCaptionAndOwner) {
         // Wine's message box may turn the line feed into CR LF for its control.
         std::string text = spy.text;
         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-        EXPECT_EQ(ToCodePage932(MessageTextUtf8(52)), text);
+        EXPECT_EQ(test::Cp932(MessageTextUtf8(52)), text);
         EXPECT_EQ("Zorv", spy.caption);
         EXPECT_EQ(nullptr, spy.owner);
     }

@@ -13,7 +13,8 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "support/png_writer.h"
-#include "win32_test_support.h"
+#include "support/cp932.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
@@ -281,14 +282,14 @@ void ShowReviewState(HWND dialog) {
         ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
     }
     HWND log = GetDlgItem(dialog, IDC_LOG);
-    const std::string text = ToCodePage932(
+    const std::string text = test::Cp932(
         "処理を実行中です\r\nC:\\data\\report.doc...OK\r\nC:\\data\\"
         "長いファイル名の報告書.xls\r\n\t->ファイルが既に存在しています\r\n処理を完了しました\r\n");
     SetWindowTextA(log, text.c_str());
     EnableWindow(log, TRUE);
     ShowWindow(log, SW_SHOW);
     ShowWindow(GetDlgItem(dialog, IDC_PROCESSING), SW_SHOW);
-    SetWindowTextA(GetDlgItem(dialog, IDCANCEL), ToCodePage932("閉じる").c_str());
+    SetWindowTextA(GetDlgItem(dialog, IDCANCEL), test::Cp932("閉じる").c_str());
 }
 
 TEST(ResourcesTest, EveryTemplateHasItsControlsInOrder) {
@@ -297,7 +298,7 @@ TEST(ResourcesTest, EveryTemplateHasItsControlsInOrder) {
         SCOPED_TRACE(t.id);
         HWND dialog = CreateTemplate(t.id);
         ASSERT_NE(nullptr, dialog);
-        EXPECT_EQ(ToCodePage932(t.caption), WindowText(dialog));
+        EXPECT_EQ(test::Cp932(t.caption), WindowText(dialog));
         const LONG_PTR style = GetWindowLongPtrA(dialog, GWL_STYLE);
         EXPECT_TRUE(Has(style, WS_POPUP | WS_CAPTION));
         EXPECT_EQ(t.systemMenu, Has(style, WS_SYSMENU));
@@ -313,7 +314,7 @@ TEST(ResourcesTest, EveryTemplateHasItsControlsInOrder) {
         LOGFONTA font{};
         GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font,
                    &font);
-        EXPECT_EQ(ToCodePage932("ＭＳ Ｐゴシック"), font.lfFaceName);
+        EXPECT_EQ(test::Cp932("ＭＳ Ｐゴシック"), font.lfFaceName);
 
         std::size_t index = 0;
         for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
@@ -326,7 +327,7 @@ TEST(ResourcesTest, EveryTemplateHasItsControlsInOrder) {
                 EXPECT_EQ(child, GetDlgItem(dialog, c.id));
             }
             if (c.text != nullptr) {
-                EXPECT_EQ(ToCodePage932(c.text), WindowText(child));
+                EXPECT_EQ(test::Cp932(c.text), WindowText(child));
             }
             const LONG_PTR childStyle = GetWindowLongPtrA(child, GWL_STYLE);
             EXPECT_EQ(c.visible, Has(childStyle, WS_VISIBLE));
@@ -363,7 +364,7 @@ TEST(ResourcesTest, TrayMenuHoldsTheReencryptItem) {
     EXPECT_EQ(static_cast<UINT>(IDM_REENCRYPT), GetMenuItemID(popup, 0));
     char text[64] = "";
     GetMenuStringA(popup, IDM_REENCRYPT, text, sizeof text, MF_BYCOMMAND);
-    EXPECT_EQ(ToCodePage932("再暗号化(&N)"), text);
+    EXPECT_EQ(test::Cp932("再暗号化(&N)"), text);
     DestroyMenu(menu);
 }
 

@@ -11,7 +11,7 @@
 #include "app/ini_file.h"
 #include "app/module_instance.h"
 #include "app/path_utils.h"
-#include "win32_test_support.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
@@ -73,7 +73,7 @@ TEST_F(SettingsTest, ValuesAsTheFileHoldsThem) {
     };
     for (const auto& c : cases) {
         g_settings = Settings();
-        ASSERT_TRUE(WriteTextFile(IniPath(), std::string("[CONFIG]\r\n") + c.lines + "\r\n"));
+        ASSERT_TRUE(WriteWholeFile(IniPath(), std::string("[CONFIG]\r\n") + c.lines + "\r\n"));
         LoadSettingsFrom(IniPath().c_str());
         EXPECT_EQ(c.minimumChars, g_settings.minimumChars) << c.lines;
         EXPECT_EQ(c.useTempDir, g_settings.useTempDir) << c.lines;
@@ -90,17 +90,17 @@ TEST_F(SettingsTest, SaveWritesAllFourKeysInOrderIntoANewFile) {
     SaveSettingsTo(IniPath().c_str());
     EXPECT_EQ((std::vector<std::string>{"[config]", "MinimumChars=8", "UseTempDir=false",
                                         "RememberLast=true", "LastMode=semiauto"}),
-              Lines(ReadTextFile(IniPath())));
+              Lines(ReadFileOrMissing(IniPath())));
 }
 
 TEST_F(SettingsTest, AnUnknownModeIsSavedAsAuto) {
-    ASSERT_TRUE(WriteTextFile(IniPath(), "[config]\r\nMinimumChars=6\r\nLastMode=manual\r\n"));
+    ASSERT_TRUE(WriteWholeFile(IniPath(), "[config]\r\nMinimumChars=6\r\nLastMode=manual\r\n"));
     LoadSettingsFrom(IniPath().c_str());
     g_settings.rememberLast = true;
     SaveSettingsTo(IniPath().c_str());
     EXPECT_EQ((std::vector<std::string>{"[config]", "MinimumChars=6", "LastMode=auto",
                                         "UseTempDir=true", "RememberLast=true"}),
-              Lines(ReadTextFile(IniPath())));
+              Lines(ReadFileOrMissing(IniPath())));
 }
 
 TEST_F(SettingsTest, WriteFailuresAreSilent) {
@@ -120,7 +120,7 @@ TEST_F(SettingsTest, AReadOnlyFolderFailsSilently) {
     // Read-only for the file system: a read-only file in a folder whose
     // files may not be created. Wine running as root writes regardless, so
     // the check runs only where the platform refuses the write itself.
-    ASSERT_TRUE(WriteTextFile(IniPath(), "[config]\r\nMinimumChars=1\r\n"));
+    ASSERT_TRUE(WriteWholeFile(IniPath(), "[config]\r\nMinimumChars=1\r\n"));
     ASSERT_TRUE(SetFileAttributesA(IniPath().c_str(), FILE_ATTRIBUTE_READONLY));
     HANDLE probe =
         CreateFileA(IniPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -133,11 +133,11 @@ TEST_F(SettingsTest, AReadOnlyFolderFailsSilently) {
     SaveSettingsTo(IniPath().c_str());
     SetFileAttributesA(IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(8, g_settings.minimumChars);
-    EXPECT_EQ("[config]\r\nMinimumChars=1\r\n", ReadTextFile(IniPath()));
+    EXPECT_EQ("[config]\r\nMinimumChars=1\r\n", ReadFileOrMissing(IniPath()));
 }
 
 TEST_F(SettingsTest, IniFileReadsCutAndDefault) {
-    ASSERT_TRUE(WriteTextFile(IniPath(), "[s]\r\nlong=0123456789abcdef\r\nn=-12\r\n"));
+    ASSERT_TRUE(WriteWholeFile(IniPath(), "[s]\r\nlong=0123456789abcdef\r\nn=-12\r\n"));
     const IniFile ini(IniPath().c_str());
     char value[8];
     EXPECT_EQ(7u, ini.ReadString("s", "long", value, sizeof value, "d"));

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "app/message_texts.h"
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 #include "crypto/file_cipher.h"
 
 #ifdef _WIN32

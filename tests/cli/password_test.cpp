@@ -7,7 +7,7 @@
 
 #include "cli/password_input.h"
 #include "cli/password_key.h"
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -10,7 +10,7 @@
 #include "cli/platform_file.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 
 #ifdef _WIN32
 #include <windows.h>

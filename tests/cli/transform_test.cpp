@@ -10,7 +10,7 @@
 #include "cli/crc_combine.h"
 #include "cli/parallel_transform.h"
 #include "cli/pipe_transform.h"
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 #include "crypto/crc32.h"
 
 namespace zorv {

@@ -16,8 +16,8 @@
 #include "app/settings.h"
 #include "crypto/file_handle.h"
 #include "crypto/result_code.h"
-#include "decrypt/editor_support.h"
-#include "decrypt/message_box_watcher.h"
+#include "support/editor_support.h"
+#include "support/message_box_watcher.h"
 
 namespace zorv {
 namespace {

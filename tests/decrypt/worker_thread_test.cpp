@@ -1,10 +1,9 @@
-// The worker thread's event protocol and handle ownership.
+// The worker thread's event protocol.
 #include "decrypt/worker_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <utility>
 
 namespace zorv {
 namespace {
@@ -63,30 +62,6 @@ TEST(WorkerThread, BaseRunDoesNothing) {
     ASSERT_TRUE(worker.Start());
     EXPECT_TRUE(worker.WaitForEnd(5000));
     EXPECT_FALSE(worker.IsSignalled());  // nobody signalled it
-}
-
-TEST(ScopedWaitableHandle, ClosesOnceAndMovesOwnership) {
-    HANDLE raw = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(raw, nullptr);
-    HANDLE duplicate = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), raw, GetCurrentProcess(), &duplicate, 0, FALSE,
-                                DUPLICATE_SAME_ACCESS));
-    {
-        ScopedWaitableHandle first(raw);
-        ScopedWaitableHandle second(std::move(first));
-        EXPECT_FALSE(first.IsValid());
-        EXPECT_EQ(second.Get(), raw);
-        ScopedWaitableHandle third;
-        third = std::move(second);
-        EXPECT_EQ(third.Get(), raw);
-        EXPECT_FALSE(second.IsValid());
-    }
-    // The object is still alive through the duplicate; the original handle
-    // value no longer names it.
-    DWORD flags = 0;
-    EXPECT_FALSE(GetHandleInformation(raw, &flags));
-    EXPECT_TRUE(SetEvent(duplicate));
-    CloseHandle(duplicate);
 }
 
 }  // namespace

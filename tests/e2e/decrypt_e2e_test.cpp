@@ -11,7 +11,7 @@
 
 #include "app/resource_ids.h"
 #include "e2e/decrypt_steps.h"
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 namespace {

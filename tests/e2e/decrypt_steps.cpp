@@ -7,16 +7,9 @@
 
 #include "app/message_texts.h"
 #include "app/resource_ids.h"
-#include "encrypt/cp932.h"
-#include "support/png_writer.h"
-// <windows.h> maps these names to its own file-encryption functions.
-#undef EncryptFile
-#undef DecryptFile
+#include "support/cp932.h"
+// After <windows.h>, whose names for the system's calls it takes back.
 #include "crypto/file_cipher.h"
-
-#ifndef ZORV_E2E_SCREENSHOTS
-#error "ZORV_E2E_SCREENSHOTS must name the screenshot folder"
-#endif
 
 namespace zorv::e2e {
 namespace {
@@ -231,90 +224,6 @@ bool DecryptRun::WaitUntilHidden(DWORD timeoutMs) {
         Sleep(kPollMs);
     }
     return false;
-}
-
-std::string Quote(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
-std::string PatternBytes(std::size_t size, int seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = static_cast<std::uint32_t>(seed) * 2654435761u + 1;
-    for (char& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
-DWORD Attributes(const std::string& path) {
-    return GetFileAttributesA(path.c_str());
-}
-
-std::vector<std::string> FoundOrder(const std::string& folderOrPattern) {
-    const bool pattern = folderOrPattern.find('*') != std::string::npos;
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search =
-        FindFirstFileA((pattern ? folderOrPattern : folderOrPattern + "\\*.*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        const std::string name = entry.cFileName;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return names;
-}
-
-int TemporaryFileCount() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    return static_cast<int>(FoundOrder(std::string(temp) + "crp*.tmp").size());
-}
-
-bool SaveScreenArea(const RECT& area, const std::string& name) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    const BOOL copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
-                                      static_cast<std::size_t>(height));
-    const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
-                               DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (!copied || rows != height) {
-        return false;
-    }
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(3 * pixels.size());
-    for (std::uint32_t pixel : pixels) {
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(pixel));
-    }
-    const std::string folder = ToWindowsPath(ZORV_E2E_SCREENSHOTS);
-    MakeFolder(folder);
-    return WritePng((folder + "\\" + name + ".png").c_str(), width, height, rgb.data());
 }
 
 bool TrayIconPresent(HWND window) {

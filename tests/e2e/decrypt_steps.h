@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 
@@ -87,21 +87,6 @@ private:
     ZorvProcess process_;
     DialogView dialog_;
 };
-
-// --- Files and the screen ----------------------------------------------------
-
-std::string Quote(const std::string& path);
-// size bytes of a repeatable pseudo-random pattern.
-std::string PatternBytes(std::size_t size, int seed);
-DWORD Attributes(const std::string& path);
-// Names in the folder (or matching a pattern) in the order the search returns
-// them, without "." and "..".
-std::vector<std::string> FoundOrder(const std::string& folderOrPattern);
-// Number of crp*.tmp files in the temporary folder.
-int TemporaryFileCount();
-// Saves <build>/screenshots/<name>.png of a screen area straight from the
-// screen, without asking any window to repaint (a menu would close).
-bool SaveScreenArea(const RECT& area, const std::string& name);
 
 // --- The tray icon ----------------------------------------------------------
 

@@ -5,7 +5,7 @@
 
 #include "app/message_texts.h"
 #include "app/resource_ids.h"
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 namespace {
@@ -15,10 +15,6 @@ const DialogQuery kEncrypt{"", {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM}, {}};
 const DialogQuery kDecryptSingle{"", {IDC_DECRYPT_PASSWORD, IDC_REENCRYPT_AUTO}, {}};
 const DialogQuery kModeSelect{"Zorv", {IDC_MODE_ENCRYPT, IDC_MODE_DECRYPT, IDCANCEL}, {}};
 const DialogQuery kDecryptMulti{"", {IDC_DECRYPT_PASSWORD}, {IDC_REENCRYPT_AUTO}};
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 // Files of one scenario: a fresh folder with a plain file, a .crp file and a
 // sub-folder, and a path that does not exist.
@@ -102,13 +98,13 @@ TEST(Dispatch, NoArgumentsOrOnlySpacesOpenTheSettings) {
 
 TEST(Dispatch, OneExistingFileOpensEncryptionOrDecryption) {
     Inputs in("dispatch_one_file");
-    ExpectOpens(Quoted(in.crp), kDecryptSingle, "dispatch_112_decrypt_single");
-    ExpectOpens(Quoted(in.plain), kEncrypt, "dispatch_111_encrypt");
+    ExpectOpens(Quote(in.crp), kDecryptSingle, "dispatch_112_decrypt_single");
+    ExpectOpens(Quote(in.plain), kEncrypt, "dispatch_111_encrypt");
 }
 
 TEST(Dispatch, OneMissingPathShowsMessage50) {
     Inputs in("dispatch_missing");
-    ExpectMessage(Quoted(in.missing), IDS_FILE_NOT_FOUND, "dispatch_message_50");
+    ExpectMessage(Quote(in.missing), IDS_FILE_NOT_FOUND, "dispatch_message_50");
     // "-e" alone is no option but a path, normally a missing one.
     ExpectMessage("-e", IDS_FILE_NOT_FOUND);
 }
@@ -116,7 +112,7 @@ TEST(Dispatch, OneMissingPathShowsMessage50) {
 TEST(Dispatch, OneFolderAsksForTheModeAndCancelEndsQuietly) {
     Inputs in("dispatch_folder_cancel");
     ZorvProcess zorv;
-    ASSERT_TRUE(zorv.Start(Quoted(in.sub)));
+    ASSERT_TRUE(zorv.Start(Quote(in.sub)));
     DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
     ASSERT_TRUE(mode.IsValid());
     EXPECT_TRUE(mode.SaveScreenshot("dispatch_113_mode_select"));
@@ -126,7 +122,7 @@ TEST(Dispatch, OneFolderAsksForTheModeAndCancelEndsQuietly) {
 TEST(Dispatch, ModeSelectCloseBoxCancels) {
     Inputs in("dispatch_folder_close");
     ZorvProcess zorv;
-    ASSERT_TRUE(zorv.Start(Quoted(in.sub)));
+    ASSERT_TRUE(zorv.Start(Quote(in.sub)));
     DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
     ASSERT_TRUE(mode.IsValid());
     mode.Close();
@@ -155,25 +151,25 @@ void ChooseMode(const std::string& arguments, int button, const DialogQuery& nex
 
 TEST(Dispatch, ModeSelectLeadsToTheChosenFrontEnd) {
     Inputs in("dispatch_folder_choose");
-    ChooseMode(Quoted(in.sub), IDC_MODE_DECRYPT, kDecryptMulti, "dispatch_114_decrypt_multi");
-    ChooseMode(Quoted(in.sub), IDC_MODE_ENCRYPT, kEncrypt);
+    ChooseMode(Quote(in.sub), IDC_MODE_DECRYPT, kDecryptMulti, "dispatch_114_decrypt_multi");
+    ChooseMode(Quote(in.sub), IDC_MODE_ENCRYPT, kEncrypt);
     // A one-plain/one-.crp tie decrypts two items: template 114, not 112.
-    ChooseMode(Quoted(in.plain) + " " + Quoted(in.crp), IDC_MODE_DECRYPT, kDecryptMulti);
+    ChooseMode(Quote(in.plain) + " " + Quote(in.crp), IDC_MODE_DECRYPT, kDecryptMulti);
 }
 
 TEST(Dispatch, SeveralItemsAreDecidedByTheExtensionVote) {
     Inputs in("dispatch_vote");
-    ExpectOpens(Quoted(in.sub) + " " + Quoted(in.sub2), kModeSelect);
-    ExpectOpens(Quoted(in.plain) + " " + Quoted(in.crp), kModeSelect);
-    ExpectOpens(Quoted(in.crp) + " " + Quoted(in.crp2), kDecryptMulti);
-    ExpectOpens(Quoted(in.plain) + " " + Quoted(in.missing) + " " + Quoted(in.crp), kEncrypt);
+    ExpectOpens(Quote(in.sub) + " " + Quote(in.sub2), kModeSelect);
+    ExpectOpens(Quote(in.plain) + " " + Quote(in.crp), kModeSelect);
+    ExpectOpens(Quote(in.crp) + " " + Quote(in.crp2), kDecryptMulti);
+    ExpectOpens(Quote(in.plain) + " " + Quote(in.missing) + " " + Quote(in.crp), kEncrypt);
 }
 
 TEST(Dispatch, DecryptAndEncryptOptions) {
     Inputs in("dispatch_options");
-    ExpectOpens("-d " + Quoted(in.crp), kDecryptSingle);
-    ExpectOpens("-D " + Quoted(in.sub), kDecryptMulti);
-    ExpectOpens("-e " + Quoted(in.crp) + " " + Quoted(in.crp2), kEncrypt);
+    ExpectOpens("-d " + Quote(in.crp), kDecryptSingle);
+    ExpectOpens("-D " + Quote(in.sub), kDecryptMulti);
+    ExpectOpens("-e " + Quote(in.crp) + " " + Quote(in.crp2), kEncrypt);
 }
 
 TEST(Dispatch, ClipboardOption) {
@@ -203,12 +199,12 @@ TEST(Dispatch, QuotingAndSpaces) {
     std::string spaced = in.folder + "\\a b.crp";
     ASSERT_TRUE(WriteWholeFile(spaced, "cipher"));
     // Quoted: one existing .crp file.
-    ExpectOpens(Quoted(spaced), kDecryptSingle);
+    ExpectOpens(Quote(spaced), kDecryptSingle);
     // Unquoted: "...\a" (a file, +1) and "b.crp" (-1) tie.
     ExpectOpens(spaced, kModeSelect);
     // A quoted text directly followed by unquoted text gives two items: two
     // .crp files. Taken as one item it would be a missing path (message 50).
-    ExpectOpens(Quoted(in.crp) + in.crp2, kDecryptMulti);
+    ExpectOpens(Quote(in.crp) + in.crp2, kDecryptMulti);
 }
 
 // The name of the one entry in folder, as the file system stores it.
@@ -236,7 +232,7 @@ TEST(Dispatch, ArgumentsReachTheDialogWithTheStoredName) {
         std::string folder = MakeScenarioFolder(c.scenario);
         ASSERT_TRUE(WriteWholeFile(folder + "\\Report.Doc", "plain text"));
         ZorvProcess zorv;
-        ASSERT_TRUE(zorv.Start(Quoted(folder + "\\" + c.argument)));
+        ASSERT_TRUE(zorv.Start(Quote(folder + "\\" + c.argument)));
         DialogView dialog = ExpectOnlyDialog(zorv, kEncrypt);
         ASSERT_TRUE(dialog.IsValid());
         ASSERT_TRUE(dialog.SetEditText(IDC_ENCRYPT_PASSWORD, "stored-name-1"));
@@ -255,7 +251,7 @@ TEST(Dispatch, SecondStartEndsAtOnceAndShowsNothing) {
     ASSERT_TRUE(settings.IsValid());
 
     ZorvProcess second;
-    ASSERT_TRUE(second.Start(Quoted(in.sub)));
+    ASSERT_TRUE(second.Start(Quote(in.sub)));
     ASSERT_TRUE(second.WaitForExit());
     EXPECT_EQ(second.ExitCode(), 0u);
     EXPECT_FALSE(second.SawWindowWhileWaiting());
@@ -264,7 +260,7 @@ TEST(Dispatch, SecondStartEndsAtOnceAndShowsNothing) {
     CancelAndExpectEnd(first, settings);
 
     // With the first instance gone the name is free again.
-    ExpectOpens(Quoted(in.sub), kModeSelect);
+    ExpectOpens(Quote(in.sub), kModeSelect);
 }
 
 }  // namespace

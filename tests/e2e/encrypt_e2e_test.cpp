@@ -1,29 +1,21 @@
 // Encryption from start to end: zorv.exe started under Wine with inputs, its
 // encryption dialog worked from outside, and the files and the log checked.
-#include "e2e/harness.h"
-// <windows.h> maps this name to its own file-encryption function.
-#undef DecryptFile
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
 
 #include "app/resource_ids.h"
-#include "crypto/file_cipher.h"
 #include "e2e/encrypt_steps.h"
-#include "e2e/harness.h"
-#include "encrypt/cp932.h"
+#include "support/cp932.h"
+#include "support/harness.h"
+// After <windows.h>, whose names for the system's calls it takes back.
+#include "crypto/file_cipher.h"
 
 namespace zorv::e2e {
 namespace {
 
 using test::Cp932;
-
-std::string Read(const std::string& path) {
-    std::string bytes;
-    return ReadWholeFile(path, &bytes) ? bytes : "<missing>";
-}
 
 ResultCode DecryptWithPassword(const std::string& source, const std::string& target) {
     FileCipher cipher(kPassword, static_cast<int32_t>(sizeof kPassword - 1));
@@ -62,10 +54,10 @@ TEST(Encrypt, RoundTripThroughTheDialogWithAndWithoutDeletingTheSource) {
 
         EXPECT_EQ(FileExists(source), !deleteSource);
         if (!deleteSource) {
-            EXPECT_EQ(Read(source), bytes);
+            EXPECT_EQ(ReadFileOrMissing(source), bytes);
         }
         ASSERT_EQ(DecryptWithPassword(source + ".crp", folder + "\\decrypted"), 0);
-        EXPECT_EQ(Read(folder + "\\decrypted"), bytes);
+        EXPECT_EQ(ReadFileOrMissing(folder + "\\decrypted"), bytes);
         FILETIME restored{};
         ASSERT_TRUE(GetLastWriteTime(folder + "\\decrypted", &restored));
         EXPECT_EQ(CompareFileTime(&restored, &written), 0);
@@ -97,12 +89,12 @@ TEST(Encrypt, ASourceThatCannotBeDestroyedKeepsTheDialogOpenForReview) {
     ASSERT_TRUE(run.Dialog().Click(IDCANCEL));
     EXPECT_TRUE(run.Process().WaitForExit());
     CloseHandle(held);
-    EXPECT_EQ(Read(linked), "linked plain");
-    EXPECT_EQ(Read(folder + "\\other-name.txt"), "linked plain");
+    EXPECT_EQ(ReadFileOrMissing(linked), "linked plain");
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\other-name.txt"), "linked plain");
     EXPECT_TRUE(FileExists(linked + ".crp"));
-    EXPECT_EQ(Read(source), "plain");
+    EXPECT_EQ(ReadFileOrMissing(source), "plain");
     EXPECT_EQ(DecryptWithPassword(source + ".crp", folder + "\\decrypted"), 0);
-    EXPECT_EQ(Read(folder + "\\decrypted"), "plain");
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\decrypted"), "plain");
 }
 
 TEST(Encrypt, DifferingEntriesWarnEmptyBothEditsAndTouchNothing) {
@@ -129,12 +121,12 @@ TEST(Encrypt, DifferingEntriesWarnEmptyBothEditsAndTouchNothing) {
     EXPECT_FALSE(dialog.IsEnabled(IDOK));
     EXPECT_TRUE(dialog.IsVisible(IDOK));
     EXPECT_EQ(run.FocusedControl(), GetDlgItem(dialog.Handle(), IDC_ENCRYPT_PASSWORD));
-    EXPECT_EQ(Read(source), "plain");
+    EXPECT_EQ(ReadFileOrMissing(source), "plain");
     EXPECT_FALSE(FileExists(source + ".crp"));
 
     ASSERT_TRUE(dialog.Click(IDCANCEL));
     ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(Read(source), "plain");
+    EXPECT_EQ(ReadFileOrMissing(source), "plain");
     EXPECT_FALSE(FileExists(source + ".crp"));
 }
 
@@ -189,7 +181,7 @@ TEST(Encrypt, OkIsEnabledFromTheMinimumLengthInBytes) {
         EXPECT_EQ(run->Dialog().IsEnabled(IDOK), c.enabled);
     }
     endRun();
-    EXPECT_EQ(Read(source), "plain");
+    EXPECT_EQ(ReadFileOrMissing(source), "plain");
 }
 
 TEST(Encrypt, RefusalsAndFailuresAreLoggedAndTheDialogStaysForReview) {
@@ -241,15 +233,16 @@ TEST(Encrypt, RefusalsAndFailuresAreLoggedAndTheDialogStaysForReview) {
 
     EXPECT_FALSE(FileExists(good)) << "box 1015 was ticked";
     EXPECT_TRUE(FileExists(good + ".crp"));
-    EXPECT_EQ(Read(encrypted), "content of " + encrypted);
+    EXPECT_EQ(ReadFileOrMissing(encrypted), "content of " + encrypted);
     EXPECT_FALSE(FileExists(encrypted + ".crp"));
-    EXPECT_EQ(Read(readOnly), "content of " + readOnly);
+    EXPECT_EQ(ReadFileOrMissing(readOnly), "content of " + readOnly);
     EXPECT_NE(Attributes(readOnly) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_FALSE(FileExists(readOnly + ".crp"));
     EXPECT_FALSE(FileExists(empty + ".crp"));
     EXPECT_TRUE(FileExists(crpInName + ".crp"));
-    EXPECT_EQ(Read(taken), "content of " + taken) << "the source of a refused copy must stay";
-    EXPECT_EQ(Read(taken + ".crp"), "older");
+    EXPECT_EQ(ReadFileOrMissing(taken), "content of " + taken)
+        << "the source of a refused copy must stay";
+    EXPECT_EQ(ReadFileOrMissing(taken + ".crp"), "older");
 
     ASSERT_TRUE(dialog.Click(IDCANCEL));
     EXPECT_TRUE(run.Process().WaitForExit());
@@ -273,7 +266,7 @@ TEST(Encrypt, ASourcePathWithoutRoomForTheExtensionIsRefusedUnderItsOwnName) {
     ASSERT_TRUE(run.WaitForReview());
     EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Ok(fits).Fail(tooLong, 71).Text());
     EXPECT_TRUE(FileExists(fits + ".crp"));
-    EXPECT_EQ(Read(tooLong), "too long");
+    EXPECT_EQ(ReadFileOrMissing(tooLong), "too long");
     EXPECT_EQ(FoundOrder(folder).size(), 3u) << "no other file may appear";
     run.Dialog().Close();
     EXPECT_TRUE(run.Process().WaitForExit());
@@ -346,9 +339,9 @@ TEST(Encrypt, AFolderIsWalkedSubFoldersFirstAndItsOwnFilesLastFoundFirst) {
         EXPECT_FALSE(FileExists(root + "\\" + name)) << name;
         EXPECT_TRUE(FileExists(root + "\\" + name + ".crp")) << name;
     }
-    EXPECT_EQ(Read(root + "\\sys\\inside"), "i");
+    EXPECT_EQ(ReadFileOrMissing(root + "\\sys\\inside"), "i");
     EXPECT_EQ(FoundOrder(root + "\\sys").size(), 1u) << "the refused folder was entered";
-    EXPECT_EQ(Read(root + "\\z.CRP"), "z");
+    EXPECT_EQ(ReadFileOrMissing(root + "\\z.CRP"), "z");
     EXPECT_FALSE(FileExists(root + "\\sub\\y.crp.crp"));
     run.Dialog().Close();
     EXPECT_TRUE(run.Process().WaitForExit());
@@ -375,7 +368,7 @@ TEST(Encrypt, ANameWithWildcardsIsNotEncrypted) {
     ASSERT_TRUE(run.Submit());
     ASSERT_TRUE(run.WaitForReview());
     EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Fail(pattern, 79).Text());
-    EXPECT_EQ(Read(folder + "\\a.txt"), "plain");
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\a.txt"), "plain");
     EXPECT_EQ(FoundOrder(folder).size(), 1u);
     run.Dialog().Close();
     EXPECT_TRUE(run.Process().WaitForExit());
@@ -402,7 +395,8 @@ TEST(Encrypt, TheProgressViewShowsWhileTheBatchRuns) {
     EXPECT_FALSE(dialog.IsEnabled(IDC_LOG)) << "the log is writing while the batch runs";
     EXPECT_TRUE(dialog.IsVisible(IDC_PROCESSING));
     EXPECT_FALSE(dialog.IsVisible(IDCANCEL));
-    EXPECT_TRUE(CaptureWithoutRepaint(dialog.Handle(), "encrypt_progress"));
+    RECT area;
+    EXPECT_TRUE(GetWindowRect(dialog.Handle(), &area) && SaveScreenArea(area, "encrypt_progress"));
     EXPECT_TRUE(run.Process().WaitForExit(120000));
     EXPECT_TRUE(FileExists(source + ".crp"));
 }

@@ -4,13 +4,8 @@
 #include <cstdint>
 
 #include "app/resource_ids.h"
-#include "encrypt/cp932.h"
-#include "encrypt/scratch_folder.h"
-#include "support/png_writer.h"
-
-#ifndef ZORV_E2E_SCREENSHOTS
-#error "ZORV_E2E_SCREENSHOTS must name the screenshot folder"
-#endif
+#include "support/cp932.h"
+#include "support/scratch_folder.h"
 
 namespace zorv::e2e {
 
@@ -52,10 +47,6 @@ std::string MessageText(int id) {
         default:
             return "<no text for " + std::to_string(id) + ">";
     }
-}
-
-std::string Quote(const std::string& path) {
-    return "\"" + path + "\"";
 }
 
 ExpectedLog::ExpectedLog() : lines_(MessageText(77) + "\r\n") {}
@@ -157,16 +148,6 @@ std::string MakeFolderOfLength(const std::string& base, size_t length) {
     return path;
 }
 
-std::string PatternBytes(size_t size, int seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = static_cast<std::uint32_t>(seed) * 2654435761u + 1;
-    for (size_t i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes[i] = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
 bool SetLastWriteTime(const std::string& path, const FILETIME& time) {
     HANDLE file =
         CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -185,74 +166,6 @@ bool GetLastWriteTime(const std::string& path, FILETIME* time) {
     }
     *time = data.ftLastWriteTime;
     return true;
-}
-
-DWORD Attributes(const std::string& path) {
-    return GetFileAttributesA(path.c_str());
-}
-
-std::vector<std::string> FoundOrder(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        std::string name = entry.cFileName;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return names;
-}
-
-int TemporaryFileCount() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return static_cast<int>(FoundOrder(std::string(temp) + "crp*.tmp").size());
-}
-
-bool CaptureWithoutRepaint(HWND window, const std::string& name) {
-    RECT area;
-    if (!GetWindowRect(window, &area)) {
-        return false;
-    }
-    int width = area.right - area.left;
-    int height = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BOOL copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
-                         DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (!copied || rows != height) {
-        return false;
-    }
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(pixels.size() * 3);
-    for (std::uint32_t pixel : pixels) {  // 0x00RRGGBB
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(pixel));
-    }
-    std::string folder = ToWindowsPath(ZORV_E2E_SCREENSHOTS);
-    MakeFolder(folder);
-    return WritePng((folder + "\\" + name + ".png").c_str(), width, height, rgb.data());
 }
 
 }  // namespace zorv::e2e

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 
@@ -17,8 +17,6 @@ constexpr char kPassword[] = "secret-1";
 std::string EncryptCaption();
 std::string CloseText();
 std::string MessageText(int id);
-
-std::string Quote(const std::string& path);
 
 // The log text of a batch, line by line, framed by the start and
 // completion lines.
@@ -74,17 +72,7 @@ bool WriteLongFile(const std::string& path, const std::string& bytes);
 // A folder of exactly length bytes below base.
 std::string MakeFolderOfLength(const std::string& base, size_t length);
 
-std::string PatternBytes(size_t size, int seed);
 bool SetLastWriteTime(const std::string& path, const FILETIME& time);
 bool GetLastWriteTime(const std::string& path, FILETIME* time);
-DWORD Attributes(const std::string& path);
-// Names in the folder in the order the file system lists them.
-std::vector<std::string> FoundOrder(const std::string& folder);
-// Number of crp*.tmp files in the temporary folder.
-int TemporaryFileCount();
-
-// Saves <build>/screenshots/<name>.png straight from the screen, without
-// asking the window to repaint: usable while its thread is busy.
-bool CaptureWithoutRepaint(HWND window, const std::string& name);
 
 }  // namespace zorv::e2e

@@ -1,6 +1,6 @@
 // The harness's own steps, checked against the fixture program whose
 // behaviour is known (fixture/fixture.cpp).
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #include <gtest/gtest.h>
 

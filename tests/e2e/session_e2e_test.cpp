@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/resource_ids.h"
-#include "decrypt/editor_support.h"
+#include "support/editor_support.h"
 #include "e2e/decrypt_steps.h"
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #ifndef ZORV_TEST_EDITOR_EXE
 #error "ZORV_TEST_EDITOR_EXE must name the test editor"

@@ -12,23 +12,18 @@
 #include <gtest/gtest.h>
 
 #include "app/resource_ids.h"
-#include "e2e/harness.h"
+#include "support/cp932.h"
+#include "support/harness.h"
 
 namespace zorv::e2e {
 namespace {
+
+using test::Cp932;
 
 constexpr char kMissing[] = "<missing>";
 constexpr int kBoxes[] = {IDC_ASSOCIATION, IDC_SEND_TO, IDC_MINIMUM_CHARS, IDC_USE_TEMP_DIR,
                           IDC_REMEMBER_LAST};
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-
-std::string Cp932(const char* utf8) {
-    wchar_t wide[256] = {};
-    char text[512] = {};
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 256);
-    WideCharToMultiByte(932, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
 
 std::string ZorvFolder() {
     const std::string exe = ZorvExe();
@@ -43,11 +38,6 @@ std::string SendToLink() {
     char folder[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, folder, CSIDL_SENDTO, FALSE);
     return std::string(folder) + "\\Zorv.lnk";
-}
-
-std::string ReadFileOrMissing(const std::string& path) {
-    std::string bytes;
-    return ReadWholeFile(path, &bytes) ? bytes : kMissing;
 }
 
 // Puts the file back as it was: the bytes, or no file.

@@ -19,7 +19,7 @@
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
 #include "encrypt/file_copy.h"
-#include "encrypt/scratch_folder.h"
+#include "support/scratch_folder.h"
 
 namespace zorv {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "encrypt/cp932.h"
+#include "support/cp932.h"
 
 namespace zorv {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/resource_ids.h"
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 int main(int argc, char** argv) {
     using namespace zorv::e2e;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,25 +34,25 @@ constexpr char kZorvExe[] = "Z:" ZORV_EXE;
 class ZorvExeResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = LoadLibraryExA(kZorvExe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, module) << kZorvExe;
+        module_ = LoadLibraryExA(kZorvExe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module_) << kZorvExe;
     }
     void TearDown() override {
-        if (module) {
-            FreeLibrary(module);
+        if (module_) {
+            FreeLibrary(module_);
         }
     }
 
     std::string Resource(LPCSTR name, LPCSTR type) const {
-        HRSRC found = FindResourceA(module, name, type);
+        HRSRC found = FindResourceA(module_, name, type);
         if (!found) {
             return "";
         }
-        const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-        return std::string(data, SizeofResource(module, found));
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
+        return std::string(data, SizeofResource(module_, found));
     }
 
-    HMODULE module = nullptr;
+    HMODULE module_ = nullptr;
 };
 
 std::string FourPartVersion() {
@@ -98,7 +98,7 @@ TEST_F(ZorvExeResources, ManifestAndVersionTextNameTheProjectVersion) {
         << manifest;
 
     char text[256] = {};
-    ASSERT_LT(0, LoadStringA(module, 90, text, sizeof text));
+    ASSERT_LT(0, LoadStringA(module_, 90, text, sizeof text));
     EXPECT_EQ("Zorv ver." ZORV_VERSION "\nCopyright (C) 2026 The Zorv developers",
               std::string(text));
 }

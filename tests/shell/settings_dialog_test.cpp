@@ -16,6 +16,7 @@
 #include "app/settings.h"
 #include "shell/registry_fixture.h"
 #include "shell/shell_folders.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
@@ -64,27 +65,6 @@ public:
 
 void Tick(HWND dialog, int id, bool ticked) {
     CheckDlgButton(dialog, id, ticked ? BST_CHECKED : BST_UNCHECKED);
-}
-
-std::string ReadFileText(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return test::kMissing;
-    }
-    char buffer[4096];
-    DWORD read = 0;
-    ReadFile(file, buffer, sizeof buffer, &read, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, read);
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 class SettingsDialogTest : public test::RegistryTest {
@@ -150,7 +130,7 @@ TEST_F(SettingsDialogTest, BoxesShowTheRegistryTheSendToFolderAndTheSettings) {
             WriteDefault(HKEY_CURRENT_USER, Shared(".crp"), c.crpClass);
         }
         if (c.linkExists) {
-            WriteFileText(link_, "link");
+            ASSERT_TRUE(WriteWholeFile(link_, "link"));
         }
         g_settings = c.settings;
         DrivenDialog dialog(folder_.c_str(), roots_);
@@ -165,7 +145,7 @@ TEST_F(SettingsDialogTest, BoxesShowTheRegistryTheSendToFolderAndTheSettings) {
 
 TEST_F(SettingsDialogTest, OkAppliesEveryBoxAndKeepsLastMode) {
     g_settings = {5, false, false, kLastModeSemiAuto};
-    WriteFileText(link_, "an old link");
+    ASSERT_TRUE(WriteWholeFile(link_, "an old link"));
     struct Case {
         bool ticked;
         int minimumChars;
@@ -183,7 +163,7 @@ TEST_F(SettingsDialogTest, OkAppliesEveryBoxAndKeepsLastMode) {
         EXPECT_EQ(IsAssociated(roots_), c.ticked);
         EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, Shared("Zorv.Encryptedfile")), c.ticked);
         // Replaced by a real link when ticked, removed when not.
-        const std::string link = ReadFileText(link_);
+        const std::string link = ReadFileOrMissing(link_);
         EXPECT_EQ(link != test::kMissing, c.ticked);
         EXPECT_NE(link, "an old link");
         EXPECT_EQ(g_settings.minimumChars, c.minimumChars);
@@ -199,9 +179,9 @@ TEST_F(SettingsDialogTest, OkAppliesEveryBoxAndKeepsLastMode) {
 
 TEST_F(SettingsDialogTest, CancelAfterChangingEveryBoxLeavesEverythingAsItWas) {
     WriteDefault(HKEY_CURRENT_USER, Shared(".crp"), "Zorv.Encryptedfile");
-    WriteFileText(link_, "existing link");
+    ASSERT_TRUE(WriteWholeFile(link_, "existing link"));
     const std::string ini = "[config]\r\nMinimumChars=8\r\nUseTempDir=true\r\n";
-    WriteFileText(ini_, ini);
+    ASSERT_TRUE(WriteWholeFile(ini_, ini));
     g_settings = {8, true, false, kLastModeAuto};
     DrivenDialog dialog(folder_.c_str(), roots_);
     dialog.onShown = [](HWND window) {
@@ -211,8 +191,8 @@ TEST_F(SettingsDialogTest, CancelAfterChangingEveryBoxLeavesEverythingAsItWas) {
     };
     EXPECT_EQ(dialog.Run(), IDCANCEL);
     EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, Shared(".crp")), "Zorv.Encryptedfile");
-    EXPECT_EQ(ReadFileText(link_), "existing link");
-    EXPECT_EQ(ReadFileText(ini_), ini);
+    EXPECT_EQ(ReadFileOrMissing(link_), "existing link");
+    EXPECT_EQ(ReadFileOrMissing(ini_), ini);
     EXPECT_EQ(g_settings.minimumChars, 8);
     EXPECT_TRUE(g_settings.useTempDir);
     EXPECT_FALSE(g_settings.rememberLast);
@@ -226,7 +206,7 @@ TEST_F(SettingsDialogTest, WithoutSendToFolderTheShortcutBoxIsOffAndOkTouchesNoF
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
     for (const bool linkInCurrentFolder : {true, false}) {
         if (linkInCurrentFolder) {
-            WriteFileText(link_, "not ours");
+            ASSERT_TRUE(WriteWholeFile(link_, "not ours"));
         } else {
             DeleteFileA(link_.c_str());
         }
@@ -238,7 +218,7 @@ TEST_F(SettingsDialogTest, WithoutSendToFolderTheShortcutBoxIsOffAndOkTouchesNoF
             EXPECT_EQ(dialog.Run(), IDOK);
             EXPECT_FALSE(dialog.shown.ticked[1]);
             EXPECT_FALSE(dialog.shown.enabled[1]);
-            EXPECT_EQ(ReadFileText(link_), linkInCurrentFolder ? "not ours" : test::kMissing);
+            EXPECT_EQ(ReadFileOrMissing(link_), linkInCurrentFolder ? "not ours" : test::kMissing);
         }
     }
     SetCurrentDirectoryA(previous);

@@ -1,5 +1,5 @@
 // Dialog and message-box views of the end-to-end harness.
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #include <cstring>
 

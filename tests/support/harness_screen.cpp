@@ -1,6 +1,6 @@
 // What the harness reads from the screen: screenshots of dialogs and the
 // kind of icon a message box shows.
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #include "support/png_writer.h"
 
@@ -197,6 +197,10 @@ bool DialogView::SaveScreenshot(const std::string& name) const {
         return false;
     }
     PrepareForCapture(Handle());
+    return SaveScreenArea(area, name);
+}
+
+bool SaveScreenArea(const RECT& area, const std::string& name) {
     Pixels pixels;
     if (!CaptureScreen(area, &pixels)) {
         return false;

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/win32_test_support.h"
+
 namespace zorv::e2e {
 
 // Long enough for Wine to start a process and build a dialog on a loaded
@@ -30,6 +32,9 @@ std::string ToWindowsPath(const std::string& path);
 // ANSI code page, as the program shows it.
 std::string FromUtf8(const char* utf8);
 
+// path in double quotes, as one argument of a command line.
+std::string Quote(const std::string& path);
+
 // The program under test, as a Windows path.
 std::string ZorvExe();
 
@@ -37,11 +42,23 @@ std::string ZorvExe();
 // recreated on every call); its Windows path without a trailing backslash.
 std::string MakeScenarioFolder(const std::string& scenario);
 
-// Small file helpers for scenarios; paths are Windows paths.
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
-bool ReadWholeFile(const std::string& path, std::string* bytes);
+// Small file helpers for scenarios, beside WriteWholeFile, ReadWholeFile and
+// ReadFileOrMissing of win32_test_support.h; paths are Windows paths.
 bool FileExists(const std::string& path);
 bool MakeFolder(const std::string& path);
+DWORD Attributes(const std::string& path);
+// size bytes of a repeatable pseudo-random pattern.
+std::string PatternBytes(std::size_t size, int seed);
+// Names in the folder (or matching a pattern) in the order the search returns
+// them, without "." and "..".
+std::vector<std::string> FoundOrder(const std::string& folderOrPattern);
+// Number of crp*.tmp files in the temporary folder.
+int TemporaryFileCount();
+
+// Saves <build>/screenshots/<name>.png of a screen area straight from the
+// screen, without asking any window to repaint: usable while a window's
+// thread is busy, or while a menu is open (a repaint request would close it).
+bool SaveScreenArea(const RECT& area, const std::string& name);
 
 // --- Clipboard (set up before the program starts) ---------------------------
 

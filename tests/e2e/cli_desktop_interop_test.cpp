@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "app/resource_ids.h"
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 #include "e2e/decrypt_steps.h"
-#include "encrypt/cp932.h"
+#include "support/cp932.h"
 
 namespace zorv {
 namespace {

@@ -1,4 +1,4 @@
-#include "decrypt/editor_support.h"
+#include "support/editor_support.h"
 
 #include <windows.h>
 

@@ -1,9 +1,12 @@
 // Process, file and clipboard steps of the end-to-end harness.
-#include "e2e/harness.h"
+#include "support/harness.h"
 
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstring>
+
+#include "support/scratch_folder.h"
 
 #ifndef ZORV_E2E_EXE
 #error "ZORV_E2E_EXE must name the program under test"
@@ -16,28 +19,6 @@ namespace zorv::e2e {
 namespace {
 
 constexpr DWORD kPollMs = 20;
-
-void DeleteTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..") {
-                continue;
-            }
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                DeleteTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
 
 // The clipboard is filled through a window of ours that owns it afterwards
 // (without an owner, EmptyClipboard leaves none and SetClipboardData may
@@ -210,6 +191,10 @@ std::string FromUtf8(const char* utf8) {
     return std::string(text.data());
 }
 
+std::string Quote(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
 std::string ZorvExe() {
     return ToWindowsPath(ZORV_E2E_EXE);
 }
@@ -218,39 +203,9 @@ std::string MakeScenarioFolder(const std::string& scenario) {
     std::string root = ToWindowsPath(ZORV_E2E_WORK);
     MakeFolder(root);
     std::string folder = root + "\\" + scenario;
-    DeleteTree(folder);
+    test::RemoveTree(folder);
     MakeFolder(folder);
     return folder;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    bytes->clear();
-    char chunk[4096];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0) {
-        bytes->append(chunk, got);
-    }
-    CloseHandle(file);
-    return ok;
 }
 
 bool FileExists(const std::string& path) {
@@ -259,6 +214,45 @@ bool FileExists(const std::string& path) {
 
 bool MakeFolder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+DWORD Attributes(const std::string& path) {
+    return GetFileAttributesA(path.c_str());
+}
+
+std::string PatternBytes(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = static_cast<std::uint32_t>(seed) * 2654435761u + 1;
+    for (char& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+std::vector<std::string> FoundOrder(const std::string& folderOrPattern) {
+    const bool pattern = folderOrPattern.find('*') != std::string::npos;
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search =
+        FindFirstFileA((pattern ? folderOrPattern : folderOrPattern + "\\*.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+int TemporaryFileCount() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return static_cast<int>(FoundOrder(std::string(temp) + "crp*.tmp").size());
 }
 
 bool PutFileDropOnClipboard(const std::vector<std::string>& names) {

@@ -1,4 +1,4 @@
-#include "cli_test_util.h"
+#include "support/cli_test_util.h"
 
 #include <algorithm>
 #include <cstdlib>
