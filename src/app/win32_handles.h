@@ -78,7 +78,8 @@ struct RegistryKeyTraits {
 using ScopedHandle = ScopedWin32Handle<KernelHandleTraits>;
 // A FindFirstFile search.
 using ScopedFindHandle = ScopedWin32Handle<FindHandleTraits>;
-// A menu that is no window's menu (a loaded pop-up menu).
+// A menu that is no window's menu (one loaded from the resources);
+// destroying it destroys its pop-ups with it.
 using ScopedMenu = ScopedWin32Handle<MenuTraits>;
 // An open registry key.
 using ScopedRegistryKey = ScopedWin32Handle<RegistryKeyTraits>;

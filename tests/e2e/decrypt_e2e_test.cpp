@@ -80,7 +80,7 @@ TEST(Decrypt, OneFileIsDecryptedInPlaceAndItsCrpWiped) {
     ASSERT_TRUE(run.Submit(kDecryptPassword, IDC_REENCRYPT_NONE));
     // A clean batch ends the dialog at once.
     ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(Contents(folder + "\\report.doc"), plain);
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\report.doc"), plain);
     EXPECT_FALSE(FileExists(crp));
     EXPECT_EQ(FoundOrder(folder).size(), 1u);
     EXPECT_EQ(TemporaryFileCount(), temporaries) << "a temporary file was left behind";
@@ -134,13 +134,13 @@ TEST(Decrypt, InputsAreCheckedOneByOneInListOrder) {
     }
     EXPECT_TRUE(dialog.SaveScreenshot("decrypt_review"));
 
-    EXPECT_EQ(Contents(folder + "\\B"), "upper case");
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\B"), "upper case");
     EXPECT_FALSE(FileExists(upper));
-    EXPECT_EQ(Contents(text), "not encrypted");
+    EXPECT_EQ(ReadFileOrMissing(text), "not encrypted");
     EXPECT_EQ(DecryptedText(readOnly), "read-only");
     EXPECT_EQ(DecryptedText(taken), "taken") << "the .crp of a refused copy stays";
-    EXPECT_EQ(Contents(folder + "\\taken.txt"), "already here");
-    EXPECT_EQ(Contents(folder + "\\hidden"), "hidden");
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\taken.txt"), "already here");
+    EXPECT_EQ(ReadFileOrMissing(folder + "\\hidden"), "hidden");
     EXPECT_FALSE(FileExists(hidden));
 
     ASSERT_TRUE(dialog.Click(IDCANCEL));
@@ -195,13 +195,13 @@ TEST(Decrypt, AFolderIsWalkedSubFoldersFirstAndItsOwnFilesLastFoundFirst) {
     const std::pair<const char*, const char*> decrypted[] = {
         {"a", "a"}, {"b", "b"}, {"c", "c"}, {"sub\\d", "d"}};
     for (const auto& [name, content] : decrypted) {
-        EXPECT_EQ(Contents(root + "\\" + name), content);
+        EXPECT_EQ(ReadFileOrMissing(root + "\\" + name), content);
         EXPECT_FALSE(FileExists(root + "\\" + name + ".crp"));
     }
     EXPECT_EQ(DecryptedText(root + "\\sys\\e.crp"), "e") << "a refused folder is not entered";
     EXPECT_FALSE(FileExists(root + "\\sys\\e"));
     EXPECT_EQ(DecryptedText(root + "\\r.crp"), "read-only");
-    EXPECT_EQ(Contents(root + "\\x.txt"), "passed over");
+    EXPECT_EQ(ReadFileOrMissing(root + "\\x.txt"), "passed over");
     run.Dialog().Close();
     EXPECT_TRUE(run.Process().WaitForExit());
     SetFileAttributesA((root + "\\r.crp").c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -120,14 +120,10 @@ std::string DecryptedText(const std::string& crp) {
         std::string(temp) + "zorv-e2e-check-" + std::to_string(GetCurrentProcessId());
     FileCipher cipher(kDecryptPassword, static_cast<int32_t>(sizeof kDecryptPassword - 1));
     const int rc = cipher.DecryptFile(crp.c_str(), target.c_str());
-    const std::string text = rc == 0 ? Contents(target) : "<rc " + std::to_string(rc) + ">";
+    const std::string text =
+        rc == 0 ? ReadFileOrMissing(target) : "<rc " + std::to_string(rc) + ">";
     DeleteFileA(target.c_str());
     return text;
-}
-
-std::string Contents(const std::string& path) {
-    std::string bytes;
-    return ReadWholeFile(path, &bytes) ? bytes : "<missing>";
 }
 
 DecryptLog::DecryptLog() : lines_(TableText(77) + "\r\n") {}

@@ -30,8 +30,6 @@ bool MakeCrp(const std::string& path, const std::string& plain,
              const char* password = kDecryptPassword);
 // The plain text of a .crp file under kDecryptPassword, or "<rc N>".
 std::string DecryptedText(const std::string& crp);
-// The file's bytes, or "<missing>".
-std::string Contents(const std::string& path);
 
 // The log text of a decryption batch, line by line.
 class DecryptLog {

@@ -117,7 +117,8 @@ TEST_F(Session, WithoutTheTempFolderTheCopyLiesBesideTheCrpNumberedWhenTaken) {
         EXPECT_EQ(report.path, folder_ + (taken ? "\\notes(1).zedit" : "\\notes.zedit"));
         EXPECT_EQ(DecryptedText(crp), std::string("notes\r\n") + kEdited);
         EXPECT_FALSE(FileExists(report.path));
-        EXPECT_EQ(Contents(folder_ + "\\notes.zedit"), taken ? "someone else's" : "<missing>");
+        EXPECT_EQ(ReadFileOrMissing(folder_ + "\\notes.zedit"),
+                  taken ? "someone else's" : "<missing>");
         DeleteFileA((folder_ + "\\notes.zedit").c_str());
     }
 }
@@ -219,7 +220,7 @@ TEST_F(Session, OpenAsReadOnlyUsesTheTempFolderAndNeverTouchesTheCrp) {
     const std::string name = Tagged("ro") + ".zedit";
     const std::string crp = folder_ + "\\" + name + ".crp";
     ASSERT_TRUE(MakeCrp(crp, "read only\r\n"));
-    const std::string before = Contents(crp);
+    const std::string before = ReadFileOrMissing(crp);
     test::SetEditorInstructions("append", report_);
 
     DecryptRun run;
@@ -233,14 +234,14 @@ TEST_F(Session, OpenAsReadOnlyUsesTheTempFolderAndNeverTouchesTheCrp) {
     EXPECT_EQ(report.path, TempFolder() + name);
     EXPECT_TRUE(report.readOnly);
     EXPECT_FALSE(FileExists(report.path));
-    EXPECT_EQ(Contents(crp), before);
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
 }
 
 TEST_F(Session, AReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
     DecryptSettings settings(false, "auto", false);
     const std::string crp = folder_ + "\\locked.zedit.crp";
     ASSERT_TRUE(MakeCrp(crp, "locked\r\n"));
-    const std::string before = Contents(crp);
+    const std::string before = ReadFileOrMissing(crp);
     ASSERT_TRUE(SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_READONLY));
     test::SetEditorInstructions("append", report_);
 
@@ -255,7 +256,7 @@ TEST_F(Session, AReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
     EXPECT_TRUE(report.readOnly);
     EXPECT_TRUE(report.siblingCrp);
     EXPECT_FALSE(FileExists(report.path));
-    EXPECT_EQ(Contents(crp), before);
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
     SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -263,7 +264,7 @@ TEST_F(Session, AWrongPasswordShows75AndStartsNothing) {
     DecryptSettings settings(false, "auto", false);
     const std::string crp = folder_ + "\\secret.zedit.crp";
     ASSERT_TRUE(MakeCrp(crp, "secret\r\n"));
-    const std::string before = Contents(crp);
+    const std::string before = ReadFileOrMissing(crp);
     test::SetEditorInstructions("append", report_);
 
     DecryptRun run;
@@ -278,7 +279,7 @@ TEST_F(Session, AWrongPasswordShows75AndStartsNothing) {
     Sleep(500);
     EXPECT_FALSE(FileExists(report_)) << "no editor was started";
     EXPECT_EQ(FoundOrder(folder_), std::vector<std::string>{"secret.zedit.crp"});
-    EXPECT_EQ(Contents(crp), before);
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
 }
 
 TEST_F(Session, ATypeWithoutApplicationShows53AndIsEncryptedAtOnce) {
@@ -315,7 +316,7 @@ TEST_F(Session, AnEditorThatSavesTheFileEmptyLeadsTo54AndTheCopyStays) {
     EXPECT_TRUE(box.SaveScreenshot("session_reencrypt_failed"));
     ASSERT_TRUE(box.PressOk());
     ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(Contents(copy), "");
+    EXPECT_EQ(ReadFileOrMissing(copy), "");
     EXPECT_FALSE(FileExists(crp));
 }
 
@@ -330,7 +331,7 @@ TEST_F(Session, ANameThatCannotFitShows53AndLeavesTheCrpAlone) {
     const std::string crp = shortFolder + "\\" + name;
     ASSERT_LE(crp.size(), 259u);
     ASSERT_TRUE(MakeCrp(crp, "untouched"));
-    const std::string before = Contents(crp);
+    const std::string before = ReadFileOrMissing(crp);
 
     DecryptRun run;
     ASSERT_TRUE(run.Start(Quote(crp), true));
@@ -340,7 +341,7 @@ TEST_F(Session, ANameThatCannotFitShows53AndLeavesTheCrpAlone) {
     EXPECT_EQ(box.Message(), TableText(53));
     ASSERT_TRUE(box.PressOk());
     ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(Contents(crp), before);
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
     EXPECT_EQ(FoundOrder(shortFolder), std::vector<std::string>{name});
     DeleteFileA(crp.c_str());
     RemoveDirectoryA(shortFolder.c_str());

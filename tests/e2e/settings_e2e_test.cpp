@@ -14,13 +14,18 @@
 #include "app/resource_ids.h"
 #include "support/cp932.h"
 #include "support/harness.h"
+#include "support/shell_probes.h"
 
 namespace zorv::e2e {
 namespace {
 
 using test::Cp932;
+using test::KeyExists;
+using test::kMissing;
+using test::LinkFields;
+using test::ReadLink;
+using test::ReadValue;
 
-constexpr char kMissing[] = "<missing>";
 constexpr int kBoxes[] = {IDC_ASSOCIATION, IDC_SEND_TO, IDC_MINIMUM_CHARS, IDC_USE_TEMP_DIR,
                           IDC_REMEMBER_LAST};
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
@@ -50,19 +55,6 @@ void RestoreFile(const std::string& path, const std::string& bytes) {
 
 // --- Registry ----------------------------------------------------------------
 
-std::string ReadValue(HKEY root, const std::string& path, const char* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return kMissing;
-    }
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
-    const LONG status =
-        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? value : kMissing;
-}
-
 bool WriteValue(HKEY root, const std::string& path, const std::string& value, DWORD type = REG_SZ,
                 const char* name = nullptr) {
     HKEY key = nullptr;
@@ -75,15 +67,6 @@ bool WriteValue(HKEY root, const std::string& path, const std::string& value, DW
                        static_cast<DWORD>(value.size() + 1));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
-}
-
-bool KeyExists(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
 }
 
 void RemoveAssociation() {
@@ -110,44 +93,6 @@ std::vector<std::string> ExpectedAssociation() {
 }
 
 // --- The shortcut ------------------------------------------------------------
-
-struct LinkFields {
-    std::string target;
-    std::string workingDirectory;
-    int showCommand = -1;
-};
-
-bool ReadLink(const std::string& path, LinkFields* fields) {
-    const HRESULT init = CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    wchar_t wide[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    bool loaded =
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-        SUCCEEDED(file->Load(wide, STGM_READ));
-    if (loaded) {
-        char text[MAX_PATH] = {};
-        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-        fields->target = text;
-        text[0] = '\0';
-        link->GetWorkingDirectory(text, MAX_PATH);
-        fields->workingDirectory = text;
-        link->GetShowCmd(&fields->showCommand);
-    }
-    if (file != nullptr) {
-        file->Release();
-    }
-    if (link != nullptr) {
-        link->Release();
-    }
-    if (SUCCEEDED(init)) {
-        CoUninitialize();
-    }
-    return loaded;
-}
 
 void ExpectOurLink(const std::string& path) {
     LinkFields fields;

@@ -15,7 +15,7 @@ using test::CreateKey;
 using test::KeyExists;
 using test::kMissing;
 using test::MakeReadOnly;
-using test::ReadDefault;
+using test::ReadValue;
 using test::WriteDefault;
 
 const char kSharedPrefix[] = "Software\\ZorvTest\\Shared";
@@ -35,9 +35,9 @@ std::vector<std::string> ExpectedValues() {
 
 std::vector<std::string> ReadValues(HKEY parent, const std::string& prefix) {
     const std::string base = prefix.empty() ? "" : prefix + "\\";
-    return {ReadDefault(parent, base + ".crp"), ReadDefault(parent, base + "Zorv.Encryptedfile"),
-            ReadDefault(parent, base + "Zorv.Encryptedfile\\DefaultIcon"),
-            ReadDefault(parent, base + "Zorv.Encryptedfile\\shell\\Open\\command")};
+    return {ReadValue(parent, base + ".crp"), ReadValue(parent, base + "Zorv.Encryptedfile"),
+            ReadValue(parent, base + "Zorv.Encryptedfile\\DefaultIcon"),
+            ReadValue(parent, base + "Zorv.Encryptedfile\\shell\\Open\\command")};
 }
 
 const std::vector<std::string> kNothing(4, kMissing);
@@ -84,9 +84,9 @@ TEST_F(AssociationTest, OnWritesTheFourValuesTheSameEveryTimeAndKeepsOtherKeys) 
         EXPECT_EQ(ReadValues(HKEY_CURRENT_USER, kUserPrefix), kNothing) << round;
         EXPECT_TRUE(IsAssociated(roots_));
     }
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, Shared("Zorv.Encryptedfile\\shell\\Print\\command")),
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, Shared("Zorv.Encryptedfile\\shell\\Print\\command")),
               "print");
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, Shared(".crp\\OpenWithProgids")), "other");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, Shared(".crp\\OpenWithProgids")), "other");
 }
 
 TEST_F(AssociationTest, OnFallsBackToThePerUserPlaceWhenTheSharedOneRefuses) {
@@ -139,7 +139,7 @@ TEST_F(AssociationTest, OffRemovesBothTreesInBothPlacesWithForeignSubKeys) {
         const std::string base = std::string(prefix) + "\\";
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, base + ".crp")) << prefix;
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, base + "Zorv.Encryptedfile")) << prefix;
-        EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, base + ".txt"), "txtfile") << prefix;
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, base + ".txt"), "txtfile") << prefix;
     }
     // Nothing left to remove is not a failure.
     EXPECT_TRUE(SetAssociation(false, roots_));
@@ -151,7 +151,7 @@ TEST_F(AssociationTest, OffRemovesThePerUserTreeWhenTheSharedOneMayNotBeDeleted)
     WriteDefault(HKEY_CURRENT_USER, User(".crp"), "Zorv.Encryptedfile");
     WriteDefault(HKEY_CURRENT_USER, User("Zorv.Encryptedfile"), "Zorv Encrypted File");
     EXPECT_TRUE(SetAssociation(false, roots_));
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, Shared(".crp")), "Other.Class");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, Shared(".crp")), "Other.Class");
     EXPECT_EQ(ReadValues(HKEY_CURRENT_USER, kUserPrefix), kNothing);
     EXPECT_FALSE(IsAssociated(roots_));
 }

@@ -4,19 +4,6 @@
 
 namespace zorv::test {
 
-std::string ReadDefault(HKEY parent, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return kMissing;
-    }
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
-    const LONG status =
-        RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? std::string(value) : std::string(kMissing);
-}
-
 void WriteDefault(HKEY parent, const std::string& path, const std::string& value, DWORD type) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
@@ -37,15 +24,6 @@ void CreateKey(HKEY parent, const std::string& path, DWORD options) {
               ERROR_SUCCESS)
         << path;
     RegCloseKey(key);
-}
-
-bool KeyExists(HKEY parent, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
 }
 
 void MakeReadOnly(HKEY parent, const std::string& path) {

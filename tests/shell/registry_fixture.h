@@ -10,20 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include "support/shell_probes.h"
+#include "support/win32_test_support.h"
+
 namespace zorv::test {
 
 constexpr char kTestRoot[] = "Software\\ZorvTest";
 
-// Sentinel for a key or value that does not exist.
-constexpr char kMissing[] = "<missing>";
-
-// The default value of parent\path as text, or kMissing.
-std::string ReadDefault(HKEY parent, const std::string& path);
 // Creates parent\path and sets its default value (REG_SZ, or type).
 void WriteDefault(HKEY parent, const std::string& path, const std::string& value,
                   DWORD type = REG_SZ);
 void CreateKey(HKEY parent, const std::string& path, DWORD options = 0);
-bool KeyExists(HKEY parent, const std::string& path);
 // Lets everybody read parent\path and nobody write it, as a machine-wide key
 // looks to a standard user. The key can still be deleted from the tests.
 void MakeReadOnly(HKEY parent, const std::string& path);

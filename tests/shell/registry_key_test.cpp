@@ -11,7 +11,7 @@ namespace zorv {
 namespace {
 
 using test::KeyExists;
-using test::ReadDefault;
+using test::ReadValue;
 using test::RegistryTest;
 using test::WriteDefault;
 
@@ -31,7 +31,7 @@ TEST_F(RegistryKeyTest, StringsRoundTripAndCloseReportsWhetherAKeyWasHeld) {
     EXPECT_STREQ(buffer, "");
     EXPECT_TRUE(key.Close());
     EXPECT_FALSE(key.Close());
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, TestPath("a\\b")), "default text");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, TestPath("a\\b")), "default text");
 }
 
 TEST_F(RegistryKeyTest, QueryStringAcceptsOnlyFittingStringValues) {
@@ -87,7 +87,7 @@ TEST_F(RegistryKeyTest, OpenFailsOnAMissingKeyAndMovesTransferOwnership) {
     EXPECT_TRUE(assigned.SetString(nullptr, "assigned"));
     EXPECT_FALSE(moved.Close());
     EXPECT_TRUE(assigned.Close());
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, TestPath("present")), "assigned");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, TestPath("present")), "assigned");
 }
 
 using DeleteKeyTreeTest = RegistryTest;
@@ -103,7 +103,7 @@ TEST_F(DeleteKeyTreeTest, RemovesNestedKeysAndLeavesSiblings) {
     RegistryKey owner(root);
     EXPECT_TRUE(DeleteKeyTree(root, "tree"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, TestPath("tree")));
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, TestPath("sibling")), "stays");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, TestPath("sibling")), "stays");
 }
 
 TEST_F(DeleteKeyTreeTest, MissingKeyGivesFalse) {

@@ -22,7 +22,7 @@ namespace zorv {
 namespace {
 
 using test::KeyExists;
-using test::ReadDefault;
+using test::ReadValue;
 using test::WriteDefault;
 
 constexpr int kBoxes[] = {IDC_ASSOCIATION, IDC_SEND_TO, IDC_MINIMUM_CHARS, IDC_USE_TEMP_DIR,
@@ -190,7 +190,7 @@ TEST_F(SettingsDialogTest, CancelAfterChangingEveryBoxLeavesEverythingAsItWas) {
         }
     };
     EXPECT_EQ(dialog.Run(), IDCANCEL);
-    EXPECT_EQ(ReadDefault(HKEY_CURRENT_USER, Shared(".crp")), "Zorv.Encryptedfile");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, Shared(".crp")), "Zorv.Encryptedfile");
     EXPECT_EQ(ReadFileOrMissing(link_), "existing link");
     EXPECT_EQ(ReadFileOrMissing(ini_), ini);
     EXPECT_EQ(g_settings.minimumChars, 8);

@@ -10,9 +10,13 @@
 
 #include "app/file_system.h"
 #include "shell/com_ptr.h"
+#include "support/shell_probes.h"
 
 namespace zorv {
 namespace {
+
+using test::LinkFields;
+using test::ReadLink;
 
 TEST(GetSpecialFolderPathTest, FindsTheSendToFolder) {
     char path[MAX_PATH] = {};
@@ -27,35 +31,6 @@ TEST(GetSpecialFolderPathTest, FolderWithoutFileSystemPathLeavesOutputUntouched)
         EXPECT_FALSE(GetSpecialFolderPath(csidl, path)) << csidl;
         EXPECT_EQ(std::string(path, sizeof path), std::string(sizeof path, '#')) << csidl;
     }
-}
-
-struct LinkFields {
-    std::string target;
-    std::string workingDirectory;
-    int showCommand = -1;
-};
-
-// Loads a saved link through the system's own shell-link object.
-bool ReadLink(const std::string& path, LinkFields* fields) {
-    ScopedComInit com;
-    ComPtr<IShellLinkA> link;
-    ComPtr<IPersistFile> file;
-    wchar_t widePath[MAX_PATH];
-    if (!com.Usable() ||
-        FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                link.ReceiveVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
-        ToWide(path.c_str(), widePath, MAX_PATH) == 0 || FAILED(file->Load(widePath, STGM_READ))) {
-        return false;
-    }
-    char text[MAX_PATH] = {};
-    link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-    fields->target = text;
-    text[0] = '\0';
-    link->GetWorkingDirectory(text, MAX_PATH);
-    fields->workingDirectory = text;
-    link->GetShowCmd(&fields->showCommand);
-    return true;
 }
 
 class SendToShortcutTest : public ::testing::Test {

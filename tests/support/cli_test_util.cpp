@@ -252,6 +252,19 @@ int StatusOf(int raw) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
 }
 
+// Waits for the child pid (none when pid is not positive) and reads what it
+// wrote to its standard output and error files.
+ProcessResult Collect(pid_t pid, const std::string& outPath, const std::string& errPath) {
+    ProcessResult result;
+    int raw = 0;
+    if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
+        result.status = StatusOf(raw);
+    }
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
 }  // namespace
 
 ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSizeLimit) {
@@ -261,14 +274,7 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSiz
     if (pid == 0) {
         ExecCli(args, outPath, errPath, fileSizeLimit);
     }
-    ProcessResult result;
-    int raw = 0;
-    if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
-        result.status = StatusOf(raw);
-    }
-    result.out = ReadWhole(outPath);
-    result.err = ReadWhole(errPath);
-    return result;
+    return Collect(pid, outPath, errPath);
 }
 
 ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& input,
@@ -302,14 +308,7 @@ ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& inp
         done += static_cast<std::size_t>(put);
     }
     close(in[1]);
-    ProcessResult result;
-    int raw = 0;
-    if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
-        result.status = StatusOf(raw);
-    }
-    result.out = ReadWhole(outPath);
-    result.err = ReadWhole(errPath);
-    return result;
+    return Collect(pid, outPath, errPath);
 }
 
 ProcessResult RunCliOnTerminal(const std::vector<std::string>& args) {

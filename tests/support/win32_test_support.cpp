@@ -56,7 +56,7 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
 
 std::string ReadFileOrMissing(const std::string& path) {
     std::string bytes;
-    return ReadWholeFile(path, &bytes) ? bytes : kMissingFile;
+    return ReadWholeFile(path, &bytes) ? bytes : test::kMissing;
 }
 
 }  // namespace zorv

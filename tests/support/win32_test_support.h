@@ -31,9 +31,13 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 
-// What ReadFileOrMissing gives for a file that cannot be read.
-constexpr char kMissingFile[] = "<missing>";
-// The file's bytes, or kMissingFile.
+namespace test {
+// What the readers of files and registry values give for one that cannot be
+// read.
+constexpr char kMissing[] = "<missing>";
+}  // namespace test
+
+// The file's bytes, or test::kMissing.
 std::string ReadFileOrMissing(const std::string& path);
 
 }  // namespace zorv
