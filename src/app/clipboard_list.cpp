@@ -25,6 +25,33 @@ private:
 
 constexpr UINT kCountQuery = 0xFFFFFFFF;
 
+// The names of a file drop, without the empty ones.
+class DropNames : public NameSource {
+public:
+    explicit DropNames(HDROP drop)
+        : drop_(drop), names_(DragQueryFileA(drop, kCountQuery, nullptr, 0)) {}
+
+    void Restart() override { next_ = 0; }
+    bool Next(char* out, std::size_t room, std::size_t* length) override {
+        while (next_ < names_) {
+            const UINT index = next_++;
+            const UINT whole = DragQueryFileA(drop_, index, nullptr, 0);
+            if (whole == 0) {
+                continue;
+            }
+            *length =
+                out == nullptr ? whole : DragQueryFileA(drop_, index, out, static_cast<UINT>(room));
+            return true;
+        }
+        return false;
+    }
+
+private:
+    HDROP drop_;
+    UINT names_;
+    UINT next_ = 0;
+};
+
 }  // namespace
 
 FileList ReadClipboardFileList() {
@@ -39,33 +66,8 @@ FileList ReadClipboardFileList() {
     if (drop == nullptr) {
         return FileList();
     }
-    UINT names = DragQueryFileA(drop, kCountQuery, nullptr, 0);
-    int count = 0;
-    std::size_t textBytes = 0;
-    for (UINT i = 0; i < names; ++i) {
-        UINT length = DragQueryFileA(drop, i, nullptr, 0);
-        if (length > 0) {
-            textBytes += length + 1;
-            ++count;
-        }
-    }
-    FileList list = FileList::Allocate(count, textBytes);
-    if (!list.IsValid()) {
-        return list;
-    }
-    char* out = list.Text();
-    std::size_t room = textBytes;
-    int filled = 0;
-    for (UINT i = 0; i < names && filled < count; ++i) {
-        UINT length = DragQueryFileA(drop, i, out, static_cast<UINT>(room));
-        if (length == 0) {
-            continue;
-        }
-        list.Items()[filled++] = out;
-        out += length + 1;
-        room -= length + 1;
-    }
-    return list;
+    DropNames names(drop);
+    return FillFileList(names);
 }
 
 }  // namespace zorv

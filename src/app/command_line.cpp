@@ -33,6 +33,35 @@ const char* ResolveItem(const char* begin, std::size_t rawLength, char* buffer,
     return buffer;
 }
 
+// The items of a command line, each resolved as SplitCommandLine says.
+class CommandLineItems : public NameSource {
+public:
+    explicit CommandLineItems(const char* text) : text_(text), cursor_(text) {}
+
+    void Restart() override { cursor_ = text_; }
+    bool Next(char* out, std::size_t room, std::size_t* length) override {
+        const char* begin = nullptr;
+        std::size_t rawLength = 0;
+        if (!NextCommandLineItem(&cursor_, &begin, &rawLength)) {
+            return false;
+        }
+        const char* item = ResolveItem(begin, rawLength, resolved_, length);
+        if (out != nullptr) {
+            if (*length + 1 > room) {
+                *length = room - 1;
+            }
+            std::memcpy(out, item, *length);
+            out[*length] = '\0';
+        }
+        return true;
+    }
+
+private:
+    const char* text_;
+    const char* cursor_;
+    char resolved_[kMaxPath] = {};
+};
+
 }  // namespace
 
 bool NextCommandLineItem(const char** cursor, const char** begin, std::size_t* length) {
@@ -59,46 +88,8 @@ bool NextCommandLineItem(const char** cursor, const char** begin, std::size_t* l
 }
 
 FileList SplitCommandLine(const char* text) {
-    char resolved[kMaxPath];
-    // First pass: count the items and measure their resolved texts.
-    int count = 0;
-    std::size_t textBytes = 0;
-    const char* cursor = text;
-    const char* begin = nullptr;
-    std::size_t rawLength = 0;
-    while (NextCommandLineItem(&cursor, &begin, &rawLength)) {
-        std::size_t length = 0;
-        ResolveItem(begin, rawLength, resolved, &length);
-        textBytes += length + 1;
-        ++count;
-    }
-    FileList list = FileList::Allocate(count, textBytes);
-    if (!list.IsValid()) {
-        return list;
-    }
-    // Second pass: the same items again, written after the pointer array.
-    // The directory may change between the passes, so each copy is bounded by
-    // the room the first pass measured and never runs past the block.
-    char* out = list.Text();
-    std::size_t room = textBytes;
-    cursor = text;
-    for (int i = 0; i < count && NextCommandLineItem(&cursor, &begin, &rawLength); ++i) {
-        std::size_t length = 0;
-        const char* item = ResolveItem(begin, rawLength, resolved, &length);
-        if (room == 0) {
-            list.Items()[i] = out - 1;  // the previous terminator: an empty item
-            continue;
-        }
-        if (length + 1 > room) {
-            length = room - 1;
-        }
-        std::memcpy(out, item, length);
-        out[length] = '\0';
-        list.Items()[i] = out;
-        out += length + 1;
-        room -= length + 1;
-    }
-    return list;
+    CommandLineItems items(text);
+    return FillFileList(items);
 }
 
 }  // namespace zorv

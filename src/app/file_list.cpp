@@ -57,4 +57,36 @@ void FileList::Free() {
     }
 }
 
+FileList FillFileList(NameSource& source) {
+    int count = 0;
+    std::size_t textBytes = 0;
+    std::size_t length = 0;
+    source.Restart();
+    while (source.Next(nullptr, 0, &length)) {
+        textBytes += length + 1;
+        ++count;
+    }
+    FileList list = FileList::Allocate(count, textBytes);
+    if (!list.IsValid()) {
+        return list;
+    }
+    char* out = list.Text();
+    std::size_t room = textBytes;
+    source.Restart();
+    for (int i = 0; i < count; ++i) {
+        const bool full = room == 0;
+        if (!source.Next(full ? nullptr : out, room, &length)) {
+            break;
+        }
+        if (full) {
+            list.Items()[i] = out - 1;  // the previous terminator: an empty item
+            continue;
+        }
+        list.Items()[i] = out;
+        out += length + 1;
+        room -= length + 1;
+    }
+    return list;
+}
+
 }  // namespace zorv

@@ -42,4 +42,28 @@ private:
     std::size_t size_ = 0;
 };
 
+// Names that FillFileList reads twice, once to measure and once to copy.
+class NameSource {
+public:
+    NameSource() = default;
+    virtual ~NameSource() = default;
+    NameSource(const NameSource&) = delete;
+    NameSource& operator=(const NameSource&) = delete;
+
+    // Goes back to the first name.
+    virtual void Restart() = 0;
+    // Steps to the next name; false at the end. Without out, *length is the
+    // name's length; with out, at most room - 1 bytes of it and a NUL are
+    // copied there (room > 0) and *length is the count copied.
+    virtual bool Next(char* out, std::size_t room, std::size_t* length) = 0;
+};
+
+// The names of source in one block, in source order: a first pass counts and
+// measures them, a second copies them. The names may change between the
+// passes, so each copy is bounded by the room the first pass measured: a
+// longer name is cut, a name with no room left becomes empty, and items for
+// which no name comes are null. Invalid (count 0) when the block cannot be
+// allocated.
+FileList FillFileList(NameSource& source);
+
 }  // namespace zorv

@@ -6,9 +6,10 @@
 
 namespace zorv {
 
-// Re-encrypt choices of the decryption dialog, as stored in LastMode.
+// The re-encrypt choices of the decryption dialog: the radio button checked,
+// the mode a decryption runs in, and the word stored under LastMode.
 enum LastMode : int {
-    kLastModeNone = 0,      // "none": plain decryption
+    kLastModeNone = 0,      // "none": plain decryption (the batch)
     kLastModeAuto = 1,      // "auto": re-encrypt when the editing program ends
     kLastModeSemiAuto = 2,  // "semiauto": re-encrypt on request from the tray icon
 };

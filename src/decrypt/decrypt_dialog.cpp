@@ -9,6 +9,7 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "crypto/secret_buffer.h"
+#include "decrypt/decrypt_batch.h"
 #include "decrypt/tray_icon.h"
 
 namespace zorv {
@@ -37,17 +38,17 @@ constexpr int kInputControls[] = {IDOK,
 }  // namespace
 
 DecryptDialog::DecryptDialog(const char* const* fileList, int count)
-    : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
-      files(fileList),
-      fileCount(fileList != nullptr && count > 0 ? count : 0) {}
+    : taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")),
+      files_(fileList),
+      fileCount_(fileList != nullptr && count > 0 ? count : 0) {}
 
 DecryptDialog::~DecryptDialog() {
-    log.reset();
-    if (session) {
+    batch_.reset();
+    if (session_) {
         // Every road that ends the dialog leaves the worker finished or about
         // to return; the session must not be freed under it in any case.
-        session->WaitForEnd(INFINITE);
-        session.reset();
+        session_->WaitForEnd(INFINITE);
+        session_.reset();
     }
     SetTrayIcon(nullptr, false);
 }
@@ -69,7 +70,7 @@ INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    if (message == taskbarCreatedMessage) {
+    if (message == taskbarCreatedMessage_) {
         AddTrayIconAgain();
     }
     return FALSE;
@@ -77,12 +78,10 @@ INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR DecryptDialog::OnInitDialog() {
     CentreOn(nullptr);
-    HWND logControl = GetItem(IDC_LOG);
-    log.reset(logControl != nullptr ? new (std::nothrow) ProgressLog(logControl) : nullptr);
-    if (!log) {
+    batch_ = CreateBatchRun(Handle());
+    if (!batch_) {
         // Every later road writes to the log or depends on the dialog that
         // owns it; without it, stop before anything is touched.
-        ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
         EndModal(IDCANCEL);
         return TRUE;
     }
@@ -97,9 +96,9 @@ INT_PTR DecryptDialog::OnInitDialog() {
 void DecryptDialog::CheckInitialMode() {
     int radio = IDC_REENCRYPT_AUTO;
     if (g_settings.rememberLast) {
-        if (g_settings.lastMode == kModeNone) {
+        if (g_settings.lastMode == kLastModeNone) {
             radio = IDC_REENCRYPT_NONE;
-        } else if (g_settings.lastMode == kModeTray) {
+        } else if (g_settings.lastMode == kLastModeSemiAuto) {
             radio = IDC_REENCRYPT_TRAY;
         }
     }
@@ -131,8 +130,8 @@ INT_PTR DecryptDialog::OnCommand(WORD id, WORD notification) {
             }
             return TRUE;
         case IDM_REENCRYPT:
-            if (session && session->IsRunning()) {
-                session->Signal();
+            if (session_ && session_->IsRunning()) {
+                session_->Signal();
             }
             return TRUE;
         default:
@@ -151,7 +150,7 @@ INT_PTR DecryptDialog::OnOk() {
     password.SetSize(static_cast<size_t>(length));
     // The edit's own copy is no longer needed either.
     SetWindowTextA(passwordEdit, "");
-    ShowProgressView();
+    ShowProgressView(Handle(), kInputControls);
     std::unique_ptr<FileCipher> cipher(
         new (std::nothrow) FileCipher(password.data(), static_cast<int32_t>(password.size())));
     password.Clear();
@@ -163,7 +162,7 @@ INT_PTR DecryptDialog::OnOk() {
     const int mode = ChosenMode();
     const bool readOnly = IsDlgButtonChecked(Handle(), IDC_READ_ONLY) == BST_CHECKED;
     RememberMode(mode);
-    if (mode == kModeNone || fileCount < 1) {
+    if (mode == kLastModeNone || fileCount_ < 1) {
         return RunBatch(*cipher);
     }
     return StartSession(std::move(cipher), mode, readOnly);
@@ -172,7 +171,7 @@ INT_PTR DecryptDialog::OnOk() {
 INT_PTR DecryptDialog::OnCancel() {
     // The hidden dialog can still be sent command 2 (Alt+F4, another
     // program); the session and its cipher must outlive its thread.
-    if (session && session->IsRunning()) {
+    if (session_ && session_->IsRunning()) {
         return TRUE;
     }
     EndModal(IDCANCEL);
@@ -180,7 +179,7 @@ INT_PTR DecryptDialog::OnCancel() {
 }
 
 INT_PTR DecryptDialog::OnSessionDone() {
-    if (session && !session->WaitForEnd(kSessionEndGraceMs)) {
+    if (session_ && !session_->WaitForEnd(kSessionEndGraceMs)) {
         return TRUE;
     }
     EndModal(IDOK);
@@ -189,19 +188,19 @@ INT_PTR DecryptDialog::OnSessionDone() {
 
 int DecryptDialog::ChosenMode() const {
     if (IsDlgButtonChecked(Handle(), IDC_REENCRYPT_AUTO) == BST_CHECKED) {
-        return kModeAuto;
+        return kLastModeAuto;
     }
     if (IsDlgButtonChecked(Handle(), IDC_REENCRYPT_TRAY) == BST_CHECKED) {
-        return kModeTray;
+        return kLastModeSemiAuto;
     }
-    return kModeNone;
+    return kLastModeNone;
 }
 
 void DecryptDialog::RememberMode(int mode) const {
     // Only template 112 offers the choice; it is saved before any file is
     // touched, whatever the outcome.
     const bool offersChoice = GetItem(IDC_REENCRYPT_AUTO) != nullptr;
-    if (!offersChoice || !g_settings.rememberLast || fileCount != 1 || IsFolder(files[0]) ||
+    if (!offersChoice || !g_settings.rememberLast || fileCount_ != 1 || IsFolder(files_[0]) ||
         mode == g_settings.lastMode) {
         return;
     }
@@ -209,14 +208,15 @@ void DecryptDialog::RememberMode(int mode) const {
     SaveSettings();
 }
 
-void DecryptDialog::ShowProgressView() {
-    for (int id : kInputControls) {
-        ShowWindow(GetItem(id), SW_HIDE);
+INT_PTR DecryptDialog::RunBatch(FileCipher& cipher) {
+    DecryptionRule rule(cipher);
+    batch_->Run(files_, fileCount_, rule);
+    if (batch_->FailureCount() == 0) {
+        EndModal(IDOK);
+    } else {
+        EnterReview(Handle(), *batch_);
     }
-    ShowWindow(GetItem(IDC_LOG), SW_SHOW);
-    ShowWindow(GetItem(IDC_PROCESSING), SW_SHOW);
-    RedrawWindow(Handle(), nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return TRUE;
 }
 
 }  // namespace zorv

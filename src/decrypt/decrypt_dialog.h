@@ -12,21 +12,13 @@
 
 #include "app/dialog_base.h"
 #include "crypto/file_cipher.h"
-#include "crypto/result_code.h"
 #include "decrypt/reencrypt_session.h"
-#include "encrypt/progress_log.h"
+#include "encrypt/batch_run.h"
 
 namespace zorv {
 
 // Posted by the session to the hidden dialog as its last action.
 constexpr UINT kSessionDoneMessage = WM_APP + 1;
-
-// Re-encrypt modes, as the radio buttons choose them and LastMode stores them.
-enum ReencryptMode : int {
-    kModeNone = 0,  // plain decryption (the batch)
-    kModeAuto = 1,  // re-encrypt when the editing program ends
-    kModeTray = 2,  // re-encrypt on request from the tray icon
-};
 
 class DecryptDialog : public DialogBase {
 public:
@@ -43,11 +35,7 @@ public:
     // session or its thread could not be created.
     INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    int FailureCount() const { return failureCount; }
-
 private:
-    class FolderRule;
-
     INT_PTR OnInitDialog();
     INT_PTR OnCommand(WORD id, WORD notification);
     INT_PTR OnOk();
@@ -60,29 +48,20 @@ private:
     void CheckInitialMode();
     int ChosenMode() const;
     void RememberMode(int mode) const;
-    void ShowProgressView();
-
-    // The batch road (decrypt_batch.cpp).
     INT_PTR RunBatch(FileCipher& cipher);
-    void DecryptInput(FileCipher& cipher, const char* path);
-    void DecryptOne(FileCipher& cipher, const char* encryptedPath);
-    void DecryptFolder(FileCipher& cipher, const char* folderPath);
-    void LogFailure(const char* path, ResultCode code);
-    INT_PTR ShowReview();
 
     // The session road.
     INT_PTR StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly);
     void SetTrayIcon(const char* tip, bool add);
     void AddTrayIconAgain();
 
-    UINT taskbarCreatedMessage;
-    std::unique_ptr<ProgressLog> log;
+    UINT taskbarCreatedMessage_;
+    std::unique_ptr<BatchRun> batch_;
     HWND passwordEdit = nullptr;
-    const char* const* files;
-    int fileCount;
-    int failureCount = 0;
-    NOTIFYICONDATAA trayData = {};
-    std::unique_ptr<ReencryptSession> session;
+    const char* const* files_;
+    int fileCount_;
+    NOTIFYICONDATAA trayData_ = {};
+    std::unique_ptr<ReencryptSession> session_;
 };
 
 }  // namespace zorv

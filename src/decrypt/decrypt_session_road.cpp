@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
+#include "app/settings.h"
 #include "decrypt/decrypt_dialog.h"
 #include "decrypt/tray_icon.h"
 
@@ -21,23 +22,23 @@ constexpr DWORD kEndWaitStepMs = 50;
 INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly) {
     ShowWindow(Handle(), SW_HIDE);
     char tip[64] = {};
-    MakeTrayTip(files, fileCount, tip);
+    MakeTrayTip(files_, fileCount_, tip);
     SetTrayIcon(tip, true);
-    session.reset(new (std::nothrow) ReencryptSession);
-    if (!session) {
+    session_.reset(new (std::nothrow) ReencryptSession);
+    if (!session_) {
         ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
         EndModal(IDCANCEL);
         return TRUE;  // the cipher goes with this frame
     }
-    session->SetCipher(std::move(cipher));
-    session->SetEncryptedPath(files[0]);
-    session->SetNotifyWindow(Handle());
-    session->SetNotifyMessage(kSessionDoneMessage);
-    session->SetWaitForTray(mode == kModeTray);
-    session->SetReadOnly(readOnly);
-    if (!session->Start()) {
+    session_->SetCipher(std::move(cipher));
+    session_->SetEncryptedPath(files_[0]);
+    session_->SetNotifyWindow(Handle());
+    session_->SetNotifyMessage(kSessionDoneMessage);
+    session_->SetWaitForTray(mode == kLastModeSemiAuto);
+    session_->SetReadOnly(readOnly);
+    if (!session_->Start()) {
         ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
-        session.reset();
+        session_.reset();
         EndModal(IDCANCEL);
     }
     return TRUE;
@@ -45,16 +46,16 @@ INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode
 
 void DecryptDialog::SetTrayIcon(const char* tip, bool add) {
     if (!add) {
-        Shell_NotifyIconA(NIM_DELETE, &trayData);
+        Shell_NotifyIconA(NIM_DELETE, &trayData_);
         return;
     }
-    FillTrayIconData(trayData, Handle(), LoadTrayIcon(), tip);
-    Shell_NotifyIconA(NIM_ADD, &trayData);
+    FillTrayIconData(trayData_, Handle(), LoadTrayIcon(), tip);
+    Shell_NotifyIconA(NIM_ADD, &trayData_);
 }
 
 void DecryptDialog::AddTrayIconAgain() {
     char tip[64] = {};
-    MakeTrayTip(files, fileCount, tip);
+    MakeTrayTip(files_, fileCount_, tip);
     SetTrayIcon(tip, true);
 }
 
@@ -81,7 +82,7 @@ INT_PTR DecryptDialog::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
 // yet be cancelled, so nothing is re-encrypted here; the reason only tells
 // the user why Zorv will take a moment once the end is confirmed.
 INT_PTR DecryptDialog::OnQueryEndSession() {
-    if (!session || !session->IsRunning()) {
+    if (!session_ || !session_->IsRunning()) {
         return FALSE;  // the default answer, yes
     }
     wchar_t reason[256] = {};
@@ -96,14 +97,14 @@ INT_PTR DecryptDialog::OnQueryEndSession() {
 // re-encrypted and wiped before that: the worker is asked to do it now and
 // waited for. It shows no message box meanwhile.
 INT_PTR DecryptDialog::OnEndSession(bool ending) {
-    if (!session) {
+    if (!session_) {
         return FALSE;
     }
-    if (ending && session->IsRunning()) {
-        session->EndQuietly();
+    if (ending && session_->IsRunning()) {
+        session_->EndQuietly();
         // A worker that still sends the dialog a message (a box it was
         // already showing, say) must get its answer, or both would wait.
-        while (!session->WaitForEnd(kEndWaitStepMs)) {
+        while (!session_->WaitForEnd(kEndWaitStepMs)) {
             MSG message;
             PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }

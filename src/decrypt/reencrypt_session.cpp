@@ -105,25 +105,25 @@ void ReencryptSession::SetEncryptedPath(const char* path) {
     if (path == nullptr) {
         return;
     }
-    std::memset(encryptedPath, 0, sizeof encryptedPath);
+    std::memset(encryptedPath_, 0, sizeof encryptedPath_);
     const std::size_t length = std::strlen(path);
     if (length < kMaxPath) {
-        std::memcpy(encryptedPath, path, length);
+        std::memcpy(encryptedPath_, path, length);
     }
 }
 
 void ReencryptSession::EndQuietly() {
-    quiet = true;
+    quiet_ = true;
     Signal();
 }
 
 int ReencryptSession::Run() {
-    if (!cipher) {
+    if (!cipher_) {
         return -1;
     }
     char workingCopy[kMaxPath] = {};
     if (ChooseWorkingCopyName(workingCopy) && DecryptWorkingCopy(workingCopy)) {
-        const bool keep = KeepEncryptedFile(workingCopy);
+        const bool keep = DeleteEncryptedFileUnlessKept(workingCopy);
         ScopedHandle process(OpenWithShell(workingCopy));
         WaitForEditing(process.Get());
         process.Reset();
@@ -134,18 +134,18 @@ int ReencryptSession::Run() {
         }
     }
     // Last action: after this post the dialog may end and destroy us.
-    PostMessageA(notifyWindow, notifyMessage, 0, 0);
+    PostMessageA(notifyWindow_, notifyMessage_, 0, 0);
     return 0;
 }
 
 bool ReencryptSession::ChooseWorkingCopyName(char* workingCopy) const {
-    if (encryptedPath[0] == '\0') {
+    if (encryptedPath_[0] == '\0') {
         Report(kResultOpenFailed);
         return false;
     }
     // Opening as read-only always uses the temporary folder; every other
     // session (a read-only .crp included) follows the setting.
-    const bool inTemp = g_settings.useTempDir || openReadOnly;
+    const bool inTemp = g_settings.useTempDir || openReadOnly_;
     char tempFolder[kMaxPath] = {};
     bool named = true;
     if (inTemp) {
@@ -153,7 +153,7 @@ bool ReencryptSession::ChooseWorkingCopyName(char* workingCopy) const {
         named = length > 0 && length < kMaxPath;
     }
     named = named &&
-            BuildWorkingCopyName(encryptedPath, inTemp ? tempFolder : nullptr, workingCopy) &&
+            BuildWorkingCopyName(encryptedPath_, inTemp ? tempFolder : nullptr, workingCopy) &&
             MakeUniqueName(workingCopy, PathExists);
     if (!named) {
         // No name that fits: nothing is decrypted and the .crp stays as it is.
@@ -163,7 +163,7 @@ bool ReencryptSession::ChooseWorkingCopyName(char* workingCopy) const {
 }
 
 bool ReencryptSession::DecryptWorkingCopy(const char* workingCopy) {
-    const ResultCode rc = cipher->DecryptFile(encryptedPath, workingCopy);
+    const ResultCode rc = cipher_->DecryptFile(encryptedPath_, workingCopy);
     if (rc == kResultOk) {
         return true;
     }
@@ -176,11 +176,11 @@ bool ReencryptSession::DecryptWorkingCopy(const char* workingCopy) {
     return false;
 }
 
-bool ReencryptSession::KeepEncryptedFile(const char* workingCopy) const {
-    const DWORD read = GetFileAttributesA(encryptedPath);
+bool ReencryptSession::DeleteEncryptedFileUnlessKept(const char* workingCopy) const {
+    const DWORD read = GetFileAttributesA(encryptedPath_);
     const DWORD attributes = read == INVALID_FILE_ATTRIBUTES ? 0 : read;
     bool keep = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (openReadOnly) {
+    if (openReadOnly_) {
         SetFileAttributesA(workingCopy, attributes | FILE_ATTRIBUTE_READONLY);
         return true;
     }
@@ -192,7 +192,7 @@ bool ReencryptSession::KeepEncryptedFile(const char* workingCopy) const {
     // write-protected medium the system would ask the user to insert a disk;
     // the error mode turns that box off.
     const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    if (!DeleteFileA(encryptedPath) && GetLastError() == ERROR_WRITE_PROTECT) {
+    if (!DeleteFileA(encryptedPath_) && GetLastError() == ERROR_WRITE_PROTECT) {
         keep = true;
         SetFileAttributesA(workingCopy, attributes | FILE_ATTRIBUTE_READONLY);
     }
@@ -220,7 +220,7 @@ HANDLE ReencryptSession::OpenWithShell(const char* workingCopy) const {
 }
 
 void ReencryptSession::WaitForEditing(HANDLE process) const {
-    if (waitForTray) {
+    if (waitForTray_) {
         while (!IsSignalled()) {
             Sleep(kPollMilliseconds);
         }
@@ -238,13 +238,13 @@ ResultCode ReencryptSession::WriteEncryptedFile(const char* workingCopy) {
     // which would later read as a wrong password, and a power cut must not
     // find the working copy wiped before the cipher text has reached the disk.
     char temp[kMaxPath] = {};
-    if (!MakeTempFileBeside(encryptedPath, temp)) {
+    if (!MakeTempFileBeside(encryptedPath_, temp)) {
         return kResultOpenFailed;
     }
-    ResultCode rc = cipher->EncryptFile(workingCopy, temp);
+    ResultCode rc = cipher_->EncryptFile(workingCopy, temp);
     if (rc == kResultOk &&
         !(FlushToDisk(temp) &&
-          MoveFileExA(temp, encryptedPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
+          MoveFileExA(temp, encryptedPath_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
         rc = kResultWriteFailed;
     }
     if (rc != kResultOk) {
@@ -272,19 +272,19 @@ void ReencryptSession::DestroyWorkingCopy(const char* workingCopy) const {
 }
 
 void ReencryptSession::Report(int messageId) const {
-    if (quiet) {
+    if (quiet_) {
         return;
     }
-    ShowMessage(notifyWindow, messageId, MB_ICONERROR);
+    ShowMessage(notifyWindow_, messageId, MB_ICONERROR);
 }
 
 void ReencryptSession::ReportWithPath(int messageId, const char* path) const {
-    if (quiet) {
+    if (quiet_) {
         return;
     }
     char text[512 + kMaxPath] = {};
     FormatPathMessage(messageId, path, text, sizeof text);
-    MessageBoxA(notifyWindow, text, kMessageCaption, MB_ICONERROR);
+    MessageBoxA(notifyWindow_, text, kMessageCaption, MB_ICONERROR);
 }
 
 }  // namespace zorv

@@ -42,17 +42,17 @@ public:
     ~ReencryptSession() override = default;
 
     // Configuration, before Start only.
-    void SetCipher(std::unique_ptr<FileCipher> newCipher) { cipher = std::move(newCipher); }
+    void SetCipher(std::unique_ptr<FileCipher> newCipher) { cipher_ = std::move(newCipher); }
     // Takes the path when it fits in 259 bytes; a longer one empties the
     // stored path (the session then reports that the file cannot be opened)
     // rather than naming a different file by a cut. Null changes nothing.
     void SetEncryptedPath(const char* path);
-    void SetNotifyWindow(HWND window) { notifyWindow = window; }
-    void SetNotifyMessage(UINT message) { notifyMessage = message; }
-    void SetWaitForTray(bool flag) { waitForTray = flag; }
-    void SetReadOnly(bool flag) { openReadOnly = flag; }
+    void SetNotifyWindow(HWND window) { notifyWindow_ = window; }
+    void SetNotifyMessage(UINT message) { notifyMessage_ = message; }
+    void SetWaitForTray(bool flag) { waitForTray_ = flag; }
+    void SetReadOnly(bool flag) { openReadOnly_ = flag; }
 
-    const char* EncryptedPath() const { return encryptedPath; }
+    const char* EncryptedPath() const { return encryptedPath_; }
 
     // Asks the worker to re-encrypt now, as Signal does, and to show no more
     // message boxes: the Windows session is ending, and a box would hold up
@@ -68,7 +68,11 @@ protected:
 private:
     bool ChooseWorkingCopyName(char* workingCopy) const;
     bool DecryptWorkingCopy(const char* workingCopy);
-    bool KeepEncryptedFile(const char* workingCopy) const;
+    // Deletes the .crp while its working copy is edited, unless the session
+    // is read-only, the .crp is read-only or its medium is write-protected.
+    // True when the .crp is kept: the working copy is then marked read-only
+    // and is destroyed, not re-encrypted, at the end.
+    bool DeleteEncryptedFileUnlessKept(const char* workingCopy) const;
     HANDLE OpenWithShell(const char* workingCopy) const;
     void WaitForEditing(HANDLE process) const;
     // Encrypts the working copy into a temporary file beside the .crp,
@@ -80,13 +84,13 @@ private:
     void Report(int messageId) const;
     void ReportWithPath(int messageId, const char* path) const;
 
-    std::unique_ptr<FileCipher> cipher;
-    char encryptedPath[kMaxPath] = {};
-    HWND notifyWindow = nullptr;
-    UINT notifyMessage = 0;
-    bool waitForTray = false;
-    bool openReadOnly = false;
-    std::atomic<bool> quiet{false};
+    std::unique_ptr<FileCipher> cipher_;
+    char encryptedPath_[kMaxPath] = {};
+    HWND notifyWindow_ = nullptr;
+    UINT notifyMessage_ = 0;
+    bool waitForTray_ = false;
+    bool openReadOnly_ = false;
+    std::atomic<bool> quiet_{false};
 };
 
 }  // namespace zorv

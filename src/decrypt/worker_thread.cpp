@@ -2,34 +2,34 @@
 
 namespace zorv {
 
-WorkerThread::WorkerThread() : event(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+WorkerThread::WorkerThread() : event_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
 
 bool WorkerThread::Start() {
-    if (!event.IsValid() || threadHandle.IsValid()) {
+    if (!event_.IsValid() || threadHandle_.IsValid()) {
         return false;
     }
-    ResetEvent(event.Get());
-    threadHandle.Reset(CreateThread(nullptr, 0, ThreadRoutine, this, 0, nullptr));
-    return threadHandle.IsValid();
+    ResetEvent(event_.Get());
+    threadHandle_.Reset(CreateThread(nullptr, 0, ThreadRoutine, this, 0, nullptr));
+    return threadHandle_.IsValid();
 }
 
 void WorkerThread::Signal() {
-    if (event.IsValid()) {
-        SetEvent(event.Get());
+    if (event_.IsValid()) {
+        SetEvent(event_.Get());
     }
 }
 
 bool WorkerThread::IsSignalled() const {
-    return event.IsValid() && WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0;
+    return event_.IsValid() && WaitForSingleObject(event_.Get(), 0) == WAIT_OBJECT_0;
 }
 
 bool WorkerThread::IsRunning() const {
-    return threadHandle.IsValid() && WaitForSingleObject(threadHandle.Get(), 0) == WAIT_TIMEOUT;
+    return threadHandle_.IsValid() && WaitForSingleObject(threadHandle_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool WorkerThread::WaitForEnd(DWORD milliseconds) const {
-    return !threadHandle.IsValid() ||
-           WaitForSingleObject(threadHandle.Get(), milliseconds) != WAIT_TIMEOUT;
+    return !threadHandle_.IsValid() ||
+           WaitForSingleObject(threadHandle_.Get(), milliseconds) != WAIT_TIMEOUT;
 }
 
 int WorkerThread::Run() {

@@ -44,8 +44,8 @@ protected:
 private:
     static DWORD WINAPI ThreadRoutine(void* parameter);
 
-    ScopedHandle threadHandle;
-    ScopedHandle event;
+    ScopedHandle threadHandle_;
+    ScopedHandle event_;
 };
 
 }  // namespace zorv

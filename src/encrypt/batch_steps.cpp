@@ -9,6 +9,7 @@
 #include "app/path_utils.h"
 #include "crypto/file_handle.h"
 #include "crypto/secure_delete.h"
+#include "encrypt/file_copy.h"
 
 namespace zorv {
 
@@ -157,7 +158,7 @@ ResultCode CopyToFinalName(const char* tempPath, const char* targetPath) {
     if (EntryExists(targetPath)) {
         return kResultFileExists;
     }
-    if (!CopyFileA(tempPath, targetPath, TRUE)) {
+    if (!CopyWholeFile(tempPath, targetPath, true)) {
         // Another process may have taken the name since the test above; the
         // file is then not ours to remove.
         if (IsExistsError(GetLastError())) {

@@ -27,8 +27,9 @@ bool FlushToDisk(const char* path);
 ResultCode CopyToFinalName(const char* tempPath, const char* targetPath);
 
 // Result of FolderVisitor::ClassifyFile: the entry is passed over without a
-// line and without counting.
-constexpr ResultCode kPassOver = -1;
+// line and without counting. Negative, so never a message, and apart from -1,
+// which the command line uses for an interrupted job.
+constexpr ResultCode kPassOver = -2;
 
 // The per-file rule and the reporting of a folder walk. The encryption batch
 // refuses "*.crp" entries and keeps the rest; the decryption batch keeps

@@ -8,8 +8,7 @@
 #include <memory>
 
 #include "app/dialog_base.h"
-#include "crypto/result_code.h"
-#include "encrypt/progress_log.h"
+#include "encrypt/batch_run.h"
 
 namespace zorv {
 
@@ -28,30 +27,19 @@ public:
     INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    class FolderEncryption;
-
     INT_PTR OnInitDialog();
     INT_PTR OnCommand(int id, int notification);
     INT_PTR OnPasswordChange(int notification);
     INT_PTR OnOk();
     void ClearPasswordEdits();
-    void ShowProgressView();
     void RunBatch(FileCipher& cipher);
-    void EncryptInput(FileCipher& cipher, const char* path);
-    void EncryptOne(FileCipher& cipher, const char* source);
-    void EncryptFolder(FileCipher& cipher, const char* folder);
-    void FinishSource(const char* source);
-    void EnterReview();
-    // Logs path with the text of code and counts the failure.
-    void LogFailure(const char* path, ResultCode code);
 
-    std::unique_ptr<ProgressLog> log;
+    std::unique_ptr<BatchRun> batch_;
     HWND passwordEdit = nullptr;
     HWND confirmEdit = nullptr;
-    const char* const* files;
-    int fileCount;
-    int failureCount = 0;
-    bool deleteSource = false;
+    const char* const* files_;
+    int fileCount_;
+    bool deleteSource_ = false;
 };
 
 }  // namespace zorv

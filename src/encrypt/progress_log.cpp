@@ -5,32 +5,32 @@
 
 namespace zorv {
 
-TextLog::TextLog(HWND editControl) : edit(editControl) {
-    SendMessageA(edit, EM_SETREADONLY, TRUE, 0);
-    SendMessageA(edit, EM_LIMITTEXT, 0, 0);
+TextLog::TextLog(HWND editControl) : edit_(editControl) {
+    SendMessageA(edit_, EM_SETREADONLY, TRUE, 0);
+    SendMessageA(edit_, EM_LIMITTEXT, 0, 0);
     SetWriting(true);
 }
 
 void TextLog::SetWriting(bool flag) {
-    if (flag == writing) {
+    if (flag == writing_) {
         return;
     }
-    writing = flag;
-    EnableWindow(edit, !flag);
-    InvalidateRect(edit, nullptr, TRUE);
-    UpdateWindow(edit);
+    writing_ = flag;
+    EnableWindow(edit_, !flag);
+    InvalidateRect(edit_, nullptr, TRUE);
+    UpdateWindow(edit_);
 }
 
 void TextLog::AddText(const char* text) {
-    if (!writing) {
+    if (!writing_) {
         return;
     }
     // The caret sits at the end: it starts there in the empty control, each
     // insertion leaves it after the inserted text, and a disabled control
     // cannot be clicked. Dropping the selection keeps it from replacing text.
-    SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
-    SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-    SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SendMessageA(edit_, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SendMessageA(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    SendMessageA(edit_, EM_SETSEL, static_cast<WPARAM>(-1), -1);
 }
 
 void TextLog::AddLine() {

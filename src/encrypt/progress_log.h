@@ -24,7 +24,7 @@ public:
     // Switches between writing (true) and review (false). Setting the
     // current state again neither invalidates nor repaints the control.
     void SetWriting(bool flag);
-    bool IsWriting() const { return writing; }
+    bool IsWriting() const { return writing_; }
 
     // Appends text as it is at the end of the control; ignored in review.
     virtual void AddText(const char* text);
@@ -32,8 +32,8 @@ public:
     virtual void AddLine();
 
 private:
-    HWND edit;
-    bool writing = false;
+    HWND edit_;
+    bool writing_ = false;
 };
 
 // The batch lines in their fixed shapes:

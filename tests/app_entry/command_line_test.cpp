@@ -1,11 +1,14 @@
 // SplitCommandLine: the scanning rules, double-byte characters, resolution
-// of each item against the file system, and the block's layout.
+// of each item against the file system, and the block's layout, also when
+// the names change between its two passes.
 #include "app/command_line.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -165,6 +168,71 @@ TEST(SplitCommandLine, BlockHoldsPointersThenStrings) {
     EXPECT_FALSE(list.IsValid());
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(std::string(moved.Item(1)), "two words");
+}
+
+// Names read twice from a source whose names change between the passes (a
+// folder renamed meanwhile, say): every copy stays inside the block the first
+// pass measured.
+class ChangingNames : public NameSource {
+public:
+    ChangingNames(std::vector<std::string> first, std::vector<std::string> second)
+        : passes_{std::move(first), std::move(second)} {}
+
+    // The first restart begins the measuring pass, every later one the copy.
+    void Restart() override {
+        pass_ = restarts_++ == 0 ? 0 : 1;
+        next_ = 0;
+    }
+    bool Next(char* out, std::size_t room, std::size_t* length) override {
+        const std::vector<std::string>& names = passes_[pass_];
+        if (next_ >= names.size()) {
+            return false;
+        }
+        const std::string& name = names[next_++];
+        *length = name.size();
+        if (out != nullptr) {
+            *length = std::min(name.size(), room - 1);
+            name.copy(out, *length);
+            out[*length] = '\0';
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string> passes_[2];
+    std::size_t pass_ = 0;
+    std::size_t next_ = 0;
+    int restarts_ = 0;
+};
+
+TEST(FillFileList, NamesThatChangeBetweenThePassesStayInsideTheBlock) {
+    const struct {
+        std::vector<std::string> first;
+        std::vector<std::string> second;
+        std::vector<std::string> items;  // "<null>" for an item no name came for
+    } cases[] = {
+        {{"ab", "cd"}, {"ab", "cd"}, {"ab", "cd"}},
+        {{"abc", "d"}, {"a", "d"}, {"a", "d"}},
+        {{"ab", "cd"}, {"abcdef", "cd"}, {"abcde", ""}},
+        {{"ab", "cd"}, {"ab"}, {"ab", "<null>"}},
+    };
+    for (const auto& c : cases) {
+        ChangingNames source(c.first, c.second);
+        FileList list = FillFileList(source);
+        ASSERT_EQ(list.Count(), static_cast<int>(c.items.size()));
+        const char* blockEnd = reinterpret_cast<const char*>(list.Items()) + list.BlockSize();
+        std::vector<std::string> items;
+        for (int i = 0; i < list.Count(); ++i) {
+            const char* item = list.Item(i);
+            if (item == nullptr) {
+                items.push_back("<null>");
+                continue;
+            }
+            EXPECT_TRUE(item >= list.Text() && item + std::strlen(item) < blockEnd) << c.items[0];
+            items.push_back(item);
+        }
+        EXPECT_EQ(items, c.items);
+    }
 }
 
 }  // namespace

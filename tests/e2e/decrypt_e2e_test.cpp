@@ -307,39 +307,6 @@ TEST(Decrypt, TheModeIsSavedOn112EvenWhenDecryptionFailsAndNeverOn114) {
     }
 }
 
-// A 64 KiB volume mounted by the test fixture (tests/encrypt/full_volume.sh).
-std::string FullVolume() {
-    const char* volume = std::getenv("ZORV_FULL_VOLUME");
-    return volume == nullptr || *volume == '\0' ? "" : ToWindowsPath(volume);
-}
-
-// The copy to the plain name fails for want of space, not for an existing
-// file: 83, nothing left under the plain name, the .crp kept.
-TEST(Decrypt, AFullTargetVolumeLosesNothing) {
-    const std::string volume = FullVolume();
-    if (volume.empty() || !FileExists(volume)) {
-        GTEST_SKIP() << "no small volume mounted (ZORV_FULL_VOLUME)";
-    }
-    DecryptSettings settings(false, "auto", true);
-    const std::string crp = volume + "\\big.doc.crp";
-    const std::string plain = PatternBytes(40000, 4);  // fits once, not twice
-    DeleteFileA((volume + "\\big.doc").c_str());
-    ASSERT_TRUE(MakeCrp(crp, plain));
-    const int temporaries = TemporaryFileCount();
-
-    DecryptRun run;
-    ASSERT_TRUE(run.Start(Quote(crp), true));
-    ASSERT_TRUE(run.Submit(kDecryptPassword, IDC_REENCRYPT_NONE));
-    ASSERT_TRUE(run.WaitForReview());
-    EXPECT_EQ(run.LogText(), DecryptLog().Fail(volume + "\\big.doc", 83).Text());
-    EXPECT_FALSE(FileExists(volume + "\\big.doc"));
-    EXPECT_EQ(DecryptedText(crp), plain);
-    EXPECT_EQ(TemporaryFileCount(), temporaries);
-    run.Dialog().Close();
-    EXPECT_TRUE(run.Process().WaitForExit());
-    DeleteFileA(crp.c_str());
-}
-
 TEST(Decrypt, AnEmptyListEndsAtOnce) {
     DecryptSettings settings(false, "auto", true);
     ASSERT_TRUE(PutFileDropOnClipboard({}));

@@ -375,35 +375,6 @@ TEST(Encrypt, ANameWithWildcardsIsNotEncrypted) {
     ClearClipboard();
 }
 
-// A 64 KiB volume mounted by the test fixture (tests/encrypt/full_volume.sh).
-std::string FullVolume() {
-    const char* volume = std::getenv("ZORV_FULL_VOLUME");
-    return volume == nullptr || *volume == '\0' ? "" : ToWindowsPath(volume);
-}
-
-TEST(Encrypt, AFullTargetVolumeLosesNothing) {
-    const std::string volume = FullVolume();
-    if (volume.empty() || !FileExists(volume)) {
-        GTEST_SKIP() << "no small volume mounted (ZORV_FULL_VOLUME)";
-    }
-    const std::string source = volume + "\\big.doc";
-    const std::string bytes = PatternBytes(40000, 2);  // fits once, not twice
-    DeleteFileA((source + ".crp").c_str());
-    ASSERT_TRUE(WriteWholeFile(source, bytes));
-
-    EncryptRun run;
-    ASSERT_TRUE(run.Start("-e " + Quote(source)));
-    EXPECT_TRUE(run.Dialog().IsChecked(IDC_DELETE_SOURCE));
-    ASSERT_TRUE(run.Submit());
-    ASSERT_TRUE(run.WaitForReview());
-    EXPECT_EQ(run.Dialog().Text(IDC_LOG), ExpectedLog().Fail(source + ".crp", 83).Text());
-    EXPECT_EQ(ReadFileOrMissing(source), bytes);
-    EXPECT_FALSE(FileExists(source + ".crp"));
-    run.Dialog().Close();
-    EXPECT_TRUE(run.Process().WaitForExit());
-    DeleteFileA(source.c_str());
-}
-
 TEST(Encrypt, TheProgressViewShowsWhileTheBatchRuns) {
     const std::string folder = MakeScenarioFolder("encrypt_progress");
     const std::string source = folder + "\\large.bin";

@@ -1,15 +1,24 @@
 // The batch steps shared by encryption and decryption: the copy to the final
 // name (never over an existing file, nothing left behind on failure, flushed
-// before it returns) and the folder walk (order, refusals, long paths).
+// before it returns; failures injected through the seams) and the folder
+// walk (order, refusals, long paths); the batch run of both front ends under
+// a full disk.
 #include "encrypt/batch_steps.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/messages.h"
+#include "app/resource_ids.h"
+#include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
+#include "decrypt/decrypt_batch.h"
+#include "encrypt/encrypt_batch.h"
+#include "encrypt/file_copy.h"
 #include "support/scratch_folder.h"
 
 namespace zorv {
@@ -43,10 +52,6 @@ std::string ReadFile(const std::string& path) {
     }
     CloseHandle(file);
     return bytes;
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesW(test::LongWidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MakeFolder(const std::string& path) {
@@ -84,55 +89,172 @@ TEST(CopyToFinalName, CopiesOnlyToAFreeNameAndLeavesTheTemporaryFile) {
     }
 }
 
-// A small volume (tmpfs) mounted by the test fixture; see CMakeLists.txt.
-std::string FullVolume() {
-    const char* volume = std::getenv("ZORV_FULL_VOLUME");
-    if (volume == nullptr || *volume == '\0') {
-        return "";
-    }
-    std::string path = std::string("Z:") + volume;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
+// What the seams saw, in order: "copy" when a copy reaches the system,
+// "flush" for every flush that succeeds.
+struct SeamEvents {
+    std::vector<std::string> events;
+    std::string takeName;  // when set, this file is created just before a copy
 
-TEST(CopyToFinalName, AFullVolumeGivesAWriteFailureAndNoPartialFile) {
-    const std::string volume = FullVolume();
-    if (volume.empty() || !Exists(volume)) {
-        GTEST_SKIP() << "no small volume mounted (ZORV_FULL_VOLUME)";
+    static void BeforeCopy(void* context, const char*, const char*) {
+        auto* self = static_cast<SeamEvents*>(context);
+        self->events.push_back("copy");
+        if (!self->takeName.empty()) {
+            WriteFile(self->takeName, "theirs");
+        }
     }
-    ScratchFolder folder("full");
+    static void Observe(void* context, const uint8_t* bytes, size_t) {
+        if (bytes == nullptr) {
+            static_cast<SeamEvents*>(context)->events.push_back("flush");
+        }
+    }
+};
+
+// Failures injected through the copy and file seams, and a name taken by
+// another program between the existence test and the copy: the target holds
+// nothing of ours afterwards, and the temporary file is untouched.
+TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOurs) {
+    ScratchFolder folder("faults");
     const std::string temp = folder / "crp2.tmp";
-    const std::string bytes = Pattern(1 << 20);
+    const std::string bytes = Pattern(100000);
     ASSERT_TRUE(WriteFile(temp, bytes));
 
-    // The premise: the platform's copy alone leaves the part it wrote.
-    const std::string probe = volume + "\\probe.crp";
-    ASSERT_FALSE(CopyFileA(temp.c_str(), probe.c_str(), TRUE)) << "the volume is not small";
-    bool probeLeft = Exists(probe);
-    DeleteFileA(probe.c_str());
-
-    const std::string target = volume + "\\big.crp";
-    EXPECT_EQ(CopyToFinalName(temp.c_str(), target.c_str()), kResultWriteFailed);
-    EXPECT_FALSE(Exists(target));
-    EXPECT_EQ(ReadFile(temp), bytes);
-    if (!probeLeft) {
-        std::printf("note: the platform's copy left no partial file on this volume\n");
+    const struct {
+        const char* what;
+        CopyFaultPlan copy;
+        int64_t failFlushAt;
+        bool takeName;
+        ResultCode expected;
+        std::string contentAfter;
+    } cases[] = {
+        {"disk full part-way",
+         {1, ERROR_DISK_FULL, true},
+         0,
+         false,
+         kResultWriteFailed,
+         "<missing>"},
+        {"copy refused",
+         {1, ERROR_ACCESS_DENIED, false},
+         0,
+         false,
+         kResultWriteFailed,
+         "<missing>"},
+        {"flush of the copy fails", {}, 1, false, kResultWriteFailed, "<missing>"},
+        {"name taken before the copy", {}, 0, true, kResultFileExists, "theirs"},
+    };
+    for (const auto& c : cases) {
+        const std::string target = folder / "target.crp";
+        SeamEvents seen;
+        seen.takeName = c.takeName ? target : "";
+        CopyFaultPlan copy = c.copy;
+        copy.beforeCopy = &SeamEvents::BeforeCopy;
+        copy.context = &seen;
+        SetCopyFaults(copy);
+        FileFaultPlan file;
+        file.failFlushAt = c.failFlushAt;
+        SetFileFaults(file);
+        const ResultCode rc = CopyToFinalName(temp.c_str(), target.c_str());
+        ClearFileFaults();
+        ClearCopyFaults();
+        EXPECT_EQ(rc, c.expected) << c.what;
+        // Compared whole, not printed: the bytes are many.
+        EXPECT_TRUE(ReadFile(target) == c.contentAfter) << c.what;
+        EXPECT_TRUE(ReadFile(temp) == bytes) << c.what;
+        DeleteFileA(target.c_str());
     }
 }
 
-// Run under strace by the flush check of CMakeLists.txt: the system's flush
-// of the copy must come before the flush of the marker written after the
-// call returns.
+// The copy is on the disk before the call returns: its flush comes after the
+// copy and before anything the caller does next.
 TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
     ScratchFolder folder("flush");
     const std::string temp = folder / "crp3.tmp";
     ASSERT_TRUE(WriteFile(temp, Pattern(5000)));
-    ASSERT_EQ(CopyToFinalName(temp.c_str(), (folder / "flushed-target.crp").c_str()), kResultOk);
-    HANDLE marker = CreateFileA((folder / "flushed-marker").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(marker, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(FlushFileBuffers(marker));
-    CloseHandle(marker);
+    SeamEvents seen;
+    CopyFaultPlan copy;
+    copy.beforeCopy = &SeamEvents::BeforeCopy;
+    copy.context = &seen;
+    SetCopyFaults(copy);
+    FileFaultPlan file;
+    file.observe = &SeamEvents::Observe;
+    file.observeContext = &seen;
+    SetFileFaults(file);
+    const ResultCode rc = CopyToFinalName(temp.c_str(), (folder / "flushed.crp").c_str());
+    ClearFileFaults();
+    ClearCopyFaults();
+    EXPECT_EQ(rc, kResultOk);
+    EXPECT_EQ(seen.events, (std::vector<std::string>{"copy", "flush"}));
+}
+
+// --- The batch run of both front ends --------------------------------------
+
+size_t TemporaryFileCount() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    size_t count = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((std::string(temp) + "crp*.tmp").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            ++count;
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    return count;
+}
+
+// A full disk under the copy to the final name, for either front end: one
+// failure line naming the file that could not be written, the input as it
+// was, nothing under the output name and no temporary file left.
+TEST(BatchRun, AFullTargetVolumeLosesNothing) {
+    ScratchFolder folder("batch");
+    const std::string plain = Pattern(40000);
+    FileCipher cipher("password", 8);
+    const std::string crp = folder / "made.doc.crp";
+    ASSERT_TRUE(WriteFile(folder / "made.doc", plain));
+    ASSERT_EQ(cipher.EncryptFile((folder / "made.doc").c_str(), crp.c_str()), kResultOk);
+    DeleteFileA((folder / "made.doc").c_str());
+    const std::string crpBytes = ReadFile(crp);
+    ASSERT_TRUE(WriteFile(folder / "big.doc", plain));
+
+    EncryptionRule encryption(cipher, true);
+    DecryptionRule decryption(cipher);
+    const struct {
+        BatchRule* rule;
+        std::string input;
+        std::string inputBytes;
+        std::string output;
+    } cases[] = {
+        {&encryption, folder / "big.doc", plain, folder / "big.doc.crp"},
+        {&decryption, crp, crpBytes, folder / "made.doc"},
+    };
+    for (const auto& c : cases) {
+        // Styled as the dialogs' log: without automatic scrolling an edit
+        // control refuses text beyond its window.
+        HWND edit =
+            CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
+                            100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
+        const std::string outputBefore = ReadFile(c.output);
+        const size_t temporaries = TemporaryFileCount();
+        BatchRun run(edit);
+        const char* inputs[] = {c.input.c_str()};
+        SetCopyFaults({1, ERROR_DISK_FULL, true});
+        run.Run(inputs, 1, *c.rule);
+        ClearCopyFaults();
+
+        char text[1024] = {};
+        GetWindowTextA(edit, text, sizeof text);
+        DestroyWindow(edit);
+        // One message text at a time: LoadText reuses its buffer.
+        std::string expected = std::string(LoadText(IDS_PROCESSING_STARTED)) + "\r\n";
+        expected += c.output + "\r\n\t->" + LoadText(kResultWriteFailed) + "\r\n";
+        expected += std::string(LoadText(IDS_PROCESSING_DONE)) + "\r\n";
+        EXPECT_EQ(text, expected);
+        EXPECT_EQ(run.FailureCount(), 1);
+        EXPECT_TRUE(ReadFile(c.input) == c.inputBytes) << c.input;
+        EXPECT_TRUE(ReadFile(c.output) == outputBefore) << c.output;
+        EXPECT_EQ(TemporaryFileCount(), temporaries);
+    }
 }
 
 // --- Folder walk --------------------------------------------------------------

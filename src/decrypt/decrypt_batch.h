@@ -1,0 +1,33 @@
+// The decryption batch's rule: every .crp input decrypted beside itself,
+// folders walked for .crp files, each .crp destroyed once its plain file is
+// in place.
+#pragma once
+
+#include "encrypt/batch_run.h"
+
+namespace zorv {
+
+class FileCipher;
+
+class DecryptionRule : public BatchRule {
+public:
+    // cipher: keyed with the password, borrowed for the run.
+    explicit DecryptionRule(FileCipher& cipher) : cipher_(cipher) {}
+
+    // A name of 260 bytes or more, a missing name, a read-only or system
+    // file and a file without ".crp" are refused; a folder is walked; a
+    // ".crp" file is decrypted.
+    void ProcessInput(BatchRun& run, const char* path) override;
+    // ".crp" files are kept, every other file is passed over without a line.
+    ResultCode ClassifyFolderFile(const char* name) override;
+    // Decrypts encryptedPath into a temporary file, copies that to the name
+    // without ".crp" and destroys the .crp and the temporary file. The line
+    // names the .crp file, or the plain name when the copy failed; a .crp
+    // that cannot be destroyed is reported without counting as a failure.
+    void ProcessFile(BatchRun& run, const char* encryptedPath) override;
+
+private:
+    FileCipher& cipher_;
+};
+
+}  // namespace zorv

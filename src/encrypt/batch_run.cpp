@@ -1,0 +1,81 @@
+#include "encrypt/batch_run.h"
+
+#include <new>
+
+#include "app/messages.h"
+#include "app/resource_ids.h"
+#include "encrypt/batch_steps.h"
+
+namespace zorv {
+namespace {
+
+// Lends a rule to the folder walk, whose refusals become failures of the run.
+class RuleVisitor : public FolderVisitor {
+public:
+    RuleVisitor(BatchRun& run, BatchRule& rule) : run_(run), rule_(rule) {}
+
+    ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
+    void ProcessFile(const char* path) override { rule_.ProcessFile(run_, path); }
+    void ReportFailure(const char* path, ResultCode code) override { run_.LogFailure(path, code); }
+
+private:
+    BatchRun& run_;
+    BatchRule& rule_;
+};
+
+}  // namespace
+
+void BatchRun::Run(const char* const* inputs, int count, BatchRule& rule) {
+    log_.WriteStart();
+    for (int i = 0; i < count; ++i) {
+        rule.ProcessInput(*this, inputs[i]);
+    }
+    log_.WriteDone();
+}
+
+void BatchRun::WalkFolder(const char* folder, BatchRule& rule) {
+    RuleVisitor visitor(*this, rule);
+    zorv::WalkFolder(folder, visitor);
+}
+
+void BatchRun::LogFailure(const char* path, ResultCode code) {
+    LogNotice(path, code);
+    ++failureCount_;
+}
+
+void BatchRun::LogNotice(const char* path, ResultCode code) {
+    log_.WriteFailure(path, LoadText(code));
+}
+
+std::unique_ptr<BatchRun> CreateBatchRun(HWND dialog) {
+    HWND logControl = GetDlgItem(dialog, IDC_LOG);
+    std::unique_ptr<BatchRun> run(logControl != nullptr ? new (std::nothrow) BatchRun(logControl)
+                                                        : nullptr);
+    if (!run) {
+        ShowMessage(dialog, IDS_OUT_OF_MEMORY, MB_ICONERROR);
+    }
+    return run;
+}
+
+void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        ShowWindow(GetDlgItem(dialog, inputControls[i]), SW_HIDE);
+    }
+    ShowWindow(GetDlgItem(dialog, IDC_LOG), SW_SHOW);
+    ShowWindow(GetDlgItem(dialog, IDC_PROCESSING), SW_SHOW);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void EnterReview(HWND dialog, BatchRun& run) {
+    run.Log().SetWriting(false);
+    HWND close = GetDlgItem(dialog, IDCANCEL);
+    SetWindowTextA(close, LoadText(IDS_CLOSE));
+    ShowWindow(close, SW_SHOW);
+    SendMessageA(dialog, DM_SETDEFID, IDCANCEL, 0);
+    // The dialog's own way to move the focus, which also keeps its default
+    // button in step.
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(close), TRUE);
+}
+
+}  // namespace zorv

@@ -1,0 +1,91 @@
+// The batch code both dialogs share (encryption and decryption): run, walk, log, review.
+// Windows only. Each front end supplies its rule (what one input and one
+// found file become); the run counts the failures, and the dialog helpers
+// below switch a dialog from its input view to the progress view and then
+// to the review.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <memory>
+
+#include "crypto/result_code.h"
+#include "encrypt/progress_log.h"
+
+namespace zorv {
+
+class BatchRun;
+
+// One front end's part of a batch. It writes its outcomes through the run it
+// is given (LogOk, LogFailure).
+class BatchRule {
+public:
+    BatchRule() = default;
+    virtual ~BatchRule() = default;
+    BatchRule(const BatchRule&) = delete;
+    BatchRule& operator=(const BatchRule&) = delete;
+
+    // One input of the list, as the user named it: a file, a folder (which
+    // the rule may hand to BatchRun::WalkFolder) or a name that matches
+    // nothing.
+    virtual void ProcessInput(BatchRun& run, const char* path) = 0;
+    // The verdict on a file found in a walked folder, as
+    // FolderVisitor::ClassifyFile gives it.
+    virtual ResultCode ClassifyFolderFile(const char* name) = 0;
+    // A file that the folder walk kept (see WalkFolder for when).
+    virtual void ProcessFile(BatchRun& run, const char* path) = 0;
+};
+
+// The progress log of one batch and the count of its failures.
+class BatchRun {
+public:
+    // logControl: the dialog's log edit control (see ProgressLog).
+    explicit BatchRun(HWND logControl) : log_(logControl) {}
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    // The start line, every one of the count inputs through
+    // rule.ProcessInput in list order, then the done line.
+    void Run(const char* const* inputs, int count, BatchRule& rule);
+    // Walks folder (see WalkFolder in batch_steps.h): every file entry is
+    // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile,
+    // and refused entries are logged as failures.
+    void WalkFolder(const char* folder, BatchRule& rule);
+
+    // path...OK
+    void LogOk(const char* path) { log_.WriteOk(path); }
+    // path with the message text of code, counted as a failure.
+    void LogFailure(const char* path, ResultCode code);
+    // path with the message text of code, not counted: a line the user
+    // should read that does not keep the dialog open.
+    void LogNotice(const char* path, ResultCode code);
+
+    int FailureCount() const { return failureCount_; }
+    ProgressLog& Log() { return log_; }
+
+private:
+    ProgressLog log_;
+    int failureCount_ = 0;
+};
+
+// A run over the dialog's log control (IDC_LOG). Null when the control is
+// missing or there is no memory; message 52 has then been shown over dialog,
+// and the caller ends the dialog before anything is touched.
+std::unique_ptr<BatchRun> CreateBatchRun(HWND dialog);
+
+// Hides the count controls of inputControls, shows the log and the
+// "processing" label, and paints the dialog at once: the batch that follows
+// blocks the message loop.
+void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count);
+template <std::size_t N>
+void ShowProgressView(HWND dialog, const int (&inputControls)[N]) {
+    ShowProgressView(dialog, inputControls, N);
+}
+
+// After a batch with failures: the log leaves the writing state for
+// scrolling and copying, and the Cancel button comes back as the default
+// "Close" button with the focus.
+void EnterReview(HWND dialog, BatchRun& run);
+
+}  // namespace zorv

@@ -1,0 +1,112 @@
+#include "encrypt/encrypt_batch.h"
+
+#include <cstring>
+
+#include "app/file_system.h"
+#include "app/path_utils.h"
+#include "crypto/file_cipher.h"
+#include "crypto/secure_delete.h"
+#include "encrypt/batch_steps.h"
+
+namespace zorv {
+namespace {
+
+constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+constexpr char kEncryptedPattern[] = "*.crp";
+
+// A file's size and last-write time as the directory reports them.
+struct SourceStamp {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    bool read = false;
+
+    void ReadFrom(const char* path) {
+        read = GetFileAttributesExA(path, GetFileExInfoStandard, &data) != 0;
+    }
+    bool SameAs(const SourceStamp& other) const {
+        return read && other.read && data.nFileSizeHigh == other.data.nFileSizeHigh &&
+               data.nFileSizeLow == other.data.nFileSizeLow &&
+               CompareFileTime(&data.ftLastWriteTime, &other.data.ftLastWriteTime) == 0;
+    }
+};
+
+}  // namespace
+
+void EncryptionRule::ProcessInput(BatchRun& run, const char* path) {
+    if (IsFolder(path)) {
+        run.WalkFolder(path, *this);
+        return;
+    }
+    // A name that the search finds but whose attributes cannot be read (one
+    // with wildcards, for instance) names no single file: it is reported as
+    // missing and never encrypted.
+    DWORD attributes = PathExists(path) ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        run.LogFailure(path, kResultFileMissing);
+    } else if ((attributes & kReadOnlyOrSystem) != 0) {
+        run.LogFailure(path, kResultReadOnlyOrSystem);
+    } else if (MatchPattern(path, kEncryptedPattern)) {
+        run.LogFailure(path, kResultAlreadyEncrypted);
+    } else {
+        ProcessFile(run, path);
+    }
+}
+
+ResultCode EncryptionRule::ClassifyFolderFile(const char* name) {
+    return MatchPattern(name, kEncryptedPattern) ? kResultAlreadyEncrypted : kResultOk;
+}
+
+void EncryptionRule::ProcessFile(BatchRun& run, const char* source) {
+    char target[kMaxPath];
+    std::size_t length = std::strlen(source);
+    if (length >= kMaxPath) {
+        run.LogFailure(source, kResultPathTooLong);
+        return;
+    }
+    std::memcpy(target, source, length + 1);
+    // Without room for ".crp" the target would be the source itself, which
+    // exists: refused as such, before any work is done.
+    if (!AppendLimited(target, ".crp")) {
+        run.LogFailure(source, kResultFileExists);
+        return;
+    }
+    char temp[kMaxPath] = "";
+    MakeTempFileName("crp", temp);  // on failure temp stays "", which the transform cannot create
+    SourceStamp before;
+    before.ReadFrom(source);
+    ResultCode rc = cipher_.EncryptFile(source, temp);
+    if (rc != kResultOk) {
+        run.LogFailure(source, rc);
+    } else if ((rc = CopyToFinalName(temp, target)) != kResultOk) {
+        run.LogFailure(target, rc);
+    } else {
+        // The transform checks its own open source; this also covers the
+        // copy. A source written to since its encryption began is kept, and
+        // its .crp file, made from what was read, must not pass as complete.
+        SourceStamp after;
+        after.ReadFrom(source);
+        if (!after.SameAs(before)) {
+            DeleteFileA(target);
+            run.LogFailure(source, kResultSourceChanged);
+        } else {
+            FinishSource(run, source);
+        }
+    }
+    // The temporary file holds nothing but cipher text, complete or partial;
+    // a failure to destroy it is not reported.
+    if (temp[0] != '\0') {
+        SecureDelete(temp);
+    }
+}
+
+void EncryptionRule::FinishSource(BatchRun& run, const char* source) {
+    if (deleteSource_ && !SecureDelete(source)) {
+        // The .crp file is in place, but the plain file the user asked to
+        // destroy is still there (held open elsewhere, or with other names):
+        // a failure, so that the dialog stays open and the line is read.
+        run.LogFailure(source, kResultDeleteFailed);
+        return;
+    }
+    run.LogOk(source);
+}
+
+}  // namespace zorv

@@ -1,0 +1,36 @@
+// The encryption batch's rule: every input file encrypted into a .crp file
+// beside it, folders walked, and the source destroyed on request.
+#pragma once
+
+#include "encrypt/batch_run.h"
+
+namespace zorv {
+
+class FileCipher;
+
+class EncryptionRule : public BatchRule {
+public:
+    // cipher: keyed with the password, borrowed for the run. deleteSource:
+    // each source is destroyed once its .crp file is complete.
+    EncryptionRule(FileCipher& cipher, bool deleteSource)
+        : cipher_(cipher), deleteSource_(deleteSource) {}
+
+    // A folder is walked; a name that matches no single file, a read-only or
+    // system file and a ".crp" file are refused; any other file is encrypted.
+    void ProcessInput(BatchRun& run, const char* path) override;
+    // ".crp" files are refused (73), every other file is kept.
+    ResultCode ClassifyFolderFile(const char* name) override;
+    // Encrypts source into a temporary file, copies that to source + ".crp"
+    // and destroys the temporary file; the line names the source, or the
+    // .crp file when the copy failed. A source whose size or last-write time
+    // changed meanwhile is kept and its .crp file removed (85).
+    void ProcessFile(BatchRun& run, const char* source) override;
+
+private:
+    void FinishSource(BatchRun& run, const char* source);
+
+    FileCipher& cipher_;
+    bool deleteSource_;
+};
+
+}  // namespace zorv
