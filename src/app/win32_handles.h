@@ -1,7 +1,8 @@
 // Owners of Win32 handles: each closes its handle in the destructor with the
 // function that kind of handle needs. They are move-only, so no copy can
 // close a handle twice. Which value means "none" differs by kind: null for
-// kernel objects, menus and registry keys, INVALID_HANDLE_VALUE for searches.
+// kernel objects, menus and registry keys, INVALID_HANDLE_VALUE for files and
+// searches.
 #pragma once
 
 #include <windows.h>
@@ -55,6 +56,12 @@ struct KernelHandleTraits {
     static void Close(Handle handle) { CloseHandle(handle); }
 };
 
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle handle) { CloseHandle(handle); }
+};
+
 struct FindHandleTraits {
     using Handle = HANDLE;
     static Handle None() { return INVALID_HANDLE_VALUE; }
@@ -73,9 +80,11 @@ struct RegistryKeyTraits {
     static void Close(Handle handle) { RegCloseKey(handle); }
 };
 
-// A thread, process, event or mutex (CreateFile's handles use
-// INVALID_HANDLE_VALUE for none and are owned by the file seams instead).
+// A thread, process, event or mutex.
 using ScopedHandle = ScopedWin32Handle<KernelHandleTraits>;
+// A CreateFile handle held for a query or a flush; files that are read or
+// written belong to the file seams instead.
+using ScopedFileHandle = ScopedWin32Handle<FileHandleTraits>;
 // A FindFirstFile search.
 using ScopedFindHandle = ScopedWin32Handle<FindHandleTraits>;
 // A menu that is no window's menu (one loaded from the resources);

@@ -2,6 +2,7 @@
 // points: paths are bytes of the process's code page (932 on the systems
 // Zorv is made for), and separators are found stepping over double-byte
 // characters, whose second byte may be a backslash.
+#include "app/win32_handles.h"
 #include "cli/platform_backend.h"
 #include "cli/platform_file.h"
 
@@ -79,15 +80,11 @@ bool IdentityOfHandle(HANDLE handle, FileIdentity* identity) {
 bool QueryIdentity(const std::string& path, FileIdentity* identity) {
     // No access to the contents, only to the identity, and of the reparse
     // point itself rather than of what it leads to.
-    HANDLE entry = CreateFileA(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (entry == kNoHandle) {
-        return false;
-    }
-    bool known = IdentityOfHandle(entry, identity);
-    CloseHandle(entry);
-    return known;
+    const ScopedFileHandle entry(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return entry.IsValid() && IdentityOfHandle(entry.Get(), identity);
 }
 
 EntryInfo QueryEntry(const std::string& path) {
@@ -116,8 +113,8 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     (void)expected;
     entries->clear();
     WIN32_FIND_DATAA found = {};
-    HANDLE search = FindFirstFileA(JoinFolderAndName(folder, "*").c_str(), &found);
-    if (search == kNoHandle) {
+    const ScopedFindHandle search(FindFirstFileA(JoinFolderAndName(folder, "*").c_str(), &found));
+    if (!search.IsValid()) {
         return false;
     }
     do {
@@ -130,8 +127,7 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
             InfoFromAttributes(found.dwFileAttributes, found.nFileSizeHigh, found.nFileSizeLow);
         item.name = std::move(name);
         entries->push_back(std::move(item));
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &found));
     std::sort(entries->begin(), entries->end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return true;
@@ -248,12 +244,9 @@ unsigned CurrentUmask() {
 bool SyncFiles(const std::vector<std::string>& paths) {
     bool ok = true;
     for (const std::string& path : paths) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        ok = file != kNoHandle && FlushFileBuffers(file) != 0 && ok;
-        if (file != kNoHandle) {
-            CloseHandle(file);
-        }
+        const ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+        ok = file.IsValid() && FlushFileBuffers(file.Get()) != 0 && ok;
     }
     return ok;
 }

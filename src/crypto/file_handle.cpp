@@ -7,8 +7,6 @@
 namespace zorv {
 namespace {
 
-enum class Fault { kNone, kFail, kShort };
-
 struct FaultState {
     FileFaultPlan plan;
     FileCallCounts counts;
@@ -19,12 +17,32 @@ FaultState& Faults() {
     return state;
 }
 
-Fault NextFault(int64_t& calls, int64_t failAt, int64_t shortAt) {
+// Counts one call and applies the plan to it: false when the call is to
+// fail, and *n halved when it is to come up short.
+bool PlannedLength(int64_t& calls, int64_t failAt, int64_t shortAt, size_t* n) {
     ++calls;
     if (calls == failAt) {
-        return Fault::kFail;
+        return false;
     }
-    return calls == shortAt ? Fault::kShort : Fault::kNone;
+    if (calls == shortAt) {
+        *n /= 2;
+    }
+    return true;
+}
+
+// Repeats a single read or write until n bytes have moved or a call moves
+// none; returns how many moved.
+template <typename Once>
+size_t MoveAll(size_t n, Once once) {
+    size_t done = 0;
+    while (done < n) {
+        const int64_t moved = once(done, n - done);
+        if (moved <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(moved);
+    }
+    return done;
 }
 
 }  // namespace
@@ -78,50 +96,25 @@ bool FileHandle::Close() {
 
 size_t FileHandle::Read(void* buffer, size_t n) {
     FaultState& f = Faults();
-    switch (NextFault(f.counts.reads, f.plan.failReadAt, f.plan.shortReadAt)) {
-        case Fault::kFail:
-            return 0;
-        case Fault::kShort:
-            n /= 2;
-            break;
-        case Fault::kNone:
-            break;
+    if (!PlannedLength(f.counts.reads, f.plan.failReadAt, f.plan.shortReadAt, &n)) {
+        return 0;
     }
     auto* p = static_cast<uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < n) {
-        const int64_t got = backend::ReadOnce(handle_, p + done, n - done);
-        if (got <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return done;
+    return MoveAll(
+        n, [&](size_t at, size_t left) { return backend::ReadOnce(handle_, p + at, left); });
 }
 
 size_t FileHandle::Write(const void* buffer, size_t n) {
     FaultState& f = Faults();
-    switch (NextFault(f.counts.writes, f.plan.failWriteAt, f.plan.shortWriteAt)) {
-        case Fault::kFail:
-            return 0;
-        case Fault::kShort:
-            n /= 2;
-            break;
-        case Fault::kNone:
-            break;
+    if (!PlannedLength(f.counts.writes, f.plan.failWriteAt, f.plan.shortWriteAt, &n)) {
+        return 0;
     }
     const auto* p = static_cast<const uint8_t*>(buffer);
     if (f.plan.observe != nullptr) {
         f.plan.observe(f.plan.observeContext, p, n);
     }
-    size_t done = 0;
-    while (done < n) {
-        const int64_t put = backend::WriteOnce(handle_, p + done, n - done);
-        if (put <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(put);
-    }
+    const size_t done = MoveAll(
+        n, [&](size_t at, size_t left) { return backend::WriteOnce(handle_, p + at, left); });
     f.counts.bytesWritten += done;
     return done;
 }
@@ -136,7 +129,8 @@ bool FileHandle::FlushData() {
 
 bool FileHandle::FlushWith(bool dataOnly) {
     FaultState& f = Faults();
-    if (NextFault(f.counts.flushes, f.plan.failFlushAt, 0) == Fault::kFail) {
+    size_t unused = 0;
+    if (!PlannedLength(f.counts.flushes, f.plan.failFlushAt, 0, &unused)) {
         return false;
     }
     if (!backend::FlushNative(handle_, dataOnly)) {
