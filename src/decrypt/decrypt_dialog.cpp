@@ -11,14 +11,13 @@
 #include "crypto/secret_buffer.h"
 #include "decrypt/decrypt_batch.h"
 #include "decrypt/tray_icon.h"
+#include "encrypt/password_edit.h"
 
 namespace zorv {
 namespace {
 
 // The cipher takes at most this many key bytes; the edit is read into a
 // buffer that holds them and a NUL.
-constexpr int kMaxPasswordLength = BlowfishCipher::kMaxKeyLength;
-constexpr int kPasswordBufferSize = kMaxPasswordLength + 1;
 
 // How long a completion message waits for the worker that posted it to end.
 // The worker does nothing after posting, so this is only scheduling slack; a
@@ -86,10 +85,9 @@ INT_PTR DecryptDialog::OnInitDialog() {
         return TRUE;
     }
     EnableWindow(GetItem(IDOK), FALSE);
-    passwordEdit = GetItem(IDC_DECRYPT_PASSWORD);
-    SendMessageA(passwordEdit, EM_LIMITTEXT, kMaxPasswordLength, 0);
+    passwordEdit_ = PreparePasswordEdit(GetItem(IDC_DECRYPT_PASSWORD));
     CheckInitialMode();
-    SetFocus(passwordEdit);
+    SetFocus(passwordEdit_);
     return TRUE;
 }
 
@@ -114,7 +112,7 @@ INT_PTR DecryptDialog::OnCommand(WORD id, WORD notification) {
             return OnCancel();
         case IDC_DECRYPT_PASSWORD:
             if (notification == EN_CHANGE) {
-                EnableWindow(GetItem(IDOK), GetWindowTextLengthA(passwordEdit) > 0);
+                EnableWindow(GetItem(IDOK), GetWindowTextLengthA(passwordEdit_) > 0);
             }
             return TRUE;
         case IDC_REENCRYPT_AUTO:
@@ -140,16 +138,15 @@ INT_PTR DecryptDialog::OnCommand(WORD id, WORD notification) {
 }
 
 INT_PTR DecryptDialog::OnOk() {
-    if (!IsWindowVisible(GetItem(IDOK)) || GetWindowTextLengthA(passwordEdit) == 0) {
+    if (!IsWindowVisible(GetItem(IDOK)) || GetWindowTextLengthA(passwordEdit_) == 0) {
         // Enter on a disabled or hidden OK button; an empty key cannot make
         // a cipher.
         return TRUE;
     }
     SecretBuffer password;
-    const int length = GetWindowTextA(passwordEdit, password.WritableData(), kPasswordBufferSize);
-    password.SetSize(static_cast<size_t>(length));
+    ReadPasswordEdit(passwordEdit_, &password);
     // The edit's own copy is no longer needed either.
-    SetWindowTextA(passwordEdit, "");
+    SetWindowTextA(passwordEdit_, "");
     ShowProgressView(Handle(), kInputControls);
     std::unique_ptr<FileCipher> cipher(
         new (std::nothrow) FileCipher(password.data(), static_cast<int32_t>(password.size())));

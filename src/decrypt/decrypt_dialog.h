@@ -57,7 +57,7 @@ private:
 
     UINT taskbarCreatedMessage_;
     std::unique_ptr<BatchRun> batch_;
-    HWND passwordEdit = nullptr;
+    HWND passwordEdit_ = nullptr;
     const char* const* files_;
     int fileCount_;
     NOTIFYICONDATAA trayData_ = {};

@@ -10,12 +10,11 @@
 #include "crypto/file_cipher.h"
 #include "crypto/secret_buffer.h"
 #include "encrypt/encrypt_batch.h"
+#include "encrypt/password_edit.h"
 
 namespace zorv {
 
 namespace {
-
-constexpr int kMaxPasswordBytes = BlowfishCipher::kMaxKeyLength;
 
 // The controls of the password view, hidden once the batch starts.
 constexpr int kInputControls[] = {IDOK,
@@ -25,13 +24,6 @@ constexpr int kInputControls[] = {IDOK,
                                   IDC_ENCRYPT_PASSWORD,
                                   IDC_ENCRYPT_CONFIRM,
                                   IDC_DELETE_SOURCE};
-
-// Reads a password edit's text into password (at most the cipher's longest
-// key, which is all the edit takes).
-void ReadPassword(HWND edit, SecretBuffer* password) {
-    const int length = GetWindowTextA(edit, password->WritableData(), kMaxPasswordBytes + 1);
-    password->SetSize(static_cast<size_t>(length));
-}
 
 // The minimum password length in bytes; a hand-edited value below 1 would
 // allow an empty password, with which no cipher can be keyed.
@@ -65,12 +57,10 @@ INT_PTR EncryptDialog::OnInitDialog() {
         return FALSE;
     }
     EnableWindow(GetItem(IDOK), FALSE);
-    passwordEdit = GetItem(IDC_ENCRYPT_PASSWORD);
-    confirmEdit = GetItem(IDC_ENCRYPT_CONFIRM);
-    SendMessageA(passwordEdit, EM_LIMITTEXT, kMaxPasswordBytes, 0);
-    SendMessageA(confirmEdit, EM_LIMITTEXT, kMaxPasswordBytes, 0);
+    passwordEdit_ = PreparePasswordEdit(GetItem(IDC_ENCRYPT_PASSWORD));
+    confirmEdit_ = PreparePasswordEdit(GetItem(IDC_ENCRYPT_CONFIRM));
     CheckDlgButton(Handle(), IDC_DELETE_SOURCE, BST_CHECKED);
-    SetFocus(passwordEdit);
+    SetFocus(passwordEdit_);
     return FALSE;
 }
 
@@ -95,8 +85,8 @@ INT_PTR EncryptDialog::OnPasswordChange(int notification) {
     }
     SecretBuffer first;
     SecretBuffer second;
-    ReadPassword(passwordEdit, &first);
-    ReadPassword(confirmEdit, &second);
+    ReadPasswordEdit(passwordEdit_, &first);
+    ReadPasswordEdit(confirmEdit_, &second);
     const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
     EnableWindow(GetItem(IDOK), first.size() >= minimum && second.size() >= minimum);
     return TRUE;
@@ -106,8 +96,8 @@ INT_PTR EncryptDialog::OnOk() {
     deleteSource_ = IsDlgButtonChecked(Handle(), IDC_DELETE_SOURCE) == BST_CHECKED;
     SecretBuffer first;
     SecretBuffer second;
-    ReadPassword(passwordEdit, &first);
-    ReadPassword(confirmEdit, &second);
+    ReadPasswordEdit(passwordEdit_, &first);
+    ReadPasswordEdit(confirmEdit_, &second);
     // OK is disabled below the minimum, but the command can still be sent;
     // an empty password must never reach the cipher.
     const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
@@ -117,7 +107,7 @@ INT_PTR EncryptDialog::OnOk() {
     if (!first.Equals(second)) {
         ShowMessage(Handle(), IDS_PASSWORD_MISMATCH, MB_ICONEXCLAMATION);
         ClearPasswordEdits();
-        SetFocus(passwordEdit);
+        SetFocus(passwordEdit_);
         return TRUE;
     }
     SecretBuffer password(std::move(first));
@@ -145,8 +135,8 @@ INT_PTR EncryptDialog::OnOk() {
 }
 
 void EncryptDialog::ClearPasswordEdits() {
-    SetWindowTextA(passwordEdit, "");
-    SetWindowTextA(confirmEdit, "");
+    SetWindowTextA(passwordEdit_, "");
+    SetWindowTextA(confirmEdit_, "");
 }
 
 void EncryptDialog::RunBatch(FileCipher& cipher) {

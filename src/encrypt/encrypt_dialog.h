@@ -35,8 +35,8 @@ private:
     void RunBatch(FileCipher& cipher);
 
     std::unique_ptr<BatchRun> batch_;
-    HWND passwordEdit = nullptr;
-    HWND confirmEdit = nullptr;
+    HWND passwordEdit_ = nullptr;
+    HWND confirmEdit_ = nullptr;
     const char* const* files_;
     int fileCount_;
     bool deleteSource_ = false;
