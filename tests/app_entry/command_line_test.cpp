@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/win32_test_support.h"
+
 namespace zorv {
 namespace {
 
@@ -73,52 +75,14 @@ TEST(SplitCommandLine, DoubleByteCharactersAreUnits) {
     }
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + "zorv_entry_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~TempFolder() {
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-            if (!DeleteFileA(it->c_str())) {
-                RemoveDirectoryA(it->c_str());
-            }
-        }
-        RemoveDirectoryA(path_.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string File(const std::string& name) {
-        std::string file = path_ + "\\" + name;
-        HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(handle, INVALID_HANDLE_VALUE) << file;
-        CloseHandle(handle);
-        created_.push_back(file);
-        return file;
-    }
-    std::string Folder(const std::string& name) {
-        std::string folder = path_ + "\\" + name;
-        EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
-        created_.push_back(folder);
-        return folder;
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-    std::vector<std::string> created_;
-};
-
 TEST(SplitCommandLine, ItemsAreResolvedToTheStoredName) {
     TempFolder temp;
-    std::string report = temp.File("Report.CRP");
-    std::string kanjiFolder = temp.Folder("\x95\x5C");  // a name ending in byte 0x5C
-    std::string memo = temp.File("\x95\x5C\\Memo.Txt");
+    const std::string report = temp.Join("Report.CRP");
+    const std::string kanjiFolder = temp.Join("\x95\x5C");  // a name ending in byte 0x5C
+    const std::string memo = temp.Join("\x95\x5C\\Memo.Txt");
+    ASSERT_TRUE(WriteWholeFile(report, ""));
+    ASSERT_TRUE(CreateDirectoryA(kanjiFolder.c_str(), nullptr)) << kanjiFolder;
+    ASSERT_TRUE(WriteWholeFile(memo, ""));
     const std::string& root = temp.Path();
     const struct {
         std::string item;

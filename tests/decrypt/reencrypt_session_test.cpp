@@ -18,6 +18,7 @@
 #include "crypto/result_code.h"
 #include "support/editor_support.h"
 #include "support/message_box_watcher.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
@@ -31,78 +32,6 @@ std::string ExeFolder() {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.rfind('\\'));
-}
-
-std::string TempFolder() {
-    char path[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, path);
-    return path;
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") {
-                continue;
-            }
-            const std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    return names;
 }
 
 // The name the system gives a temporary file: crpXXXX.tmp.
@@ -132,7 +61,7 @@ protected:
         savedSettings_ = g_settings;
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         folder_ = ExeFolder() + "\\session_work\\" + Sanitised(name);
-        RemoveTree(folder_);
+        test::RemoveTree(folder_);
         CreateDirectoryA((ExeFolder() + "\\session_work").c_str(), nullptr);
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
         // Names in the shared temporary folder carry the process ID, so
@@ -146,7 +75,7 @@ protected:
     }
 
     void TearDown() override {
-        WriteBytes(stop_, "");  // releases an editor that still waits
+        EXPECT_TRUE(WriteWholeFile(stop_, ""));  // releases an editor that still waits
         g_settings = savedSettings_;
         DestroyWindow(window_);
     }
@@ -163,7 +92,7 @@ protected:
     std::string MakeCrp(const std::string& folder, const std::string& name,
                         const std::string& plain) {
         const std::string plainPath = folder + "\\plain-source.tmp";
-        WriteBytes(plainPath, plain);
+        EXPECT_TRUE(WriteWholeFile(plainPath, plain)) << plainPath;
         FileCipher cipher(kPassword, static_cast<int32_t>(sizeof kPassword - 1));
         const std::string crp = folder + "\\" + name;
         EXPECT_EQ(cipher.EncryptFile(plainPath.c_str(), crp.c_str()), kResultOk);
@@ -176,7 +105,7 @@ protected:
         FileCipher cipher(kPassword, static_cast<int32_t>(sizeof kPassword - 1));
         const ResultCode rc = cipher.DecryptFile(crp.c_str(), target.c_str());
         const std::string text =
-            rc == kResultOk ? ReadBytes(target) : "<rc " + std::to_string(rc) + ">";
+            rc == kResultOk ? ReadFileOrMissing(target) : "<rc " + std::to_string(rc) + ">";
         DeleteFileA(target.c_str());
         return text;
     }
@@ -236,10 +165,10 @@ TEST_F(SessionTest, ReencryptsTheEditedTextWhenTheEditorEnds) {
 
     const test::EditorReport report = test::ReadEditorReport(report_);
     ASSERT_TRUE(report.present);
-    EXPECT_EQ(report.path, TempFolder() + "memo-" + tag_ + ".zedit");
+    EXPECT_EQ(report.path, TemporaryFolderPath() + "memo-" + tag_ + ".zedit");
     EXPECT_FALSE(report.readOnly);
     EXPECT_EQ(report.content, "first line\r\n");
-    EXPECT_FALSE(Exists(report.path)) << "the working copy is wiped";
+    EXPECT_FALSE(FileExists(report.path)) << "the working copy is wiped";
     EXPECT_EQ(Decrypted(crp), "first line\r\nedited by the test editor\r\n");
     EXPECT_TRUE(boxes.Texts().empty());
 }
@@ -251,7 +180,7 @@ TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
         const std::string crp = MakeCrp(folder_, "memo.zedit.crp", "beside\r\n");
         const std::string taken = folder_ + "\\memo.zedit";
         if (nameTaken) {
-            WriteBytes(taken, "someone else's file");
+            EXPECT_TRUE(WriteWholeFile(taken, "someone else's file"));
         }
         test::SetEditorInstructions("append", report_);
         test::MessageBoxWatcher boxes;
@@ -265,9 +194,9 @@ TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
             EXPECT_FALSE(report.siblingCrp) << "the .crp is deleted while the editor runs";
         }
         EXPECT_EQ(report.content, "beside\r\n");
-        EXPECT_FALSE(Exists(report.path));
+        EXPECT_FALSE(FileExists(report.path));
         EXPECT_EQ(Decrypted(crp), "beside\r\nedited by the test editor\r\n");
-        EXPECT_EQ(ReadBytes(taken), nameTaken ? "someone else's file" : "<missing>");
+        EXPECT_EQ(ReadFileOrMissing(taken), nameTaken ? "someone else's file" : "<missing>");
         EXPECT_TRUE(boxes.Texts().empty());
         DeleteFileA(taken.c_str());
         DeleteFileA(crp.c_str());
@@ -286,14 +215,14 @@ TEST_F(SessionTest, TrayModeWaitsForTheRequestAndReencryptsOnce) {
     // The editor has ended; the session goes on waiting for the tray.
     EXPECT_FALSE(PumpUntilDone(1500));
     EXPECT_TRUE(session->IsRunning());
-    EXPECT_FALSE(Exists(crp));
+    EXPECT_FALSE(FileExists(crp));
     for (int i = 0; i < 3; ++i) {
         session->Signal();
     }
     ASSERT_TRUE(PumpUntilDone(kSessionTimeoutMs));
     ASSERT_TRUE(session->WaitForEnd(5000));
     EXPECT_EQ(Decrypted(crp), "tray\r\nedited by the test editor\r\n");
-    EXPECT_FALSE(Exists(folder_ + "\\tray.zedit"));
+    EXPECT_FALSE(FileExists(folder_ + "\\tray.zedit"));
     // A second re-encryption would have met the wiped copy and said so.
     EXPECT_TRUE(boxes.Texts().empty());
 }
@@ -310,14 +239,14 @@ TEST_F(SessionTest, TrayRequestReencryptsBeforeTheEditorEnds) {
     ASSERT_TRUE(PumpUntilDone(10000)) << "the editor still runs";
     ASSERT_TRUE(session->WaitForEnd(5000));
     EXPECT_EQ(Decrypted(crp), "early\r\nedited by the test editor\r\n");
-    EXPECT_FALSE(Exists(folder_ + "\\early.zedit"));
+    EXPECT_FALSE(FileExists(folder_ + "\\early.zedit"));
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(SessionTest, ReadOnlyChoiceNeverTouchesTheCrp) {
     g_settings.useTempDir = false;
     const std::string crp = MakeCrp(folder_, "ro-" + tag_ + ".zedit.crp", "keep me\r\n");
-    const std::string before = ReadBytes(crp);
+    const std::string before = ReadFileOrMissing(crp);
     test::SetEditorInstructions("append", report_);
     test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
@@ -326,11 +255,12 @@ TEST_F(SessionTest, ReadOnlyChoiceNeverTouchesTheCrp) {
 
     const test::EditorReport report = test::ReadEditorReport(report_);
     ASSERT_TRUE(report.present);
-    EXPECT_EQ(report.path, TempFolder() + "ro-" + tag_ + ".zedit") << "always the temp folder";
+    EXPECT_EQ(report.path, TemporaryFolderPath() + "ro-" + tag_ + ".zedit")
+        << "always the temp folder";
     EXPECT_TRUE(report.readOnly);
     EXPECT_EQ(report.content, "keep me\r\n");
-    EXPECT_FALSE(Exists(report.path));
-    EXPECT_EQ(ReadBytes(crp), before);
+    EXPECT_FALSE(FileExists(report.path));
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -340,7 +270,7 @@ TEST_F(SessionTest, ReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
         g_settings.useTempDir = useTempDir;
         const std::string name = "locked-" + tag_ + ".zedit";
         const std::string crp = MakeCrp(folder_, name + ".crp", "locked\r\n");
-        const std::string before = ReadBytes(crp);
+        const std::string before = ReadFileOrMissing(crp);
         ASSERT_TRUE(SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_READONLY));
         test::SetEditorInstructions("append", report_);
         test::MessageBoxWatcher boxes;
@@ -349,10 +279,10 @@ TEST_F(SessionTest, ReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
 
         const test::EditorReport report = test::ReadEditorReport(report_);
         ASSERT_TRUE(report.present);
-        EXPECT_EQ(report.path, (useTempDir ? TempFolder() : folder_ + "\\") + name);
+        EXPECT_EQ(report.path, (useTempDir ? TemporaryFolderPath() : folder_ + "\\") + name);
         EXPECT_TRUE(report.readOnly);
-        EXPECT_FALSE(Exists(report.path));
-        EXPECT_EQ(ReadBytes(crp), before);
+        EXPECT_FALSE(FileExists(report.path));
+        EXPECT_EQ(ReadFileOrMissing(crp), before);
         EXPECT_EQ(GetFileAttributesA(crp.c_str()) & FILE_ATTRIBUTE_READONLY,
                   static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
         EXPECT_TRUE(boxes.Texts().empty());
@@ -364,7 +294,7 @@ TEST_F(SessionTest, ReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
 TEST_F(SessionTest, WrongPasswordWipesTheCopyAndStartsNothing) {
     g_settings.useTempDir = false;
     const std::string crp = MakeCrp(folder_, "secret.zedit.crp", "plain secret\r\n");
-    const std::string before = ReadBytes(crp);
+    const std::string before = ReadFileOrMissing(crp);
     test::SetEditorInstructions("append", report_);
     test::MessageBoxWatcher boxes;
     auto session = NewSession(crp, "wrong");
@@ -372,9 +302,9 @@ TEST_F(SessionTest, WrongPasswordWipesTheCopyAndStartsNothing) {
     Sleep(1000);  // an editor started by mistake would have reported by now
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(kResultWrongPassword)});
-    EXPECT_FALSE(Exists(report_));
-    EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"secret.zedit.crp"});
-    EXPECT_EQ(ReadBytes(crp), before);
+    EXPECT_FALSE(FileExists(report_));
+    EXPECT_EQ(FoundOrder(folder_), std::vector<std::string>{"secret.zedit.crp"});
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
 }
 
 TEST_F(SessionTest, TypeWithoutApplicationShows53AndReencryptsAtOnce) {
@@ -389,7 +319,7 @@ TEST_F(SessionTest, TypeWithoutApplicationShows53AndReencryptsAtOnce) {
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), Text(IDS_OPEN_WORKING_COPY_FAILED));
     EXPECT_EQ(Decrypted(crp), "orphan\r\n");
-    EXPECT_FALSE(Exists(folder_ + "\\" + name));
+    EXPECT_FALSE(FileExists(folder_ + "\\" + name));
 }
 
 TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
@@ -402,8 +332,8 @@ TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
     ASSERT_TRUE(RunToEnd(*session));
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)});
-    EXPECT_EQ(ReadBytes(copy), "");
-    EXPECT_FALSE(Exists(crp)) << "deleted when the editing began";
+    EXPECT_EQ(ReadFileOrMissing(copy), "");
+    EXPECT_FALSE(FileExists(crp)) << "deleted when the editing began";
 }
 
 // The new .crp reaches its name only complete and on the disk, and the
@@ -464,20 +394,20 @@ TEST_F(SessionTest, ReencryptionGoesThroughAFlushedTemporaryBeforeTheWipe) {
         }
         if (c.reencrypted) {
             EXPECT_EQ(Decrypted(crp), edited);
-            EXPECT_FALSE(Exists(copy));
+            EXPECT_FALSE(FileExists(copy));
             EXPECT_TRUE(boxes.Texts().empty());
         } else {
             const std::vector<std::string> expected =
                 c.quiet ? std::vector<std::string>{}
                         : std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)};
             EXPECT_EQ(boxes.Texts(), expected);
-            EXPECT_EQ(ReadBytes(copy), edited);
+            EXPECT_EQ(ReadFileOrMissing(copy), edited);
             EXPECT_EQ(GetFileAttributesA(crp.c_str()),
                       c.nameTaken ? static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)
                                   : INVALID_FILE_ATTRIBUTES)
                 << "deleted when the editing began, never half written";
         }
-        for (const std::string& name : FolderEntries(folder_)) {
+        for (const std::string& name : FoundOrder(folder_)) {
             EXPECT_FALSE(MatchesTemporary(name)) << name;
         }
         SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -503,7 +433,7 @@ TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_TEMP_DELETE_FAILED, copy)});
     EXPECT_EQ(Decrypted(crp), "held\r\nedited by the test editor\r\n");
-    EXPECT_TRUE(Exists(copy));
+    EXPECT_TRUE(FileExists(copy));
 }
 
 // A working-copy name that cannot be formed within 259 bytes ends the
@@ -511,9 +441,9 @@ TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {
 TEST_F(SessionTest, NoNameThatFitsShows53AndDecryptsNothing) {
     // A short folder leaves room for long names; C: is the prefix's own disk.
     const std::string shortFolder = "C:\\zs" + tag_;
-    RemoveTree(shortFolder);
+    test::RemoveTree(shortFolder);
     ASSERT_TRUE(CreateDirectoryA(shortFolder.c_str(), nullptr));
-    const std::size_t tempLength = TempFolder().size();
+    const std::size_t tempLength = TemporaryFolderPath().size();
     struct Case {
         const char* what;
         bool useTempDir;
@@ -532,16 +462,16 @@ TEST_F(SessionTest, NoNameThatFitsShows53AndDecryptsNothing) {
         ASSERT_LE(shortFolder.size() + 1 + c.name.size(), 259u);
         g_settings.useTempDir = c.useTempDir;
         const std::string crp = MakeCrp(shortFolder, c.name, "untouched\r\n");
-        const std::string before = ReadBytes(crp);
+        const std::string before = ReadFileOrMissing(crp);
         test::MessageBoxWatcher boxes;
         auto session = NewSession(crp);
         ASSERT_TRUE(RunToEnd(*session));
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Text(IDS_OPEN_WORKING_COPY_FAILED)});
-        EXPECT_EQ(ReadBytes(crp), before);
-        EXPECT_EQ(FolderEntries(shortFolder), std::vector<std::string>{c.name});
+        EXPECT_EQ(ReadFileOrMissing(crp), before);
+        EXPECT_EQ(FoundOrder(shortFolder), std::vector<std::string>{c.name});
         DeleteFileA(crp.c_str());
     }
-    RemoveTree(shortFolder);
+    test::RemoveTree(shortFolder);
 }
 
 }  // namespace

@@ -100,10 +100,8 @@ std::string TableTextWithPath(int id, const std::string& path) {
 }
 
 bool MakeCrp(const std::string& path, const std::string& plain, const char* password) {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
     const std::string source =
-        std::string(temp) + "zorv-e2e-plain-" + std::to_string(GetCurrentProcessId());
+        TemporaryFolderPath() + "zorv-e2e-plain-" + std::to_string(GetCurrentProcessId());
     if (!WriteWholeFile(source, plain)) {
         return false;
     }
@@ -114,10 +112,8 @@ bool MakeCrp(const std::string& path, const std::string& plain, const char* pass
 }
 
 std::string DecryptedText(const std::string& crp) {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
     const std::string target =
-        std::string(temp) + "zorv-e2e-check-" + std::to_string(GetCurrentProcessId());
+        TemporaryFolderPath() + "zorv-e2e-check-" + std::to_string(GetCurrentProcessId());
     FileCipher cipher(kDecryptPassword, static_cast<int32_t>(sizeof kDecryptPassword - 1));
     const int rc = cipher.DecryptFile(crp.c_str(), target.c_str());
     const std::string text =

@@ -5,7 +5,6 @@
 
 #include "app/resource_ids.h"
 #include "support/cp932.h"
-#include "support/scratch_folder.h"
 
 namespace zorv::e2e {
 
@@ -118,34 +117,6 @@ SettingsFile::SettingsFile(const std::string& minimumChars) {
 
 SettingsFile::~SettingsFile() {
     DeleteFileA(path_.c_str());
-}
-
-bool MakeLongFolder(const std::string& path) {
-    return CreateDirectoryW(test::LongWidePath(path).c_str(), nullptr) != 0;
-}
-
-bool WriteLongFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(test::LongWidePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string MakeFolderOfLength(const std::string& base, size_t length) {
-    std::string path = base;
-    while (path.size() < length) {
-        // Never leave a single byte to add: that would be an empty component.
-        size_t left = length - path.size();
-        size_t component = std::min<size_t>(left - 1, left == 102 ? 99 : 100);
-        path += "\\" + std::string(component, 'd');
-        MakeLongFolder(path);
-    }
-    return path;
 }
 
 bool SetLastWriteTime(const std::string& path, const FILETIME& time) {

@@ -66,12 +66,6 @@ private:
     std::string path_;
 };
 
-// Files by wide "\\?\" paths, so that paths near 259 bytes can be made.
-bool MakeLongFolder(const std::string& path);
-bool WriteLongFile(const std::string& path, const std::string& bytes);
-// A folder of exactly length bytes below base.
-std::string MakeFolderOfLength(const std::string& base, size_t length);
-
 bool SetLastWriteTime(const std::string& path, const FILETIME& time);
 bool GetLastWriteTime(const std::string& path, FILETIME* time);
 

@@ -25,12 +25,6 @@ namespace {
 constexpr char kEdited[] = "edited by the test editor\r\n";
 constexpr DWORD kEditorTimeoutMs = 30000;
 
-std::string TempFolder() {
-    char path[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, path);
-    return path;
-}
-
 // The scenario's own names, so that working copies of different runs never
 // meet in the shared temporary folder.
 std::string Tagged(const std::string& name) {
@@ -81,7 +75,7 @@ TEST_F(Session, TheEditedTextIsEncryptedAgainWhenTheEditorEnds) {
     ASSERT_TRUE(run.WaitUntilHidden());
     ASSERT_TRUE(test::WaitForEditorReport(report_, kEditorTimeoutMs));
     const test::EditorReport report = test::ReadEditorReport(report_);
-    EXPECT_EQ(report.path, TempFolder() + name);
+    EXPECT_EQ(report.path, TemporaryFolderPath() + name);
     EXPECT_EQ(report.content, "first line\r\n");
     EXPECT_FALSE(FileExists(crp)) << "the .crp is gone while the editor runs";
     EXPECT_TRUE(TrayIconPresent(run.Window()));
@@ -231,7 +225,7 @@ TEST_F(Session, OpenAsReadOnlyUsesTheTempFolderAndNeverTouchesTheCrp) {
 
     const test::EditorReport report = test::ReadEditorReport(report_);
     ASSERT_TRUE(report.present);
-    EXPECT_EQ(report.path, TempFolder() + name);
+    EXPECT_EQ(report.path, TemporaryFolderPath() + name);
     EXPECT_TRUE(report.readOnly);
     EXPECT_FALSE(FileExists(report.path));
     EXPECT_EQ(ReadFileOrMissing(crp), before);
@@ -327,7 +321,7 @@ TEST_F(Session, ANameThatCannotFitShows53AndLeavesTheCrpAlone) {
     const std::string shortFolder = "C:\\" + Tagged("zs");
     MakeFolder(shortFolder);
     // Joined with the temporary folder, the name without ".crp" is 260 bytes.
-    const std::string name = std::string(260 - TempFolder().size(), 'm') + ".crp";
+    const std::string name = std::string(260 - TemporaryFolderPath().size(), 'm') + ".crp";
     const std::string crp = shortFolder + "\\" + name;
     ASSERT_LE(crp.size(), 259u);
     ASSERT_TRUE(MakeCrp(crp, "untouched"));

@@ -19,44 +19,10 @@
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
 #include "encrypt/file_copy.h"
-#include "support/scratch_folder.h"
+#include "support/win32_test_support.h"
 
 namespace zorv {
 namespace {
-
-using test::ScratchFolder;
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(test::LongWidePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string ReadFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-bool MakeFolder(const std::string& path) {
-    return CreateDirectoryW(test::LongWidePath(path).c_str(), nullptr) != 0;
-}
 
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
@@ -67,25 +33,25 @@ std::string Pattern(size_t size) {
 }
 
 TEST(CopyToFinalName, CopiesOnlyToAFreeNameAndLeavesTheTemporaryFile) {
-    ScratchFolder folder("copy");
-    const std::string temp = folder / "crp1.tmp";
+    TempFolder folder;
+    const std::string temp = folder.Join("crp1.tmp");
     const std::string bytes = Pattern(10000);
-    ASSERT_TRUE(WriteFile(temp, bytes));
-    ASSERT_TRUE(WriteFile(folder / "taken.crp", "old"));
+    ASSERT_TRUE(WriteLongFile(temp, bytes));
+    ASSERT_TRUE(WriteLongFile(folder.Join("taken.crp"), "old"));
 
     const struct {
         std::string target;
         ResultCode expected;
         std::string contentAfter;
     } cases[] = {
-        {folder / "free.crp", kResultOk, bytes},
-        {folder / "taken.crp", kResultFileExists, "old"},
-        {folder / "no-such-folder\\x.crp", kResultWriteFailed, "<missing>"},
+        {folder.Join("free.crp"), kResultOk, bytes},
+        {folder.Join("taken.crp"), kResultFileExists, "old"},
+        {folder.Join("no-such-folder\\x.crp"), kResultWriteFailed, "<missing>"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CopyToFinalName(temp.c_str(), c.target.c_str()), c.expected) << c.target;
-        EXPECT_EQ(ReadFile(c.target), c.contentAfter) << c.target;
-        EXPECT_EQ(ReadFile(temp), bytes) << "the temporary file must stay: " << c.target;
+        EXPECT_EQ(ReadFileOrMissing(c.target), c.contentAfter) << c.target;
+        EXPECT_EQ(ReadFileOrMissing(temp), bytes) << "the temporary file must stay: " << c.target;
     }
 }
 
@@ -99,7 +65,7 @@ struct SeamEvents {
         auto* self = static_cast<SeamEvents*>(context);
         self->events.push_back("copy");
         if (!self->takeName.empty()) {
-            WriteFile(self->takeName, "theirs");
+            WriteLongFile(self->takeName, "theirs");
         }
     }
     static void Observe(void* context, const uint8_t* bytes, size_t) {
@@ -113,10 +79,10 @@ struct SeamEvents {
 // another program between the existence test and the copy: the target holds
 // nothing of ours afterwards, and the temporary file is untouched.
 TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOurs) {
-    ScratchFolder folder("faults");
-    const std::string temp = folder / "crp2.tmp";
+    TempFolder folder;
+    const std::string temp = folder.Join("crp2.tmp");
     const std::string bytes = Pattern(100000);
-    ASSERT_TRUE(WriteFile(temp, bytes));
+    ASSERT_TRUE(WriteLongFile(temp, bytes));
 
     const struct {
         const char* what;
@@ -142,7 +108,7 @@ TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOur
         {"name taken before the copy", {}, 0, true, kResultFileExists, "theirs"},
     };
     for (const auto& c : cases) {
-        const std::string target = folder / "target.crp";
+        const std::string target = folder.Join("target.crp");
         SeamEvents seen;
         seen.takeName = c.takeName ? target : "";
         CopyFaultPlan copy = c.copy;
@@ -157,8 +123,8 @@ TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOur
         ClearCopyFaults();
         EXPECT_EQ(rc, c.expected) << c.what;
         // Compared whole, not printed: the bytes are many.
-        EXPECT_TRUE(ReadFile(target) == c.contentAfter) << c.what;
-        EXPECT_TRUE(ReadFile(temp) == bytes) << c.what;
+        EXPECT_TRUE(ReadFileOrMissing(target) == c.contentAfter) << c.what;
+        EXPECT_TRUE(ReadFileOrMissing(temp) == bytes) << c.what;
         DeleteFileA(target.c_str());
     }
 }
@@ -166,9 +132,9 @@ TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOur
 // The copy is on the disk before the call returns: its flush comes after the
 // copy and before anything the caller does next.
 TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
-    ScratchFolder folder("flush");
-    const std::string temp = folder / "crp3.tmp";
-    ASSERT_TRUE(WriteFile(temp, Pattern(5000)));
+    TempFolder folder;
+    const std::string temp = folder.Join("crp3.tmp");
+    ASSERT_TRUE(WriteLongFile(temp, Pattern(5000)));
     SeamEvents seen;
     CopyFaultPlan copy;
     copy.beforeCopy = &SeamEvents::BeforeCopy;
@@ -178,7 +144,7 @@ TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
     file.observe = &SeamEvents::Observe;
     file.observeContext = &seen;
     SetFileFaults(file);
-    const ResultCode rc = CopyToFinalName(temp.c_str(), (folder / "flushed.crp").c_str());
+    const ResultCode rc = CopyToFinalName(temp.c_str(), folder.Join("flushed.crp").c_str());
     ClearFileFaults();
     ClearCopyFaults();
     EXPECT_EQ(rc, kResultOk);
@@ -187,34 +153,19 @@ TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
 
 // --- The batch run of both front ends --------------------------------------
 
-size_t TemporaryFileCount() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    size_t count = 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((std::string(temp) + "crp*.tmp").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            ++count;
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    return count;
-}
-
 // A full disk under the copy to the final name, for either front end: one
 // failure line naming the file that could not be written, the input as it
 // was, nothing under the output name and no temporary file left.
 TEST(BatchRun, AFullTargetVolumeLosesNothing) {
-    ScratchFolder folder("batch");
+    TempFolder folder;
     const std::string plain = Pattern(40000);
     FileCipher cipher("password", 8);
-    const std::string crp = folder / "made.doc.crp";
-    ASSERT_TRUE(WriteFile(folder / "made.doc", plain));
-    ASSERT_EQ(cipher.EncryptFile((folder / "made.doc").c_str(), crp.c_str()), kResultOk);
-    DeleteFileA((folder / "made.doc").c_str());
-    const std::string crpBytes = ReadFile(crp);
-    ASSERT_TRUE(WriteFile(folder / "big.doc", plain));
+    const std::string crp = folder.Join("made.doc.crp");
+    ASSERT_TRUE(WriteLongFile(folder.Join("made.doc"), plain));
+    ASSERT_EQ(cipher.EncryptFile(folder.Join("made.doc").c_str(), crp.c_str()), kResultOk);
+    DeleteFileA(folder.Join("made.doc").c_str());
+    const std::string crpBytes = ReadFileOrMissing(crp);
+    ASSERT_TRUE(WriteLongFile(folder.Join("big.doc"), plain));
 
     EncryptionRule encryption(cipher, true);
     DecryptionRule decryption(cipher);
@@ -224,8 +175,8 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
         std::string inputBytes;
         std::string output;
     } cases[] = {
-        {&encryption, folder / "big.doc", plain, folder / "big.doc.crp"},
-        {&decryption, crp, crpBytes, folder / "made.doc"},
+        {&encryption, folder.Join("big.doc"), plain, folder.Join("big.doc.crp")},
+        {&decryption, crp, crpBytes, folder.Join("made.doc")},
     };
     for (const auto& c : cases) {
         // Styled as the dialogs' log: without automatic scrolling an edit
@@ -234,8 +185,8 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
             CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
                             100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(edit, nullptr);
-        const std::string outputBefore = ReadFile(c.output);
-        const size_t temporaries = TemporaryFileCount();
+        const std::string outputBefore = ReadFileOrMissing(c.output);
+        const int temporaries = TemporaryFileCount();
         BatchRun run(edit);
         const char* inputs[] = {c.input.c_str()};
         SetCopyFaults({1, ERROR_DISK_FULL, true});
@@ -251,8 +202,8 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
         expected += std::string(LoadText(IDS_PROCESSING_DONE)) + "\r\n";
         EXPECT_EQ(text, expected);
         EXPECT_EQ(run.FailureCount(), 1);
-        EXPECT_TRUE(ReadFile(c.input) == c.inputBytes) << c.input;
-        EXPECT_TRUE(ReadFile(c.output) == outputBefore) << c.output;
+        EXPECT_TRUE(ReadFileOrMissing(c.input) == c.inputBytes) << c.input;
+        EXPECT_TRUE(ReadFileOrMissing(c.output) == outputBefore) << c.output;
         EXPECT_EQ(TemporaryFileCount(), temporaries);
     }
 }
@@ -277,7 +228,7 @@ public:
     void ProcessFile(const char* path) override {
         events.push_back(std::string("process ") + path);
         if (writeOutputs) {
-            WriteFile(std::string(path) + ".crp", "out");
+            WriteLongFile(std::string(path) + ".crp", "out");
         }
     }
     void ReportFailure(const char* path, ResultCode code) override {
@@ -299,36 +250,18 @@ public:
     bool writeOutputs = false;
 };
 
-// The names of a folder's entries in the order the file system lists them.
-std::vector<std::string> FoundOrder(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        std::string name = entry.cFileName;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return names;
-}
-
 size_t IndexOf(const std::vector<std::string>& events, const std::string& event) {
     return static_cast<size_t>(std::find(events.begin(), events.end(), event) - events.begin());
 }
 
 TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
-    ScratchFolder root("walk");
+    TempFolder root;
     for (const char* name : {"a", "b", "c", "old.crp", "note.skip"}) {
-        ASSERT_TRUE(WriteFile(root / name, name));
+        ASSERT_TRUE(WriteLongFile(root.Join(name), name));
     }
-    ASSERT_TRUE(MakeFolder(root / "sub"));
+    ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
     for (const char* name : {"x", "y", "z.CRP"}) {
-        ASSERT_TRUE(WriteFile(root / ("sub\\" + std::string(name)), name));
+        ASSERT_TRUE(WriteLongFile(root.Join("sub\\" + std::string(name)), name));
     }
     RecordingVisitor visitor;
     visitor.writeOutputs = true;
@@ -338,7 +271,7 @@ TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
     std::vector<std::string> rootFiles;
     for (const std::string& name : FoundOrder(root.Path())) {
         if (name.size() == 1) {
-            rootFiles.push_back("process " + (root / name));
+            rootFiles.push_back("process " + root.Join(name));
         }
     }
     ASSERT_EQ(rootFiles.size(), 3u);
@@ -346,13 +279,13 @@ TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
     EXPECT_EQ(tail, std::vector<std::string>(rootFiles.rbegin(), rootFiles.rend()));
 
     // Everything inside the sub-folder comes before them.
-    const std::vector<std::string> inside = {"process " + (root / "sub\\x"),
-                                             "process " + (root / "sub\\y"),
-                                             "fail 73 " + (root / "sub\\z.CRP")};
+    const std::vector<std::string> inside = {"process " + root.Join("sub\\x"),
+                                             "process " + root.Join("sub\\y"),
+                                             "fail 73 " + root.Join("sub\\z.CRP")};
     for (const std::string& event : inside) {
         EXPECT_LT(IndexOf(visitor.events, event), visitor.events.size() - 3) << event;
     }
-    EXPECT_NE(IndexOf(visitor.events, "fail 73 " + (root / "old.crp")), visitor.events.size());
+    EXPECT_NE(IndexOf(visitor.events, "fail 73 " + root.Join("old.crp")), visitor.events.size());
     // Nothing else: no line for the passed-over file, and none for the .crp
     // files written while the walk ran.
     EXPECT_EQ(visitor.events.size(), 7u);
@@ -366,8 +299,8 @@ TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
 // search that folder, not the drive's root.
 TEST(WalkFolder, ABareDriveIsWalkedAsItsCurrentFolder) {
     const std::string folder = "C:\\zorv-walk-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(MakeFolder(folder));
-    ASSERT_TRUE(WriteFile(folder + "\\here", "x"));
+    ASSERT_TRUE(MakeLongFolder(folder));
+    ASSERT_TRUE(WriteLongFile(folder + "\\here", "x"));
     char saved[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, saved);
     ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
@@ -380,27 +313,28 @@ TEST(WalkFolder, ABareDriveIsWalkedAsItsCurrentFolder) {
 }
 
 TEST(WalkFolder, ReadOnlyAndSystemEntriesAreRefusedAndNotEntered) {
-    ScratchFolder root("attributes");
-    ASSERT_TRUE(MakeFolder(root / "locked"));
-    ASSERT_TRUE(WriteFile(root / "locked\\inside", "i"));
-    ASSERT_TRUE(WriteFile(root / "ro.txt", "r"));
-    ASSERT_TRUE(WriteFile(root / "sys.txt", "s"));
+    TempFolder root;
+    ASSERT_TRUE(MakeLongFolder(root.Join("locked")));
+    ASSERT_TRUE(WriteLongFile(root.Join("locked\\inside"), "i"));
+    ASSERT_TRUE(WriteLongFile(root.Join("ro.txt"), "r"));
+    ASSERT_TRUE(WriteLongFile(root.Join("sys.txt"), "s"));
     // Wine keeps no read-only bit on a folder, only the system bit; either
     // one refuses it.
-    ASSERT_TRUE(SetFileAttributesA((root / "locked").c_str(),
+    ASSERT_TRUE(SetFileAttributesA(root.Join("locked").c_str(),
                                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
-    ASSERT_NE(GetFileAttributesA((root / "locked").c_str()) &
+    ASSERT_NE(GetFileAttributesA(root.Join("locked").c_str()) &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
               0u);
-    ASSERT_TRUE(SetFileAttributesA((root / "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    SetFileAttributesA((root / "sys.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
-    bool systemKept = (GetFileAttributesA((root / "sys.txt").c_str()) & FILE_ATTRIBUTE_SYSTEM) != 0;
+    ASSERT_TRUE(SetFileAttributesA(root.Join("ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesA(root.Join("sys.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    bool systemKept =
+        (GetFileAttributesA(root.Join("sys.txt").c_str()) & FILE_ATTRIBUTE_SYSTEM) != 0;
 
     RecordingVisitor visitor;
     WalkFolder(root.Path().c_str(), visitor);
     std::vector<std::string> expected = {
-        "fail 74 " + (root / "locked"), "fail 74 " + (root / "ro.txt"),
-        systemKept ? "fail 74 " + (root / "sys.txt") : "process " + (root / "sys.txt")};
+        "fail 74 " + root.Join("locked"), "fail 74 " + root.Join("ro.txt"),
+        systemKept ? "fail 74 " + root.Join("sys.txt") : "process " + root.Join("sys.txt")};
     std::sort(expected.begin(), expected.end());
     std::sort(visitor.events.begin(), visitor.events.end());
     EXPECT_EQ(visitor.events, expected);
@@ -409,33 +343,18 @@ TEST(WalkFolder, ReadOnlyAndSystemEntriesAreRefusedAndNotEntered) {
     }
 }
 
-// A folder path of exactly length bytes under base, made of components of at
-// most 100 bytes.
-std::string DeepFolder(const std::string& base, size_t length) {
-    std::string path = base;
-    while (path.size() < length) {
-        // Bytes still to add, backslash included; never leave a single one,
-        // which would make an empty component.
-        size_t left = length - path.size();
-        size_t component = std::min<size_t>(left - 1, left == 102 ? 99 : 100);
-        path += "\\" + std::string(component, 'd');
-        MakeFolder(path);
-    }
-    return path;
-}
-
 TEST(WalkFolder, AnEntryWhosePathWouldNotFitIsReportedInFullAndNeverUsed) {
-    ScratchFolder root("long");
-    const std::string folder = DeepFolder(root.Path(), 250);
+    TempFolder root;
+    const std::string folder = MakeFolderOfLength(root.Path(), 250);
     const std::string fits = "f123456";        // 250 + 1 + 7 = 258 bytes
     const std::string exact = "f1234567";      // 259 bytes
     const std::string tooLong = "f12345678";   // 260 bytes
     const std::string longDir = "sub4567890";  // 261 bytes
-    ASSERT_TRUE(WriteFile(folder + "\\" + fits, "1"));
-    ASSERT_TRUE(WriteFile(folder + "\\" + exact, "2"));
-    ASSERT_TRUE(WriteFile(folder + "\\" + tooLong, "3"));
-    ASSERT_TRUE(MakeFolder(folder + "\\" + longDir));
-    ASSERT_TRUE(WriteFile(folder + "\\" + longDir + "\\x", "4"));
+    ASSERT_TRUE(WriteLongFile(folder + "\\" + fits, "1"));
+    ASSERT_TRUE(WriteLongFile(folder + "\\" + exact, "2"));
+    ASSERT_TRUE(WriteLongFile(folder + "\\" + tooLong, "3"));
+    ASSERT_TRUE(MakeLongFolder(folder + "\\" + longDir));
+    ASSERT_TRUE(WriteLongFile(folder + "\\" + longDir + "\\x", "4"));
 
     RecordingVisitor visitor;
     WalkFolder(folder.c_str(), visitor);
@@ -448,16 +367,16 @@ TEST(WalkFolder, AnEntryWhosePathWouldNotFitIsReportedInFullAndNeverUsed) {
 }
 
 TEST(WalkFolder, AFolderWithoutRoomForItsSearchOrWithoutASearch) {
-    ScratchFolder root("search");
-    const std::string deep = DeepFolder(root.Path(), 257);  // no room for "\*.*"
-    ASSERT_TRUE(WriteFile(deep + "\\f", "f"));
+    TempFolder root;
+    const std::string deep = MakeFolderOfLength(root.Path(), 257);  // no room for "\*.*"
+    ASSERT_TRUE(WriteLongFile(deep + "\\f", "f"));
 
     RecordingVisitor visitor;
     WalkFolder(deep.c_str(), visitor);
     EXPECT_EQ(visitor.events, std::vector<std::string>{"fail 84 " + deep});
 
     RecordingVisitor missing;
-    WalkFolder((root / "missing").c_str(), missing);
+    WalkFolder(root.Join("missing").c_str(), missing);
     EXPECT_TRUE(missing.events.empty());
 }
 

@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "support/scratch_folder.h"
-
 #ifndef ZORV_E2E_EXE
 #error "ZORV_E2E_EXE must name the program under test"
 #endif
@@ -208,10 +206,6 @@ std::string MakeScenarioFolder(const std::string& scenario) {
     return folder;
 }
 
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool MakeFolder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
@@ -228,31 +222,6 @@ std::string PatternBytes(std::size_t size, int seed) {
         byte = static_cast<char>(state >> 24);
     }
     return bytes;
-}
-
-std::vector<std::string> FoundOrder(const std::string& folderOrPattern) {
-    const bool pattern = folderOrPattern.find('*') != std::string::npos;
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search =
-        FindFirstFileA((pattern ? folderOrPattern : folderOrPattern + "\\*.*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        const std::string name = entry.cFileName;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return names;
-}
-
-int TemporaryFileCount() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    return static_cast<int>(FoundOrder(std::string(temp) + "crp*.tmp").size());
 }
 
 bool PutFileDropOnClipboard(const std::vector<std::string>& names) {

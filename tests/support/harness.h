@@ -42,18 +42,12 @@ std::string ZorvExe();
 // recreated on every call); its Windows path without a trailing backslash.
 std::string MakeScenarioFolder(const std::string& scenario);
 
-// Small file helpers for scenarios, beside WriteWholeFile, ReadWholeFile and
-// ReadFileOrMissing of win32_test_support.h; paths are Windows paths.
-bool FileExists(const std::string& path);
+// Small file helpers for scenarios, beside those of win32_test_support.h;
+// paths are Windows paths.
 bool MakeFolder(const std::string& path);
 DWORD Attributes(const std::string& path);
 // size bytes of a repeatable pseudo-random pattern.
 std::string PatternBytes(std::size_t size, int seed);
-// Names in the folder (or matching a pattern) in the order the search returns
-// them, without "." and "..".
-std::vector<std::string> FoundOrder(const std::string& folderOrPattern);
-// Number of crp*.tmp files in the temporary folder.
-int TemporaryFileCount();
 
 // Saves <build>/screenshots/<name>.png of a screen area straight from the
 // screen, without asking any window to repaint: usable while a window's

@@ -31,6 +31,8 @@ std::string Environment(const char* name, const char* fallback) {
                                                  : std::string(value, length);
 }
 
+// Its own reader, not the tests' support library: the editor is a program of
+// its own, and it shares writing, as an editor holding the file open would.
 std::string ReadAll(const char* path) {
     std::string bytes;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -1,12 +1,18 @@
-// Files for the Windows tests: a temporary folder per test and whole-file
-// reads and writes. Paths are ANSI (code page 932 under the test runner).
+// Files for the Windows tests: a temporary folder per test, whole-file reads
+// and writes, folder searches, and paths near the 259-byte limit. Paths are
+// ANSI (code page 932 under the test runner).
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace zorv {
+
+// The system's temporary folder, with its trailing backslash.
+std::string TemporaryFolderPath();
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.
@@ -35,9 +41,30 @@ namespace test {
 // What the readers of files and registry values give for one that cannot be
 // read.
 constexpr char kMissing[] = "<missing>";
+
+// The path as a wide "\\?\" path, which the wide file functions accept beyond
+// 259 characters.
+std::wstring LongWidePath(const std::string& path);
+// Deletes the folder and everything in it, read-only entries and paths
+// beyond 259 characters included.
+void RemoveTree(const std::string& folder);
 }  // namespace test
 
 // The file's bytes, or test::kMissing.
 std::string ReadFileOrMissing(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Files by wide "\\?\" paths, so that paths near 259 bytes can be made.
+bool MakeLongFolder(const std::string& path);
+bool WriteLongFile(const std::string& path, const std::string& bytes);
+// A folder path of exactly length bytes below base, made of components of at
+// most 100 bytes, each created.
+std::string MakeFolderOfLength(const std::string& base, std::size_t length);
+
+// Names in the folder (or matching a pattern) in the order the search returns
+// them, without "." and "..".
+std::vector<std::string> FoundOrder(const std::string& folderOrPattern);
+// Number of crp*.tmp files in the temporary folder.
+int TemporaryFileCount();
 
 }  // namespace zorv
