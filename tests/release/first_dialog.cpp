@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the settings dialog did not end on Cancel\n");
         return 1;
     }
-    if (FileExists(folder + "\\zorv.ini")) {
+    if (zorv::FileExists(folder + "\\zorv.ini")) {
         std::fprintf(stderr, "Cancel wrote zorv.ini\n");
         return 1;
     }
