@@ -207,17 +207,10 @@ TEST(Dispatch, QuotingAndSpaces) {
     ExpectOpens(Quote(in.crp) + in.crp2, kDecryptMulti);
 }
 
-// The name of the one entry in folder, as the file system stores it.
+// The name of the one .crp file in folder, as the file system stores it.
 std::string OnlyEntry(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*.crp").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return "<none>";
-    }
-    std::string name = entry.cFileName;
-    bool more = FindNextFileA(find, &entry) != 0;
-    FindClose(find);
-    return more ? "<several>" : name;
+    const std::vector<std::string> names = FoundOrder(folder + "\\*.crp");
+    return names.empty() ? "<none>" : names.size() > 1 ? "<several>" : names[0];
 }
 
 // An argument in other letter case or with a wildcard reaches the
