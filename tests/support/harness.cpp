@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #ifndef ZORV_E2E_EXE
@@ -302,6 +303,9 @@ bool ZorvProcess::StartCommandLine(const std::string& commandLine) {
     PROCESS_INFORMATION info{};
     if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
+        // Said here, so that a failed start in any scenario names its cause.
+        std::fprintf(stderr, "CreateProcessA failed with error %lu: %s\n", GetLastError(),
+                     commandLine.c_str());
         return false;
     }
     CloseHandle(info.hThread);
