@@ -128,7 +128,7 @@ ResultCode TargetRefusalLocked(const std::string& target, const JobSettings& set
     FileIdentity there;
     bool ours = settings.placed != nullptr && QueryIdentity(target, &there) &&
                 settings.placed->Contains(there);
-    return ours ? kResultSharedOutput : kResultOk;
+    return ours ? ResultCode{kResultSharedOutput} : kResultOk;
 }
 
 }  // namespace

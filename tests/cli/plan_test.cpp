@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "cli/batch_plan.h"
@@ -194,7 +195,7 @@ void AppendAndTakeOutput(const std::string& path) {
     if (path == appendTo) {
         AppendTail(path);
         ASSERT_TRUE(test::WriteText(path + ".other", "other"));
-        ASSERT_EQ(std::rename((path + ".other").c_str(), (path + ".crp").c_str()), 0);
+        std::filesystem::rename(path + ".other", path + ".crp");  // replaces it in one step
     }
 }
 
