@@ -182,15 +182,21 @@ FileKey KeyOf(const FileIdentity& identity) {
     return FileKey(identity.device, identity.file);
 }
 
+using Place = std::pair<FileKey, std::string>;
+
 // Where an output goes: its folder's identity and its name, or its path
-// when the folder cannot be looked at.
-std::pair<FileKey, std::string> PlaceOf(const std::string& target) {
+// when the folder cannot be looked at. folders: the identities looked up so
+// far (a walk has many outputs in each folder).
+Place PlaceOf(const std::string& target, std::map<std::string, FileKey>* folders) {
     std::string folder = FolderOf(target);
-    FileIdentity identity;
-    if (!QueryIdentity(folder.empty() ? "." : folder, &identity, true)) {
-        return {FileKey(), target};
+    auto known = folders->find(folder);
+    if (known == folders->end()) {
+        FileIdentity identity;
+        bool found = QueryIdentity(folder.empty() ? "." : folder, &identity, true);
+        known = folders->emplace(folder, found ? KeyOf(identity) : FileKey()).first;
     }
-    return {KeyOf(identity), NameOf(target)};
+    return known->second == FileKey() ? Place(FileKey(), target)
+                                      : Place(known->second, NameOf(target));
 }
 
 void Withdraw(PlanItem* item, ResultCode code, Plan* plan) {
@@ -199,9 +205,9 @@ void Withdraw(PlanItem* item, ResultCode code, Plan* plan) {
     plan->workBytes -= item->size;
 }
 
-}  // namespace
-
-void RefuseCollisions(Plan* plan, Command command, const std::string& output) {
+// Passes over each input that is the same file as an earlier one; the
+// files of the inputs left.
+std::set<FileKey> PassOverRepeats(Plan* plan) {
     std::set<FileKey> inputs;
     for (PlanItem& item : plan->items) {
         FileIdentity identity = item.identity;
@@ -213,7 +219,15 @@ void RefuseCollisions(Plan* plan, Command command, const std::string& output) {
             Withdraw(&item, kResultGivenAgain, plan);
         }
     }
-    std::map<std::pair<FileKey, std::string>, std::vector<PlanItem*>> places;
+    return inputs;
+}
+
+}  // namespace
+
+void RefuseCollisions(Plan* plan, Command command, const std::string& output) {
+    std::set<FileKey> inputs = PassOverRepeats(plan);
+    std::map<Place, std::vector<PlanItem*>> places;
+    std::map<std::string, FileKey> folders;
     for (PlanItem& item : plan->items) {
         if (item.refusal != kResultOk) {
             continue;
@@ -223,7 +237,7 @@ void RefuseCollisions(Plan* plan, Command command, const std::string& output) {
         if (QueryIdentity(target, &there) && inputs.count(KeyOf(there)) != 0) {
             Withdraw(&item, kResultOutputIsInput, plan);
         } else {
-            places[PlaceOf(target)].push_back(&item);
+            places[PlaceOf(target, &folders)].push_back(&item);
         }
     }
     for (auto& place : places) {
