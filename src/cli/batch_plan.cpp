@@ -1,5 +1,9 @@
 #include "cli/batch_plan.h"
 
+#include <map>
+#include <set>
+#include <utility>
+
 #include "app/path_utils.h"
 #include "cli/platform_file.h"
 
@@ -13,18 +17,6 @@ bool IsCrpName(const std::string& path) {
 // Decrypting ".crp" would make a file without a name.
 bool IsBareExtension(const std::string& path) {
     return MatchPattern(NameOf(path).c_str(), ".crp");
-}
-
-// Why an entry that is not a plain file or folder, or a read-only one, is
-// refused.
-ResultCode RefusalOf(const EntryInfo& info) {
-    if (info.isLink) {
-        return kResultSymbolicLink;
-    }
-    if (info.notRegular) {
-        return kResultNotRegular;
-    }
-    return kResultReadOnlyOrSystem;
 }
 
 class PlanBuilder {
@@ -109,9 +101,17 @@ private:
     }
 
     // An input given by name is whatever the name leads to when its job
-    // starts.
+    // starts, in the folder that its name led to now: the job reaches it
+    // through that folder, as a walked file through its own.
     void AddWork(const std::string& path, const EntryInfo& info) {
-        AddWork(PlanItem{path, kResultOk, info.size, FileIdentity{}, 0, {}});
+        PlanItem item{path, kResultOk, info.size, FileIdentity{}, 0, {}};
+        std::string folder = FolderOf(path);
+        FileIdentity pinned;
+        if (QueryIdentity(folder.empty() ? "." : folder, &pinned, true)) {
+            item.rootLength = path.size() - NameOf(path).size();
+            item.folders.push_back(pinned);
+        }
+        AddWork(item);
     }
 
     void AddWork(const PlanItem& item) {
@@ -130,13 +130,26 @@ private:
 
 }  // namespace
 
+ResultCode RefusalOf(const EntryInfo& info) {
+    if (info.isLink) {
+        return kResultSymbolicLink;
+    }
+    if (info.notRegular) {
+        return kResultNotRegular;
+    }
+    if (info.unreadable) {
+        return kResultFolderUnreadable;
+    }
+    return kResultReadOnlyOrSystem;
+}
+
 ResultCode WhyNotOpened(const std::string& path) {
     EntryInfo info = QueryEntry(path);
     return info.isLink || info.notRegular ? RefusalOf(info) : kResultOpenFailed;
 }
 
 bool IsNotice(ResultCode code) {
-    return code == kResultLinkPassedOver;
+    return code == kResultLinkPassedOver || code == kResultGivenAgain;
 }
 
 bool IsFailure(ResultCode code) {
@@ -150,6 +163,90 @@ Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool rec
         builder.AddInput(input);
     }
     return builder.Take();
+}
+
+std::string OutputOf(Command command, const std::string& path, const std::string& output) {
+    if (!output.empty()) {
+        return output;
+    }
+    // The plan passes to decryption only names matching *.crp: the last four
+    // bytes are the extension (no double-byte character ends in '.').
+    return command == Command::kEncrypt ? path + ".crp" : path.substr(0, path.size() - 4);
+}
+
+namespace {
+
+using FileKey = std::pair<std::uint64_t, std::uint64_t>;
+
+FileKey KeyOf(const FileIdentity& identity) {
+    return FileKey(identity.device, identity.file);
+}
+
+using Place = std::pair<FileKey, std::string>;
+
+// Where an output goes: its folder's identity and its name, or its path
+// when the folder cannot be looked at. folders: the identities looked up so
+// far (a walk has many outputs in each folder).
+Place PlaceOf(const std::string& target, std::map<std::string, FileKey>* folders) {
+    std::string folder = FolderOf(target);
+    auto known = folders->find(folder);
+    if (known == folders->end()) {
+        FileIdentity identity;
+        bool found = QueryIdentity(folder.empty() ? "." : folder, &identity, true);
+        known = folders->emplace(folder, found ? KeyOf(identity) : FileKey()).first;
+    }
+    return known->second == FileKey() ? Place(FileKey(), target)
+                                      : Place(known->second, NameOf(target));
+}
+
+void Withdraw(PlanItem* item, ResultCode code, Plan* plan) {
+    item->refusal = code;
+    plan->workCount -= 1;
+    plan->workBytes -= item->size;
+}
+
+// Passes over each input that is the same file as an earlier one; the
+// files of the inputs left.
+std::set<FileKey> PassOverRepeats(Plan* plan) {
+    std::set<FileKey> inputs;
+    for (PlanItem& item : plan->items) {
+        FileIdentity identity = item.identity;
+        if (item.refusal != kResultOk ||
+            (!identity.Known() && !QueryIdentity(item.path, &identity))) {
+            continue;
+        }
+        if (!inputs.insert(KeyOf(identity)).second) {
+            Withdraw(&item, kResultGivenAgain, plan);
+        }
+    }
+    return inputs;
+}
+
+}  // namespace
+
+void RefuseCollisions(Plan* plan, Command command, const std::string& output) {
+    std::set<FileKey> inputs = PassOverRepeats(plan);
+    std::map<Place, std::vector<PlanItem*>> places;
+    std::map<std::string, FileKey> folders;
+    for (PlanItem& item : plan->items) {
+        if (item.refusal != kResultOk) {
+            continue;
+        }
+        std::string target = OutputOf(command, item.path, output);
+        FileIdentity there;
+        if (QueryIdentity(target, &there) && inputs.count(KeyOf(there)) != 0) {
+            Withdraw(&item, kResultOutputIsInput, plan);
+        } else {
+            places[PlaceOf(target, &folders)].push_back(&item);
+        }
+    }
+    for (auto& place : places) {
+        for (PlanItem* item : place.second) {
+            if (place.second.size() > 1) {
+                Withdraw(item, kResultSharedOutput, plan);
+            }
+        }
+    }
 }
 
 }  // namespace zorv

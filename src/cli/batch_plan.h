@@ -27,6 +27,9 @@ enum : ResultCode {
     kResultNotRegular = 1007,              // a device, a pipe or a socket
     kResultNoName = 1008,                  // a file named just ".crp" to decrypt
     kResultNoTemporary = 1009,             // no temporary file beside the output
+    kResultOutputIsInput = 1010,           // the output would replace an input of the run
+    kResultSharedOutput = 1011,            // another input of the run has the same output
+    kResultGivenAgain = 1012,              // the same file as an earlier input (a notice)
 };
 
 // Outcomes that are reported but are not failures: they leave the exit
@@ -39,6 +42,11 @@ bool IsFailure(ResultCode code);
 // was replaced by a link or a special file since, otherwise 70.
 ResultCode WhyNotOpened(const std::string& path);
 
+// Why an entry is refused, for the entries the rules refuse: 1006 a
+// symbolic link, 1007 a device, pipe or socket, 1004 a folder that cannot
+// be read, otherwise 74.
+ResultCode RefusalOf(const EntryInfo& info);
+
 struct PlanItem {
     std::string path;
     // Nonzero: the input is refused with this outcome and nothing is done.
@@ -48,10 +56,12 @@ struct PlanItem {
     // name, nor on Windows): a job that opens another file there does
     // nothing with it.
     FileIdentity identity;
-    // For a file found by a walk: how many bytes of path name the folder
-    // given on the command line, and the identities of that folder and of
-    // each folder below it down to the file's own, as the walk found them.
-    // Empty for an input given by name.
+    // How many bytes of path name the folder the job starts from (for a
+    // file found by a walk the folder given on the command line, for an
+    // input given by name its own folder, 0 for the current one), and the
+    // identities of that folder and of each folder below it down to the
+    // file's own, as the plan found them. Empty when the folder could not
+    // be looked at.
     std::size_t rootLength = 0;
     std::vector<FileIdentity> folders;
 };
@@ -86,5 +96,19 @@ struct Plan {
 // file is taken as verify takes it.
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
                bool readOnlyAllowed = false);
+
+// The output of an encryption or decryption of path: output (-o) when it is
+// given, otherwise NAME.crp or NAME beside it.
+std::string OutputOf(Command command, const std::string& path, const std::string& output);
+
+// For a run that writes files: refuses, before anything is written, what
+// would make one job destroy another's file. An input that is the same
+// file (device and file number) as an earlier one is passed over with the
+// notice 1012, so that a file is never worked on twice; a job whose output
+// exists and is the file of an input of the run is refused with 1010; and
+// every job whose output is also another job's (the same name in the same
+// folder) with 1011. Names that differ only in letter case on a file system
+// that does not tell them apart are left to the jobs (see PlacedOutputs).
+void RefuseCollisions(Plan* plan, Command command, const std::string& output);
 
 }  // namespace zorv

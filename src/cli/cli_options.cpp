@@ -113,7 +113,22 @@ bool IsCommandName(const char* word) {
 }
 
 // The combinations that the parser cannot express; false after a message.
-bool CheckCombinations(CliOptions* options) {
+// outputGiven: -o was on the command line (its value may be empty).
+bool CheckCombinations(bool outputGiven, CliOptions* options) {
+    bool verify = options->command == Command::kVerify;
+    if (outputGiven && options->output.empty()) {
+        Complain("-o needs a file name");
+        return false;
+    }
+    if (outputGiven && (verify || options->command == Command::kCat)) {
+        Complain(verify ? "verify writes nothing: -o does not apply"
+                        : "cat writes to standard output: -o does not apply");
+        return false;
+    }
+    if (verify && options->toStandardOutput) {
+        Complain("verify writes nothing: -c does not apply");
+        return false;
+    }
     if (options->output == "-") {
         options->output.clear();
         options->toStandardOutput = true;
@@ -181,7 +196,8 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions* options) {
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? ParseResult::kDone : ParseResult::kUsageError;
     }
-    return CheckCombinations(options) ? ParseResult::kRun : ParseResult::kUsageError;
+    bool outputGiven = app.get_option("--output")->count() > 0;
+    return CheckCombinations(outputGiven, options) ? ParseResult::kRun : ParseResult::kUsageError;
 }
 
 }  // namespace zorv

@@ -33,10 +33,11 @@ enum class ParseResult {
 };
 
 // Parses and checks the combinations: "-" only as the one input, -o only
-// with one input, -c and -o not together, -c with encrypt for one input (one
-// .crp stream cannot hold two files), --password-fd 0 not with input "-".
-// A lone "-o -" becomes -c. Errors are written to standard error with the
-// program's name in front.
+// with one input and never empty, -c and -o not together, neither with
+// verify nor -o with cat (options that do not apply are refused, not
+// ignored), -c with encrypt for one input (one .crp stream cannot hold two
+// files), --password-fd 0 not with input "-". A lone "-o -" becomes -c.
+// Errors are written to standard error with the program's name in front.
 ParseResult ParseCommandLine(int argc, char** argv, CliOptions* options);
 
 // True when the input is standard input.

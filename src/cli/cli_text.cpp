@@ -51,6 +51,9 @@ constexpr EnglishText kEnglishTexts[] = {
     {1007, "Not a regular file (a device, a pipe or a socket)"},
     {1008, "Nothing before .crp to name the output"},
     {1009, "No temporary file can be made in the output's folder"},
+    {1010, "The output would replace an input of this run: nothing done"},
+    {1011, "Another input of this run has the same output: nothing done"},
+    {1012, "The same file as an earlier input: passed over"},
 };
 
 #ifndef _WIN32

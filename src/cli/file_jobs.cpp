@@ -125,11 +125,11 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::st
 }
 
 // Moves a flushed temporary file to target (shown as shownTarget). True when
-// it is in place.
+// it is in place, with its identity in placed.
 bool PlaceFlushed(const std::string& temporary, const std::string& target,
                   const std::string& shownTarget, bool plainText, const JobSettings& settings,
-                  std::vector<Outcome>* lines) {
-    ResultCode moved = PlaceOutput(temporary, target, settings);
+                  FileIdentity* placed, std::vector<Outcome>* lines) {
+    ResultCode moved = PlaceOutput(temporary, target, settings, placed);
     if (moved != kResultOk) {
         lines->push_back(Outcome{shownTarget, moved});
         DestroyTemporary(temporary, FolderOf(shownTarget), plainText, lines);
@@ -168,11 +168,12 @@ std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
                                           read, std::move(registration)});
         return {Outcome{names.source, kResultPlacementPending}};
     }
-    bool placed =
-        PlaceFlushed(temporary, names.targetAt, names.target, plainText, settings, &lines);
+    FileIdentity placed;
+    bool inPlace =
+        PlaceFlushed(temporary, names.targetAt, names.target, plainText, settings, &placed, &lines);
     registration.reset();
-    if (placed) {
-        FinishSource(encrypting, names, read, settings, &lines);
+    if (inPlace) {
+        FinishSource(encrypting, names, read, placed, settings, &lines);
     }
     return lines;
 }
@@ -197,8 +198,9 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
             names.targetAt = names.folder->Reach(NameOf(target));
         }
     }
-    if (!settings.replace && QueryEntry(names.targetAt).exists) {
-        return {Outcome{target, kResultFileExists}};
+    ResultCode taken = TargetRefusal(names.targetAt, settings);
+    if (taken != kResultOk) {
+        return {Outcome{target, taken}};
     }
     PlatformFile source;
     if (!source.OpenForRead(names.sourceAt)) {
@@ -224,16 +226,13 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
 
 std::vector<Outcome> EncryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings) {
-    std::string target = settings.output.empty() ? item.path + ".crp" : settings.output;
+    std::string target = OutputOf(Command::kEncrypt, item.path, settings.output);
     return TransformJob(EncryptTransform, cipher, item, target, settings);
 }
 
 std::vector<Outcome> DecryptJob(const FileCipher& cipher, const PlanItem& item,
                                 const JobSettings& settings) {
-    // The plan passes only names matching *.crp: the last four bytes are the
-    // extension (no double-byte character ends in '.').
-    std::string target =
-        settings.output.empty() ? item.path.substr(0, item.path.size() - 4) : settings.output;
+    std::string target = OutputOf(Command::kDecrypt, item.path, settings.output);
     return TransformJob(DecryptTransform, cipher, item, target, settings);
 }
 
@@ -266,10 +265,12 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
     std::string temporary;
     std::unique_ptr<TemporaryRegistration> registration;
+    FileIdentity placed;
     if (WriteTemporary(transform, cipher, "-", none, 0, FolderOf(settings.output),
                        FolderOf(settings.output), settings, true, &temporary, &registration,
                        &lines) &&
-        PlaceFlushed(temporary, settings.output, settings.output, decrypting, settings, &lines)) {
+        PlaceFlushed(temporary, settings.output, settings.output, decrypting, settings, &placed,
+                     &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }
     return lines;

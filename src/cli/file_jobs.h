@@ -9,7 +9,9 @@
 //     SecureDelete when it may hold plain text (decryption), and leaves its
 //     source alone;
 //   - a target name that exists already fails the job before anything is
-//     read or written (the no-replace move stays the real guard);
+//     read or written (the no-replace move stays the real guard); with -f,
+//     one that holds anything but a regular file, or an output of this
+//     run;
 //   - a job does nothing with a file that is not the one its plan found
 //     under the name (replaced since the walk);
 //   - a job on a file found by a walk reaches the file's folder from the
@@ -20,10 +22,11 @@
 //   - the source is destroyed with SecureDelete only after its output is
 //     complete, flushed and in place, and not with --keep, nor once the
 //     user has interrupted the run; and only when the name still leads to
-//     the file that was read, with the size and last-write time it had
-//     when it was opened. An encryption source changed meanwhile fails the
-//     job (85), is kept, and the .crp file made from it is removed; a
-//     decryption's .crp file is kept (81).
+//     the file that was read, with the size, last-write and change times
+//     it had when it was opened. An encryption source changed meanwhile
+//     fails the job (85), is kept, and the .crp file made from it is
+//     removed if its name still holds it; a decryption's .crp file is kept
+//     (81).
 #pragma once
 
 #include <atomic>
@@ -38,6 +41,7 @@
 namespace zorv {
 
 class OutputGroup;
+class PlacedOutputs;
 
 // Not a line: the job's output waits in its group (see OutputGroup), whose
 // commit gives the job's lines.
@@ -51,7 +55,7 @@ struct Outcome {
 
 struct JobSettings {
     bool keep = false;     // do not destroy the source
-    bool replace = false;  // -f: an existing output is replaced (still atomically)
+    bool replace = false;  // -f: an existing file is replaced (still atomically)
     bool noWipe = false;   // sources are deleted without being overwritten
     std::string output;    // -o: the output's name instead of the one beside the source
     unsigned threads = 1;  // for the ranges of one decryption
@@ -60,6 +64,8 @@ struct JobSettings {
     // placed by their job; slot is the job's place in the plan.
     OutputGroup* group = nullptr;
     std::size_t slot = 0;
+    // When set, the outputs of the run, which -f never replaces.
+    PlacedOutputs* placed = nullptr;
 };
 
 // Each returns the job's lines (one, or two when a temporary file could not

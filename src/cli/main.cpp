@@ -10,6 +10,7 @@
 #include "cli/interrupt.h"
 #include "cli/job_runner.h"
 #include "cli/key_protection.h"
+#include "cli/output_group.h"
 #include "cli/parallel_transform.h"
 #include "cli/password_prompt.h"
 #include "cli/platform_file.h"
@@ -71,6 +72,8 @@ int RunBatch(const CliOptions& options, const Plan& plan, const FileCipher& ciph
     LineReporter reporter(stdout, language, options.quiet, &progress, &done);
     JobSettings settings = SettingsOf(options);
     settings.progress = &done;
+    PlacedOutputs placed;
+    settings.placed = &placed;
     RunSummary summary =
         RunPlan(plan, cipher, Processors(options), settings, JobFor(options.command), reporter);
     progress.Erase();
@@ -173,6 +176,7 @@ int WithCipher(const CliOptions& options, Language language, Work work) {
 }
 
 int Run(int argc, char** argv) {
+    OpenMissingStandardStreams();
     InstallInterruptHandler();
     CurrentUmask();  // read before any thread creates a file
     KeepOutOfDumps();
@@ -202,6 +206,14 @@ int Run(int argc, char** argv) {
     if (!options.output.empty() && plan.items.size() > 1) {
         Complain("-o names the output of a single file, and the folder holds several");
         return kExitUsage;
+    }
+    if (options.command == Command::kEncrypt && dataOut && plan.workCount > 1) {
+        Complain("encrypt -c takes a single file: one .crp stream holds one file");
+        return kExitUsage;
+    }
+    if (!dataOut &&
+        (options.command == Command::kEncrypt || options.command == Command::kDecrypt)) {
+        RefuseCollisions(&plan, options.command, options.output);
     }
     if (plan.workCount == 0) {
         return ReportRefusals(plan, language, dataOut);

@@ -46,12 +46,14 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     bool durable = !interrupted && SyncFiles(temporaries);
     std::vector<std::string> folders;
     std::vector<bool> placed(group.size(), false);
+    std::vector<FileIdentity> outputs(group.size());
     for (std::size_t i = 0; i < group.size(); ++i) {
         PendingOutput& output = group[i];
         result.emplace_back(output.slot, std::vector<Outcome>());
         std::vector<Outcome>& lines = result.back().second;
-        ResultCode code = durable ? PlaceOutput(output.temporary, output.names.targetAt, settings)
-                                  : kResultWriteFailed;
+        ResultCode code =
+            durable ? PlaceOutput(output.temporary, output.names.targetAt, settings, &outputs[i])
+                    : kResultWriteFailed;
         if (code != kResultOk) {
             if (!interrupted) {
                 lines.push_back(Outcome{durable ? output.names.target : output.names.source, code});
@@ -74,7 +76,8 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     for (std::size_t i = 0; i < group.size(); ++i) {
         if (placed[i]) {
             const PendingOutput& output = group[i];
-            FinishSource(output.encrypting, output.names, output.read, settings, &result[i].second);
+            FinishSource(output.encrypting, output.names, output.read, outputs[i], settings,
+                         &result[i].second);
         }
     }
     return result;
@@ -96,9 +99,63 @@ void DestroyTemporary(const std::string& temporary, const std::string& shownFold
     }
 }
 
+bool PlacedOutputs::Contains(const FileIdentity& file) const {
+    return files_.count({file.device, file.file}) != 0;
+}
+
+void PlacedOutputs::Add(const FileIdentity& file) {
+    files_.insert({file.device, file.file});
+}
+
+namespace {
+
+std::unique_lock<std::mutex> LockPlaced(const JobSettings& settings) {
+    return settings.placed != nullptr ? settings.placed->Lock() : std::unique_lock<std::mutex>();
+}
+
+// TargetRefusal with the run's outputs locked.
+ResultCode TargetRefusalLocked(const std::string& target, const JobSettings& settings) {
+    EntryInfo info = QueryEntry(target);
+    if (!info.exists) {
+        return kResultOk;
+    }
+    if (!settings.replace) {
+        return kResultFileExists;
+    }
+    if (info.special) {
+        return RefusalOf(info);
+    }
+    FileIdentity there;
+    bool ours = settings.placed != nullptr && QueryIdentity(target, &there) &&
+                settings.placed->Contains(there);
+    return ours ? ResultCode{kResultSharedOutput} : kResultOk;
+}
+
+}  // namespace
+
+ResultCode TargetRefusal(const std::string& target, const JobSettings& settings) {
+    std::unique_lock<std::mutex> lock = LockPlaced(settings);
+    return TargetRefusalLocked(target, settings);
+}
+
 ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
-                       const JobSettings& settings) {
-    return settings.replace ? RenameReplace(temporary, target) : RenameNoReplace(temporary, target);
+                       const JobSettings& settings, FileIdentity* placed) {
+    // The name may have changed hands since the job began: looked at again,
+    // and taken, under the lock.
+    std::unique_lock<std::mutex> lock = LockPlaced(settings);
+    if (!QueryIdentity(temporary, placed)) {
+        return kResultWriteFailed;
+    }
+    ResultCode code = kResultOk;
+    if (!settings.replace) {
+        code = RenameNoReplace(temporary, target);
+    } else if ((code = TargetRefusalLocked(target, settings)) == kResultOk) {
+        code = RenameReplace(temporary, target);
+    }
+    if (code == kResultOk && settings.placed != nullptr) {
+        settings.placed->Add(*placed);
+    }
+    return code;
 }
 
 namespace {
@@ -136,7 +193,8 @@ void SetJobCheckHook(void (*hook)(const std::string& path)) {
 }
 
 void FinishSource(bool encrypting, const JobNames& names, const FileIdentity& read,
-                  const JobSettings& settings, std::vector<Outcome>* lines) {
+                  const FileIdentity& placed, const JobSettings& settings,
+                  std::vector<Outcome>* lines) {
     const std::string& path = names.source;
     if (jobCheckHook != nullptr) {
         jobCheckHook(path);
@@ -151,8 +209,12 @@ void FinishSource(bool encrypting, const JobNames& names, const FileIdentity& re
     if (!QueryIdentity(names.sourceAt, &now) || !now.SameState(read)) {
         if (encrypting) {
             // Made from contents that are no longer the file's: it must not
-            // pass for a complete copy. It holds only cipher text.
-            RemoveFile(names.targetAt);
+            // pass for a complete copy. It holds only cipher text. Only
+            // while the name still holds it: another file may have taken it.
+            FileIdentity output;
+            if (QueryIdentity(names.targetAt, &output) && output.SameFile(placed)) {
+                RemoveFile(names.targetAt);
+            }
             lines->push_back(Outcome{path, kResultSourceChanged});
         } else {
             lines->push_back(Outcome{path, kResultDeleteFailed});

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,7 +75,30 @@ private:
     std::vector<PendingOutput> pending_;
 };
 
+// The outputs a run has placed, shared by its jobs. With -f a job never
+// replaces one: two inputs whose outputs meet on one name (x.crp and X.crp
+// where letter case does not tell names apart) would otherwise leave one
+// output and destroy both sources. A name is looked up and taken under one
+// lock, so two jobs cannot both find it free.
+class PlacedOutputs {
+public:
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+    // With the lock held.
+    bool Contains(const FileIdentity& file) const;
+    void Add(const FileIdentity& file);
+
+private:
+    std::mutex mutex_;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
+};
+
 // The steps that a job and a group share.
+
+// Why target cannot take a job's output, or 0: 71 when the name is taken
+// and -f was not given; with -f, when it holds anything but a regular file
+// or a folder (1006, 1007; 74 for a system file on Windows) or an output
+// of this run (1011). A folder is left to the move, which fails.
+ResultCode TargetRefusal(const std::string& target, const JobSettings& settings);
 
 // Destroys a temporary file; a line when it could not be wiped or stays
 // behind. A decryption's may hold plain text and is wiped, and removed even
@@ -86,15 +111,18 @@ void DestroyTemporary(const std::string& temporary, const std::string& shownFold
                       std::vector<Outcome>* lines);
 
 // Moves a finished temporary file to target: without replacing a file, or
-// replacing it in one step with -f. 0, 71, 83 or 84.
+// replacing it in one step with -f when TargetRefusal allows it. 0 with the
+// output's identity in placed (and in settings.placed); 71, 83, 84, or a
+// refusal of TargetRefusal.
 ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
-                       const JobSettings& settings);
+                       const JobSettings& settings, FileIdentity* placed);
 
-// After the output is in place: the source is destroyed (wiped, or only
-// deleted with --no-wipe), or with --keep left, only when its name still
-// leads to the file that was read, as it was when it was opened. Its line
-// is added to lines.
+// After the output (placed) is in place: the source is destroyed (wiped, or
+// only deleted with --no-wipe), or with --keep left, only when its name
+// still leads to the file that was read, as it was when it was opened. Its
+// line is added to lines.
 void FinishSource(bool encrypting, const JobNames& names, const FileIdentity& read,
-                  const JobSettings& settings, std::vector<Outcome>* lines);
+                  const FileIdentity& placed, const JobSettings& settings,
+                  std::vector<Outcome>* lines);
 
 }  // namespace zorv

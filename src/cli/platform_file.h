@@ -28,26 +28,32 @@ constexpr std::size_t kMaxNameBytes = 255;
 
 // What tells one file from another, and one state of its contents from the
 // next: the device and file number (POSIX st_dev and st_ino; Windows the
-// volume serial number and file index), the size and the last-write time.
-// All zero when unknown.
+// volume serial number and file index), the size, the last-write time and
+// the change time (POSIX st_ctime; Windows the ChangeTime of the file's
+// basic information). A program can put the last-write time back after
+// editing a file in place; the change time it cannot set. All zero when
+// unknown.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t file = 0;
     std::uint64_t size = 0;
     std::int64_t lastWrite = 0;
+    std::int64_t lastChange = 0;
 
     bool Known() const { return device != 0 || file != 0; }
     bool SameFile(const FileIdentity& other) const {
         return device == other.device && file == other.file;
     }
     bool SameState(const FileIdentity& other) const {
-        return SameFile(other) && size == other.size && lastWrite == other.lastWrite;
+        return SameFile(other) && size == other.size && lastWrite == other.lastWrite &&
+               lastChange == other.lastChange;
     }
 };
 
 // The identity of the entry named path itself: a symbolic link (Windows: a
-// reparse point) is not followed. False when it cannot be read.
-bool QueryIdentity(const std::string& path, FileIdentity* identity);
+// reparse point) is not followed, unless followLink asks for the identity
+// of what the path leads to. False when it cannot be read.
+bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followLink = false);
 
 // What the batch rules need to know of a directory entry.
 struct EntryInfo {
@@ -60,6 +66,7 @@ struct EntryInfo {
     bool special = false;
     bool isLink = false;      // POSIX: a symbolic link (also special)
     bool notRegular = false;  // POSIX: a device, pipe or socket (also special)
+    bool unreadable = false;  // POSIX: a folder without owner read permission
     std::uint64_t size = 0;
     // Known on POSIX; on Windows only when the walk needs it.
     FileIdentity identity;
@@ -88,8 +95,10 @@ struct FolderEntry {
 bool ListFolder(const std::string& folder, const FileIdentity& expected,
                 std::vector<FolderEntry>* entries);
 
-// A walked file's folder, held open for the job that works in it. On POSIX
-// it is reached from the folder named on the command line down, one
+// The folder of a job's source, held open for the job that works in it: a
+// walked file's from the folder named on the command line down, a named
+// file's folder by itself. On POSIX it is reached from that first folder
+// down, one
 // component at a time, never through a symbolic link and each component
 // checked against the identity the walk recorded; every entry of the folder
 // is then reached through that open folder (as /proc/self/fd/N/name), so a
@@ -104,9 +113,10 @@ public:
     PinnedFolder& operator=(const PinnedFolder&) = delete;
 
     // Pins the folder of the file path, whose first rootLength bytes name
-    // the folder given on the command line; chain: the identity of that
-    // folder, then of each folder below it. False when a folder on the way
-    // is missing, a link, or another folder than the walk found.
+    // the folder given on the command line (0: the current folder); chain:
+    // the identity of that folder (as its path led to it), then of each
+    // folder below it. False when a folder on the way is missing, a link
+    // (below the first), or another folder than the plan found.
     bool Pin(const std::string& path, std::size_t rootLength,
              const std::vector<FileIdentity>& chain);
     // The path by which this job reaches name in the folder.

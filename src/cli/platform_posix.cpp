@@ -31,6 +31,12 @@ FileIdentity IdentityFromStat(const struct stat& st) {
     const timespec& written = st.st_mtim;
 #endif
     identity.lastWrite = static_cast<std::int64_t>(written.tv_sec) * 1000000000 + written.tv_nsec;
+#ifdef __APPLE__
+    const timespec& changed = st.st_ctimespec;
+#else
+    const timespec& changed = st.st_ctim;
+#endif
+    identity.lastChange = static_cast<std::int64_t>(changed.tv_sec) * 1000000000 + changed.tv_nsec;
     return identity;
 }
 
@@ -43,6 +49,7 @@ EntryInfo InfoFromStat(const struct stat& st) {
     info.isLink = S_ISLNK(st.st_mode);
     info.notRegular = info.special && !info.isLink;
     info.readOnly = (st.st_mode & S_IWUSR) == 0;
+    info.unreadable = info.isFolder && (st.st_mode & S_IRUSR) == 0;
     info.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     return info;
 }
@@ -70,9 +77,9 @@ EntryInfo QueryEntry(const std::string& path) {
     return InfoFromStat(st);
 }
 
-bool QueryIdentity(const std::string& path, FileIdentity* identity) {
+bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followLink) {
     struct stat st = {};
-    if (lstat(path.c_str(), &st) != 0) {
+    if ((followLink ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) {
         return false;
     }
     *identity = IdentityFromStat(st);
@@ -130,8 +137,10 @@ bool PinnedFolder::Pin(const std::string& path, std::size_t rootLength,
             below.push_back(path.substr(start, slash - start));
         }
     }
-    folder_ = path.substr(0, rootLength);
-    int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    folder_ = rootLength == 0 ? "." : path.substr(0, rootLength);
+    // The first folder may be reached through links the user named; what
+    // it opens must still be the folder the plan found. Below it, no link.
+    int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (std::size_t i = 0; fd >= 0; ++i) {
         struct stat st = {};
         if (i >= chain.size() || fstat(fd, &st) != 0 || !IdentityFromStat(st).SameFile(chain[i])) {

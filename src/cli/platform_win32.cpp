@@ -72,18 +72,25 @@ bool IdentityOfHandle(HANDLE handle, FileIdentity* identity) {
     identity->lastWrite = static_cast<std::int64_t>(
         (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
         info.ftLastWriteTime.dwLowDateTime);
+    // The change time, which SetFileTime cannot put back, is only in the
+    // basic information.
+    FILE_BASIC_INFO basic = {};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+        return false;
+    }
+    identity->lastChange = basic.ChangeTime.QuadPart;
     return true;
 }
 
 }  // namespace
 
-bool QueryIdentity(const std::string& path, FileIdentity* identity) {
+bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followLink) {
     // No access to the contents, only to the identity, and of the reparse
-    // point itself rather than of what it leads to.
-    const ScopedFileHandle entry(
-        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // point itself rather than of what it leads to (unless asked).
+    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    const ScopedFileHandle entry(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, flags, nullptr));
     return entry.IsValid() && IdentityOfHandle(entry.Get(), identity);
 }
 

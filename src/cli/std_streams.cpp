@@ -108,4 +108,15 @@ bool StandardOutputIsTerminal() {
 #endif
 }
 
+void OpenMissingStandardStreams() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        // open takes the lowest free number: this one, while it is closed.
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", O_RDWR) < 0) {
+            return;
+        }
+    }
+#endif
+}
+
 }  // namespace zorv

@@ -35,4 +35,11 @@ void WidenStandardPipes();
 // True when standard output is a terminal (a console on Windows).
 bool StandardOutputIsTerminal();
 
+// POSIX: opens /dev/null on each of descriptors 0 to 2 that is closed, so
+// that no file the program opens later takes the number of a standard
+// stream and receives its report lines. Call first, before any file is
+// opened. Nothing to do on Windows, where files get handles, not these
+// numbers.
+void OpenMissingStandardStreams();
+
 }  // namespace zorv

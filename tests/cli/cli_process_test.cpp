@@ -382,6 +382,62 @@ TEST_F(CliProcess, ScriptConventionsTable) {
          "",
          "zorv-cli: -o names the output of a single input" + lf,
          {"a", "s.crp"}},
+        {"-o naming the input",
+         {"encrypt", "-f", "@a", "-o", "@a"},
+         false,
+         false,
+         1,
+         "@a" + lf + "\t->The output would replace an input of this run: nothing done" + lf,
+         "",
+         {"a", "s.crp"}},
+        {"-o naming the input by another name, -k",
+         {"decrypt", "-k", "-f", "@s.crp", "-o", "@./s.crp"},
+         false,
+         false,
+         1,
+         "@s.crp" + lf + "\t->The output would replace an input of this run: nothing done" + lf,
+         "",
+         {"a", "s.crp"}},
+        {"one file given twice",
+         {"encrypt", "-f", "@a", "@./a"},
+         false,
+         false,
+         0,
+         "@a...OK" + lf + "@./a" + lf + "\t->The same file as an earlier input: passed over" + lf,
+         "",
+         {"a.crp", "s.crp"}},
+        {"-o empty",
+         {"encrypt", "@a", "-o", ""},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: -o needs a file name" + lf,
+         {"a", "s.crp"}},
+        {"cat -o",
+         {"cat", "@s.crp", "-o", "@p"},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: cat writes to standard output: -o does not apply" + lf,
+         {"a", "s.crp"}},
+        {"verify -o",
+         {"verify", "@s.crp", "-o", "@p"},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: verify writes nothing: -o does not apply" + lf,
+         {"a", "s.crp"}},
+        {"verify -c",
+         {"verify", "-c", "@s.crp"},
+         false,
+         false,
+         2,
+         "",
+         "zorv-cli: verify writes nothing: -c does not apply" + lf,
+         {"a", "s.crp"}},
         {"unknown command",
          {"frob", "@a"},
          false,
@@ -525,6 +581,7 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
         std::vector<std::string> names;  // in d afterwards
     };
     auto file = [&](const std::string& name) { ASSERT_TRUE(WriteBytes(d + "/" + name, {1, 2})); };
+    bool outputClosed = false;  // set by a row's setup
     std::vector<Row> rows = {
         {"a link under -r is passed over",
          [&] {
@@ -574,6 +631,60 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
          1,
          d + "/a\n\t->No temporary file can be made in the output's folder\n",
          {"a"}},
+        {"a folder with mode 000",
+         [&] {
+             file("a");
+             ASSERT_EQ(mkdir((d + "/sub").c_str(), 0), 0);
+         },
+         {"encrypt", "-k", "-r", d},
+         1,
+         d + "/sub\n\t->The folder could not be read\n" + d + "/a...OK\n",
+         {"a", "a.crp", "sub"}},
+        {"-f replaces no FIFO",
+         [&] {
+             file("a");
+             ASSERT_EQ(mkfifo((d + "/fifo").c_str(), 0600), 0);
+         },
+         {"encrypt", "-k", "-f", d + "/a", "-o", d + "/fifo"},
+         1,
+         d + "/fifo\n\t->Not a regular file (a device, a pipe or a socket)\n",
+         {"a", "fifo"}},
+        {"two .crp files with one output",
+         [&] {
+             ASSERT_TRUE(WriteBytes(d + "/p", RandomBytes(100, 7)));
+             ASSERT_EQ(Cipher().EncryptFile((d + "/p").c_str(), (d + "/X.crp").c_str()), 0);
+             ASSERT_EQ(Cipher().EncryptFile((d + "/p").c_str(), (d + "/X.CRP").c_str()), 0);
+             ASSERT_EQ(unlink((d + "/p").c_str()), 0);
+         },
+         {"decrypt", "-f", "-r", d},
+         1,
+         d + "/X.crp\n\t->Another input of this run has the same output: nothing done\n" + d +
+             "/X.CRP\n\t->Another input of this run has the same output: nothing done\n",
+         {"X.CRP", "X.crp"}},
+        {"a folder given twice",
+         [&] { file("a"); },
+         {"encrypt", "-f", "-r", d, d + "/"},
+         0,
+         d + "/a...OK\n" + d + "/a\n\t->The same file as an earlier input: passed over\n",
+         {"a.crp"}},
+        {"encrypt -c over a folder of several",
+         [&] {
+             file("a");
+             file("b");
+         },
+         {"encrypt", "-c", "-r", d},
+         2,
+         "",
+         {"a", "b"}},
+        {"standard output closed",
+         [&] {
+             file("a");
+             outputClosed = true;
+         },
+         {"encrypt", "-c", d + "/a"},
+         0,
+         "",
+         {"a"}},
     };
     if (geteuid() != 0) {  // root reads any folder
         rows.push_back({"an unreadable sub-folder",
@@ -592,7 +703,8 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
         row.setup();
         std::vector<std::string> args = {"--lang", "en", "--password-file", passwordFile_};
         args.insert(args.end(), row.args.begin(), row.args.end());
-        ProcessResult result = RunCli(args);
+        ProcessResult result = outputClosed ? test::RunCliOutputClosed(args) : RunCli(args);
+        outputClosed = false;
         EXPECT_EQ(result.status, row.status) << row.name << result.err;
         EXPECT_EQ(result.out, row.out) << row.name;
         std::vector<std::string> names;

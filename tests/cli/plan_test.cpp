@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "cli/batch_plan.h"
 #include "cli/file_jobs.h"
 #include "cli/job_runner.h"
+#include "cli/output_group.h"
 #include "cli/platform_file.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
@@ -15,6 +17,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -161,6 +164,41 @@ void AppendTail(const std::string& path) {
     }
 }
 
+// Changes the first byte in place and puts the last-write time back, as an
+// editor that keeps times would: only the change time tells.
+void RewriteKeepingTimes(const std::string& path) {
+    if (path != appendTo) {
+        return;
+    }
+#ifdef _WIN32
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    FILETIME written = {};
+    DWORD put = 0;
+    ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &written));
+    ASSERT_TRUE(WriteFile(file, "C", 1, &put, nullptr));
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
+#else
+    struct stat st = {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    std::fputc('C', file);
+    std::fclose(file);
+    const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+#endif
+}
+
+// Appends to the source and puts another file under its output's name.
+void AppendAndTakeOutput(const std::string& path) {
+    if (path == appendTo) {
+        AppendTail(path);
+        ASSERT_TRUE(test::WriteText(path + ".other", "other"));
+        std::filesystem::rename(path + ".other", path + ".crp");  // replaces it in one step
+    }
+}
+
 TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
     const FileCipher cipher("password", 8);
     ASSERT_TRUE(test::WriteText(root_ / "grow.txt", "contents"));
@@ -168,13 +206,16 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
     struct Case {
         bool encrypt;
         bool keep;
+        void (*edit)(const std::string&);
         ResultCode expected;
     };
-    const Case kCases[] = {{true, false, kResultSourceChanged},
-                           {true, true, kResultSourceChanged},
-                           {false, false, kResultDeleteFailed}};
-    SetJobCheckHook(AppendTail);
+    const Case kCases[] = {{true, false, AppendTail, kResultSourceChanged},
+                           {true, true, AppendTail, kResultSourceChanged},
+                           {false, false, AppendTail, kResultDeleteFailed},
+                           {true, false, RewriteKeepingTimes, kResultSourceChanged},
+                           {true, false, AppendAndTakeOutput, kResultSourceChanged}};
     for (const Case& c : kCases) {
+        SetJobCheckHook(c.edit);
         ASSERT_TRUE(test::WriteText(root_ / "grow.txt", "contents"));
         std::remove((root_ / "grow.txt.crp").c_str());
         appendTo.clear();
@@ -190,7 +231,14 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.keep;
         EXPECT_TRUE(test::Exists(appendTo));
-        EXPECT_EQ(test::Exists(root_ / "grow.txt.crp"), !c.encrypt);
+        // The .crp file made from a changed source is removed; a file that
+        // took its name is not.
+        const bool taken = c.edit == AppendAndTakeOutput;
+        EXPECT_EQ(test::Exists(root_ / "grow.txt.crp"), !c.encrypt || taken);
+        if (taken) {
+            EXPECT_EQ(test::ReadBytes(root_ / "grow.txt.crp"),
+                      (test::Bytes{'o', 't', 'h', 'e', 'r'}));
+        }
         EXPECT_TRUE(test::Exists(root_ / "grow.txt"));
     }
     SetJobCheckHook(nullptr);
@@ -209,6 +257,28 @@ TEST_F(PlanTest, ATakenTargetFailsADecryptionBeforeItStarts) {
     EXPECT_EQ(lines[0].path, root_ / "taken");
     EXPECT_EQ(lines[0].code, kResultFileExists);
     EXPECT_EQ(test::ReadBytes(root_ / "taken"), (test::Bytes{'m', 'i', 'n', 'e'}));
+}
+
+// With -f, a job never replaces the output of another job of the run (two
+// names that meet on a file system blind to letter case, found by no plan).
+TEST_F(PlanTest, ForceNeverReplacesAnOutputOfTheRun) {
+    const FileCipher cipher("password", 8);
+    PlacedOutputs placed;
+    JobSettings settings;
+    settings.keep = true;
+    settings.replace = true;
+    settings.output = root_ / "out.crp";
+    settings.placed = &placed;
+    ASSERT_TRUE(test::WriteText(settings.output, "older"));  // -f may replace this one
+    const std::vector<Outcome> first = EncryptJob(cipher, WorkOn(root_ / "a.txt"), settings);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].code, kResultOk);
+    const test::Bytes made = test::ReadBytes(settings.output);
+    const std::vector<Outcome> second = EncryptJob(cipher, WorkOn(root_ / "b.txt"), settings);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].path, settings.output);
+    EXPECT_EQ(second[0].code, kResultSharedOutput);
+    EXPECT_EQ(test::ReadBytes(settings.output), made);
 }
 
 #ifndef _WIN32
@@ -238,12 +308,13 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
     struct Case {
         bool encrypt;
         bool afterOpen;
+        bool byName;  // the file named on the command line, not found by a walk
         ResultCode expected;
     };
-    const Case kCases[] = {{true, false, kResultReplaced},
-                           {true, true, kResultOk},
-                           {false, false, kResultReplaced},
-                           {false, true, kResultOk}};
+    const Case kCases[] = {{true, false, false, kResultReplaced},  {true, true, false, kResultOk},
+                           {false, false, false, kResultReplaced}, {false, true, false, kResultOk},
+                           {true, false, true, kResultReplaced},   {true, true, true, kResultOk},
+                           {false, false, true, kResultReplaced},  {false, true, true, kResultOk}};
     const FileCipher cipher("password", 8);
     int row = 0;
     for (const Case& c : kCases) {
@@ -260,8 +331,8 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
             ASSERT_EQ(EncryptJob(cipher, WorkOn(source), JobSettings{}).size(), 1u);
         }
         const std::string planned = c.encrypt ? source : source + ".crp";
-        const Plan plan =
-            BuildPlan(c.encrypt ? Command::kEncrypt : Command::kDecrypt, {root_.path()}, true);
+        const Plan plan = BuildPlan(c.encrypt ? Command::kEncrypt : Command::kDecrypt,
+                                    {c.byName ? planned : root_.path()}, !c.byName);
         const PlanItem* item = nullptr;
         for (const PlanItem& candidate : plan.items) {
             item = candidate.path == planned ? &candidate : item;
@@ -280,9 +351,9 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
         SetJobCheckHook(nullptr);
         ASSERT_TRUE(swapFolder.empty());
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.afterOpen;
-        EXPECT_EQ(seenOutside, untouched) << c.encrypt << c.afterOpen;
-        EXPECT_EQ(outside.Names(), untouched) << c.encrypt << c.afterOpen;
+        EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.afterOpen << c.byName;
+        EXPECT_EQ(seenOutside, untouched) << c.encrypt << c.afterOpen << c.byName;
+        EXPECT_EQ(outside.Names(), untouched) << c.encrypt << c.afterOpen << c.byName;
         EXPECT_EQ(test::ReadBytes(outside / "other.txt"),
                   (test::Bytes{'o', 'u', 't', 's', 'i', 'd', 'e'}));
         if (c.afterOpen) {

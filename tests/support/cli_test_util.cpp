@@ -208,6 +208,10 @@ ProcessResult RunCliOnTerminal(const std::vector<std::string>&) {
     return ProcessResult{};
 }
 
+ProcessResult RunCliOutputClosed(const std::vector<std::string>&) {
+    return ProcessResult{};
+}
+
 int StartCli(const std::vector<std::string>&, const std::string&) {
     return -1;
 }
@@ -217,16 +221,24 @@ int WaitCli(int) {
 #else
 namespace {
 
+constexpr int kClosedOutput = -2;
+
 // In the child: standard streams to files, optional file size limit, exec.
-// in and out: descriptors to use (-1: /dev/null and the file outPath).
+// in and out: descriptors to use (-1: /dev/null and the file outPath;
+// kClosedOutput: standard output closed).
 [[noreturn]] void ExecCli(const std::vector<std::string>& args, const std::string& outPath,
                           const std::string& errPath, std::uint64_t fileSizeLimit, int in = -1,
                           int out = -1) {
     in = in >= 0 ? in : open("/dev/null", O_RDONLY);
-    out = out >= 0 ? out : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    bool closeOutput = out == kClosedOutput;
+    out = out >= 0 || closeOutput ? out : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0);
-    dup2(out, 1);
+    if (closeOutput) {
+        close(1);
+    } else {
+        dup2(out, 1);
+    }
     dup2(err, 2);
     setsid();  // no controlling terminal: the password never comes from one
     if (fileSizeLimit != 0) {
@@ -273,6 +285,16 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSiz
     pid_t pid = fork();
     if (pid == 0) {
         ExecCli(args, outPath, errPath, fileSizeLimit);
+    }
+    return Collect(pid, outPath, errPath);
+}
+
+ProcessResult RunCliOutputClosed(const std::vector<std::string>& args) {
+    ScratchFolder streams;
+    std::string outPath = streams / "out", errPath = streams / "err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        ExecCli(args, outPath, errPath, 0, -1, kClosedOutput);
     }
     return Collect(pid, outPath, errPath);
 }

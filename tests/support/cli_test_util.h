@@ -53,6 +53,10 @@ ProcessResult RunCli(const std::vector<std::string>& args, std::uint64_t fileSiz
 ProcessResult RunCliPiped(const std::vector<std::string>& args, const Bytes& input,
                           bool outputClosed = false);
 
+// Runs zorv-cli as RunCli does, but with its standard output closed, as a
+// shell's ">&-" starts it (POSIX); out is then empty.
+ProcessResult RunCliOutputClosed(const std::vector<std::string>& args);
+
 // Runs zorv-cli with standard output on a terminal (a pseudo-terminal;
 // POSIX), as a user at a shell would. out holds what reached it.
 ProcessResult RunCliOnTerminal(const std::vector<std::string>& args);
