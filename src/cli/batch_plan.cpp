@@ -18,6 +18,9 @@ bool IsBareExtension(const std::string& path) {
 // Why an entry that is not a plain file or folder, or a read-only one, is
 // refused.
 ResultCode RefusalOf(const EntryInfo& info) {
+    if (info.unnamable) {
+        return kResultNameNotHandled;
+    }
     if (info.isLink) {
         return kResultSymbolicLink;
     }

@@ -27,6 +27,7 @@ enum : ResultCode {
     kResultNotRegular = 1007,              // a device, a pipe or a socket
     kResultNoName = 1008,                  // a file named just ".crp" to decrypt
     kResultNoTemporary = 1009,             // no temporary file beside the output
+    kResultNameNotHandled = 1010,          // Windows: a name with no exact UTF-8 or wide form
 };
 
 // Outcomes that are reported but are not failures: they leave the exit
@@ -71,7 +72,9 @@ struct Plan {
 //            written); only special files are refused with 74;
 //   cat:     as verify, without walking folders.
 // A symbolic link is refused with 1006 and a device, pipe or socket with
-// 1007 where the desktop program would say 74 (POSIX).
+// 1007 where the desktop program would say 74 (POSIX); a name that has no
+// exact form for the system's calls (Windows) with 1010, a folder too,
+// whose contents are then not walked.
 // In a folder walk (sorted by name): a folder that cannot be listed is
 // refused with 1004; a symbolic link is passed over with the notice 1005
 // (never followed); "." and ".." skipped; read-only or
