@@ -59,7 +59,8 @@ std::string FailureLines(const std::string& path, const std::string& message) {
 class CliProcess : public ::testing::Test {
 protected:
     void SetUp() override {
-        passwordFile_ = secrets_ / "password";
+        // Named outside code page 932: read through its wide name on Windows.
+        passwordFile_ = secrets_ / "κωδικός";
         ASSERT_TRUE(test::WriteText(passwordFile_, std::string(kPassword) + "\n"));
     }
 
