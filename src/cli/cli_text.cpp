@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "app/message_texts.h"
 #include "crypto/wide_path.h"
