@@ -83,7 +83,7 @@ private:
         std::vector<PlanItem> pending;
         for (const FolderEntry& entry : entries) {
             std::string path = JoinFolderAndName(folder, entry.name);
-            if (path.size() > kMaxPathBytes) {
+            if (PathLength(path) > kMaxPathBytes) {
                 Refuse(path, kResultPathTooLong);
             } else if (entry.info.isLink) {
                 Refuse(path, kResultLinkPassedOver);

@@ -17,9 +17,7 @@ namespace zorv {
 
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
-// The wide entry points take at most 259 UTF-16 units of path. Counting
-// UTF-8 bytes instead may refuse a long path that holds many non-ASCII
-// characters, never one that would not fit.
+// The wide entry points take at most 259 UTF-16 units of path.
 constexpr std::size_t kMaxPathBytes = 259;
 #else
 constexpr char kPathSeparator = '/';
@@ -27,6 +25,11 @@ constexpr std::size_t kMaxPathBytes = 4095;
 #endif
 // The longest name of one entry that the usual file systems take.
 constexpr std::size_t kMaxNameBytes = 255;
+
+// The length of a path or name as the system counts it against the limits
+// above: bytes on POSIX, UTF-16 units on Windows (where a character of
+// UTF-8 text takes up to 4 bytes but 1 or 2 units).
+std::size_t PathLength(const std::string& path);
 
 // What tells one file from another, and one state of its contents from the
 // next: the device and file number (POSIX st_dev and st_ino; Windows the

@@ -220,7 +220,7 @@ bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::str
         char name[32];
         std::snprintf(name, sizeof name, "zv%06x.tmp", static_cast<unsigned>(entropy() & 0xFFFFFF));
         std::string candidate = JoinFolderAndName(folder, name);
-        if (candidate.size() > kMaxPathBytes) {
+        if (PathLength(candidate) > kMaxPathBytes) {
             break;
         }
         if (file->CreateNew(candidate)) {

@@ -523,6 +523,11 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
     const std::string d = work_ / "d";
     const std::string lf = kNewline;
     [[maybe_unused]] const std::string longName(252, 'n');  // POSIX rows
+    // 240 bytes of UTF-8, 80 UTF-16 units: Windows counts the units.
+    std::string hangul;
+    for (int i = 0; i < 80; ++i) {
+        hangul += "한";
+    }
     const char separator = kNewline == "\n" ? '/' : '\\';
     // An entry of d, its '/' the platform's separator.
     auto at = [&](std::string relative) {
@@ -582,6 +587,15 @@ TEST_F(CliProcess, TroublesomeEntriesTable) {
          0,
          at("αβγ.txt") + "...OK" + lf + at("😀.txt") + "...OK" + lf,
          {"abg.txt", "αβγ.txt.crp", "😀.txt.crp"}},
+        {"a long Hangul name counts in characters",
+         [&] {
+             folder(hangul);
+             file(hangul + "/a");
+         },
+         {"encrypt", "-k", "-r", at(hangul)},
+         0,
+         at(hangul + "/a") + "...OK" + lf,
+         {hangul, hangul + "/a", hangul + "/a.crp"}},
         {"a received résumé.txt.crp in a walk",
          [&] {
              folder("r");
