@@ -301,6 +301,14 @@ TEST_F(CliProcess, ScriptConventionsTable) {
          "@a...OK" + lf,
          "",
          {"a", "b.crp", "s.crp"}},
+        {"-o names an output outside code page 932",
+         {"encrypt", "-k", "@a", "-o", "@α😀.crp"},
+         false,
+         false,
+         0,
+         "@a...OK" + lf,
+         "",
+         {"a", "s.crp", "α😀.crp"}},
         {"an existing output is kept",
          {"encrypt", "-k", "@a", "-o", "@s.crp"},
          false,
@@ -421,9 +429,10 @@ TEST_F(CliProcess, ScriptConventionsTable) {
         for (const std::string& name : work_.Names()) {
             Bytes bytes = ReadBytes(work_ / name);
             EXPECT_TRUE(bytes == plain || bytes == crp) << row.name << ": " << name;
-            std::filesystem::permissions(work_ / name, std::filesystem::perms::owner_all,
+            std::filesystem::permissions(test::PathOf(work_ / name),
+                                         std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add);
-            std::filesystem::remove(work_ / name);
+            std::filesystem::remove(test::PathOf(work_ / name));
         }
     }
 }
