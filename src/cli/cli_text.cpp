@@ -82,7 +82,11 @@ bool LocaleIsJapanese() {
 // The console that stream writes to, or null when it goes to a file or a
 // pipe.
 HANDLE ConsoleOf(std::FILE* stream) {
-    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    int descriptor = _fileno(stream);  // negative when started without the stream
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0 ? handle : nullptr;
 }
