@@ -72,7 +72,7 @@ private:
         std::vector<PlanItem> pending;
         for (const FolderEntry& entry : entries) {
             std::string path = JoinFolderAndName(folder, entry.name);
-            if (path.size() > kMaxPathBytes) {
+            if (PathLength(path) > kMaxPathBytes) {
                 Refuse(path, kResultPathTooLong);
             } else if (entry.info.isLink) {
                 Refuse(path, kResultLinkPassedOver);
@@ -131,6 +131,9 @@ private:
 }  // namespace
 
 ResultCode RefusalOf(const EntryInfo& info) {
+    if (info.unnamable) {
+        return kResultNameNotHandled;
+    }
     if (info.isLink) {
         return kResultSymbolicLink;
     }

@@ -30,6 +30,7 @@ enum : ResultCode {
     kResultOutputIsInput = 1010,           // the output would replace an input of the run
     kResultSharedOutput = 1011,            // another input of the run has the same output
     kResultGivenAgain = 1012,              // the same file as an earlier input (a notice)
+    kResultNameNotHandled = 1013,          // Windows: a name with no exact UTF-8 or wide form
 };
 
 // Outcomes that are reported but are not failures: they leave the exit
@@ -44,7 +45,7 @@ ResultCode WhyNotOpened(const std::string& path);
 
 // Why an entry is refused, for the entries the rules refuse: 1006 a
 // symbolic link, 1007 a device, pipe or socket, 1004 a folder that cannot
-// be read, otherwise 74.
+// be read, 1013 a name no call can reach, otherwise 74.
 ResultCode RefusalOf(const EntryInfo& info);
 
 struct PlanItem {
@@ -81,7 +82,9 @@ struct Plan {
 //            written); only special files are refused with 74;
 //   cat:     as verify, without walking folders.
 // A symbolic link is refused with 1006 and a device, pipe or socket with
-// 1007 where the desktop program would say 74 (POSIX).
+// 1007 where the desktop program would say 74 (POSIX); a name that has no
+// exact form for the system's calls (Windows) with 1013, a folder too,
+// whose contents are then not walked.
 // In a folder walk (sorted by name): a folder that cannot be listed is
 // refused with 1004; a symbolic link is passed over with the notice 1005
 // (never followed); "." and ".." skipped; read-only or

@@ -2,12 +2,15 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "app/message_texts.h"
+#include "crypto/wide_path.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+
+#include <algorithm>
 #endif
 
 namespace zorv {
@@ -54,6 +57,7 @@ constexpr EnglishText kEnglishTexts[] = {
     {1010, "The output would replace an input of this run: nothing done"},
     {1011, "Another input of this run has the same output: nothing done"},
     {1012, "The same file as an earlier input: passed over"},
+    {1013, "The name cannot be handled on this system"},
 };
 
 #ifndef _WIN32
@@ -78,24 +82,36 @@ bool LocaleIsJapanese() {
 }
 
 #ifdef _WIN32
-std::string Convert(const std::string& text, UINT from, UINT to) {
-    if (from == to || text.empty()) {
-        return text;
+// The console that stream writes to, or null when it goes to a file or a
+// pipe.
+HANDLE ConsoleOf(std::FILE* stream) {
+    int descriptor = _fileno(stream);  // negative when started without the stream
+    if (descriptor < 0) {
+        return nullptr;
     }
-    int wideLength =
-        MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(wideLength > 0 ? wideLength : 1));
-    MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        wideLength);
-    int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
-    return out;
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0 ? handle : nullptr;
 }
 
-UINT TerminalCodePage() {
-    UINT codePage = GetConsoleOutputCP();
-    return codePage != 0 ? codePage : GetACP();
+// Writes to a console in UTF-16, which shows every character whatever the
+// console's code page. False when the text is not valid UTF-8 or a write
+// fails.
+bool WriteToConsole(HANDLE console, std::FILE* stream, const std::string& utf8) {
+    std::wstring wide;
+    if (!WidePath(utf8, &wide)) {
+        return false;
+    }
+    std::fflush(stream);  // what stdio holds goes first
+    for (std::size_t done = 0; done < wide.size();) {
+        DWORD written = 0;
+        DWORD count = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 16384));
+        if (!WriteConsoleW(console, wide.data() + done, count, &written, nullptr) || written == 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
 }
 #endif
 
@@ -125,20 +141,15 @@ std::string MessageText(Language language, int id) {
 
 void WriteText(std::FILE* stream, const std::string& utf8) {
 #ifdef _WIN32
-    std::string text = Convert(utf8, CP_UTF8, TerminalCodePage());
-#else
-    const std::string& text = utf8;
+    // Not SetConsoleOutputCP(CP_UTF8): that changes the console the user's
+    // shell shares, for the programs that run after this one, and consoles
+    // before Windows 10 mishandle UTF-8 bytes written to them.
+    HANDLE console = ConsoleOf(stream);
+    if (console != nullptr && WriteToConsole(console, stream, utf8)) {
+        return;
+    }
 #endif
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
-
-void WritePath(std::FILE* stream, const std::string& path) {
-#ifdef _WIN32
-    std::string text = Convert(path, GetACP(), TerminalCodePage());
-#else
-    const std::string& text = path;
-#endif
-    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
 }
 
 }  // namespace zorv

@@ -1,7 +1,7 @@
 // The texts the command-line program shows: the message table shared with
 // the desktop program (Japanese, from the one UTF-8 source) or its English
-// rendering, chosen by --lang or the locale, and written in the encoding of
-// the terminal (UTF-8 on POSIX, the console's code page on Windows).
+// rendering, chosen by --lang or the locale, and written as UTF-8, or to a
+// Windows console as UTF-16.
 #pragma once
 
 #include <cstdio>
@@ -20,12 +20,11 @@ Language ChooseLanguage(const std::string& option);
 // empty string for an ID that has no text.
 std::string MessageText(Language language, int id);
 
-// Writes UTF-8 text to stream in the terminal's encoding (unchanged on
-// POSIX; converted to the console's output code page on Windows).
+// Writes UTF-8 text (a message, or a path as ShownName shows it) to stream:
+// as it is to a file, a pipe or a POSIX terminal, so a script reads the same
+// bytes on every platform; with WriteConsoleW to a Windows console, which
+// then shows every character whatever its code page. Text that is not
+// valid UTF-8 reaches a console as bytes.
 void WriteText(std::FILE* stream, const std::string& utf8);
-
-// Writes a path as the program has it (bytes of the ANSI code page on
-// Windows, converted for a console with another code page).
-void WritePath(std::FILE* stream, const std::string& path);
 
 }  // namespace zorv

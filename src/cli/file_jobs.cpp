@@ -184,7 +184,7 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
                                   const PlanItem& item, const std::string& target,
                                   const JobSettings& settings) {
     const std::string& path = item.path;
-    if (target.size() > kMaxPathBytes || NameOf(target).size() > kMaxNameBytes) {
+    if (PathLength(target) > kMaxPathBytes || PathLength(NameOf(target)) > kMaxNameBytes) {
         return {Outcome{path, kResultPathTooLong}};
     }
     JobNames names{path, target, path, target, nullptr};
@@ -257,7 +257,7 @@ std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
 
 std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
                                       const JobSettings& settings) {
-    if (settings.output.size() > kMaxPathBytes) {
+    if (PathLength(settings.output) > kMaxPathBytes) {
         return {Outcome{settings.output, kResultPathTooLong}};
     }
     PlatformFile none;

@@ -6,6 +6,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <string>
+
+#include "crypto/wide_path.h"
 #else
 #include <unistd.h>
 #endif
@@ -37,7 +41,12 @@ void RemoveRegisteredTemporaries() {
     for (Slot& slot : slots) {
         if (slot.state.load() == kReady) {
 #ifdef _WIN32
-            DeleteFileA(slot.path);
+            // A console control handler runs as a thread of its own, so it
+            // may convert the path (allocating) as any thread does.
+            std::wstring wide;
+            if (WidePath(slot.path, &wide)) {
+                DeleteFileW(wide.c_str());
+            }
 #else
             unlink(slot.path);  // async-signal-safe
 #endif

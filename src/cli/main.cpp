@@ -18,6 +18,8 @@
 #include "cli/report_lines.h"
 #include "cli/std_streams.h"
 #include "cli/stream_cat.h"
+#include "cli/utf8_arguments.h"
+#include "crypto/wide_path.h"
 
 namespace zorv {
 namespace {
@@ -228,5 +230,12 @@ int Run(int argc, char** argv) {
 }  // namespace zorv
 
 int main(int argc, char** argv) {
-    return zorv::Run(argc, argv);
+    // Paths are UTF-8 from here on, on Windows too: see utf8_arguments.h.
+    zorv::UseUtf8Paths();
+    zorv::Utf8Arguments arguments(argc, argv);
+    if (arguments.count() == 0) {
+        std::fputs("zorv-cli: the command line could not be read\n", stderr);
+        return 1;
+    }
+    return zorv::Run(arguments.count(), arguments.values());
 }

@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "cli/interrupt.h"
 #include "crypto/secure_zero.h"
+#include "crypto/wide_path.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -24,8 +26,15 @@ namespace {
 int ReadByte(int fd, char* c) {
     return _read(fd, c, 1);
 }
+// The path is UTF-8, as every path in the program; one without a wide form
+// names no file.
 int OpenForReading(const char* path) {
-    return _open(path, _O_RDONLY | _O_BINARY);
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        errno = ENOENT;
+        return -1;
+    }
+    return _wopen(wide.c_str(), _O_RDONLY | _O_BINARY);
 }
 void CloseDescriptor(int fd) {
     _close(fd);

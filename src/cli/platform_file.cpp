@@ -117,6 +117,20 @@ bool PlatformFile::Sync() const {
     return !Fails(Faults().syncs, Faults().failSyncAt) && platform::SyncNative(handle_);
 }
 
+std::size_t PathLength(const std::string& path) {
+#ifdef _WIN32
+    std::size_t units = 0;
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        // A lead byte starts one unit, a four-byte sequence's a pair.
+        units += ((byte & 0xC0) != 0x80 ? 1u : 0u) + (byte >= 0xF0 ? 1u : 0u);
+    }
+    return units;
+#else
+    return path.size();
+#endif
+}
+
 unsigned ProcessorCount() {
     unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : n;

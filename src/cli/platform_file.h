@@ -2,8 +2,8 @@
 // positional reads and writes (so several threads can work on one file),
 // a flush to the disk, the no-replace rename, and the folder queries of the
 // batch rules. A shared half (platform_file.cpp) over POSIX and Win32
-// backends; Win32 with the ANSI entry points, so paths are code page 932
-// bytes there as in the desktop program.
+// backends. Paths are UTF-8 on Windows too: the Win32 backend gives each
+// call the exact wide form, so no name is ever taken for a look-alike.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +17,7 @@ namespace zorv {
 
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
-// The ANSI entry points take at most 259 bytes of path.
+// The wide entry points take at most 259 UTF-16 units of path.
 constexpr std::size_t kMaxPathBytes = 259;
 #else
 constexpr char kPathSeparator = '/';
@@ -25,6 +25,11 @@ constexpr std::size_t kMaxPathBytes = 4095;
 #endif
 // The longest name of one entry that the usual file systems take.
 constexpr std::size_t kMaxNameBytes = 255;
+
+// The length of a path or name as the system counts it against the limits
+// above: bytes on POSIX, UTF-16 units on Windows (where a character of
+// UTF-8 text takes up to 4 bytes but 1 or 2 units).
+std::size_t PathLength(const std::string& path);
 
 // What tells one file from another, and one state of its contents from the
 // next: the device and file number (POSIX st_dev and st_ino; Windows the
@@ -67,6 +72,9 @@ struct EntryInfo {
     bool isLink = false;      // POSIX: a symbolic link (also special)
     bool notRegular = false;  // POSIX: a device, pipe or socket (also special)
     bool unreadable = false;  // POSIX: a folder without owner read permission
+    // Windows: a name with no exact UTF-8 form (an unpaired surrogate), or
+    // a path with no exact wide form; no call can reach it (also special).
+    bool unnamable = false;
     std::uint64_t size = 0;
     // Known on POSIX; on Windows only when the walk needs it.
     FileIdentity identity;
@@ -216,12 +224,12 @@ bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::str
 
 // Moves from to to without ever replacing an existing file: the no-replace
 // rename, or a hard link and an unlink where that is missing, on POSIX;
-// MoveFileExA without the replace flag on Windows. Returns 0, 71 when to
+// MoveFileExW without the replace flag on Windows. Returns 0, 71 when to
 // exists, or 83 for any other failure. from is unchanged on failure.
 ResultCode RenameNoReplace(const std::string& from, const std::string& to);
 
 // Moves from to to, replacing a file that has the name, in one step (rename
-// on POSIX; MoveFileExA with the replace and write-through flags on
+// on POSIX; MoveFileExW with the replace and write-through flags on
 // Windows): the name always holds either the old file or the new one.
 // Returns 0, or 83. from is unchanged on failure.
 ResultCode RenameReplace(const std::string& from, const std::string& to);
@@ -249,8 +257,7 @@ std::string NameOf(const std::string& path);
 // where an empty folder means the current one).
 std::string FolderOf(const std::string& path);
 
-// folder + separator + name, without doubling a separator that ends folder
-// (on Windows the test steps over double-byte characters).
+// folder + separator + name, without doubling a separator that ends folder.
 std::string JoinFolderAndName(const std::string& folder, const std::string& name);
 
 // The number of processors, at least 1.

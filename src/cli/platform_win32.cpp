@@ -1,15 +1,17 @@
-// Win32 backend of the command-line program's file seam, on the ANSI entry
-// points: paths are bytes of the process's code page (932 on the systems
-// Zorv is made for), and separators are found stepping over double-byte
-// characters, whose second byte may be a backslash.
+// Win32 backend of the command-line program's file seam, on the wide entry
+// points: paths are UTF-8 inside the program, as on POSIX, and each call
+// takes the path's exact UTF-16 form (WidePath). A path that has none (an
+// unpaired surrogate from a listing) names no file here.
 #include "app/win32_handles.h"
 #include "cli/platform_backend.h"
 #include "cli/platform_file.h"
+#include "crypto/wide_path.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <random>
 #include <utility>
 
@@ -28,21 +30,28 @@ EntryInfo InfoFromAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
     return info;
 }
 
-// Position of the last separator ('\\' or '/') in a character-wise scan, or
-// npos.
+// Position of the last separator ('\\' or '/'), or npos. No byte of a
+// UTF-8 sequence past its first is below 0x80, so a plain search is exact.
 std::size_t FindLastSeparator(const std::string& path) {
-    std::size_t found = std::string::npos;
-    for (std::size_t i = 0; i < path.size();) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
-            i += 2;
-            continue;
-        }
-        if (path[i] == '\\' || path[i] == '/') {
-            found = i;
-        }
-        ++i;
-    }
-    return found;
+    return path.find_last_of("\\/");
+}
+
+// The wide form of path, or an empty string, which no call opens: every
+// call below then fails as for a missing file.
+std::wstring Wide(const std::string& path) {
+    std::wstring wide;
+    WidePath(path, &wide);
+    return wide;
+}
+
+// What a listing or a name without a wide form is: an entry no call here can
+// reach, refused as one whose name cannot be handled.
+EntryInfo UnnamableEntry() {
+    EntryInfo info;
+    info.exists = true;
+    info.special = true;
+    info.unnamable = true;
+    return info;
 }
 
 // Chunks of at most 1 GiB per call: the count is a DWORD.
@@ -88,15 +97,19 @@ bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followL
     // No access to the contents, only to the identity, and of the reparse
     // point itself rather than of what it leads to (unless asked).
     DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const ScopedFileHandle entry(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+    const ScopedFileHandle entry(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                              nullptr, OPEN_EXISTING, flags, nullptr));
     return entry.IsValid() && IdentityOfHandle(entry.Get(), identity);
 }
 
 EntryInfo QueryEntry(const std::string& path) {
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return UnnamableEntry();
+    }
     WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
         return EntryInfo{};
     }
     return InfoFromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
@@ -119,22 +132,26 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     // job's checks on the open file and before destroying it stand alone.
     (void)expected;
     entries->clear();
-    WIN32_FIND_DATAA found = {};
-    const ScopedFindHandle search(FindFirstFileA(JoinFolderAndName(folder, "*").c_str(), &found));
+    WIN32_FIND_DATAW found = {};
+    const ScopedFindHandle search(
+        FindFirstFileW(Wide(JoinFolderAndName(folder, "*")).c_str(), &found));
     if (!search.IsValid()) {
         return false;
     }
     do {
-        std::string name = found.cFileName;
+        bool exact = true;
+        const std::u16string units(found.cFileName, found.cFileName + wcslen(found.cFileName));
+        std::string name = Utf16ToUtf8(units.data(), units.size(), &exact);
         if (name == "." || name == "..") {
             continue;
         }
         FolderEntry item;
-        item.info =
-            InfoFromAttributes(found.dwFileAttributes, found.nFileSizeHigh, found.nFileSizeLow);
+        item.info = exact ? InfoFromAttributes(found.dwFileAttributes, found.nFileSizeHigh,
+                                               found.nFileSizeLow)
+                          : UnnamableEntry();
         item.name = std::move(name);
         entries->push_back(std::move(item));
-    } while (FindNextFileA(search.Get(), &found));
+    } while (FindNextFileW(search.Get(), &found));
     std::sort(entries->begin(), entries->end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return true;
@@ -143,15 +160,15 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
 bool PlatformFile::OpenForRead(const std::string& path) {
     Close();
     // No write sharing: nobody may change the source while it is read.
-    handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    handle_ = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     return handle_ != kNoHandle;
 }
 
 bool PlatformFile::CreateNew(const std::string& path) {
     Close();
-    handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0,
-                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES,
+                          0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle_ != kNoHandle;
 }
 
@@ -210,7 +227,7 @@ bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::str
         char name[32];
         std::snprintf(name, sizeof name, "zv%06x.tmp", static_cast<unsigned>(entropy() & 0xFFFFFF));
         std::string candidate = JoinFolderAndName(folder, name);
-        if (candidate.size() > kMaxPathBytes) {
+        if (PathLength(candidate) > kMaxPathBytes) {
             break;
         }
         if (file->CreateNew(candidate)) {
@@ -227,7 +244,7 @@ bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::str
 }
 
 ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
         return kResultOk;
     }
     DWORD error = GetLastError();
@@ -237,11 +254,12 @@ ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
 
 ResultCode RenameReplace(const std::string& from, const std::string& to) {
     DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    return MoveFileExA(from.c_str(), to.c_str(), flags) ? kResultOk : kResultWriteFailed;
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) ? kResultOk
+                                                                    : kResultWriteFailed;
 }
 
 bool RemoveFile(const std::string& path) {
-    return DeleteFileA(path.c_str()) != 0;
+    return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
 unsigned CurrentUmask() {
@@ -251,7 +269,7 @@ unsigned CurrentUmask() {
 bool SyncFiles(const std::vector<std::string>& paths) {
     bool ok = true;
     for (const std::string& path : paths) {
-        const ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+        const ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
         ok = file.IsValid() && FlushFileBuffers(file.Get()) != 0 && ok;
     }

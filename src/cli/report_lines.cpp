@@ -1,5 +1,7 @@
 #include "cli/report_lines.h"
 
+#include "crypto/wide_path.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -24,33 +26,6 @@ void AppendEscape(std::string* out, unsigned char byte) {
     *out += kDigits[byte & 0xF];
 }
 
-#ifndef _WIN32
-// The length of the valid UTF-8 sequence at text[i], or 0.
-std::size_t Utf8SequenceAt(const std::string& text, std::size_t i) {
-    auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80                    ? 1
-                         : lead >= 0xC2 && lead <= 0xDF ? 2
-                         : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                        : 0;
-    if (length == 0 || i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    auto second = static_cast<unsigned char>(text[i + 1]);
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
-        return 0;
-    }
-    return length;
-}
-#endif
-
 }  // namespace
 
 std::string ShownName(const std::string& path, bool terminal) {
@@ -64,17 +39,12 @@ std::string ShownName(const std::string& path, bool terminal) {
             ++i;
             continue;
         }
-#ifndef _WIN32
-        // Windows paths are code page 932 bytes, converted for the console.
         std::size_t length = terminal ? Utf8SequenceAt(path, i) : 1;
         if (length == 0) {
             AppendEscape(&out, byte);
             ++i;
             continue;
         }
-#else
-        std::size_t length = 1;
-#endif
         out.append(path, i, length);
         i += length;
     }
@@ -100,7 +70,7 @@ void LineReporter::Report(const Outcome& outcome) {
     if (progress_ != nullptr) {
         progress_->Erase();
     }
-    WritePath(stream_, ShownName(outcome.path, terminal_));
+    WriteText(stream_, ShownName(outcome.path, terminal_));
     if (outcome.code == kResultOk) {
         std::fputs("...OK\n", stream_);
     } else {

@@ -16,7 +16,7 @@ namespace zorv {
 
 // A name as a report line shows it. A line feed or CR always becomes
 // \xHH, so a name cannot forge a second line for a script that reads the
-// report; on a terminal every control character does too, and (POSIX) every
+// report; on a terminal every control character does too, and every
 // byte that is not part of valid UTF-8, so a name cannot send escape
 // sequences to the terminal.
 std::string ShownName(const std::string& path, bool terminal);

@@ -1,5 +1,6 @@
 // FileHandle: the one seam between the cipher core and the operating system
-// for file access. A Win32 backend (CreateFileA and friends) and a POSIX
+// for file access. A Win32 backend (CreateFileA and friends, or the wide
+// calls with UTF-8 paths after UseUtf8Paths: see wide_path.h) and a POSIX
 // backend (open/read/write/fstat/futimens) implement it; everything above it
 // is portable.
 #pragma once

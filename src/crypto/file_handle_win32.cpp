@@ -1,8 +1,10 @@
-// Win32 backend of FileHandle: CreateFileA, ReadFile, WriteFile and friends.
+// Win32 backend of FileHandle: CreateFile (ANSI or wide, see
+// path_calls_win32.h), ReadFile, WriteFile and friends.
 #include <windows.h>
 
 #include "crypto/file_handle.h"
 #include "crypto/file_handle_backend.h"
+#include "crypto/path_calls_win32.h"
 
 namespace zorv {
 namespace {
@@ -69,7 +71,7 @@ namespace {
 
 FileHandle::Native OpenNative(const char* path, DWORD access, DWORD share, DWORD disposition,
                               DWORD flags) {
-    return FromHandle(CreateFileA(path, access, share, nullptr, disposition, flags, nullptr));
+    return FromHandle(backend::CreateFileAtPath(path, access, share, disposition, flags));
 }
 
 }  // namespace

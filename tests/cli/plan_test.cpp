@@ -417,13 +417,11 @@ TEST(ShownName, OneFileGivesOneLineAndNoEscapeReachesATerminal) {
         {"plain/name.txt", "plain/name.txt", "plain/name.txt"},
         {"two\nlines\r", "two\\x0alines\\x0d", "two\\x0alines\\x0d"},
         {"red\x1b[31m\tx\x7f", "red\x1b[31m\tx\x7f", "red\\x1b[31m\\x09x\\x7f"},
-#ifndef _WIN32
         // UTF-8 stays; a stray byte, an overlong form and a surrogate do not.
         {"\xE3\x83\x91.txt", "\xE3\x83\x91.txt", "\xE3\x83\x91.txt"},
         {"a\xFF\xC0\xAF\xED\xA0\x80", "a\xFF\xC0\xAF\xED\xA0\x80",
          "a\\xff\\xc0\\xaf\\xed\\xa0\\x80"},
         {"cut\xE3\x83", "cut\xE3\x83", "cut\\xe3\\x83"},
-#endif
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ShownName(row.name, false), row.toFile) << row.toTerminal;

@@ -20,10 +20,19 @@
 namespace fs = std::filesystem;
 
 namespace zorv::test {
+
+fs::path PathOf(const std::string& utf8) {
+#ifdef _WIN32
+    return fs::u8path(utf8);
+#else
+    return fs::path(utf8);
+#endif
+}
+
 namespace {
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -37,6 +46,25 @@ std::string CliPath() {
 
 std::string Quote(const std::string& arg) {
     return "\"" + arg + "\"";
+}
+
+std::wstring Wide(const std::string& utf8) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+// Wide, except that the three bytes ED A0 80 give the unpaired surrogate
+// U+D800 they encode, a name that no UTF-8 text holds.
+std::wstring WideArgument(const std::string& arg) {
+    const std::string lone = "\xED\xA0\x80";
+    std::wstring wide;
+    std::size_t start = 0;
+    for (std::size_t at; (at = arg.find(lone, start)) != std::string::npos; start = at + 3) {
+        wide += Wide(arg.substr(start, at - start)) + L'\xD800';
+    }
+    return L"\"" + wide + Wide(arg.substr(start)) + L"\"";
 }
 
 HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
@@ -55,7 +83,7 @@ ScratchFolder::ScratchFolder() {
         fs::path candidate = base / ("zorv-cli-test-" + std::to_string(names()));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
-            path_ = candidate.string();
+            path_ = candidate.u8string();
             return;
         }
     }
@@ -80,7 +108,7 @@ std::string ScratchFolder::operator/(const std::string& name) const {
 std::vector<std::string> ScratchFolder::Names() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(entry.path().filename().u8string());
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -96,7 +124,7 @@ Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
@@ -113,7 +141,7 @@ Bytes ReadBytes(const std::string& path) {
 
 bool Exists(const std::string& path) {
     std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
+    return fs::exists(fs::symlink_status(PathOf(path), error));
 }
 
 #ifdef _WIN32
@@ -122,18 +150,20 @@ namespace {
 // Starts zorv-cli with args and the given standard handles, which it inherits.
 bool StartWithHandles(const std::vector<std::string>& args, HANDLE in, HANDLE out, HANDLE err,
                       PROCESS_INFORMATION* process) {
-    std::string command = Quote(CliPath());
+    // Arguments are UTF-8 and reach the program through the wide command
+    // line, as a name typed at a console does.
+    std::wstring command = Wide(Quote(CliPath()));
     for (const std::string& arg : args) {
-        command += " " + Quote(arg);
+        command += L" " + WideArgument(arg);
     }
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
     *process = {};
-    return CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                           &startup, process) != 0;
 }
 

@@ -1,9 +1,11 @@
 // Helpers of the command-line program's tests: scratch folders, files, and
 // running zorv-cli as a separate process (natively, or under Wine as a
-// Windows program started by a Windows test).
+// Windows program started by a Windows test). Paths and arguments are
+// UTF-8 on every platform, as zorv-cli takes them.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,10 @@ public:
 private:
     std::string path_;
 };
+
+// A UTF-8 path as std::filesystem takes it (on Windows its narrow form
+// would be the ANSI code page's).
+std::filesystem::path PathOf(const std::string& utf8);
 
 Bytes RandomBytes(std::size_t n, std::uint32_t seed);
 bool WriteBytes(const std::string& path, const Bytes& bytes);
