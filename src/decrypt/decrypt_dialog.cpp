@@ -36,10 +36,10 @@ constexpr int kInputControls[] = {IDOK,
 
 }  // namespace
 
-DecryptDialog::DecryptDialog(const char* const* fileList, int count)
+DecryptDialog::DecryptDialog(const FileRange& files)
     : taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")),
-      files_(fileList),
-      fileCount_(fileList != nullptr && count > 0 ? count : 0) {}
+      files_(files),
+      fileCount_(files.paths != nullptr && files.count > 0 ? files.count : 0) {}
 
 DecryptDialog::~DecryptDialog() {
     batch_.reset();
@@ -159,7 +159,9 @@ INT_PTR DecryptDialog::OnOk() {
     const int mode = ChosenMode();
     const bool readOnly = IsDlgButtonChecked(Handle(), IDC_READ_ONLY) == BST_CHECKED;
     RememberMode(mode);
-    if (mode == kLastModeNone || fileCount_ < 1) {
+    // A refused name is reported by the batch; its shown text must never
+    // become the session's .crp.
+    if (mode == kLastModeNone || fileCount_ < 1 || files_.IsRefused(0)) {
         return RunBatch(*cipher);
     }
     return StartSession(std::move(cipher), mode, readOnly);
@@ -197,8 +199,8 @@ void DecryptDialog::RememberMode(int mode) const {
     // Only template 112 offers the choice; it is saved before any file is
     // touched, whatever the outcome.
     const bool offersChoice = GetItem(IDC_REENCRYPT_AUTO) != nullptr;
-    if (!offersChoice || !g_settings.rememberLast || fileCount_ != 1 || IsFolder(files_[0]) ||
-        mode == g_settings.lastMode) {
+    if (!offersChoice || !g_settings.rememberLast || fileCount_ != 1 || files_.IsRefused(0) ||
+        IsFolder(files_.paths[0]) || mode == g_settings.lastMode) {
         return;
     }
     g_settings.lastMode = mode;
@@ -207,7 +209,9 @@ void DecryptDialog::RememberMode(int mode) const {
 
 INT_PTR DecryptDialog::RunBatch(FileCipher& cipher) {
     DecryptionRule rule(cipher);
-    batch_->Run(files_, fileCount_, rule);
+    FileRange inputs = files_;
+    inputs.count = fileCount_;
+    batch_->Run(inputs, rule);
     if (batch_->FailureCount() == 0) {
         EndModal(IDOK);
     } else {

@@ -33,8 +33,7 @@ int MinimumPasswordBytes() {
 
 }  // namespace
 
-EncryptDialog::EncryptDialog(const char* const* inputFiles, int inputCount)
-    : files_(inputFiles), fileCount_(inputCount) {}
+EncryptDialog::EncryptDialog(const FileRange& files) : files_(files) {}
 
 EncryptDialog::~EncryptDialog() = default;
 
@@ -141,7 +140,7 @@ void EncryptDialog::ClearPasswordEdits() {
 
 void EncryptDialog::RunBatch(FileCipher& cipher) {
     EncryptionRule rule(cipher, deleteSource_);
-    batch_->Run(files_, fileCount_, rule);
+    batch_->Run(files_, rule);
 }
 
 }  // namespace zorv
