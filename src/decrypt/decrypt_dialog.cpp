@@ -16,9 +16,6 @@
 namespace zorv {
 namespace {
 
-// The cipher takes at most this many key bytes; the edit is read into a
-// buffer that holds them and a NUL.
-
 // How long a completion message waits for the worker that posted it to end.
 // The worker does nothing after posting, so this is only scheduling slack; a
 // message that is still unanswered then did not come from the worker.
@@ -144,9 +141,16 @@ INT_PTR DecryptDialog::OnOk() {
         return TRUE;
     }
     SecretBuffer password;
-    ReadPasswordEdit(passwordEdit_, &password);
+    const KeyRefusal refusal = ReadPasswordKey(passwordEdit_, &password);
     // The edit's own copy is no longer needed either.
-    SetWindowTextA(passwordEdit_, "");
+    SetWindowTextW(passwordEdit_, L"");
+    if (refusal == KeyRefusal::kNotCodePage) {
+        // Such a character would key as something else: the password the
+        // user meant is not the one that would be tried.
+        ShowMessage(Handle(), IDS_PASSWORD_CHARACTERS, MB_ICONEXCLAMATION);
+        SetFocus(passwordEdit_);
+        return TRUE;
+    }
     ShowProgressView(Handle(), kInputControls);
     std::unique_ptr<FileCipher> cipher(
         new (std::nothrow) FileCipher(password.data(), static_cast<int32_t>(password.size())));
