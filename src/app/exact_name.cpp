@@ -27,10 +27,10 @@ int ConvertExactly(const wchar_t* text, int length, char* bytes, int capacity, w
     if (count <= 0 || usedDefault) {
         return 0;
     }
-    const int backLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, back,
-                                               length);
-    const bool same = backLength == length &&
-                      std::wmemcmp(back, text, static_cast<std::size_t>(length)) == 0;
+    const int backLength =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, back, length);
+    const bool same =
+        backLength == length && std::wmemcmp(back, text, static_cast<std::size_t>(length)) == 0;
     return same ? count : 0;
 }
 

@@ -93,8 +93,7 @@ INT_PTR EncryptDialog::OnPasswordChange(int notification) {
     SecretBuffer second;
     const KeyRefusal firstRefusal = ReadPasswordKey(passwordEdit_, &first);
     const KeyRefusal secondRefusal = ReadPasswordKey(confirmEdit_, &second);
-    EnableWindow(GetItem(IDOK),
-                 EnablesOk(firstRefusal, first) && EnablesOk(secondRefusal, second));
+    EnableWindow(GetItem(IDOK), EnablesOk(firstRefusal, first) && EnablesOk(secondRefusal, second));
     return TRUE;
 }
 

@@ -20,20 +20,20 @@ TEST(ExactName, RoundTripsPassBestFitAndDefaultCharactersFail) {
         {L"", true, ""},
         {L"report.doc", true, "report.doc"},
         {L"\u30D1\u30B9.txt", true, "\x83\x70\x83\x58.txt"},  // katakana
-        {L"\u8868", true, "\x95\x5C"},                         // second byte 0x5C
-        {L"\uFF71", true, "\xB1"},                             // half-width katakana
-        {L"\u0391\u03B2", true, "\x83\x9F\x83\xC0"},           // Greek is in the code page
-        {L"\u2015", true, "\x81\x5C"},                         // the code page's own dash
+        {L"\u8868", true, "\x95\x5C"},                        // second byte 0x5C
+        {L"\uFF71", true, "\xB1"},                            // half-width katakana
+        {L"\u0391\u03B2", true, "\x83\x9F\x83\xC0"},          // Greek is in the code page
+        {L"\u2015", true, "\x81\x5C"},                        // the code page's own dash
         // Best fit: a look-alike that is another name.
         {L"caf\u00E9.txt", false, "caf?.txt"},
         {L"..\u00A5victim.txt", false, "..?victim.txt"},
         {L"\u00A6", false, "?"},
         // Default character: nothing in the code page.
         {L"dir_\uD55C\uAD6D", false, "dir_??"},
-        {L"\U0001F600.txt", false, "?.txt"},           // a surrogate pair is one character
-        {L"a\U000E0041", false, "a?"},                 // a tag character
-        {L"x\xD800y", false, "x?y"},                   // a lone surrogate
-        {L"\u301C", false, "?"},                       // the other wave dash
+        {L"\U0001F600.txt", false, "?.txt"},  // a surrogate pair is one character
+        {L"a\U000E0041", false, "a?"},        // a tag character
+        {L"x\xD800y", false, "x?y"},          // a lone surrogate
+        {L"\u301C", false, "?"},              // the other wave dash
     };
     for (const auto& c : cases) {
         const std::wstring name = c.name;

@@ -28,8 +28,8 @@ FileList Split(const std::string& cp932) {
 
 std::wstring Wide(const std::string& cp932) {
     std::wstring wide(cp932.size() + 1, L'\0');
-    const int length = MultiByteToWideChar(932, 0, cp932.c_str(), -1, wide.data(),
-                                           static_cast<int>(wide.size()));
+    const int length =
+        MultiByteToWideChar(932, 0, cp932.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
     wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
     return wide;
 }

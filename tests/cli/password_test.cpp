@@ -33,7 +33,7 @@ std::string Text(const SecretBuffer& buffer) {
 struct KeyCase {
     const char* utf8;
     KeyRefusal refusal;
-    const char* cp932;              // expected key bytes when accepted
+    const char* cp932;               // expected key bytes when accepted
     const char16_t* wide = nullptr;  // the same text as an edit holds it
 };
 
@@ -64,7 +64,7 @@ TEST(PasswordToKey, ConvertsToCodePage932OrRefuses) {
         {"\xCE\x91\xCE\xB2", KeyRefusal::kNone, "\x83\x9F\x83\xC0", u"\u0391\u03B2"},  // Greek
         // The mappings Windows makes itself, which keyed earlier files.
         {"\xC2\xA5", KeyRefusal::kNone, "\x5C", u"\u00A5"},          // yen sign
-        {"\xE2\x80\xBE", KeyRefusal::kNone, "\x7E", u"\u203E"},     // overline
+        {"\xE2\x80\xBE", KeyRefusal::kNone, "\x7E", u"\u203E"},      // overline
         {"\xE2\x80\x94", KeyRefusal::kNone, "\x81\x5C", u"\u2014"},  // em dash
         {"\xE2\x80\x95", KeyRefusal::kNone, "\x81\x5C", u"\u2015"},  // horizontal bar
         {"\xEF\xBD\xB1", KeyRefusal::kNone, "\xB1"},  // half-width katakana A: one byte
@@ -78,16 +78,16 @@ TEST(PasswordToKey, ConvertsToCodePage932OrRefuses) {
         {ascii57.c_str(), KeyRefusal::kTooLong, nullptr},
         {"", KeyRefusal::kEmpty, nullptr},
         {"caf\xC3\xA9", KeyRefusal::kNotCodePage, nullptr, u"caf\u00E9"},  // é, no look-alike
-        {"\xC2\xA6", KeyRefusal::kNotCodePage, nullptr, u"\u00A6"},         // broken bar
-        {"\xEA\xB0\x80", KeyRefusal::kNotCodePage, nullptr, u"\uAC00"},     // Hangul
+        {"\xC2\xA6", KeyRefusal::kNotCodePage, nullptr, u"\u00A6"},        // broken bar
+        {"\xEA\xB0\x80", KeyRefusal::kNotCodePage, nullptr, u"\uAC00"},    // Hangul
         {"\xF0\x9F\x98\x80", KeyRefusal::kNotCodePage, nullptr, u"\U0001F600"},  // an emoji
         // Tag characters have no bytes at all: never an empty key, never
         // dropped from a longer one.
         {tags.c_str(), KeyRefusal::kNotCodePage, nullptr, u"\U000E0041\U000E007F"},
         {abcTag.c_str(), KeyRefusal::kNotCodePage, nullptr, u"abc\U000E0041"},
-        {"\xC3", KeyRefusal::kNotUtf8, nullptr},                  // cut sequence
-        {"\xC0\xAF", KeyRefusal::kNotUtf8, nullptr},              // overlong '/'
-        {"\xED\xA0\x80", KeyRefusal::kNotUtf8, nullptr},          // a surrogate
+        {"\xC3", KeyRefusal::kNotUtf8, nullptr},          // cut sequence
+        {"\xC0\xAF", KeyRefusal::kNotUtf8, nullptr},      // overlong '/'
+        {"\xED\xA0\x80", KeyRefusal::kNotUtf8, nullptr},  // a surrogate
     };
     for (const KeyCase& c : cases) {
         SecretBuffer key;
@@ -111,7 +111,8 @@ TEST(PasswordToKey, ConvertsToCodePage932OrRefuses) {
     // is the whole characters that fit, never half of one.
     const std::u16string kanji29Wide(29, u'\u6F22');
     SecretBuffer key;
-    EXPECT_EQ(WidePasswordToKey(kanji29Wide.data(), kanji29Wide.size(), &key), KeyRefusal::kTooLong);
+    EXPECT_EQ(WidePasswordToKey(kanji29Wide.data(), kanji29Wide.size(), &key),
+              KeyRefusal::kTooLong);
     EXPECT_EQ(key.size(), 56u);
     const std::u16string oddLength = u"a" + std::u16string(28, u'\u6F22');
     EXPECT_EQ(WidePasswordToKey(oddLength.data(), oddLength.size(), &key), KeyRefusal::kTooLong);

@@ -23,6 +23,12 @@ std::string MessageText(int id) {
             return Cp932(
                 u8"入力したパスワードが正しくありません。CAPSロックがついていないか、"
                 u8"大文字小文字の区別を正しく入力しているか確認してください。");
+        case 58:  // "%s": the name
+            return Cp932(u8"%s という名前には、このシステムで扱えない文字が含まれています。");
+        case 59:
+            return Cp932(
+                u8"パスワードに使用できない文字が含まれています。\n"
+                u8"絵文字や一部の記号・外国語の文字は使えません。");
         case 71:
             return Cp932(u8"ファイルが既に存在しています");
         case 73:
@@ -56,7 +62,11 @@ ExpectedLog& ExpectedLog::Ok(const std::string& path) {
 }
 
 ExpectedLog& ExpectedLog::Fail(const std::string& path, int messageId) {
-    lines_ += path + "\r\n\t->" + MessageText(messageId) + "\r\n";
+    return Fail(path, MessageText(messageId));
+}
+
+ExpectedLog& ExpectedLog::Fail(const std::string& path, const std::string& text) {
+    lines_ += path + "\r\n\t->" + text + "\r\n";
     return *this;
 }
 
