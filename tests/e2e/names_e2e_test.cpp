@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/resource_ids.h"
+#include "e2e/decrypt_steps.h"
 #include "e2e/encrypt_steps.h"
 #include "support/harness.h"
 // After <windows.h>, whose names for the system's calls it takes back.
@@ -87,8 +88,7 @@ std::map<std::wstring, std::string> Snapshot(const std::wstring& folder) {
 
 // Message 58 naming name, as code page 932 bytes.
 std::string NameRefused(const std::string& name) {
-    std::string text = MessageText(58);
-    return text.replace(text.find("%s"), 2, name);
+    return TableTextWithPath(IDS_UNHANDLED_NAME, name);
 }
 
 // How the name reaches the program.
@@ -231,6 +231,31 @@ TEST(Names, ANameTheCodePageLacksIsRefusedAndNoOtherFileChanges) {
     }
 }
 
+// The edit session of one received .crp whose name the code page lacks:
+// its look-alike resume.txt.crp beside it would be decrypted, deleted and
+// opened instead. The name is refused in the log; no session starts.
+TEST(Names, AReceivedCrpWhoseNameTheCodePageLacksIsNeverEdited) {
+    const std::string folder = MakeScenarioFolder("names_session");
+    ASSERT_TRUE(MakeCrp(folder + "\\resume.txt.crp", "look-alike"));
+    ASSERT_TRUE(MakeCrp(folder + "\\received.crp", "received"));
+    const std::wstring root = Wide(folder);
+    const std::wstring named = root + L"\\r\u00E9sum\u00E9.txt.crp";
+    ASSERT_TRUE(MoveFileW((root + L"\\received.crp").c_str(), named.c_str()));
+    const std::map<std::wstring, std::string> before = Snapshot(root);
+    ASSERT_TRUE(PutWideFileDropOnClipboard({named}));
+
+    DecryptRun run;
+    ASSERT_TRUE(run.Start("-c", true));
+    ASSERT_TRUE(run.Submit());  // the edit session's choice is left as it is
+    ASSERT_TRUE(run.WaitForReview());
+    const std::string shown = "r?sum?.txt.crp";
+    EXPECT_EQ(run.LogText(), TableText(77) + "\r\n" + folder + "\\" + shown + "\r\n\t->" +
+                                 NameRefused(shown) + "\r\n" + TableText(78) + "\r\n");
+    EXPECT_TRUE(Snapshot(root) == before) << "a file changed";
+    ASSERT_TRUE(run.Dialog().Click(IDCANCEL));
+    EXPECT_TRUE(run.Process().WaitForExit());
+}
+
 // A password character the code page lacks would key as '?' or a look-alike,
 // so that another password opened the file: OK refuses it with message 59
 // and touches nothing. The three characters Windows maps itself key as
@@ -249,7 +274,7 @@ TEST(Names, PasswordCharactersTheCodePageLacksAreRefused) {
     ASSERT_TRUE(dialog.Click(IDOK));
     MessageBoxView box = run.Process().WaitForMessageBox();
     ASSERT_TRUE(box.IsValid());
-    EXPECT_EQ(box.Message(), MessageText(59));
+    EXPECT_EQ(box.Message(), TableText(IDS_PASSWORD_CHARACTERS));
     EXPECT_STREQ(IconKindName(box.Icon()), IconKindName(IconKind::kWarning));
     ASSERT_TRUE(box.PressOk());
     ASSERT_TRUE(box.WaitUntilClosed());
