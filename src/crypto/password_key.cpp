@@ -146,7 +146,6 @@ KeyRefusal WidePasswordToKey(const char16_t* text, std::size_t length, SecretBuf
         return KeyRefusal::kEmpty;
     }
     std::size_t pos = 0;
-    std::size_t whole = 0;  // key bytes of the characters that fit in 56
     char32_t c = 0;
     while (pos < length) {
         if (!DecodeUtf16(text, length, &pos, &c) || !AppendKeyCharacter(c, key)) {
@@ -154,13 +153,10 @@ KeyRefusal WidePasswordToKey(const char16_t* text, std::size_t length, SecretBuf
             key->Clear();
             return KeyRefusal::kNotCodePage;
         }
-        if (key->size() <= kMaxKeyBytes) {
-            whole = key->size();
-        }
     }
     c = 0;
     if (key->size() > kMaxKeyBytes) {
-        key->Truncate(whole);
+        key->Truncate(kMaxKeyBytes);
         return KeyRefusal::kTooLong;
     }
     return KeyRefusal::kNone;

@@ -45,9 +45,10 @@ KeyRefusal PasswordToKey(const SecretBuffer& utf8, SecretBuffer* key);
 // under the same character rule. A lone surrogate is a character the code
 // page cannot express. Control characters are keyed as they are, as the
 // edits always keyed them. A text longer than 56 bytes in code page 932 is
-// kTooLong and leaves key holding its first whole characters within 56
-// bytes, the key the edit's ANSI text always gave; on every other refusal
-// key is left empty.
+// kTooLong and leaves key holding its first 56 bytes, even when that cuts a
+// double-byte character in half: the key the edit's ANSI text gave (measured
+// under Wine), so files encrypted with such a password stay openable. On
+// every other refusal key is left empty.
 KeyRefusal WidePasswordToKey(const char16_t* text, std::size_t length, SecretBuffer* key);
 
 }  // namespace zorv

@@ -17,8 +17,8 @@ HWND PreparePasswordEdit(HWND edit);
 // The key of the edit's text (WidePasswordToKey): kNone; kEmpty for an
 // empty edit; kNotCodePage for a character code page 932 cannot express
 // exactly (key empty: the dialog refuses it with message 59); kTooLong when
-// the characters take more than 56 bytes, with key holding those that fit,
-// which is the key the dialog uses.
+// the characters take more than 56 bytes, with key holding the first 56,
+// which is the key the dialog uses, as it always was.
 KeyRefusal ReadPasswordKey(HWND edit, SecretBuffer* key);
 
 }  // namespace zorv

@@ -108,7 +108,7 @@ TEST(PasswordToKey, ConvertsToCodePage932OrRefuses) {
         }
     }
     // The desktop's edit holds up to 56 characters: beyond 56 bytes its key
-    // is the whole characters that fit, never half of one.
+    // is the first 56 bytes, as its ANSI text was, even half a character.
     const std::u16string kanji29Wide(29, u'\u6F22');
     SecretBuffer key;
     EXPECT_EQ(WidePasswordToKey(kanji29Wide.data(), kanji29Wide.size(), &key),
@@ -116,11 +116,11 @@ TEST(PasswordToKey, ConvertsToCodePage932OrRefuses) {
     EXPECT_EQ(key.size(), 56u);
     const std::u16string oddLength = u"a" + std::u16string(28, u'\u6F22');
     EXPECT_EQ(WidePasswordToKey(oddLength.data(), oddLength.size(), &key), KeyRefusal::kTooLong);
-    std::string wholeKanji = "a";
+    std::string cut = "a";
     for (int i = 0; i < 27; ++i) {
-        wholeKanji += "\x8A\xBF";
+        cut += "\x8A\xBF";
     }
-    EXPECT_EQ(Text(key), wholeKanji);
+    EXPECT_EQ(Text(key), cut + "\x8A");
 }
 
 #ifdef _WIN32
