@@ -130,7 +130,7 @@ KeyRefusal PasswordToKey(const SecretBuffer& utf8, SecretBuffer* key) {
             result = KeyRefusal::kNotCodePage;
         }
     }
-    c = 0;
+    SecureZero(&c, sizeof c);
     if (result == KeyRefusal::kNone && key->size() > kMaxKeyBytes) {
         result = KeyRefusal::kTooLong;
     }
@@ -149,12 +149,12 @@ KeyRefusal WidePasswordToKey(const char16_t* text, std::size_t length, SecretBuf
     char32_t c = 0;
     while (pos < length) {
         if (!DecodeUtf16(text, length, &pos, &c) || !AppendKeyCharacter(c, key)) {
-            c = 0;
+            SecureZero(&c, sizeof c);
             key->Clear();
             return KeyRefusal::kNotCodePage;
         }
     }
-    c = 0;
+    SecureZero(&c, sizeof c);
     if (key->size() > kMaxKeyBytes) {
         key->Truncate(kMaxKeyBytes);
         return KeyRefusal::kTooLong;
