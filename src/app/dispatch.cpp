@@ -56,6 +56,11 @@ DispatchDecision SingleArgument(const DispatchInput& input, const PathProbe& pro
     if (IsOption(item, kClipboardOption)) {
         return ByClipboardVote(input, probe, false);
     }
+    if (input.argumentsRefused != nullptr && input.argumentsRefused[1]) {
+        DispatchDecision refused = Range(DispatchAction::kMessage, DispatchList::kArguments, 1, 1);
+        refused.messageId = IDS_UNHANDLED_NAME;
+        return refused;
+    }
     if (!probe.exists(item)) {
         return Message(IDS_FILE_NOT_FOUND);
     }

@@ -11,7 +11,8 @@ enum class DispatchAction {
     kEncrypt,   // encryption dialog (111) with the chosen range
     kDecrypt,   // decryption dialog (112 or 114, see DecryptTemplateFor)
     kAskMode,   // mode-select dialog (113), then encrypt or decrypt the range
-    kMessage,   // message box messageId with the error icon, then end
+    kMessage,   // message box messageId with the error icon, then end; a
+                // message that names a path names the range's first path
     kNothing,   // end without a dialog (mode-select dialog cancelled)
 };
 
@@ -34,6 +35,9 @@ struct PathProbe {
 
 struct DispatchInput {
     const char* const* arguments = nullptr;  // item 0 is the program path
+    // Per argument: refused by the splitter (its name has no exact ANSI
+    // form); null when none was. A refused item's text is only shown.
+    const bool* argumentsRefused = nullptr;
     int argumentCount = 0;
     const char* const* clipboard = nullptr;  // null when there is no clipboard list
     int clipboardCount = 0;
@@ -49,7 +53,11 @@ int DecryptTemplateFor(const char* const* paths, int count, bool (*isFolder)(con
 
 // The dispatch table: options "-e", "-d", "-c" are whole items compared
 // without regard to letter case; only a single argument is checked for
-// existence; every use of the clipboard list without one gives message 55.
+// existence, and a single argument that was refused gives message 58 naming
+// it, before the file system is asked anything about it; every use of the
+// clipboard list without one gives message 55. Refused items in a longer
+// list reach the front end, which reports each; the vote counts them by
+// their shown text, which names no folder (it holds a '?').
 DispatchDecision DecideDispatch(const DispatchInput& input, const PathProbe& probe);
 
 // The decision after the mode-select dialog returned choice for a kAskMode

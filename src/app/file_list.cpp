@@ -1,5 +1,7 @@
 #include "app/file_list.h"
 
+#include <new>
+
 namespace zorv {
 
 FileList::~FileList() {
@@ -7,7 +9,10 @@ FileList::~FileList() {
 }
 
 FileList::FileList(FileList&& other) noexcept
-    : block_(other.block_), count_(other.count_), size_(other.size_) {
+    : refused_(std::move(other.refused_)),
+      block_(other.block_),
+      count_(other.count_),
+      size_(other.size_) {
     other.block_ = nullptr;
     other.count_ = 0;
     other.size_ = 0;
@@ -16,6 +21,7 @@ FileList::FileList(FileList&& other) noexcept
 FileList& FileList::operator=(FileList&& other) noexcept {
     if (this != &other) {
         Free();
+        refused_ = std::move(other.refused_);
         block_ = other.block_;
         count_ = other.count_;
         size_ = other.size_;
@@ -48,7 +54,27 @@ char* FileList::Text() const {
                : static_cast<char*>(block_) + static_cast<std::size_t>(count_) * sizeof(char*);
 }
 
+FileRange FileList::Range(int first, int count) const {
+    FileRange range;
+    range.paths = Items() + first;
+    range.refused = refused_ ? refused_.get() + first : nullptr;
+    range.count = count;
+    return range;
+}
+
+bool FileList::MarkRefused(int i) {
+    if (!refused_) {
+        refused_.reset(new (std::nothrow) bool[static_cast<std::size_t>(count_)]());
+        if (!refused_) {
+            return false;
+        }
+    }
+    refused_[static_cast<std::size_t>(i)] = true;
+    return true;
+}
+
 void FileList::Free() {
+    refused_.reset();
     if (block_ != nullptr) {
         GlobalFree(block_);
         block_ = nullptr;
@@ -77,6 +103,9 @@ FileList FillFileList(NameSource& source) {
         const bool full = room == 0;
         if (!source.Next(full ? nullptr : out, room, &length)) {
             break;
+        }
+        if (source.Refused() && !list.MarkRefused(i)) {
+            return FileList();
         }
         if (full) {
             list.Items()[i] = out - 1;  // the previous terminator: an empty item

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/exact_name.h"
 #include "app/path_utils.h"
 
 namespace zorv {
@@ -17,6 +18,28 @@ bool FindFirstEntry(const char* path, WIN32_FIND_DATAA* entry) {
     }
     ScopedFindHandle search(FindFirstFileA(path, entry));
     return search.IsValid();
+}
+
+// The name of the first directory entry matching path, asked in the wide
+// form, so the name is the entry's own and not the look-alike that the ANSI
+// search would report: written to name (kFoundNameBytes) as ToAnsiName gives
+// it, with *exact telling whether it is the entry's exact name. False when
+// nothing matches.
+// Room for an entry's name (MAX_PATH wide characters) in ANSI.
+constexpr int kFoundNameBytes = 2 * MAX_PATH;
+
+bool FindFirstName(const char* path, char* name, bool* exact) {
+    wchar_t widePath[kMaxPath];
+    if (path[0] == '\0' || EndsWithBackslash(path) || ToWide(path, widePath, kMaxPath) == 0) {
+        return false;
+    }
+    WIN32_FIND_DATAW entry;
+    ScopedFindHandle search(FindFirstFileW(widePath, &entry));
+    if (!search.IsValid()) {
+        return false;
+    }
+    *exact = HasExactAnsiForm(entry.cFileName, -1);
+    return ToAnsiName(entry.cFileName, -1, name, kFoundNameBytes) >= 0;
 }
 
 // Where the last component of path begins: after the last separator (the
@@ -63,17 +86,19 @@ bool IsFolder(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool ResolveFoundName(const char* path, char* output) {
+bool ResolveFoundName(const char* path, char* output, bool* inexact) {
     const std::size_t length = std::strlen(path);
-    WIN32_FIND_DATAA entry;
-    if (length >= kMaxPath || !FindFirstEntry(path, &entry)) {
+    char found[kFoundNameBytes];
+    bool exact = true;
+    *inexact = false;
+    if (length >= kMaxPath || !FindFirstName(path, found, &exact)) {
         return false;
     }
     // Built aside, since output may be path itself.
     char resolved[kMaxPath];
     const std::size_t prefix = LastComponentOffset(path);
     const char* component = path + prefix;
-    const std::size_t nameLength = std::strlen(entry.cFileName);
+    const std::size_t nameLength = std::strlen(found);
     // The item stays as written when the found name cannot take the place
     // of its last component: it would not fit (keeping only the folder would
     // turn a file argument into its whole folder), or the component names
@@ -83,8 +108,9 @@ bool ResolveFoundName(const char* path, char* output) {
         std::memmove(output, path, length + 1);
         return true;
     }
+    *inexact = !exact;
     std::memcpy(resolved, path, prefix);
-    std::memcpy(resolved + prefix, entry.cFileName, nameLength + 1);
+    std::memcpy(resolved + prefix, found, nameLength + 1);
     std::memcpy(output, resolved, prefix + nameLength + 1);
     return true;
 }

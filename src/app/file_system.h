@@ -29,8 +29,10 @@ bool IsFolder(const char* path);
 // when nothing matches. When the result would not fit in 259 bytes, output
 // receives the path exactly as written (true). A path without a backslash
 // ("name", "C:name") gets the found name in place of its last component,
-// with no separator inserted.
-bool ResolveFoundName(const char* path, char* output);
+// with no separator inserted. The entry's name is asked in its wide form:
+// *inexact is set when it has no exact ANSI form (exact_name.h), and the
+// found name in output is then its shown form, never to be used as a path.
+bool ResolveFoundName(const char* path, char* output, bool* inexact);
 
 // Creates a new, empty, uniquely named file "<prefix>XXXX.tmp" in the
 // system's temporary folder and copies its full path to output (kMaxPath

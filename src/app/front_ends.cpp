@@ -14,13 +14,13 @@ void RunSettingsFrontEnd() {
     dialog.RunModal(ModuleInstance(), IDD_SETTINGS, nullptr);
 }
 
-void RunEncryptFrontEnd(const char* const* files, int count) {
-    EncryptDialog dialog(files, count);
+void RunEncryptFrontEnd(const FileRange& files) {
+    EncryptDialog dialog(files);
     dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
 }
 
-void RunDecryptFrontEnd(const char* const* files, int count, int templateId) {
-    DecryptDialog dialog(files, count);
+void RunDecryptFrontEnd(const FileRange& files, int templateId) {
+    DecryptDialog dialog(files);
     dialog.RunModal(ModuleInstance(), templateId, nullptr);
 }
 

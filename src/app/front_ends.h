@@ -3,12 +3,14 @@
 // and destroys it right after; their results are not used.
 #pragma once
 
+#include "app/file_list.h"
+
 namespace zorv {
 
 void RunSettingsFrontEnd();
-// files: the range's first path, count paths; read only, outlives the call.
-void RunEncryptFrontEnd(const char* const* files, int count);
-void RunDecryptFrontEnd(const char* const* files, int count, int templateId);
+// files: read only, outlives the call.
+void RunEncryptFrontEnd(const FileRange& files);
+void RunDecryptFrontEnd(const FileRange& files, int templateId);
 // 0 (cancel), 1 (encrypt), 2 (decrypt), or -1 when the dialog fails.
 int RunModeSelect();
 

@@ -5,6 +5,6 @@
 #include "app/program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // The command line is taken from GetCommandLineA, with the program path.
+    // The command line is taken from GetCommandLineW, with the program path.
     return zorv::RunProgram(instance);
 }

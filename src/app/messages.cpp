@@ -1,5 +1,8 @@
 #include "app/messages.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/dbcs.h"
 #include "app/module_instance.h"
 
@@ -35,6 +38,23 @@ void LoadInto(int id, char* buffer, int size) {
 void ShowMessage(HWND owner, int id, UINT style) {
     char text[kShowBufferSize] = {};
     LoadInto(id, text, kShowBufferSize);
+    MessageBoxA(owner, text, kMessageCaption, style);
+}
+
+void FormatPathMessage(int id, const char* path, char* out, std::size_t size) {
+    char format[kTextBufferSize] = {};
+    LoadInto(id, format, kTextBufferSize);
+    const char* slot = std::strstr(format, "%s");
+    if (slot == nullptr) {
+        std::snprintf(out, size, "%s", format);
+        return;
+    }
+    std::snprintf(out, size, "%.*s%s%s", static_cast<int>(slot - format), format, path, slot + 2);
+}
+
+void ShowMessageWithPath(HWND owner, int id, const char* path, UINT style) {
+    char text[kTextBufferSize + 2 * MAX_PATH] = {};
+    FormatPathMessage(id, path, text, sizeof text);
     MessageBoxA(owner, text, kMessageCaption, style);
 }
 

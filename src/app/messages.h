@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace zorv {
 
 // Caption of every message box of the program.
@@ -16,6 +18,14 @@ constexpr char kMessageCaption[] = "Zorv";
 // Returns when the user closes it. Uses a buffer of its own per call, so any
 // thread may call it.
 void ShowMessage(HWND owner, int id, UINT style);
+
+// The text of string id with its first "%s" replaced by path, into out
+// (size bytes, cut to fit). Loaded into a buffer of its own rather than
+// LoadText's shared one, so any thread may call it.
+void FormatPathMessage(int id, const char* path, char* out, std::size_t size);
+
+// ShowMessage for a text that names a path through "%s".
+void ShowMessageWithPath(HWND owner, int id, const char* path, UINT style);
 
 // The text of string id in one process-wide 512-byte buffer (at most 511
 // bytes; "" for an unknown ID). Never null. Every call overwrites the buffer:

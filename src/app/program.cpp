@@ -22,10 +22,20 @@ bool Folder(const char* path) {
     return IsFolder(path);
 }
 
-const char* const* RangeStart(const DispatchDecision& decision, const FileList& arguments,
-                              const FileList& clipboard) {
+FileRange ChosenRange(const DispatchDecision& decision, const FileList& arguments,
+                      const FileList& clipboard) {
     const FileList& list = decision.list == DispatchList::kClipboard ? clipboard : arguments;
-    return list.Items() + decision.first;
+    return list.Range(decision.first, decision.count);
+}
+
+void ShowDispatchMessage(const DispatchDecision& decision, const FileList& arguments,
+                         const FileList& clipboard) {
+    if (decision.list == DispatchList::kNone) {
+        ShowMessage(nullptr, decision.messageId, MB_ICONERROR);
+        return;
+    }
+    const FileRange range = ChosenRange(decision, arguments, clipboard);
+    ShowMessageWithPath(nullptr, decision.messageId, range.paths[0], MB_ICONERROR);
 }
 
 void CarryOut(DispatchDecision decision, const FileList& arguments, const FileList& clipboard) {
@@ -37,15 +47,14 @@ void CarryOut(DispatchDecision decision, const FileList& arguments, const FileLi
             RunSettingsFrontEnd();
             break;
         case DispatchAction::kMessage:
-            ShowMessage(nullptr, decision.messageId, MB_ICONERROR);
+            ShowDispatchMessage(decision, arguments, clipboard);
             break;
         case DispatchAction::kEncrypt:
-            RunEncryptFrontEnd(RangeStart(decision, arguments, clipboard), decision.count);
+            RunEncryptFrontEnd(ChosenRange(decision, arguments, clipboard));
             break;
         case DispatchAction::kDecrypt: {
-            const char* const* files = RangeStart(decision, arguments, clipboard);
-            RunDecryptFrontEnd(files, decision.count,
-                               DecryptTemplateFor(files, decision.count, Folder));
+            const FileRange files = ChosenRange(decision, arguments, clipboard);
+            RunDecryptFrontEnd(files, DecryptTemplateFor(files.paths, files.count, Folder));
             break;
         }
         case DispatchAction::kAskMode:
@@ -66,7 +75,9 @@ int RunProgram(HINSTANCE instance) {
         return 0;
     }
     LoadSettings();
-    FileList arguments = SplitCommandLine(GetCommandLineA());
+    // Split in its wide form: the ANSI command line has every name the code
+    // page lacks already replaced by a look-alike.
+    FileList arguments = SplitCommandLine(GetCommandLineW());
     if (!arguments.IsValid()) {
         ShowMessage(nullptr, IDS_OUT_OF_MEMORY, MB_ICONERROR);
         return -1;
@@ -75,6 +86,7 @@ int RunProgram(HINSTANCE instance) {
     FileList clipboard = ReadClipboardFileList();
     DispatchInput input;
     input.arguments = arguments.Items();
+    input.argumentsRefused = arguments.RefusedFlags();
     input.argumentCount = arguments.Count();
     input.clipboard = clipboard.IsValid() ? clipboard.Items() : nullptr;
     input.clipboardCount = clipboard.Count();

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cli/password_input.h"
-#include "cli/password_key.h"
+#include "crypto/password_key.h"
 
 namespace zorv {
 namespace {

@@ -9,6 +9,9 @@ using ResultCode = int;
 
 enum : ResultCode {
     kResultOk = 0,
+    // A name whose real (wide) form has no exact form in the code page. Its
+    // text names the entry through "%s".
+    kResultUnhandledName = 58,
     kResultOpenFailed = 70,        // the source cannot be opened or the target created
     kResultFileExists = 71,        // the final name is taken
     kResultOutOfMemory = 72,       // a chunk buffer could not be allocated

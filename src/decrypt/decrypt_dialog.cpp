@@ -16,9 +16,6 @@
 namespace zorv {
 namespace {
 
-// The cipher takes at most this many key bytes; the edit is read into a
-// buffer that holds them and a NUL.
-
 // How long a completion message waits for the worker that posted it to end.
 // The worker does nothing after posting, so this is only scheduling slack; a
 // message that is still unanswered then did not come from the worker.
@@ -36,10 +33,10 @@ constexpr int kInputControls[] = {IDOK,
 
 }  // namespace
 
-DecryptDialog::DecryptDialog(const char* const* fileList, int count)
+DecryptDialog::DecryptDialog(const FileRange& files)
     : taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")),
-      files_(fileList),
-      fileCount_(fileList != nullptr && count > 0 ? count : 0) {}
+      files_(files),
+      fileCount_(files.paths != nullptr && files.count > 0 ? files.count : 0) {}
 
 DecryptDialog::~DecryptDialog() {
     batch_.reset();
@@ -144,9 +141,16 @@ INT_PTR DecryptDialog::OnOk() {
         return TRUE;
     }
     SecretBuffer password;
-    ReadPasswordEdit(passwordEdit_, &password);
+    const KeyRefusal refusal = ReadPasswordKey(passwordEdit_, &password);
     // The edit's own copy is no longer needed either.
-    SetWindowTextA(passwordEdit_, "");
+    SetWindowTextW(passwordEdit_, L"");
+    if (refusal == KeyRefusal::kNotCodePage) {
+        // Such a character would key as something else: the password the
+        // user meant is not the one that would be tried.
+        ShowMessage(Handle(), IDS_PASSWORD_CHARACTERS, MB_ICONEXCLAMATION);
+        SetFocus(passwordEdit_);
+        return TRUE;
+    }
     ShowProgressView(Handle(), kInputControls);
     std::unique_ptr<FileCipher> cipher(
         new (std::nothrow) FileCipher(password.data(), static_cast<int32_t>(password.size())));
@@ -159,7 +163,9 @@ INT_PTR DecryptDialog::OnOk() {
     const int mode = ChosenMode();
     const bool readOnly = IsDlgButtonChecked(Handle(), IDC_READ_ONLY) == BST_CHECKED;
     RememberMode(mode);
-    if (mode == kLastModeNone || fileCount_ < 1) {
+    // A refused name is reported by the batch; its shown text must never
+    // become the session's .crp.
+    if (mode == kLastModeNone || fileCount_ < 1 || files_.IsRefused(0)) {
         return RunBatch(*cipher);
     }
     return StartSession(std::move(cipher), mode, readOnly);
@@ -197,8 +203,8 @@ void DecryptDialog::RememberMode(int mode) const {
     // Only template 112 offers the choice; it is saved before any file is
     // touched, whatever the outcome.
     const bool offersChoice = GetItem(IDC_REENCRYPT_AUTO) != nullptr;
-    if (!offersChoice || !g_settings.rememberLast || fileCount_ != 1 || IsFolder(files_[0]) ||
-        mode == g_settings.lastMode) {
+    if (!offersChoice || !g_settings.rememberLast || fileCount_ != 1 || files_.IsRefused(0) ||
+        IsFolder(files_.paths[0]) || mode == g_settings.lastMode) {
         return;
     }
     g_settings.lastMode = mode;
@@ -207,7 +213,9 @@ void DecryptDialog::RememberMode(int mode) const {
 
 INT_PTR DecryptDialog::RunBatch(FileCipher& cipher) {
     DecryptionRule rule(cipher);
-    batch_->Run(files_, fileCount_, rule);
+    FileRange inputs = files_;
+    inputs.count = fileCount_;
+    batch_->Run(inputs, rule);
     if (batch_->FailureCount() == 0) {
         EndModal(IDOK);
     } else {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/dialog_base.h"
+#include "app/file_list.h"
 #include "crypto/file_cipher.h"
 #include "decrypt/reencrypt_session.h"
 #include "encrypt/batch_run.h"
@@ -23,8 +24,9 @@ constexpr UINT kSessionDoneMessage = WM_APP + 1;
 class DecryptDialog : public DialogBase {
 public:
     // files: the paths of the entry's list (borrowed, never changed or freed;
-    // they must outlive the dialog); count may be 0.
-    DecryptDialog(const char* const* files, int count);
+    // they must outlive the dialog); the range may be empty. A single file
+    // whose name was refused is never edited: the batch reports it.
+    explicit DecryptDialog(const FileRange& files);
     // Waits for a session's thread to end if it has not yet (it has posted
     // its last message by then), destroys the session and with it the
     // cipher, and removes the tray icon, whether or not it was added.
@@ -58,7 +60,7 @@ private:
     UINT taskbarCreatedMessage_;
     std::unique_ptr<BatchRun> batch_;
     HWND passwordEdit_ = nullptr;
-    const char* const* files_;
+    FileRange files_;
     int fileCount_;
     NOTIFYICONDATAA trayData_ = {};
     std::unique_ptr<ReencryptSession> session_;

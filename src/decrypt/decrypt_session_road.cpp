@@ -22,7 +22,7 @@ constexpr DWORD kEndWaitStepMs = 50;
 INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly) {
     ShowWindow(Handle(), SW_HIDE);
     char tip[64] = {};
-    MakeTrayTip(files_, fileCount_, tip);
+    MakeTrayTip(files_.paths, fileCount_, tip);
     SetTrayIcon(tip, true);
     session_.reset(new (std::nothrow) ReencryptSession);
     if (!session_) {
@@ -31,7 +31,7 @@ INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode
         return TRUE;  // the cipher goes with this frame
     }
     session_->SetCipher(std::move(cipher));
-    session_->SetEncryptedPath(files_[0]);
+    session_->SetEncryptedPath(files_.paths[0]);
     session_->SetNotifyWindow(Handle());
     session_->SetNotifyMessage(kSessionDoneMessage);
     session_->SetWaitForTray(mode == kLastModeSemiAuto);
@@ -55,7 +55,7 @@ void DecryptDialog::SetTrayIcon(const char* tip, bool add) {
 
 void DecryptDialog::AddTrayIconAgain() {
     char tip[64] = {};
-    MakeTrayTip(files_, fileCount_, tip);
+    MakeTrayTip(files_.paths, fileCount_, tip);
     SetTrayIcon(tip, true);
 }
 

@@ -22,20 +22,6 @@ namespace {
 // within half a second.
 constexpr DWORD kPollMilliseconds = 500;
 
-// The text of string id with the first "%s" replaced by path, into out.
-// Loaded into a buffer of our own rather than LoadText's shared one: this
-// runs on the worker thread.
-void FormatPathMessage(int id, const char* path, char* out, std::size_t size) {
-    char format[512] = {};
-    LoadStringA(ModuleInstance(), static_cast<UINT>(id), format, sizeof format);
-    const char* slot = std::strstr(format, "%s");
-    if (slot == nullptr) {
-        std::snprintf(out, size, "%s", format);
-        return;
-    }
-    std::snprintf(out, size, "%.*s%s%s", static_cast<int>(slot - format), format, path, slot + 2);
-}
-
 // Has the system create a new, empty, uniquely named file crpXXXX.tmp in the
 // folder of path and writes its name into temp (kMaxPath bytes). The folder
 // is taken from the full path, cut after its last separator, so that a drive

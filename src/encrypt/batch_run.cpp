@@ -1,8 +1,10 @@
 #include "encrypt/batch_run.h"
 
+#include <cstring>
 #include <new>
 
 #include "app/messages.h"
+#include "app/path_utils.h"
 #include "app/resource_ids.h"
 #include "encrypt/batch_steps.h"
 
@@ -23,12 +25,37 @@ private:
     BatchRule& rule_;
 };
 
+// The component of a refused name's shown path that holds its first '?' (a
+// character without a form), copied into name (kMaxPath bytes); the whole
+// path when there is none or it does not fit.
+void RefusedComponent(const char* path, char* name) {
+    const char* mark = FindCharacter(path, '?');
+    const char* begin = path;
+    const char* end = path + std::strlen(path);
+    if (mark != nullptr) {
+        const char* separator = FindLastCharacter(path, mark, '\\');
+        begin = separator != nullptr ? separator + 1 : path;
+        const char* next = FindCharacter(mark, '\\');
+        end = next != nullptr ? next : end;
+    }
+    std::size_t length = static_cast<std::size_t>(end - begin);
+    if (length >= kMaxPath) {
+        length = kMaxPath - 1;
+    }
+    std::memcpy(name, begin, length);
+    name[length] = '\0';
+}
+
 }  // namespace
 
-void BatchRun::Run(const char* const* inputs, int count, BatchRule& rule) {
+void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
     log_.WriteStart();
-    for (int i = 0; i < count; ++i) {
-        rule.ProcessInput(*this, inputs[i]);
+    for (int i = 0; i < inputs.count; ++i) {
+        if (inputs.IsRefused(i)) {
+            LogFailure(inputs.paths[i], kResultUnhandledName);
+        } else {
+            rule.ProcessInput(*this, inputs.paths[i]);
+        }
     }
     log_.WriteDone();
 }
@@ -44,7 +71,15 @@ void BatchRun::LogFailure(const char* path, ResultCode code) {
 }
 
 void BatchRun::LogNotice(const char* path, ResultCode code) {
-    log_.WriteFailure(path, LoadText(code));
+    if (code != kResultUnhandledName) {
+        log_.WriteFailure(path, LoadText(code));
+        return;
+    }
+    char name[kMaxPath];
+    RefusedComponent(path, name);
+    char text[512 + kMaxPath];
+    FormatPathMessage(code, name, text, sizeof text);
+    log_.WriteFailure(path, text);
 }
 
 std::unique_ptr<BatchRun> CreateBatchRun(HWND dialog) {

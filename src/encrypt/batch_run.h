@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "app/file_list.h"
 #include "crypto/result_code.h"
 #include "encrypt/progress_log.h"
 
@@ -45,9 +46,10 @@ public:
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
 
-    // The start line, every one of the count inputs through
-    // rule.ProcessInput in list order, then the done line.
-    void Run(const char* const* inputs, int count, BatchRule& rule);
+    // The start line, every input through rule.ProcessInput in list order,
+    // then the done line. A refused input (its name has no exact ANSI form)
+    // is a failure line with kResultUnhandledName and never reaches the rule.
+    void Run(const FileRange& inputs, BatchRule& rule);
     // Walks folder (see WalkFolder in batch_steps.h): every file entry is
     // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile,
     // and refused entries are logged as failures.
@@ -55,7 +57,9 @@ public:
 
     // path...OK
     void LogOk(const char* path) { log_.WriteOk(path); }
-    // path with the message text of code, counted as a failure.
+    // path with the message text of code, counted as a failure. The text of
+    // kResultUnhandledName names the part of path that holds the character
+    // without a form (the first '?', see exact_name.h).
     void LogFailure(const char* path, ResultCode code);
     // path with the message text of code, not counted: a line the user
     // should read that does not keep the dialog open.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/exact_name.h"
 #include "app/file_system.h"
 #include "app/path_utils.h"
 #include "crypto/file_handle.h"
@@ -108,9 +109,19 @@ void ReportTooLong(const char* folder, const char* name, FolderVisitor& visitor)
     visitor.ReportFailure(shown, kResultPathTooLong);
 }
 
-void VisitEntry(const char* folder, const WIN32_FIND_DATAA& entry, FolderVisitor& visitor,
+// Room for an entry's name (MAX_PATH wide characters) in ANSI.
+constexpr int kEntryNameBytes = 2 * MAX_PATH;
+
+// The entry's name is taken in its wide form: the ANSI search would report
+// a look-alike (another file's name, or a backslash for U+00A5) for a name
+// the code page lacks. Such an entry is one failure line; a folder among
+// them is not entered.
+void VisitEntry(const char* folder, const WIN32_FIND_DATAW& entry, FolderVisitor& visitor,
                 PendingFiles& pending) {
-    const char* name = entry.cFileName;
+    char name[kEntryNameBytes];
+    if (ToAnsiName(entry.cFileName, -1, name, kEntryNameBytes) < 0) {
+        return;  // cannot happen: every character has at most two bytes
+    }
     if (IsDotEntry(name)) {
         return;
     }
@@ -118,6 +129,10 @@ void VisitEntry(const char* folder, const WIN32_FIND_DATAA& entry, FolderVisitor
     CopyPath(path, folder);
     if (!JoinInFolder(path, name)) {
         ReportTooLong(folder, name, visitor);
+        return;
+    }
+    if (!HasExactAnsiForm(entry.cFileName, -1)) {
+        visitor.ReportFailure(path, kResultUnhandledName);
         return;
     }
     if ((entry.dwFileAttributes & kReadOnlyOrSystem) != 0) {
@@ -182,16 +197,20 @@ void WalkFolder(const char* folder, FolderVisitor& visitor) {
         visitor.ReportFailure(folder, kResultPathTooLong);
         return;
     }
+    wchar_t widePattern[kMaxPath];
+    if (ToWide(pattern, widePattern, kMaxPath) == 0) {
+        return;
+    }
     PendingFiles pending;
     {
-        WIN32_FIND_DATAA entry;
-        ScopedFindHandle search(FindFirstFileA(pattern, &entry));
+        WIN32_FIND_DATAW entry;
+        ScopedFindHandle search(FindFirstFileW(widePattern, &entry));
         if (!search.IsValid()) {
             return;
         }
         do {
             VisitEntry(folder, entry, visitor, pending);
-        } while (FindNextFileA(search.Get(), &entry));
+        } while (FindNextFileW(search.Get(), &entry));
     }
     // The search is closed: files written into the folder from here on are
     // never met by it.

@@ -58,11 +58,15 @@ public:
     virtual void ReportFailure(const char* path, ResultCode code) = 0;
 };
 
-// Walks folder (at most 259 bytes) depth first. A search on folder\*.* lists
+// Walks folder (at most 259 bytes) depth first. A search on folder\*.*, in
+// wide form so that every entry's name is its own, lists
 // the entries in the order the file system returns them; for each entry, the
 // first rule that matches:
 //   "." and ".."                         skipped;
 //   folder\name longer than 259 bytes    ReportFailure(kResultPathTooLong),
+//                                        never processed nor entered;
+//   a name without an exact ANSI form    ReportFailure(kResultUnhandledName)
+//                                        with its shown form (exact_name.h),
 //                                        never processed nor entered;
 //   read-only or system attribute        ReportFailure(kResultReadOnlyOrSystem),
 //                                        a directory is thus not entered;

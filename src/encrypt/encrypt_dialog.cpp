@@ -31,10 +31,16 @@ int MinimumPasswordBytes() {
     return g_settings.minimumChars < 1 ? 1 : g_settings.minimumChars;
 }
 
+// An edit's key is long enough for OK; so is a text OK must refuse with
+// message 59, so that pressing OK says why.
+bool EnablesOk(KeyRefusal refusal, const SecretBuffer& key) {
+    return refusal == KeyRefusal::kNotCodePage ||
+           key.size() >= static_cast<size_t>(MinimumPasswordBytes());
+}
+
 }  // namespace
 
-EncryptDialog::EncryptDialog(const char* const* inputFiles, int inputCount)
-    : files_(inputFiles), fileCount_(inputCount) {}
+EncryptDialog::EncryptDialog(const FileRange& files) : files_(files) {}
 
 EncryptDialog::~EncryptDialog() = default;
 
@@ -85,10 +91,9 @@ INT_PTR EncryptDialog::OnPasswordChange(int notification) {
     }
     SecretBuffer first;
     SecretBuffer second;
-    ReadPasswordEdit(passwordEdit_, &first);
-    ReadPasswordEdit(confirmEdit_, &second);
-    const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
-    EnableWindow(GetItem(IDOK), first.size() >= minimum && second.size() >= minimum);
+    const KeyRefusal firstRefusal = ReadPasswordKey(passwordEdit_, &first);
+    const KeyRefusal secondRefusal = ReadPasswordKey(confirmEdit_, &second);
+    EnableWindow(GetItem(IDOK), EnablesOk(firstRefusal, first) && EnablesOk(secondRefusal, second));
     return TRUE;
 }
 
@@ -96,8 +101,16 @@ INT_PTR EncryptDialog::OnOk() {
     deleteSource_ = IsDlgButtonChecked(Handle(), IDC_DELETE_SOURCE) == BST_CHECKED;
     SecretBuffer first;
     SecretBuffer second;
-    ReadPasswordEdit(passwordEdit_, &first);
-    ReadPasswordEdit(confirmEdit_, &second);
+    const KeyRefusal firstRefusal = ReadPasswordKey(passwordEdit_, &first);
+    const KeyRefusal secondRefusal = ReadPasswordKey(confirmEdit_, &second);
+    if (firstRefusal == KeyRefusal::kNotCodePage || secondRefusal == KeyRefusal::kNotCodePage) {
+        // Such a character would key as something else, so that another
+        // password would open the file.
+        ShowMessage(Handle(), IDS_PASSWORD_CHARACTERS, MB_ICONEXCLAMATION);
+        ClearPasswordEdits();
+        SetFocus(passwordEdit_);
+        return TRUE;
+    }
     // OK is disabled below the minimum, but the command can still be sent;
     // an empty password must never reach the cipher.
     const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
@@ -135,13 +148,13 @@ INT_PTR EncryptDialog::OnOk() {
 }
 
 void EncryptDialog::ClearPasswordEdits() {
-    SetWindowTextA(passwordEdit_, "");
-    SetWindowTextA(confirmEdit_, "");
+    SetWindowTextW(passwordEdit_, L"");
+    SetWindowTextW(confirmEdit_, L"");
 }
 
 void EncryptDialog::RunBatch(FileCipher& cipher) {
     EncryptionRule rule(cipher, deleteSource_);
-    batch_->Run(files_, fileCount_, rule);
+    batch_->Run(files_, rule);
 }
 
 }  // namespace zorv

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/dialog_base.h"
+#include "app/file_list.h"
 #include "encrypt/batch_run.h"
 
 namespace zorv {
@@ -16,9 +17,9 @@ class FileCipher;
 
 class EncryptDialog : public DialogBase {
 public:
-    // files: the inputs (fileCount paths), borrowed from the entry's
-    // FileList, which outlives the dialog; never changed nor freed here.
-    EncryptDialog(const char* const* files, int fileCount);
+    // files: the inputs, borrowed from the entry's FileList, which outlives
+    // the dialog; never changed nor freed here.
+    explicit EncryptDialog(const FileRange& files);
     ~EncryptDialog() override;
 
     // Results of the modal run: 1 after a batch without failures; 2 after
@@ -37,8 +38,7 @@ private:
     std::unique_ptr<BatchRun> batch_;
     HWND passwordEdit_ = nullptr;
     HWND confirmEdit_ = nullptr;
-    const char* const* files_;
-    int fileCount_;
+    FileRange files_;
     bool deleteSource_ = false;
 };
 

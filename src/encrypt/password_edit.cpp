@@ -1,24 +1,31 @@
 #include "encrypt/password_edit.h"
 
 #include "crypto/blowfish_cipher.h"
+#include "crypto/secure_zero.h"
 
 namespace zorv {
 namespace {
 
-constexpr int kMaxPasswordBytes = BlowfishCipher::kMaxKeyLength;
-static_assert(kMaxPasswordBytes < static_cast<int>(SecretBuffer::kCapacity),
-              "a password edit's text and its terminator fit in the buffer");
+// Characters, each of at least one key byte.
+constexpr int kMaxPasswordCharacters = BlowfishCipher::kMaxKeyLength;
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide text is UTF-16");
 
 }  // namespace
 
 HWND PreparePasswordEdit(HWND edit) {
-    SendMessageA(edit, EM_LIMITTEXT, kMaxPasswordBytes, 0);
+    SendMessageW(edit, EM_LIMITTEXT, kMaxPasswordCharacters, 0);
     return edit;
 }
 
-void ReadPasswordEdit(HWND edit, SecretBuffer* password) {
-    const int length = GetWindowTextA(edit, password->WritableData(), kMaxPasswordBytes + 1);
-    password->SetSize(static_cast<size_t>(length > 0 ? length : 0));
+KeyRefusal ReadPasswordKey(HWND edit, SecretBuffer* key) {
+    // Room for a surrogate pair beyond the limit, should one be pasted there.
+    wchar_t text[kMaxPasswordCharacters + 2] = {};
+    const int length = GetWindowTextW(edit, text, kMaxPasswordCharacters + 2);
+    const KeyRefusal refusal =
+        WidePasswordToKey(reinterpret_cast<const char16_t*>(text),
+                          static_cast<std::size_t>(length > 0 ? length : 0), key);
+    SecureZero(text, sizeof text);
+    return refusal;
 }
 
 }  // namespace zorv

@@ -22,6 +22,14 @@ struct Buffer {
     }
 };
 
+// ResolveFoundName over names that all have an exact ANSI form.
+bool Resolve(const char* path, char* output) {
+    bool inexact = true;
+    const bool found = ResolveFoundName(path, output, &inexact);
+    EXPECT_FALSE(inexact) << path;
+    return found;
+}
+
 class FileSystemTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -63,7 +71,7 @@ TEST_F(FileSystemTest, FolderNameEndingInA5CByte) {
     EXPECT_EQ(named + "\\*.*", pattern.text);
     EXPECT_TRUE(PathExists(pattern.text));
     Buffer resolved(named + "\\X.TXT");
-    EXPECT_TRUE(ResolveFoundName(resolved.text, resolved.text));
+    EXPECT_TRUE(Resolve(resolved.text, resolved.text));
     EXPECT_EQ(named + "\\x.txt", resolved.text);
 }
 
@@ -79,14 +87,14 @@ TEST_F(FileSystemTest, ResolveFoundNameTakesTheStoredName) {
     };
     for (const auto& c : cases) {
         char output[kMaxPath] = "untouched";
-        EXPECT_TRUE(ResolveFoundName(c.path.c_str(), output)) << c.path;
+        EXPECT_TRUE(Resolve(c.path.c_str(), output)) << c.path;
         EXPECT_EQ(c.resolved, output) << c.path;
         Buffer inPlace(c.path);
-        EXPECT_TRUE(ResolveFoundName(inPlace.text, inPlace.text)) << c.path;
+        EXPECT_TRUE(Resolve(inPlace.text, inPlace.text)) << c.path;
         EXPECT_EQ(c.resolved, inPlace.text) << c.path;
     }
     char output[kMaxPath] = "untouched";
-    EXPECT_FALSE(ResolveFoundName(folder_.Join("missing*").c_str(), output));
+    EXPECT_FALSE(Resolve(folder_.Join("missing*").c_str(), output));
     EXPECT_STREQ("untouched", output);
 }
 
@@ -99,7 +107,7 @@ TEST_F(FileSystemTest, ResolveFoundNameOfAShortName) {
         GTEST_SKIP() << "no short names on this file system";
     }
     char output[kMaxPath];
-    ASSERT_TRUE(ResolveFoundName(shortName, output));
+    ASSERT_TRUE(Resolve(shortName, output));
     EXPECT_STREQ(GetFileNamePart(longName.c_str()), GetFileNamePart(output));
 }
 
@@ -118,10 +126,10 @@ TEST_F(FileSystemTest, ResolveFoundNameKeepsAnItemWhoseNameDoesNotFit) {
     ASSERT_GT(folder_.Join(longName).size(), 259u);
 
     Buffer item(written);
-    EXPECT_TRUE(ResolveFoundName(item.text, item.text));
+    EXPECT_TRUE(Resolve(item.text, item.text));
     EXPECT_EQ(written, item.text);
     char output[kMaxPath];
-    EXPECT_TRUE(ResolveFoundName(written.c_str(), output));
+    EXPECT_TRUE(Resolve(written.c_str(), output));
     EXPECT_EQ(written, output);
     DeleteFileW(wide.c_str());
 }
@@ -144,13 +152,13 @@ TEST_F(FileSystemTest, ResolveFoundNameOfBareAndDriveRelativeNames) {
     };
     for (const auto& c : cases) {
         char output[kMaxPath];
-        EXPECT_TRUE(ResolveFoundName(c.path.c_str(), output)) << c.path;
+        EXPECT_TRUE(Resolve(c.path.c_str(), output)) << c.path;
         EXPECT_EQ(c.resolved, output) << c.path;
     }
     // Components that name no entry of their own stay as written.
     for (const std::string& path : {std::string("sub\\.."), std::string("sub\\."), drive}) {
         char output[kMaxPath] = "untouched";
-        if (ResolveFoundName(path.c_str(), output)) {
+        if (Resolve(path.c_str(), output)) {
             EXPECT_EQ(path, output);
         } else {
             EXPECT_STREQ("untouched", output);

@@ -46,7 +46,7 @@ TEST(LoadTextTest, LineFeedsOfTheLongMessagesSurvive) {
 TEST(LoadTextTest, MissingIdsGiveEmptyTextAndLongTextsAreCutAt511Bytes) {
     EXPECT_STREQ("", LoadText(kResultOk));
     LoadText(52);
-    EXPECT_STREQ("", LoadText(58));  // the previous text does not linger
+    EXPECT_STREQ("", LoadText(69));  // the previous text does not linger
 
     const std::string ascii = LoadText(kLongAscii);
     EXPECT_EQ(std::string(511, 'x'), ascii);
@@ -123,7 +123,7 @@ TEST(ShowMessageTest, ShowsTheTextWithTheCaptionAndOwner) {
     DestroyWindow(owner);
     {
         MessageBoxSpy spy;
-        ShowMessage(nullptr, 58, MB_ICONERROR);
+        ShowMessage(nullptr, 69, MB_ICONERROR);
         ASSERT_TRUE(spy.seen);
         EXPECT_EQ("", spy.text);
     }

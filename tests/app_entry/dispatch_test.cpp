@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,7 @@ struct Row {
     int first;
     int count;
     int message;
+    int refused = 0;  // index of an argument the splitter refused (0: none)
 };
 
 std::string Describe(const Row& row) {
@@ -53,8 +56,12 @@ std::string Describe(const Row& row) {
 DispatchDecision Decide(const Row& row) {
     std::vector<const char*> arguments = {"C:\\zorv\\zorv.exe"};
     arguments.insert(arguments.end(), row.items.begin(), row.items.end());
+    static bool refused[8];
+    std::fill(std::begin(refused), std::end(refused), false);
+    refused[row.refused] = true;
     DispatchInput input;
     input.arguments = arguments.data();
+    input.argumentsRefused = row.refused != 0 ? refused : nullptr;
     input.argumentCount = static_cast<int>(arguments.size());
     if (row.clipboard) {
         // An empty list still has a (non-null) block.
@@ -76,6 +83,13 @@ TEST(Dispatch, EveryRowOfTheTable) {
         {{"missing.doc"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND},
         {{"dir"}, false, {}, A::kAskMode, L::kArguments, 1, 1, 0},
         {{"dir.crp"}, false, {}, A::kAskMode, L::kArguments, 1, 1, 0},
+        // A refused name (its text is the shown form) is named in message
+        // 58 before anything is asked about it; "caf?.txt" would find
+        // cafe.txt as a pattern.
+        {{"caf?.txt"}, false, {}, A::kMessage, L::kArguments, 1, 1, IDS_UNHANDLED_NAME, 1},
+        {{"r?sum?.crp"}, false, {}, A::kMessage, L::kArguments, 1, 1, IDS_UNHANDLED_NAME, 1},
+        {{"-d", "caf?.crp"}, false, {}, A::kDecrypt, L::kArguments, 2, 1, 0, 2},
+        {{"caf?.crp", "x.crp"}, false, {}, A::kDecrypt, L::kArguments, 1, 2, 0, 1},
         // "-e" and "-d" alone are paths.
         {{"-e"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND},
         {{"-D"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND},
@@ -117,6 +131,8 @@ TEST(Dispatch, EveryRowOfTheTable) {
         EXPECT_EQ(static_cast<int>(decision.action), static_cast<int>(row.action));
         if (row.action == A::kMessage) {
             EXPECT_EQ(decision.messageId, row.message);
+            EXPECT_EQ(static_cast<int>(decision.list), static_cast<int>(row.list));
+            EXPECT_EQ(decision.first, row.first);
         } else if (row.action != A::kSettings) {
             EXPECT_EQ(static_cast<int>(decision.list), static_cast<int>(row.list));
             EXPECT_EQ(decision.first, row.first);

@@ -56,7 +56,11 @@ ExpectedLog& ExpectedLog::Ok(const std::string& path) {
 }
 
 ExpectedLog& ExpectedLog::Fail(const std::string& path, int messageId) {
-    lines_ += path + "\r\n\t->" + MessageText(messageId) + "\r\n";
+    return Fail(path, MessageText(messageId));
+}
+
+ExpectedLog& ExpectedLog::Fail(const std::string& path, const std::string& text) {
+    lines_ += path + "\r\n\t->" + text + "\r\n";
     return *this;
 }
 

@@ -25,6 +25,8 @@ public:
     ExpectedLog();
     ExpectedLog& Ok(const std::string& path);
     ExpectedLog& Fail(const std::string& path, int messageId);
+    // A failure whose message text is given, for a text that names a path.
+    ExpectedLog& Fail(const std::string& path, const std::string& text);
     std::string Text() const;  // with the completion line
 
 private:

@@ -189,8 +189,11 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
         const int temporaries = TemporaryFileCount();
         BatchRun run(edit);
         const char* inputs[] = {c.input.c_str()};
+        FileRange range;
+        range.paths = inputs;
+        range.count = 1;
         SetCopyFaults({1, ERROR_DISK_FULL, true});
-        run.Run(inputs, 1, *c.rule);
+        run.Run(range, *c.rule);
         ClearCopyFaults();
 
         char text[1024] = {};

@@ -240,6 +240,20 @@ bool PutFileDropOnClipboard(const std::vector<std::string>& names) {
     return block != nullptr && ReplaceClipboard(CF_HDROP, block);
 }
 
+bool PutWideFileDropOnClipboard(const std::vector<std::wstring>& names) {
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    header.fWide = TRUE;
+    std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    for (const std::wstring& name : names) {
+        bytes.append(reinterpret_cast<const char*>(name.c_str()),
+                     (name.size() + 1) * sizeof(wchar_t));
+    }
+    bytes.append(2 * sizeof(wchar_t), '\0');
+    HGLOBAL block = BlockWith(bytes);
+    return block != nullptr && ReplaceClipboard(CF_HDROP, block);
+}
+
 bool PutTextOnClipboard(const std::string& text) {
     HGLOBAL block = BlockWith(text + '\0');
     return block != nullptr && ReplaceClipboard(CF_TEXT, block);
@@ -301,11 +315,28 @@ bool ZorvProcess::StartCommandLine(const std::string& commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    return Started(CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &info),
+                   info);
+}
+
+bool ZorvProcess::StartCommandLine(const std::wstring& commandLine) {
+    Release();
+    UseWineDrawnFrames();
+    std::vector<wchar_t> text(commandLine.begin(), commandLine.end());
+    text.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    return Started(CreateProcessW(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &info),
+                   info);
+}
+
+bool ZorvProcess::Started(BOOL created, const PROCESS_INFORMATION& info) {
+    if (!created) {
         // Said here, so that a failed start in any scenario names its cause.
-        std::fprintf(stderr, "CreateProcessA failed with error %lu: %s\n", GetLastError(),
-                     commandLine.c_str());
+        std::fprintf(stderr, "CreateProcess failed with error %lu\n", GetLastError());
         return false;
     }
     CloseHandle(info.hThread);

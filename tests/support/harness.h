@@ -59,6 +59,8 @@ bool SaveScreenArea(const RECT& area, const std::string& name);
 // Replaces the clipboard's contents with a file-drop list (CF_HDROP, ANSI
 // names, DROPFILES layout). An empty list is a valid drop list with no names.
 bool PutFileDropOnClipboard(const std::vector<std::string>& names);
+// The same with wide names (fWide set), for names the code page lacks.
+bool PutWideFileDropOnClipboard(const std::vector<std::wstring>& names);
 // Replaces the clipboard's contents with plain text (CF_TEXT).
 bool PutTextOnClipboard(const std::string& text);
 // Leaves the clipboard empty.
@@ -91,6 +93,8 @@ public:
     // Sets an edit's whole text with WM_SETTEXT; a single-line edit then
     // notifies its dialog with EN_CHANGE, as when the user types.
     bool SetEditText(int id, const std::string& text) const;
+    // The same as wide text (WM_SETTEXT through SendMessageW).
+    bool SetEditText(int id, const std::wstring& text) const;
     // Types ASCII text one WM_CHAR at a time into the control, after an
     // optional select-all (so it replaces the text). Each character's
     // EN_CHANGE has been handled when this returns.
@@ -167,6 +171,9 @@ public:
     bool Start(const std::string& arguments, const std::string& exe = ZorvExe());
     // Starts the exact command line given.
     bool StartCommandLine(const std::string& commandLine);
+    // The same with a wide command line (CreateProcessW), for names the
+    // code page lacks.
+    bool StartCommandLine(const std::wstring& commandLine);
 
     DWORD Id() const { return processId_; }
     bool IsRunning() const;
@@ -188,6 +195,7 @@ public:
 
 private:
     void Release();
+    bool Started(BOOL created, const PROCESS_INFORMATION& info);
 
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;

@@ -116,6 +116,15 @@ bool DialogView::SetEditText(int id, const std::string& text) const {
            result == TRUE;
 }
 
+bool DialogView::SetEditText(int id, const std::wstring& text) const {
+    HWND control = Control(id);
+    DWORD_PTR result = 0;
+    return control != nullptr &&
+           SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) &&
+           result == TRUE;
+}
+
 bool DialogView::TypeChars(int id, const std::string& text, bool replace) const {
     HWND control = Control(id);
     if (control == nullptr) {
