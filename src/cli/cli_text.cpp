@@ -43,7 +43,7 @@ constexpr EnglishText kEnglishTexts[] = {
     {1001, "Is a folder (give -r to walk folders)"},
     {1002,
      "Not deleted: the file has other names (hard links), whose contents overwriting would "
-     "destroy. The encrypted file is in place; the original is kept."},
+     "destroy. The new file is in place; the source is kept."},
     {1003, "Another file has taken this name since the run began: left alone"},
     {1004, "The folder could not be read"},
     {1005, "A symbolic link: passed over"},
@@ -51,6 +51,9 @@ constexpr EnglishText kEnglishTexts[] = {
     {1007, "Not a regular file (a device, a pipe or a socket)"},
     {1008, "Nothing before .crp to name the output"},
     {1009, "No temporary file can be made in the output's folder"},
+    // The password prompts, which the shared table has in Japanese too.
+    {1010, "Password:"},
+    {1011, "Password again:"},
 };
 
 #ifndef _WIN32
@@ -120,12 +123,16 @@ std::string MessageText(Language language, int id) {
     return std::string();
 }
 
-void WriteText(std::FILE* stream, const std::string& utf8) {
+std::string TerminalText(const std::string& utf8) {
 #ifdef _WIN32
-    std::string text = Convert(utf8, CP_UTF8, TerminalCodePage());
+    return Convert(utf8, CP_UTF8, TerminalCodePage());
 #else
-    const std::string& text = utf8;
+    return utf8;
 #endif
+}
+
+void WriteText(std::FILE* stream, const std::string& utf8) {
+    const std::string text = TerminalText(utf8);
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 

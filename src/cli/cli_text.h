@@ -16,9 +16,13 @@ enum class Language { kEnglish, kJapanese };
 // English in every other case.
 Language ChooseLanguage(const std::string& option);
 
-// The UTF-8 text of a message-table ID (51, 70 to 84) in the language; the
-// empty string for an ID that has no text.
+// The UTF-8 text of a message-table ID (51, 70 to 85, and this program's own
+// 1001 to 1011) in the language; the empty string for an ID that has no text.
 std::string MessageText(Language language, int id);
+
+// UTF-8 text in the terminal's encoding (unchanged on POSIX; converted to the
+// console's output code page on Windows).
+std::string TerminalText(const std::string& utf8);
 
 // Writes UTF-8 text to stream in the terminal's encoding (unchanged on
 // POSIX; converted to the console's output code page on Windows).

@@ -22,7 +22,7 @@ struct Vector {
     const char* note;
     std::string password;  // the key bytes: the password in code page 932
     size_t size;
-    const char* text;  // the plain text when given, else Pattern(size, size)
+    const char* text;           // the plain text when given, else Pattern(size, size)
     const char* appended = "";  // bytes put after the encrypted file (reader-only vectors)
 };
 
@@ -54,8 +54,8 @@ const Vector kVectors[] = {
     // The reader copies a trailing partial group as it is and takes the
     // file's last byte as the pad digit: "8" removes itself and the 7 pad
     // bytes before it, and the check passes.
-    {"size 1 with \"8\" appended: a trailing partial group, read undecrypted", "password", 1,
-     "A", "8"},
+    {"size 1 with \"8\" appended: a trailing partial group, read undecrypted", "password", 1, "A",
+     "8"},
 };
 
 std::string Hex(const uint8_t* bytes, size_t n) {
