@@ -381,6 +381,8 @@ TEST_F(Session, TheTrayIconShowsTheNameOffersItsMenuAndComesBackAfterAShellResta
     // Wine's stand-alone tray window, which Windows does not have.
     ASSERT_TRUE(GetClientRect(StandaloneTray(), &trayArea));
     MapWindowPoints(StandaloneTray(), nullptr, reinterpret_cast<POINT*>(&trayArea), 2);
+    InflateRect(&trayArea, 3, 3);  // with the frame's inner edge,
+    trayArea.top += 1;             // but not the caption's last line
     RECT both;
     UnionRect(&both, &menuArea, &trayArea);
     EXPECT_TRUE(SaveScreenArea(both, "decrypt_tray_menu"));
