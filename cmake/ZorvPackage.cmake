@@ -35,6 +35,24 @@ vulnerabilities on the issue tracker of the project where you obtained
 Zorv, or to the person or organisation that gave you the program; report
 a vulnerability privately, not in public.")
 
+# Installs packaging/<source> at the top as <target>, for Notepad: with its
+# @VARIABLES@ filled in, CRLF line ends and, with bom, a UTF-8 byte-order
+# mark first.
+function(zorv_install_notepad_text source target bom)
+    set(mark "")
+    if(bom)
+        string(ASCII 239 187 191 mark)
+    endif()
+    file(READ ${PROJECT_SOURCE_DIR}/packaging/${source} text)
+    set(staged ${CMAKE_CURRENT_BINARY_DIR}/packaging/${target}.in)
+    file(WRITE ${staged} "${mark}${text}")
+    configure_file(${staged} ${CMAKE_CURRENT_BINARY_DIR}/packaging/${target} @ONLY
+                   NEWLINE_STYLE CRLF)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${target} DESTINATION .)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${PROJECT_SOURCE_DIR}/packaging/${source})
+endfunction()
+
 if(WIN32)
     # Portable: everything in one folder, the guides beside the programs.
     install(TARGETS zorv zorv-cli RUNTIME DESTINATION .)
@@ -45,27 +63,9 @@ if(WIN32)
     # Japanese, in UTF-8 with a byte-order mark. Notepad before Windows 10
     # (1903) reads UTF-8 only with the mark; code page 932 would show right
     # only on Japanese systems, and the English half is for everyone else.
-    string(ASCII 239 187 191 utf8_bom)
     set(ZORV_VERSION ${PROJECT_VERSION})
-    foreach(pair "README-windows.txt:README.txt:${utf8_bom}"
-                 "THIRD-PARTY-NOTICES.txt:THIRD-PARTY-NOTICES.txt:")
-        string(REPLACE ":" ";" pair "${pair}")
-        list(GET pair 0 source)
-        list(GET pair 1 target)
-        list(LENGTH pair fields)
-        set(mark "")
-        if(fields GREATER 2)
-            list(GET pair 2 mark)
-        endif()
-        file(READ ${PROJECT_SOURCE_DIR}/packaging/${source} text)
-        file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/packaging/${target}.in "${mark}${text}")
-        configure_file(${CMAKE_CURRENT_BINARY_DIR}/packaging/${target}.in
-                       ${CMAKE_CURRENT_BINARY_DIR}/packaging/${target} @ONLY NEWLINE_STYLE CRLF)
-        install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${target} DESTINATION .)
-    endforeach()
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt
-                 ${PROJECT_SOURCE_DIR}/packaging/THIRD-PARTY-NOTICES.txt)
+    zorv_install_notepad_text(README-windows.txt README.txt TRUE)
+    zorv_install_notepad_text(THIRD-PARTY-NOTICES.txt THIRD-PARTY-NOTICES.txt FALSE)
     if(EXISTS ${PROJECT_SOURCE_DIR}/SECURITY.md)
         install(FILES SECURITY.md DESTINATION .)
     endif()
