@@ -3,14 +3,16 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace zorv {
 namespace {
 
 constexpr const char* kFooter =
-    R"(Passwords are asked on the terminal without echo (twice for encrypt), or
-read from the first line of --password-file FILE or of --password-fd N;
-never from the command line. The key is the password in code page 932, as
+    R"(Passwords are asked on the terminal without echo (for encrypt twice, and
+the pair again when the entries differ, three tries in all), or read from
+the first line of --password-file FILE or of --password-fd N; never from
+the command line. The key is the password in code page 932, as
 the desktop program keys it: 1 to 56 bytes.
 
 encrypt turns every file into NAME.crp beside it and destroys the source
@@ -28,8 +30,8 @@ A lone - as the input reads standard input and writes standard output
 output writes the plain text before the checksum at the end is known: on a
 mismatch the run exits 1 with the wrong-password line after the data.
 
-Exit status: 0 every file succeeded, 1 a file failed, 2 usage error,
-128 + N interrupted by signal N (130 for Ctrl+C), 141 standard output
+Exit status: 0 every file succeeded, 1 a file failed, 2 usage error or a
+refused password, 128 + N interrupted by signal N (130 for Ctrl+C), 141 standard output
 closed early (quietly).
 
 Examples:
@@ -52,6 +54,11 @@ constexpr CommandName kCommands[] = {
     {"cat", Command::kCat, "Write the plain text of .crp files to standard output"},
 };
 
+CLI::Validator Unlabelled(CLI::Validator check) {
+    check.description("");
+    return check;
+}
+
 void AddCommonOptions(CLI::App& app, CliOptions* options) {
     app.add_flag("-r,--recursive", options->recursive, "Walk folders and their sub-folders");
     app.add_flag("-k,--keep", options->keep, "Keep the source files");
@@ -69,16 +76,23 @@ void AddCommonOptions(CLI::App& app, CliOptions* options) {
                  "with -k, also take read-only sources");
     app.add_flag("--no-wipe", options->noWipe,
                  "Delete sources without overwriting them (SSDs, copy-on-write file systems)");
-    app.add_option("-j,--jobs", options->jobs, "Files at once (default: one per processor)")
-        ->check(CLI::Range(1u, 256u));
+    // --help names each value plainly; a check's own description would add
+    // a parser type label to it ("UINT:UINT in [1 - 256]"), so it is emptied.
+    app.add_option("-j,--jobs", options->jobs,
+                   "Files at once, 1 to 256 (default: one per processor)")
+        ->type_name("N")
+        ->check(Unlabelled(CLI::Range(1u, 256u)));
     CLI::Option* file = app.add_option("--password-file", options->passwordFile,
-                                       "Read the password from the first line of FILE");
+                                       "Read the password from the first line of FILE")
+                            ->type_name("FILE");
     app.add_option("--password-fd", options->passwordFd,
                    "Read the password from the first line of descriptor N")
-        ->check(CLI::NonNegativeNumber)
+        ->type_name("N")
+        ->check(Unlabelled(CLI::Range(0, std::numeric_limits<int>::max())))
         ->excludes(file);
     app.add_option("--lang", options->language, "Language of the messages (default: locale)")
-        ->check(CLI::IsMember({"en", "ja"}));
+        ->type_name("en|ja")
+        ->check(Unlabelled(CLI::IsMember({"en", "ja"})));
 }
 
 void Complain(const char* text) {
@@ -177,7 +191,9 @@ ParseResult ParseCommandLine(int argc, char** argv, CliOptions* options) {
     for (const CommandName& entry : kCommands) {
         CLI::App* sub = app.add_subcommand(entry.name, entry.description);
         sub->fallthrough();
-        sub->add_option("paths", options->paths, "Files and folders")->required();
+        sub->add_option("paths", options->paths, "Files and folders")
+            ->type_name("PATH")
+            ->required();
         sub->callback([options, entry] { options->command = entry.command; });
     }
     // CLI11 reports parse errors and --help by exceptions; they end here and

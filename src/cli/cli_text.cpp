@@ -46,7 +46,7 @@ constexpr EnglishText kEnglishTexts[] = {
     {1001, "Is a folder (give -r to walk folders)"},
     {1002,
      "Not deleted: the file has other names (hard links), whose contents overwriting would "
-     "destroy. The encrypted file is in place; the original is kept."},
+     "destroy. The new file is in place; the source is kept."},
     {1003, "Another file has taken this name since the run began: left alone"},
     {1004, "The folder could not be read"},
     {1005, "A symbolic link: passed over"},
@@ -58,6 +58,9 @@ constexpr EnglishText kEnglishTexts[] = {
     {1011, "Another input of this run has the same output: nothing done"},
     {1012, "The same file as an earlier input: passed over"},
     {1013, "The name cannot be handled on this system"},
+    // The password prompts, which the shared table has in Japanese too.
+    {1101, "Password:"},
+    {1102, "Password again:"},
 };
 
 #ifndef _WIN32
@@ -137,6 +140,29 @@ std::string MessageText(Language language, int id) {
         }
     }
     return std::string();
+}
+
+std::string TerminalText(const std::string& utf8) {
+#ifdef _WIN32
+    // The prompt goes to the console with WriteConsoleA, so it takes the
+    // console's output code page; a character that page lacks shows as '?'.
+    std::wstring wide;
+    if (!WidePath(utf8, &wide)) {
+        return utf8;
+    }
+    const UINT codePage = GetConsoleOutputCP() != 0 ? GetConsoleOutputCP() : GetACP();
+    const int wideLength = static_cast<int>(wide.size());
+    int length =
+        WideCharToMultiByte(codePage, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        WideCharToMultiByte(codePage, 0, wide.data(), wideLength, &text[0], length, nullptr,
+                            nullptr);
+    }
+    return text;
+#else
+    return utf8;
+#endif
 }
 
 void WriteText(std::FILE* stream, const std::string& utf8) {

@@ -16,9 +16,15 @@ enum class Language { kEnglish, kJapanese };
 // English in every other case.
 Language ChooseLanguage(const std::string& option);
 
-// The UTF-8 text of a message-table ID (51, 70 to 84) in the language; the
-// empty string for an ID that has no text.
+// The UTF-8 text of a message-table ID (51, 70 to 85, and this program's own
+// 1001 to 1013, and the password prompts 1101 and 1102) in the language; the empty string for an ID
+// that has no text.
 std::string MessageText(Language language, int id);
+
+// UTF-8 text in the encoding of a prompt written to the terminal: unchanged
+// on POSIX; the console's output code page on Windows, where the prompt is
+// written with WriteConsoleA.
+std::string TerminalText(const std::string& utf8);
 
 // Writes UTF-8 text (a message, or a path as ShownName shows it) to stream:
 // as it is to a file, a pipe or a POSIX terminal, so a script reads the same

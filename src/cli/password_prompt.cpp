@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/password_input.h"
 #include "crypto/password_key.h"
@@ -12,6 +13,13 @@ namespace {
 
 constexpr int kAttempts = 3;
 constexpr int kPasswordsDiffer = 51;
+constexpr int kPasswordPrompt = 1101;
+constexpr int kPasswordAgainPrompt = 1102;
+
+// The prompt of a message ID in the language and the terminal's encoding.
+std::string Prompt(Language language, int id) {
+    return TerminalText(MessageText(language, id) + " ");
+}
 
 void Complain(const char* text) {
     std::fprintf(stderr, "zorv-cli: %s\n", text);
@@ -58,15 +66,18 @@ KeyStatus ReadFailure(PasswordStatus status, int error) {
     return KeyStatus::kRefused;
 }
 
-// Asks on the terminal: once, or twice with the entries compared.
+// Asks on the terminal: once, or twice with the entries compared, the pair
+// again after a mismatch, kAttempts pairs in all.
 PasswordStatus AskTerminal(bool confirm, Language language, SecretBuffer* password) {
+    const std::string prompt = Prompt(language, kPasswordPrompt);
+    const std::string promptAgain = Prompt(language, kPasswordAgainPrompt);
     for (int attempt = 0;; ++attempt) {
-        PasswordStatus status = ReadPasswordFromTerminal("Password: ", password);
+        PasswordStatus status = ReadPasswordFromTerminal(prompt.c_str(), password);
         if (status != PasswordStatus::kOk || !confirm) {
             return status;
         }
         SecretBuffer again;
-        status = ReadPasswordFromTerminal("Password again: ", &again);
+        status = ReadPasswordFromTerminal(promptAgain.c_str(), &again);
         if (status != PasswordStatus::kOk || again.Equals(*password)) {
             return status;
         }

@@ -282,9 +282,14 @@ void ShowReviewState(HWND dialog) {
         ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
     }
     HWND log = GetDlgItem(dialog, IDC_LOG);
+    // A failure each dialog meets, with a message short enough for the
+    // template's log to show whole.
+    const bool encrypt = GetDlgItem(dialog, IDC_DELETE_SOURCE) != nullptr;
     const std::string text = test::Cp932(
-        "処理を実行中です\r\nC:\\data\\report.doc...OK\r\nC:\\data\\"
-        "長いファイル名の報告書.xls\r\n\t->ファイルが既に存在しています\r\n処理を完了しました\r\n");
+        encrypt ? "処理を実行中です\r\nC:\\data\\report.doc...OK\r\nC:\\data\\見積書.xls.crp\r\n"
+                  "\t->既に暗号化されています\r\n処理を完了しました\r\n"
+                : "処理を実行中です\r\nC:\\data\\report.doc.crp\r\n\t->パスワードが違います\r\n"
+                  "処理を完了しました\r\n");
     SetWindowTextA(log, text.c_str());
     EnableWindow(log, TRUE);
     ShowWindow(log, SW_SHOW);

@@ -524,7 +524,7 @@ TEST_F(CliProcess, ASourceThatCannotBeDestroyedFailsTheRun) {
         // A second name of the same file would lose its contents to the wipe.
         {"linked.txt",
          "Not deleted: the file has other names (hard links), whose contents overwriting would "
-         "destroy. The encrypted file is in place; the original is kept."},
+         "destroy. The new file is in place; the source is kept."},
 #ifdef _WIN32
         // Held open without write sharing, as another program might: the
         // wipe cannot open it.

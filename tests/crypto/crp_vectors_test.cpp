@@ -2,7 +2,8 @@
 // with the desktop transforms: every plain text encrypts to exactly its .crp
 // bytes and every .crp decrypts back to its plain text with the password
 // accepted. The empty plain text is the one the programs never write but a
-// reader must accept.
+// reader must accept, and so is a .crp with a trailing partial group, whose
+// whole groups are what encryption writes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -79,6 +80,7 @@ TEST(CrpVectors, EveryVectorEncryptsAndDecryptsWithTheDesktopTransforms) {
     std::set<size_t> sizes;
     std::set<size_t> keyLengths;
     bool doubleByteKey = false;
+    bool partialGroup = false;
     for (const Vector& v : ReadVectors()) {
         SCOPED_TRACE("docs/crp-vectors.txt line " + std::to_string(v.line));
         ASSERT_GE(v.key.size(), 1u);
@@ -94,7 +96,10 @@ TEST(CrpVectors, EveryVectorEncryptsAndDecryptsWithTheDesktopTransforms) {
             EXPECT_EQ(kResultEmptyFile, cipher.EncryptFile(plainPath.c_str(), crpPath.c_str()));
         } else {
             ASSERT_EQ(kResultOk, cipher.EncryptFile(plainPath.c_str(), crpPath.c_str()));
-            EXPECT_TRUE(ReadBytes(crpPath) == v.crp) << "encryption differs";
+            const size_t written = v.crp.size() - v.crp.size() % 8;
+            partialGroup = partialGroup || written != v.crp.size();
+            EXPECT_TRUE(ReadBytes(crpPath) == Bytes(v.crp.begin(), v.crp.begin() + written))
+                << "encryption differs";
         }
 
         WriteBytes(crpPath, v.crp);
@@ -107,6 +112,7 @@ TEST(CrpVectors, EveryVectorEncryptsAndDecryptsWithTheDesktopTransforms) {
     }
     EXPECT_EQ(1u, keyLengths.count(56));
     EXPECT_TRUE(doubleByteKey);
+    EXPECT_TRUE(partialGroup);
 }
 
 }  // namespace

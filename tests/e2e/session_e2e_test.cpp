@@ -377,7 +377,12 @@ TEST_F(Session, TheTrayIconShowsTheNameOffersItsMenuAndComesBackAfterAShellResta
     RECT menuArea;
     RECT trayArea;
     ASSERT_TRUE(GetWindowRect(menu, &menuArea));
-    ASSERT_TRUE(GetWindowRect(StandaloneTray(), &trayArea));
+    // The tray's client area holds the icons; its frame and caption belong to
+    // Wine's stand-alone tray window, which Windows does not have.
+    ASSERT_TRUE(GetClientRect(StandaloneTray(), &trayArea));
+    MapWindowPoints(StandaloneTray(), nullptr, reinterpret_cast<POINT*>(&trayArea), 2);
+    InflateRect(&trayArea, 3, 3);  // with the frame's inner edge,
+    trayArea.top += 1;             // but not the caption's last line
     RECT both;
     UnionRect(&both, &menuArea, &trayArea);
     EXPECT_TRUE(SaveScreenArea(both, "decrypt_tray_menu"));
