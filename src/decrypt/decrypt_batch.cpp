@@ -6,7 +6,7 @@
 #include "app/path_utils.h"
 #include "crypto/file_cipher.h"
 #include "crypto/secure_delete.h"
-#include "encrypt/batch_steps.h"
+#include "batch/batch_steps.h"
 
 namespace zorv {
 namespace {

@@ -11,7 +11,7 @@
 #include "crypto/secret_buffer.h"
 #include "decrypt/decrypt_batch.h"
 #include "decrypt/tray_icon.h"
-#include "encrypt/password_edit.h"
+#include "batch/password_edit.h"
 
 namespace zorv {
 namespace {

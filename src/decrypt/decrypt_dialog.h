@@ -14,7 +14,7 @@
 #include "app/file_list.h"
 #include "crypto/file_cipher.h"
 #include "decrypt/reencrypt_session.h"
-#include "encrypt/batch_run.h"
+#include "batch/batch_run.h"
 
 namespace zorv {
 

@@ -10,7 +10,7 @@
 #include "crypto/file_cipher.h"
 #include "crypto/secret_buffer.h"
 #include "encrypt/encrypt_batch.h"
-#include "encrypt/password_edit.h"
+#include "batch/password_edit.h"
 
 namespace zorv {
 

@@ -1,6 +1,6 @@
-#include "app/front_ends.h"
+#include "program/front_ends.h"
 
-#include "app/mode_select_dialog.h"
+#include "program/mode_select_dialog.h"
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "decrypt/decrypt_dialog.h"

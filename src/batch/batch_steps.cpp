@@ -1,4 +1,4 @@
-#include "encrypt/batch_steps.h"
+#include "batch/batch_steps.h"
 
 #include <windows.h>
 
@@ -10,7 +10,7 @@
 #include "app/path_utils.h"
 #include "crypto/file_handle.h"
 #include "crypto/secure_delete.h"
-#include "encrypt/file_copy.h"
+#include "batch/file_copy.h"
 
 namespace zorv {
 

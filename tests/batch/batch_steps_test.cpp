@@ -3,7 +3,7 @@
 // before it returns; failures injected through the seams) and the folder
 // walk (order, refusals, long paths); the batch run of both front ends under
 // a full disk.
-#include "encrypt/batch_steps.h"
+#include "batch/batch_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include "crypto/file_handle.h"
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
-#include "encrypt/file_copy.h"
+#include "batch/file_copy.h"
 #include "support/win32_test_support.h"
 
 namespace zorv {

@@ -12,7 +12,7 @@
 
 #include "app/file_list.h"
 #include "crypto/result_code.h"
-#include "encrypt/progress_log.h"
+#include "batch/progress_log.h"
 
 namespace zorv {
 
