@@ -8,9 +8,9 @@
 #include "app/exact_name.h"
 #include "app/file_system.h"
 #include "app/path_utils.h"
+#include "batch/file_copy.h"
 #include "crypto/file_handle.h"
 #include "crypto/secure_delete.h"
-#include "batch/file_copy.h"
 
 namespace zorv {
 

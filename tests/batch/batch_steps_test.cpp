@@ -14,11 +14,11 @@
 
 #include "app/messages.h"
 #include "app/resource_ids.h"
+#include "batch/file_copy.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
-#include "batch/file_copy.h"
 #include "support/win32_test_support.h"
 
 namespace zorv {
