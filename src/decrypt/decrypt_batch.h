@@ -3,7 +3,7 @@
 // in place.
 #pragma once
 
-#include "encrypt/batch_run.h"
+#include "batch/batch_run.h"
 
 namespace zorv {
 

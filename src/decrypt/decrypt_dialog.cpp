@@ -8,10 +8,10 @@
 #include "app/messages.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "batch/password_edit.h"
 #include "crypto/secret_buffer.h"
 #include "decrypt/decrypt_batch.h"
 #include "decrypt/tray_icon.h"
-#include "encrypt/password_edit.h"
 
 namespace zorv {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "app/dialog_base.h"
 #include "app/file_list.h"
+#include "batch/batch_run.h"
 #include "crypto/file_cipher.h"
 #include "decrypt/reencrypt_session.h"
-#include "encrypt/batch_run.h"
 
 namespace zorv {
 

@@ -10,7 +10,7 @@
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
-#include "encrypt/batch_steps.h"
+#include "batch/batch_steps.h"
 #include "crypto/result_code.h"
 #include "crypto/secure_delete.h"
 #include "shell/com_ptr.h"

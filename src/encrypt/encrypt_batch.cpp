@@ -4,9 +4,9 @@
 
 #include "app/file_system.h"
 #include "app/path_utils.h"
+#include "batch/batch_steps.h"
 #include "crypto/file_cipher.h"
 #include "crypto/secure_delete.h"
-#include "encrypt/batch_steps.h"
 
 namespace zorv {
 namespace {

@@ -2,7 +2,7 @@
 // beside it, folders walked, and the source destroyed on request.
 #pragma once
 
-#include "encrypt/batch_run.h"
+#include "batch/batch_run.h"
 
 namespace zorv {
 

@@ -7,10 +7,10 @@
 #include "app/messages.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "batch/password_edit.h"
 #include "crypto/file_cipher.h"
 #include "crypto/secret_buffer.h"
 #include "encrypt/encrypt_batch.h"
-#include "encrypt/password_edit.h"
 
 namespace zorv {
 

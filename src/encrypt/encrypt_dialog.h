@@ -9,7 +9,7 @@
 
 #include "app/dialog_base.h"
 #include "app/file_list.h"
-#include "encrypt/batch_run.h"
+#include "batch/batch_run.h"
 
 namespace zorv {
 

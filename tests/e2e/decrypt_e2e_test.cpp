@@ -148,66 +148,6 @@ TEST(Decrypt, InputsAreCheckedOneByOneInListOrder) {
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(Decrypt, AFolderIsWalkedSubFoldersFirstAndItsOwnFilesLastFoundFirst) {
-    DecryptSettings settings(false, "auto", true);
-    const std::string root = MakeScenarioFolder("decrypt_folder");
-    for (const char* name : {"a", "b", "c"}) {
-        ASSERT_TRUE(MakeCrp(root + "\\" + name + ".crp", name));
-    }
-    ASSERT_TRUE(WriteWholeFile(root + "\\x.txt", "passed over"));
-    ASSERT_TRUE(MakeCrp(root + "\\r.crp", "read-only"));
-    ASSERT_TRUE(SetFileAttributesA((root + "\\r.crp").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(MakeFolder(root + "\\sub"));
-    ASSERT_TRUE(MakeCrp(root + "\\sub\\d.crp", "d"));
-    ASSERT_TRUE(WriteWholeFile(root + "\\sub\\notes", "passed over too"));
-    ASSERT_TRUE(MakeFolder(root + "\\sys"));
-    ASSERT_TRUE(MakeCrp(root + "\\sys\\e.crp", "e"));
-    // Wine keeps no read-only bit on a folder, only the system bit; both
-    // belong to the refused mask.
-    ASSERT_TRUE(SetFileAttributesA((root + "\\sys").c_str(),
-                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
-
-    // The expected log from the order the search returns: sub-folder lines
-    // and refusals as found, then the folder's own .crp files last found
-    // first; x.txt gives no line at all.
-    DecryptLog expected;
-    std::vector<std::string> own;
-    for (const std::string& name : FoundOrder(root)) {
-        const std::string path = root + "\\" + name;
-        if (name == "sub") {
-            expected.Ok(path + "\\d.crp");
-        } else if (name == "sys" || name == "r.crp") {
-            expected.Fail(path, 74);
-        } else if (name != "x.txt") {
-            own.insert(own.begin(), path);
-        }
-    }
-    ASSERT_EQ(own.size(), 3u);
-    for (const std::string& path : own) {
-        expected.Ok(path);
-    }
-
-    DecryptRun run;
-    ASSERT_TRUE(run.Start("-d " + Quote(root), false));
-    ASSERT_TRUE(run.Submit());
-    ASSERT_TRUE(run.WaitForReview());
-    EXPECT_EQ(run.LogText(), expected.Text());
-    const std::pair<const char*, const char*> decrypted[] = {
-        {"a", "a"}, {"b", "b"}, {"c", "c"}, {"sub\\d", "d"}};
-    for (const auto& [name, content] : decrypted) {
-        EXPECT_EQ(ReadFileOrMissing(root + "\\" + name), content);
-        EXPECT_FALSE(FileExists(root + "\\" + name + ".crp"));
-    }
-    EXPECT_EQ(DecryptedText(root + "\\sys\\e.crp"), "e") << "a refused folder is not entered";
-    EXPECT_FALSE(FileExists(root + "\\sys\\e"));
-    EXPECT_EQ(DecryptedText(root + "\\r.crp"), "read-only");
-    EXPECT_EQ(ReadFileOrMissing(root + "\\x.txt"), "passed over");
-    run.Dialog().Close();
-    EXPECT_TRUE(run.Process().WaitForExit());
-    SetFileAttributesA((root + "\\r.crp").c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesA((root + "\\sys").c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
 TEST(Decrypt, AWrongPasswordFailsEveryFileAndLeavesNoPlainTextAnywhere) {
     DecryptSettings settings(false, "auto", true);
     const std::string root = MakeScenarioFolder("decrypt_wrong");

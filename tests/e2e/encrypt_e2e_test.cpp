@@ -292,62 +292,6 @@ TEST(Encrypt, AFolderEntryWhosePathWouldNotFitIsReportedInFull) {
     EXPECT_TRUE(run.Process().WaitForExit());
 }
 
-TEST(Encrypt, AFolderIsWalkedSubFoldersFirstAndItsOwnFilesLastFoundFirst) {
-    const std::string root = MakeScenarioFolder("encrypt_folder");
-    for (const char* name : {"a", "b", "c"}) {
-        ASSERT_TRUE(WriteWholeFile(root + "\\" + name, name));
-    }
-    ASSERT_TRUE(WriteWholeFile(root + "\\z.CRP", "z"));
-    ASSERT_TRUE(MakeFolder(root + "\\sub"));
-    ASSERT_TRUE(WriteWholeFile(root + "\\sub\\x", "x"));
-    ASSERT_TRUE(WriteWholeFile(root + "\\sub\\y.crp", "y"));
-    ASSERT_TRUE(MakeFolder(root + "\\sys"));
-    ASSERT_TRUE(WriteWholeFile(root + "\\sys\\inside", "i"));
-    // Wine keeps no read-only bit on a folder, only the system bit; both
-    // belong to the refused mask.
-    ASSERT_TRUE(SetFileAttributesA((root + "\\sys").c_str(),
-                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
-    ASSERT_NE(Attributes(root + "\\sys") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM), 0u);
-
-    // While the search runs: the sub-folder's lines, the refusals, in the
-    // order found; then the folder's own files, last found first.
-    ExpectedLog expected;
-    std::vector<std::string> ownFiles;
-    for (const std::string& name : FoundOrder(root)) {
-        const std::string path = root + "\\" + name;
-        if (name == "sub") {
-            expected.Fail(path + "\\y.crp", 73).Ok(path + "\\x");
-        } else if (name == "sys") {
-            expected.Fail(path, 74);
-        } else if (name == "z.CRP") {
-            expected.Fail(path, 73);
-        } else {
-            ownFiles.insert(ownFiles.begin(), path);
-        }
-    }
-    ASSERT_EQ(ownFiles.size(), 3u);
-    for (const std::string& path : ownFiles) {
-        expected.Ok(path);
-    }
-
-    EncryptRun run;
-    ASSERT_TRUE(run.Start("-e " + Quote(root)));
-    ASSERT_TRUE(run.Submit());
-    ASSERT_TRUE(run.WaitForReview()) << ".crp files inside count as failures";
-    EXPECT_EQ(run.Dialog().Text(IDC_LOG), expected.Text());
-    for (const char* name : {"a", "b", "c", "sub\\x"}) {
-        EXPECT_FALSE(FileExists(root + "\\" + name)) << name;
-        EXPECT_TRUE(FileExists(root + "\\" + name + ".crp")) << name;
-    }
-    EXPECT_EQ(ReadFileOrMissing(root + "\\sys\\inside"), "i");
-    EXPECT_EQ(FoundOrder(root + "\\sys").size(), 1u) << "the refused folder was entered";
-    EXPECT_EQ(ReadFileOrMissing(root + "\\z.CRP"), "z");
-    EXPECT_FALSE(FileExists(root + "\\sub\\y.crp.crp"));
-    run.Dialog().Close();
-    EXPECT_TRUE(run.Process().WaitForExit());
-    SetFileAttributesA((root + "\\sys").c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
 TEST(Encrypt, AnEmptyClipboardListWritesOnlyTheFrameAndEnds) {
     ASSERT_TRUE(PutFileDropOnClipboard({}));
     EncryptRun run;

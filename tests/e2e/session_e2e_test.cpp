@@ -2,7 +2,11 @@
 // .crp file, opens the working copy with the test editor registered for
 // ".zedit" in the Wine prefix, and encrypts it again when the editor ends or
 // when the tray icon asks for it. The tray icon is checked in Wine's
-// stand-alone system tray.
+// stand-alone system tray. Only what needs the real program is here: the
+// hidden dialog and its choices, the tray, a logoff and the message box as
+// the user sees it; the session's own cases (where the copy lies, read-only
+// .crp files, a type without application, an emptied copy, names that do
+// not fit) are tests/decrypt's.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -89,32 +93,6 @@ TEST_F(Session, TheEditedTextIsEncryptedAgainWhenTheEditorEnds) {
     EXPECT_EQ(DecryptedText(crp), std::string("first line\r\n") + kEdited);
     EXPECT_FALSE(FileExists(report.path)) << "the working copy is wiped";
     EXPECT_FALSE(TrayIconPresent(run.Window()));
-}
-
-TEST_F(Session, WithoutTheTempFolderTheCopyLiesBesideTheCrpNumberedWhenTaken) {
-    DecryptSettings settings(false, "auto", false);
-    for (bool taken : {false, true}) {
-        SCOPED_TRACE(taken ? "name taken" : "name free");
-        const std::string crp = folder_ + "\\notes.zedit.crp";
-        ASSERT_TRUE(MakeCrp(crp, "notes\r\n"));
-        if (taken) {
-            ASSERT_TRUE(WriteWholeFile(folder_ + "\\notes.zedit", "someone else's"));
-        }
-        test::SetEditorInstructions("append", report_);
-        DecryptRun run;
-        ASSERT_TRUE(run.Start(Quote(crp), true));
-        ASSERT_TRUE(run.Submit());
-        ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
-
-        const test::EditorReport report = test::ReadEditorReport(report_);
-        ASSERT_TRUE(report.present);
-        EXPECT_EQ(report.path, folder_ + (taken ? "\\notes(1).zedit" : "\\notes.zedit"));
-        EXPECT_EQ(DecryptedText(crp), std::string("notes\r\n") + kEdited);
-        EXPECT_FALSE(FileExists(report.path));
-        EXPECT_EQ(ReadFileOrMissing(folder_ + "\\notes.zedit"),
-                  taken ? "someone else's" : "<missing>");
-        DeleteFileA((folder_ + "\\notes.zedit").c_str());
-    }
 }
 
 TEST_F(Session, TrayModeWaitsForTheRequestAndEncryptsOnceForSeveral) {
@@ -231,29 +209,6 @@ TEST_F(Session, OpenAsReadOnlyUsesTheTempFolderAndNeverTouchesTheCrp) {
     EXPECT_EQ(ReadFileOrMissing(crp), before);
 }
 
-TEST_F(Session, AReadOnlyCrpIsKeptAndItsCopyFollowsUseTempDir) {
-    DecryptSettings settings(false, "auto", false);
-    const std::string crp = folder_ + "\\locked.zedit.crp";
-    ASSERT_TRUE(MakeCrp(crp, "locked\r\n"));
-    const std::string before = ReadFileOrMissing(crp);
-    ASSERT_TRUE(SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_READONLY));
-    test::SetEditorInstructions("append", report_);
-
-    DecryptRun run;
-    ASSERT_TRUE(run.Start(Quote(crp), true));
-    ASSERT_TRUE(run.Submit());
-    ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
-
-    const test::EditorReport report = test::ReadEditorReport(report_);
-    ASSERT_TRUE(report.present);
-    EXPECT_EQ(report.path, folder_ + "\\locked.zedit");
-    EXPECT_TRUE(report.readOnly);
-    EXPECT_TRUE(report.siblingCrp);
-    EXPECT_FALSE(FileExists(report.path));
-    EXPECT_EQ(ReadFileOrMissing(crp), before);
-    SetFileAttributesA(crp.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
 TEST_F(Session, AWrongPasswordShows75AndStartsNothing) {
     DecryptSettings settings(false, "auto", false);
     const std::string crp = folder_ + "\\secret.zedit.crp";
@@ -274,71 +229,6 @@ TEST_F(Session, AWrongPasswordShows75AndStartsNothing) {
     EXPECT_FALSE(FileExists(report_)) << "no editor was started";
     EXPECT_EQ(FoundOrder(folder_), std::vector<std::string>{"secret.zedit.crp"});
     EXPECT_EQ(ReadFileOrMissing(crp), before);
-}
-
-TEST_F(Session, ATypeWithoutApplicationShows53AndIsEncryptedAtOnce) {
-    DecryptSettings settings(false, "auto", false);
-    const std::string name = std::string("orphan") + test::kUnassociatedExtension;
-    const std::string crp = folder_ + "\\" + name + ".crp";
-    ASSERT_TRUE(MakeCrp(crp, "orphan\r\n"));
-
-    DecryptRun run;
-    ASSERT_TRUE(run.Start(Quote(crp), true));
-    ASSERT_TRUE(run.Submit());
-    // Wine shows a box of its own before the shell call fails.
-    const std::vector<std::string> seen = AnswerBoxesUntil(run.Process(), TableText(53));
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), TableText(53));
-    ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(DecryptedText(crp), "orphan\r\n");
-    EXPECT_FALSE(FileExists(folder_ + "\\" + name));
-}
-
-TEST_F(Session, AnEditorThatSavesTheFileEmptyLeadsTo54AndTheCopyStays) {
-    DecryptSettings settings(false, "auto", false);
-    const std::string crp = folder_ + "\\blank.zedit.crp";
-    const std::string copy = folder_ + "\\blank.zedit";
-    ASSERT_TRUE(MakeCrp(crp, "soon empty\r\n"));
-    test::SetEditorInstructions("empty", report_);
-
-    DecryptRun run;
-    ASSERT_TRUE(run.Start(Quote(crp), true));
-    ASSERT_TRUE(run.Submit());
-    MessageBoxView box = run.Process().WaitForMessageBox(kEditorTimeoutMs);
-    ASSERT_TRUE(box.IsValid());
-    EXPECT_EQ(box.Message(), TableTextWithPath(IDS_REENCRYPT_FAILED, copy));
-    EXPECT_TRUE(box.SaveScreenshot("session_reencrypt_failed"));
-    ASSERT_TRUE(box.PressOk());
-    ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(ReadFileOrMissing(copy), "");
-    EXPECT_FALSE(FileExists(crp));
-}
-
-// A working-copy name that cannot fit in 259 bytes ends the session with 53
-// before anything is decrypted.
-TEST_F(Session, ANameThatCannotFitShows53AndLeavesTheCrpAlone) {
-    DecryptSettings settings(false, "auto", true);
-    const std::string shortFolder = "C:\\" + Tagged("zs");
-    MakeFolder(shortFolder);
-    // Joined with the temporary folder, the name without ".crp" is 260 bytes.
-    const std::string name = std::string(260 - TemporaryFolderPath().size(), 'm') + ".crp";
-    const std::string crp = shortFolder + "\\" + name;
-    ASSERT_LE(crp.size(), 259u);
-    ASSERT_TRUE(MakeCrp(crp, "untouched"));
-    const std::string before = ReadFileOrMissing(crp);
-
-    DecryptRun run;
-    ASSERT_TRUE(run.Start(Quote(crp), true));
-    ASSERT_TRUE(run.Submit());
-    MessageBoxView box = run.Process().WaitForMessageBox();
-    ASSERT_TRUE(box.IsValid());
-    EXPECT_EQ(box.Message(), TableText(53));
-    ASSERT_TRUE(box.PressOk());
-    ASSERT_TRUE(run.Process().WaitForExit());
-    EXPECT_EQ(ReadFileOrMissing(crp), before);
-    EXPECT_EQ(FoundOrder(shortFolder), std::vector<std::string>{name});
-    DeleteFileA(crp.c_str());
-    RemoveDirectoryA(shortFolder.c_str());
 }
 
 TEST_F(Session, TheTrayIconShowsTheNameOffersItsMenuAndComesBackAfterAShellRestart) {

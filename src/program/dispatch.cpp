@@ -1,4 +1,4 @@
-#include "app/dispatch.h"
+#include "program/dispatch.h"
 
 #include "app/path_utils.h"
 #include "app/resource_ids.h"

@@ -1,4 +1,4 @@
-#include "app/mode_select_dialog.h"
+#include "program/mode_select_dialog.h"
 
 #include "app/resource_ids.h"
 

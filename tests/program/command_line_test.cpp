@@ -2,7 +2,7 @@
 // of each item against the file system, names without an exact ANSI form,
 // and the block's layout, also when the names change between its two
 // passes.
-#include "app/command_line.h"
+#include "program/command_line.h"
 
 #include <windows.h>
 

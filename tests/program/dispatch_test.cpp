@@ -1,7 +1,7 @@
 // The dispatch table, row by row, over made-up paths: names starting with
 // "dir" are folders, names containing "missing" or starting with "-" do not
 // exist, everything else is an existing file.
-#include "app/dispatch.h"
+#include "program/dispatch.h"
 
 #include <gtest/gtest.h>
 

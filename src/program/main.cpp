@@ -2,7 +2,7 @@
 // one dialog chosen from its command line returns.
 #include <windows.h>
 
-#include "app/program.h"
+#include "program/program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The command line is taken from GetCommandLineW, with the program path.

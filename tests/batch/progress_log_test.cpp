@@ -1,6 +1,6 @@
 // The progress log over a real multi-line edit control, as the batch dialogs
 // use it: the exact text of a batch, the two states, and the repaint rule.
-#include "encrypt/progress_log.h"
+#include "batch/progress_log.h"
 
 #include <gtest/gtest.h>
 

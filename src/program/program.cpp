@@ -1,16 +1,16 @@
-#include "app/program.h"
+#include "program/program.h"
 
-#include "app/clipboard_list.h"
-#include "app/command_line.h"
-#include "app/dispatch.h"
 #include "app/file_list.h"
 #include "app/file_system.h"
-#include "app/front_ends.h"
 #include "app/messages.h"
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/win32_handles.h"
+#include "program/clipboard_list.h"
+#include "program/command_line.h"
+#include "program/dispatch.h"
+#include "program/front_ends.h"
 
 namespace zorv {
 namespace {

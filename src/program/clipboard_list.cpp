@@ -1,4 +1,4 @@
-#include "app/clipboard_list.h"
+#include "program/clipboard_list.h"
 
 #include <shellapi.h>
 

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "app/file_list.h"
+#include "batch/progress_log.h"
 #include "crypto/result_code.h"
-#include "encrypt/progress_log.h"
 
 namespace zorv {
 

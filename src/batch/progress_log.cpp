@@ -1,4 +1,4 @@
-#include "encrypt/progress_log.h"
+#include "batch/progress_log.h"
 
 #include "app/messages.h"
 #include "app/resource_ids.h"

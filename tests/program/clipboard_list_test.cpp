@@ -1,5 +1,5 @@
 // ReadClipboardFileList against the real clipboard of the Wine session.
-#include "app/clipboard_list.h"
+#include "program/clipboard_list.h"
 
 #include <windows.h>
 #include <shlobj.h>

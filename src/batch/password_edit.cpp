@@ -1,4 +1,4 @@
-#include "encrypt/password_edit.h"
+#include "batch/password_edit.h"
 
 #include "crypto/blowfish_cipher.h"
 #include "crypto/secure_zero.h"

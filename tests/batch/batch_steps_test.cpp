@@ -2,8 +2,8 @@
 // name (never over an existing file, nothing left behind on failure, flushed
 // before it returns; failures injected through the seams) and the folder
 // walk (order, refusals, long paths); the batch run of both front ends under
-// a full disk.
-#include "encrypt/batch_steps.h"
+// a full disk and over a walked folder, each with its own verdicts.
+#include "batch/batch_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@
 
 #include "app/messages.h"
 #include "app/resource_ids.h"
+#include "batch/file_copy.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
-#include "encrypt/file_copy.h"
 #include "support/win32_test_support.h"
 
 namespace zorv {
@@ -208,6 +208,128 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
         EXPECT_TRUE(ReadFileOrMissing(c.input) == c.inputBytes) << c.input;
         EXPECT_TRUE(ReadFileOrMissing(c.output) == outputBefore) << c.output;
         EXPECT_EQ(TemporaryFileCount(), temporaries);
+    }
+}
+
+// The log text of one run of rule over the single input folder, and the
+// number of failures it counted.
+std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures) {
+    HWND edit = CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
+                                100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(edit, nullptr);
+    BatchRun run(edit);
+    const char* inputs[] = {folder.c_str()};
+    FileRange range;
+    range.paths = inputs;
+    range.count = 1;
+    run.Run(range, rule);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+    DestroyWindow(edit);
+    *failures = run.FailureCount();
+    return text;
+}
+
+// The lines ProgressLog writes. One message text at a time: LoadText reuses
+// its buffer.
+std::string OkLine(const std::string& path) {
+    return path + "...OK\r\n";
+}
+std::string FailLine(const std::string& path, ResultCode code) {
+    return path + "\r\n\t->" + LoadText(code) + "\r\n";
+}
+std::string Logged(const std::string& lines) {
+    std::string text = std::string(LoadText(IDS_PROCESSING_STARTED)) + "\r\n" + lines;
+    return text + LoadText(IDS_PROCESSING_DONE) + "\r\n";
+}
+
+// Each rule's verdicts on what a walk finds, in the order the walk gives
+// them: while the search runs, a sub-folder's lines and the refusals as
+// found; then the folder's own kept files, last found first. A read-only or
+// system folder is refused (74) and not entered.
+TEST(BatchRun, EachRuleOverAWalkedFolder) {
+    FileCipher cipher("password", 8);
+    const DWORD locked = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+    {
+        SCOPED_TRACE("encryption: .crp files are refused (73), other files encrypted");
+        TempFolder root;
+        ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
+        ASSERT_TRUE(MakeLongFolder(root.Join("sys")));
+        for (const char* name : {"a", "b", "c", "z.CRP", "sub\\x", "sub\\y.crp", "sys\\inside"}) {
+            ASSERT_TRUE(WriteLongFile(root.Join(name), name));
+        }
+        // Wine keeps no read-only bit on a folder, only the system bit.
+        ASSERT_TRUE(SetFileAttributesA(root.Join("sys").c_str(), locked));
+        std::string lines;
+        std::string ownFiles;
+        for (const std::string& name : FoundOrder(root.Path())) {
+            const std::string path = root.Join(name);
+            if (name == "sub") {
+                lines += FailLine(path + "\\y.crp", kResultAlreadyEncrypted) + OkLine(path + "\\x");
+            } else if (name == "sys") {
+                lines += FailLine(path, kResultReadOnlyOrSystem);
+            } else if (name == "z.CRP") {
+                lines += FailLine(path, kResultAlreadyEncrypted);
+            } else {
+                ownFiles.insert(0, OkLine(path));
+            }
+        }
+        EncryptionRule rule(cipher, true);
+        int failures = 0;
+        EXPECT_EQ(RunOverFolder(rule, root.Path(), &failures), Logged(lines + ownFiles));
+        EXPECT_EQ(failures, 3);
+        for (const char* name : {"a", "b", "c", "sub\\x"}) {
+            EXPECT_FALSE(FileExists(root.Join(name))) << name;
+            EXPECT_TRUE(FileExists(root.Join(name) + ".crp")) << name;
+        }
+        EXPECT_EQ(FoundOrder(root.Join("sys")), std::vector<std::string>{"inside"});
+        EXPECT_EQ(ReadFileOrMissing(root.Join("z.CRP")), "z.CRP");
+        EXPECT_FALSE(FileExists(root.Join("sub\\y.crp.crp")));
+        SetFileAttributesA(root.Join("sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    {
+        SCOPED_TRACE("decryption: .crp files decrypted, others passed over without a line");
+        TempFolder root;
+        ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
+        ASSERT_TRUE(MakeLongFolder(root.Join("sys")));
+        for (const char* name : {"a", "b", "c", "r", "sub\\d", "sys\\e"}) {
+            const std::string plain = root.Join(name);
+            ASSERT_TRUE(WriteLongFile(plain, name));
+            ASSERT_EQ(cipher.EncryptFile(plain.c_str(), (plain + ".crp").c_str()), kResultOk);
+            ASSERT_TRUE(DeleteFileA(plain.c_str()));
+        }
+        ASSERT_TRUE(WriteLongFile(root.Join("x.txt"), "passed over"));
+        ASSERT_TRUE(WriteLongFile(root.Join("sub\\notes"), "passed over too"));
+        ASSERT_TRUE(SetFileAttributesA(root.Join("r.crp").c_str(), FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(SetFileAttributesA(root.Join("sys").c_str(), locked));
+        std::string lines;
+        std::string ownFiles;
+        for (const std::string& name : FoundOrder(root.Path())) {
+            const std::string path = root.Join(name);
+            if (name == "sub") {
+                lines += OkLine(path + "\\d.crp");
+            } else if (name == "sys" || name == "r.crp") {
+                lines += FailLine(path, kResultReadOnlyOrSystem);
+            } else if (name != "x.txt") {
+                ownFiles.insert(0, OkLine(path));
+            }
+        }
+        DecryptionRule rule(cipher);
+        int failures = 0;
+        EXPECT_EQ(RunOverFolder(rule, root.Path(), &failures), Logged(lines + ownFiles));
+        EXPECT_EQ(failures, 2);
+        for (const char* name : {"a", "b", "c", "sub\\d"}) {
+            EXPECT_EQ(ReadFileOrMissing(root.Join(name)), name);
+            EXPECT_FALSE(FileExists(root.Join(name) + ".crp")) << name;
+        }
+        EXPECT_TRUE(FileExists(root.Join("sys\\e.crp")));
+        EXPECT_FALSE(FileExists(root.Join("sys\\e"))) << "a refused folder is not entered";
+        EXPECT_TRUE(FileExists(root.Join("r.crp")));
+        EXPECT_FALSE(FileExists(root.Join("r")));
+        EXPECT_EQ(ReadFileOrMissing(root.Join("x.txt")), "passed over");
+        SetFileAttributesA(root.Join("r.crp").c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesA(root.Join("sys").c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 

@@ -1,10 +1,10 @@
-#include "app/front_ends.h"
+#include "program/front_ends.h"
 
-#include "app/mode_select_dialog.h"
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "decrypt/decrypt_dialog.h"
 #include "encrypt/encrypt_dialog.h"
+#include "program/mode_select_dialog.h"
 #include "shell/settings_dialog.h"
 
 namespace zorv {

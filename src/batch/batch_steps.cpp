@@ -1,4 +1,4 @@
-#include "encrypt/batch_steps.h"
+#include "batch/batch_steps.h"
 
 #include <windows.h>
 
@@ -8,9 +8,9 @@
 #include "app/exact_name.h"
 #include "app/file_system.h"
 #include "app/path_utils.h"
+#include "batch/file_copy.h"
 #include "crypto/file_handle.h"
 #include "crypto/secure_delete.h"
-#include "encrypt/file_copy.h"
 
 namespace zorv {
 

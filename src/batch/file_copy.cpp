@@ -1,4 +1,4 @@
-#include "encrypt/file_copy.h"
+#include "batch/file_copy.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "encrypt/batch_run.h"
+#include "batch/batch_run.h"
 
 #include <cstring>
 #include <new>
@@ -6,7 +6,7 @@
 #include "app/messages.h"
 #include "app/path_utils.h"
 #include "app/resource_ids.h"
-#include "encrypt/batch_steps.h"
+#include "batch/batch_steps.h"
 
 namespace zorv {
 namespace {
