@@ -3,7 +3,6 @@
 #include <thread>
 #include <vector>
 
-#include "cli/crc_combine.h"
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
 #include "cli/stage_gate.h"

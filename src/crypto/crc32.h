@@ -23,4 +23,9 @@ private:
     uint32_t register_ = 0xFFFFFFFFu;
 };
 
+// Joins the checksums of two consecutive pieces, so that threads can
+// checksum separate ranges of one file. crcA: Crc32 of piece A; crcB: Crc32
+// of piece B, which has lengthB bytes. Returns the Crc32 of A followed by B.
+uint32_t Crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
+
 }  // namespace zorv

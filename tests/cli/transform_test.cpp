@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdio>
 
-#include "cli/crc_combine.h"
 #include "cli/file_jobs.h"
 #include "cli/parallel_transform.h"
 #include "cli/pipe_transform.h"
@@ -36,30 +35,6 @@ std::uint32_t CrcOf(const std::uint8_t* data, std::size_t n) {
     Crc32 crc;
     crc.Update(data, n);
     return crc.Value();
-}
-
-TEST(Crc32Combine, EqualsTheChecksumOfTheWholeAtEverySplit) {
-    Bytes data = RandomBytes(3000, 1);
-    const std::uint32_t whole = CrcOf(data.data(), data.size());
-    for (std::size_t split : {0, 1, 7, 8, 9, 100, 1024, 2999, 3000}) {
-        std::uint32_t a = CrcOf(data.data(), split);
-        std::uint32_t b = CrcOf(data.data() + split, data.size() - split);
-        EXPECT_EQ(Crc32Combine(a, b, data.size() - split), whole) << "split at " << split;
-    }
-}
-
-TEST(Crc32Combine, HandlesLengthsBeyondFourGigabytes) {
-    // Zero bytes multiply the remainder by x^8 each: combining with the CRC
-    // of n zero bytes twice must equal combining once with 2n.
-    Bytes zeros(1 << 16, 0);
-    const std::uint32_t crcZeros = CrcOf(zeros.data(), zeros.size());
-    const std::uint32_t start = CrcOf(reinterpret_cast<const std::uint8_t*>("abc"), 3);
-    std::uint32_t stepwise =
-        Crc32Combine(Crc32Combine(start, crcZeros, zeros.size()), crcZeros, zeros.size());
-    EXPECT_EQ(stepwise, Crc32Combine(start, CrcOf(Bytes(2 << 16, 0).data(), 2 << 16), 2 << 16));
-    // 2^32 + 8 is not 8 modulo the order of x: a 32-bit length would alias.
-    const std::uint64_t large = (std::uint64_t{1} << 32) + 8;
-    EXPECT_NE(Crc32Combine(start, 0, large), Crc32Combine(start, 0, 8));
 }
 
 struct Files {
