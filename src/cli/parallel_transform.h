@@ -24,9 +24,6 @@
 
 namespace zorv {
 
-// Returned when the user interrupted the run: not a message-table ID.
-constexpr ResultCode kResultInterrupted = -1;
-
 struct TransformOptions {
     // Processors this file may use: decryption ranges at once; encryption
     // runs its stages on threads of their own when above 1.
