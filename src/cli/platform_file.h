@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "crypto/result_code.h"
+#include "crypto/source_state.h"
 
 namespace zorv {
 
@@ -49,9 +50,10 @@ struct FileIdentity {
     bool SameFile(const FileIdentity& other) const {
         return device == other.device && file == other.file;
     }
+    SourceState State() const { return SourceState{size, lastWrite, lastChange}; }
+    // The same file with the same contents: see SourceUnchanged.
     bool SameState(const FileIdentity& other) const {
-        return SameFile(other) && size == other.size && lastWrite == other.lastWrite &&
-               lastChange == other.lastChange;
+        return SameFile(other) && SourceUnchanged(other.State(), State());
     }
 };
 
