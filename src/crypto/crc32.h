@@ -11,6 +11,9 @@ namespace zorv {
 class Crc32 {
 public:
     Crc32() = default;
+    // Continues from a checksum: feeding B then gives the Crc32 of the bytes
+    // that value is the checksum of, followed by B.
+    explicit Crc32(uint32_t value) : register_(~value) {}
     virtual ~Crc32() = default;
 
     // Feeds length bytes in order; returns the new register value.
