@@ -224,15 +224,11 @@ public:
                 return source_.ReadAt(job->start + done, data, n) ? kResultOk : kResultReadFailed;
             },
             [&](std::uint64_t done, std::size_t n) {
-                if (target_ == nullptr) {
-                    AddProgress(options_, n);
-                    return kResultOk;
-                }
-                if (!target_->WriteAt(job->start + done, data, n)) {
+                if (target_ != nullptr && !target_->WriteAt(job->start + done, data, n)) {
                     return kResultWriteFailed;
                 }
                 AddProgress(options_, n);
-                if (done + n - writtenBack >= kWriteBackStep) {
+                if (target_ != nullptr && done + n - writtenBack >= kWriteBackStep) {
                     target_->StartWriteBack(job->start + writtenBack, done + n - writtenBack);
                     writtenBack = done + n;
                 }
