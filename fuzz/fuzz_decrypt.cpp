@@ -21,7 +21,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "cli/parallel_transform.h"
 #include "cli/platform_file.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_transform.h"

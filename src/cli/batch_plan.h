@@ -15,24 +15,6 @@ namespace zorv {
 
 enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
 
-// Outcomes of this program that the desktop program does not have; they
-// are not message-table IDs.
-enum : ResultCode {
-    kResultFolderWithoutRecursion = 1001,  // a folder given without -r
-    kResultHardLinked = 1002,              // the source has other names: not wiped, kept
-    kResultReplaced = 1003,                // another file took the name since the walk
-    kResultFolderUnreadable = 1004,        // a folder of a walk cannot be listed
-    kResultLinkPassedOver = 1005,          // a symbolic link met in a walk (a notice)
-    kResultSymbolicLink = 1006,            // a symbolic link given by name
-    kResultNotRegular = 1007,              // a device, a pipe or a socket
-    kResultNoName = 1008,                  // a file named just ".crp" to decrypt
-    kResultNoTemporary = 1009,             // no temporary file beside the output
-    kResultOutputIsInput = 1010,           // the output would replace an input of the run
-    kResultSharedOutput = 1011,            // another input of the run has the same output
-    kResultGivenAgain = 1012,              // the same file as an earlier input (a notice)
-    kResultNameNotHandled = 1013,          // Windows: a name with no exact UTF-8 or wide form
-};
-
 // Outcomes that are reported but are not failures: they leave the exit
 // status alone.
 bool IsNotice(ResultCode code);

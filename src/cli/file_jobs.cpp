@@ -7,10 +7,9 @@
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
 #include "cli/output_group.h"
-#include "cli/parallel_transform.h"
-#include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
 #include "cli/std_streams.h"
+#include "crypto/file_transform.h"
 #include "crypto/secure_delete.h"
 
 namespace zorv {
@@ -81,6 +80,7 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     TransformOptions options;
     options.threads = settings.threads;
     options.progress = settings.progress;
+    options.interrupted = Interrupted;
     return options;
 }
 

@@ -11,7 +11,6 @@
 #include "cli/job_runner.h"
 #include "cli/key_protection.h"
 #include "cli/output_group.h"
-#include "cli/parallel_transform.h"
 #include "cli/password_prompt.h"
 #include "cli/platform_file.h"
 #include "cli/progress_bar.h"
@@ -19,6 +18,7 @@
 #include "cli/std_streams.h"
 #include "cli/stream_cat.h"
 #include "cli/utf8_arguments.h"
+#include "crypto/result_code.h"
 #include "crypto/wide_path.h"
 
 namespace zorv {

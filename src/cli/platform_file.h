@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "crypto/positional_file.h"
 #include "crypto/result_code.h"
+#include "crypto/source_state.h"
 
 namespace zorv {
 
@@ -49,9 +51,10 @@ struct FileIdentity {
     bool SameFile(const FileIdentity& other) const {
         return device == other.device && file == other.file;
     }
+    SourceState State() const { return SourceState{size, lastWrite, lastChange}; }
+    // The same file with the same contents: see SourceUnchanged.
     bool SameState(const FileIdentity& other) const {
-        return SameFile(other) && size == other.size && lastWrite == other.lastWrite &&
-               lastChange == other.lastChange;
+        return SameFile(other) && SourceUnchanged(other.State(), State());
     }
 };
 
@@ -137,10 +140,10 @@ private:
 };
 
 // An open file, closed by the destructor. Move-only.
-class PlatformFile {
+class PlatformFile : public PositionalFile {
 public:
     PlatformFile() = default;
-    ~PlatformFile();
+    ~PlatformFile() override;
     PlatformFile(PlatformFile&& other) noexcept;
     PlatformFile& operator=(PlatformFile&& other) noexcept;
     PlatformFile(const PlatformFile&) = delete;
@@ -163,12 +166,12 @@ public:
     bool Identify(FileIdentity* identity) const;
     // Reads exactly n bytes at offset (loops over short reads); false on an
     // error or when the file ends first.
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const;
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const override;
     // Writes exactly n bytes at offset; false on any error (a full disk).
-    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const;
+    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const override;
     // Starts writing [offset, offset + n) to the disk without waiting, so the
     // final Sync has little left to do. A hint; no result.
-    void StartWriteBack(std::uint64_t offset, std::uint64_t n) const;
+    void StartWriteBack(std::uint64_t offset, std::uint64_t n) const override;
     // Waits until the contents are on the disk.
     bool Sync() const;
     // Gives this file the times of source and (POSIX) its permission bits

@@ -2,10 +2,9 @@
 
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
-#include "cli/parallel_transform.h"
-#include "cli/pipe_transform.h"
 #include "cli/platform_file.h"
 #include "cli/std_streams.h"
+#include "crypto/file_transform.h"
 
 namespace zorv {
 namespace {

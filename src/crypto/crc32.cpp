@@ -8,6 +8,8 @@
 namespace zorv {
 namespace {
 
+constexpr uint32_t kReflectedPolynomial = 0xEDB88320u;  // P, bit 31 the coefficient of x^0
+
 // Slicing-by-8: table[k][b] is the CRC register contribution of byte b
 // followed by k zero bytes, so eight bytes advance the register with eight
 // independent lookups. Row 0 is the classic byte-wise table.
@@ -20,7 +22,7 @@ constexpr CrcTables BuildTables() {
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = i;
         for (int k = 0; k < 8; ++k) {
-            c = (c >> 1) ^ ((c & 1u) ? 0xEDB88320u : 0u);
+            c = (c >> 1) ^ ((c & 1u) ? kReflectedPolynomial : 0u);
         }
         t.row[0][i] = c;
     }
@@ -131,6 +133,49 @@ uint32_t Crc32::Update(const void* data, size_t length) {
 #endif
     register_ = UpdateByTables(c, p, length);
     return register_;
+}
+
+// The CRC register is the remainder of the data polynomial modulo P. Adding
+// n zero bytes after A multiplies A's remainder by x^(8n) mod P, and the
+// presetting and final complement of the standard CRC cancel out between
+// the two pieces, so crc(A|B) = crcA * x^(8 * lengthB) + crcB (mod P, over
+// GF(2)). Polynomials are held reflected, as the register holds them.
+namespace {
+
+constexpr uint32_t kReflectedOne = 0x80000000u;  // x^0
+
+// a * b mod P.
+uint32_t MultiplyModP(uint32_t a, uint32_t b) {
+    uint32_t product = 0;
+    for (uint32_t bit = kReflectedOne; bit != 0; bit >>= 1) {
+        if (a & bit) {
+            product ^= b;
+        }
+        // b *= x: a shift towards the high powers, reduced by P.
+        b = (b & 1) ? (b >> 1) ^ kReflectedPolynomial : b >> 1;
+    }
+    return product;
+}
+
+// x^(8n) mod P by squaring: x^(2^k) for k = 3, 4, ... multiplied in for the
+// set bits of n.
+uint32_t PowerOfXModP(uint64_t n) {
+    uint32_t square = kReflectedOne >> 8;  // x^8
+    uint32_t result = kReflectedOne;
+    while (n != 0) {
+        if (n & 1) {
+            result = MultiplyModP(result, square);
+        }
+        square = MultiplyModP(square, square);
+        n >>= 1;
+    }
+    return result;
+}
+
+}  // namespace
+
+uint32_t Crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB) {
+    return MultiplyModP(crcA, PowerOfXModP(lengthB)) ^ crcB;
 }
 
 }  // namespace zorv

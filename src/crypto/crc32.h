@@ -11,6 +11,9 @@ namespace zorv {
 class Crc32 {
 public:
     Crc32() = default;
+    // Continues from a checksum: feeding B then gives the Crc32 of the bytes
+    // that value is the checksum of, followed by B.
+    explicit Crc32(uint32_t value) : register_(~value) {}
     virtual ~Crc32() = default;
 
     // Feeds length bytes in order; returns the new register value.
@@ -22,5 +25,10 @@ public:
 private:
     uint32_t register_ = 0xFFFFFFFFu;
 };
+
+// Joins the checksums of two consecutive pieces, so that threads can
+// checksum separate ranges of one file. crcA: Crc32 of piece A; crcB: Crc32
+// of piece B, which has lengthB bytes. Returns the Crc32 of A followed by B.
+uint32_t Crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
 
 }  // namespace zorv

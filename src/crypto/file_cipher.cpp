@@ -2,22 +2,32 @@
 
 #include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
+#include "crypto/source_state.h"
 
 namespace zorv {
 namespace {
 
 using StreamTransform = ResultCode (*)(FileCipher&, ByteSource&, uint64_t, ByteSink&);
 
-// True when the open source still has the size and last-write time read
-// before the transform. The size is read once, so bytes appended meanwhile
-// would be missing from the target; bytes rewritten in place would leave it
-// a mix of old and new.
-bool Unchanged(FileHandle& source, int64_t size, bool haveTimes, const FileTimes& times) {
-    FileTimes now;
-    if (source.Size() != size || (haveTimes && !source.GetTimes(&now))) {
+// The state of the open source as FileCipher compares it: its size and,
+// when haveTimes, its last-write time. False when they cannot be read.
+bool ReadState(FileHandle& source, bool haveTimes, SourceState* state) {
+    const int64_t size = source.Size();
+    FileTimes times;
+    if (size < 0 || (haveTimes && !source.GetTimes(&times))) {
         return false;
     }
-    return !haveTimes || now.lastWrite == times.lastWrite;
+    state->size = static_cast<uint64_t>(size);
+    state->lastWrite = haveTimes ? times.lastWrite : 0;
+    return true;
+}
+
+// True when the open source still has the state read before the transform.
+// The size is read once, so bytes appended meanwhile would be missing from
+// the target; bytes rewritten in place would leave it a mix of old and new.
+bool Unchanged(FileHandle& source, const SourceState& before, bool haveTimes) {
+    SourceState now;
+    return ReadState(source, haveTimes, &now) && SourceUnchanged(before, now);
 }
 
 // The target as the transform's sink, created by the first write. The
@@ -68,6 +78,7 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     }
     FileTimes times;
     const bool haveTimes = source.GetTimes(&times);
+    const SourceState before{static_cast<uint64_t>(size), haveTimes ? times.lastWrite : 0, 0};
     FileSource in(source);
     TargetSink out(targetPath);
     ResultCode result = transform(cipher, in, static_cast<uint64_t>(size), out);
@@ -80,7 +91,7 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
         return kResultOpenFailed;
     }
     FileHandle& target = out.File();
-    if (result == kResultOk && checkUnchanged && !Unchanged(source, size, haveTimes, times)) {
+    if (result == kResultOk && checkUnchanged && !Unchanged(source, before, haveTimes)) {
         result = kResultSourceChanged;
     }
     const bool complete = result == kResultOk || result == kResultWrongPassword;

@@ -1,6 +1,8 @@
-// Result codes of the file operations. 0 is success; every other value is
-// the string-table ID of the message that describes the failure, so a code
-// can be shown or logged without a second table.
+// Result codes of the file operations of both programs. 0 is success; every
+// code below 1000 is the string-table ID of the message that describes the
+// failure, so a code can be shown or logged without a second table. -1 and
+// the codes from 1001 are zorv-cli's own, with texts in its report lines;
+// the desktop program never returns them.
 #pragma once
 
 namespace zorv {
@@ -9,6 +11,8 @@ using ResultCode = int;
 
 enum : ResultCode {
     kResultOk = 0,
+    // zorv-cli: the user interrupted the run. Never a message-table ID.
+    kResultInterrupted = -1,
     // A name whose real (wide) form has no exact form in the code page. Its
     // text names the entry through "%s".
     kResultUnhandledName = 58,
@@ -27,6 +31,22 @@ enum : ResultCode {
     kResultPathTooLong = 84,       // a joined path would not fit in 259 bytes
     kResultSourceChanged =
         85,  // the source's size or last-write time changed while it was encrypted
+
+    // Outcomes of zorv-cli that the desktop program does not have: they are
+    // not message-table IDs, and zorv-cli's report lines give their texts.
+    kResultFolderWithoutRecursion = 1001,  // a folder given without -r
+    kResultHardLinked = 1002,              // the source has other names: not wiped, kept
+    kResultReplaced = 1003,                // another file took the name since the walk
+    kResultFolderUnreadable = 1004,        // a folder of a walk cannot be listed
+    kResultLinkPassedOver = 1005,          // a symbolic link met in a walk (a notice)
+    kResultSymbolicLink = 1006,            // a symbolic link given by name
+    kResultNotRegular = 1007,              // a device, a pipe or a socket
+    kResultNoName = 1008,                  // a file named just ".crp" to decrypt
+    kResultNoTemporary = 1009,             // no temporary file beside the output
+    kResultOutputIsInput = 1010,           // the output would replace an input of the run
+    kResultSharedOutput = 1011,            // another input of the run has the same output
+    kResultGivenAgain = 1012,              // the same file as an earlier input (a notice)
+    kResultNameNotHandled = 1013,          // Windows: a name with no exact UTF-8 or wide form
 };
 
 }  // namespace zorv

@@ -7,6 +7,7 @@
 #include "batch/batch_steps.h"
 #include "crypto/file_cipher.h"
 #include "crypto/secure_delete.h"
+#include "crypto/source_state.h"
 
 namespace zorv {
 namespace {
@@ -16,16 +17,19 @@ constexpr char kEncryptedPattern[] = "*.crp";
 
 // A file's size and last-write time as the directory reports them.
 struct SourceStamp {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    SourceState state;
     bool read = false;
 
     void ReadFrom(const char* path) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
         read = GetFileAttributesExA(path, GetFileExInfoStandard, &data) != 0;
+        state.size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        state.lastWrite =
+            static_cast<int64_t>(static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                                 data.ftLastWriteTime.dwLowDateTime);
     }
     bool SameAs(const SourceStamp& other) const {
-        return read && other.read && data.nFileSizeHigh == other.data.nFileSizeHigh &&
-               data.nFileSizeLow == other.data.nFileSizeLow &&
-               CompareFileTime(&data.ftLastWriteTime, &other.data.ftLastWriteTime) == 0;
+        return read && other.read && SourceUnchanged(other.state, state);
     }
 };
 

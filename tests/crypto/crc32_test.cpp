@@ -55,5 +55,36 @@ TEST(Crc32, AgreesWithTheBitwiseDefinitionAtEverySplit) {
     EXPECT_EQ(crc.Value(), BitwiseCrc(data.data(), 1000));
 }
 
+uint32_t CrcOf(const uint8_t* data, size_t n) {
+    Crc32 crc;
+    crc.Update(data, n);
+    return crc.Value();
+}
+
+TEST(Crc32Combine, EqualsTheChecksumOfTheWholeAtEverySplit) {
+    const test::Bytes data = test::Pattern(3000, 1);
+    const uint32_t whole = CrcOf(data.data(), data.size());
+    for (size_t split : {0, 1, 7, 8, 9, 100, 1024, 2999, 3000}) {
+        uint32_t a = CrcOf(data.data(), split);
+        uint32_t b = CrcOf(data.data() + split, data.size() - split);
+        EXPECT_EQ(Crc32Combine(a, b, data.size() - split), whole) << "split at " << split;
+    }
+}
+
+TEST(Crc32Combine, HandlesLengthsBeyondFourGigabytes) {
+    // Zero bytes multiply the remainder by x^8 each: combining with the CRC
+    // of n zero bytes twice must equal combining once with 2n.
+    const test::Bytes zeros(1 << 16, 0);
+    const uint32_t crcZeros = CrcOf(zeros.data(), zeros.size());
+    const uint32_t start = CrcOf(reinterpret_cast<const uint8_t*>("abc"), 3);
+    uint32_t stepwise =
+        Crc32Combine(Crc32Combine(start, crcZeros, zeros.size()), crcZeros, zeros.size());
+    EXPECT_EQ(stepwise,
+              Crc32Combine(start, CrcOf(test::Bytes(2 << 16, 0).data(), 2 << 16), 2 << 16));
+    // 2^32 + 8 is not 8 modulo the order of x: a 32-bit length would alias.
+    const uint64_t large = (uint64_t{1} << 32) + 8;
+    EXPECT_NE(Crc32Combine(start, 0, large), Crc32Combine(start, 0, 8));
+}
+
 }  // namespace
 }  // namespace zorv

@@ -1,6 +1,7 @@
 // docs/crp-vectors.txt, the published .crp test vectors, checked both ways
-// with the desktop transforms: every plain text encrypts to exactly its .crp
-// bytes and every .crp decrypts back to its plain text with the password
+// with the desktop transforms on files and with every form of the
+// transforms in memory: every plain text encrypts to exactly its .crp bytes
+// and every .crp decrypts back to its plain text with the password
 // accepted. The empty plain text is the one the programs never write but a
 // reader must accept, and so is a .crp with a trailing partial group, whose
 // whole groups are what encryption writes.
@@ -11,6 +12,7 @@
 
 #include "crypto/file_cipher.h"
 #include "crypto_test_util.h"
+#include "transforms_under_test.h"
 
 namespace zorv {
 namespace {
@@ -105,6 +107,24 @@ TEST(CrpVectors, EveryVectorEncryptsAndDecryptsWithTheDesktopTransforms) {
         WriteBytes(crpPath, v.crp);
         ASSERT_EQ(kResultOk, cipher.DecryptFile(crpPath.c_str(), backPath.c_str()));
         EXPECT_TRUE(ReadBytes(backPath) == v.plain) << "decryption differs";
+
+        const size_t whole = v.crp.size() - v.crp.size() % 8;
+        for (const test::Implementation& form : test::kImplementations) {
+            Bytes out;
+            if (form.encrypt != nullptr) {
+                EXPECT_EQ(form.encrypt(cipher, v.plain, &out),
+                          v.plain.empty() ? kResultEmptyFile : kResultOk)
+                    << form.name;
+                EXPECT_TRUE(out == (v.plain.empty() ? Bytes()
+                                                    : Bytes(v.crp.begin(), v.crp.begin() + whole)))
+                    << form.name << ": encryption differs";
+            }
+            if (form.decrypt != nullptr) {
+                EXPECT_EQ(form.decrypt(cipher, v.crp, &out), kResultOk) << form.name;
+                EXPECT_TRUE(form.checksOnly || out == v.plain)
+                    << form.name << ": decryption differs";
+            }
+        }
     }
     // The file keeps the cases it promises.
     for (size_t size : {0, 1, 7, 8, 9, 4095, 4096, 4097, 4104}) {

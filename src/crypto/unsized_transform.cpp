@@ -1,21 +1,18 @@
-#include "cli/pipe_transform.h"
-
+// The unsized transforms (see file_transform.h): the format allows a length
+// known only at the end, as only the last chunk is special.
 #include <cstring>
 #include <memory>
 #include <thread>
 #include <utility>
 
-#include "cli/stage_gate.h"
-#include "crypto/crc32.h"
-#include "crypto/crp_format.h"
+#include "crypto/file_transform.h"
 #include "crypto/secret_buffer.h"
 #include "crypto/secure_zero.h"
+#include "crypto/stage_gate.h"
+#include "crypto/transform_steps.h"
 
 namespace zorv {
 namespace {
-
-// Whole 8-byte groups, so any split gives the desktop's bytes.
-constexpr std::size_t kPiece = kTransformChunkBytes;
 
 // Reads until n bytes are in or the source ends; how many arrived, or -1
 // when the source failed.
@@ -29,9 +26,7 @@ long long Fill(ByteSource& source, std::uint8_t* buffer, std::size_t n) {
 
 ResultCode DecryptAndWrite(FileCipher& cipher, std::uint8_t* data, std::size_t n, Crc32& crc,
                            ByteSink& sink) {
-    std::uint32_t out = 0;
-    cipher.DecryptBuffer(data, static_cast<std::uint32_t>(n), data, &out, false);
-    crc.Update(data, n);
+    DecryptPiece(cipher, crc, data, n);
     return sink.Write(data, n) ? kResultOk : kResultWriteFailed;
 }
 
@@ -50,16 +45,9 @@ ResultCode DecryptTail(FileCipher& cipher, std::uint8_t* held, std::size_t n, st
             return result;
         }
     }
-    std::uint8_t* chunk = held + body;
-    std::size_t plain = 0;
-    if (!OpenLastChunk(cipher, chunk, last, &plain)) {
-        return kResultWrongPassword;  // no room for the checksum text
-    }
-    crc.Update(chunk, plain);
-    if (!sink.Write(chunk, plain)) {
-        return kResultWriteFailed;
-    }
-    return CrcTextMatches(crc.Value(), chunk + plain) ? kResultOk : kResultWrongPassword;
+    return FinishLastChunk(
+        cipher, held + body, last, crc,
+        [&](const std::uint8_t* plain, std::size_t count) { return sink.Write(plain, count); });
 }
 
 // Encryption of a stream: each piece is held back until the next one has
@@ -75,7 +63,7 @@ public:
     ResultCode Run(bool threaded) {
         for (Slot& slot : slots_) {
             // Room for the checksum text and a whole pad block.
-            slot.buffer = std::make_unique<ClearedBuffer>(kPiece + kCrpTrailerBytes);
+            slot.buffer = std::make_unique<ClearedBuffer>(kPieceBytes + kCrpTrailerBytes);
             if (slot.buffer->data() == nullptr) {
                 return kResultOutOfMemory;
             }
@@ -109,7 +97,7 @@ private:
 
     void ReadAll() {
         Slot* held = Wait(0, false);
-        long long n = held == nullptr ? 0 : Fill(source_, held->buffer->data(), kPiece);
+        long long n = held == nullptr ? 0 : Fill(source_, held->buffer->data(), kPieceBytes);
         if (held != nullptr && n <= 0) {
             return Stop(n < 0 ? kResultReadFailed : kResultEmptyFile);
         }
@@ -117,25 +105,19 @@ private:
         for (std::uint64_t i = 0; held != nullptr; ++i) {
             Slot* next = nullptr;
             long long more = 0;
-            if (static_cast<std::size_t>(n) == kPiece) {
+            if (static_cast<std::size_t>(n) == kPieceBytes) {
                 next = Wait(i + 1, false);
                 if (next == nullptr) {
                     return;  // the writer stopped
                 }
-                more = Fill(source_, next->buffer->data(), kPiece);
+                more = Fill(source_, next->buffer->data(), kPieceBytes);
                 if (more < 0) {
                     return Stop(kResultReadFailed);
                 }
             }
-            std::uint8_t* data = held->buffer->data();
-            auto length = static_cast<std::size_t>(n);
-            crc.Update(data, length);
             bool final = more == 0;
-            if (final) {
-                FormatCrcText(crc.Value(), data + length);
-                length += kCrcTextBytes;
-            }
-            Hand(held, length, final);
+            Hand(held, SealPiece(crc, held->buffer->data(), static_cast<std::size_t>(n), final),
+                 final);
             // Encrypt returns false after the final piece.
             bool goOn = threaded_ ? !final : Encrypt(held);
             if (!goOn) {
@@ -168,9 +150,7 @@ private:
             return false;
         }
         std::uint8_t* data = slot->buffer->data();
-        std::uint32_t out = 0;
-        cipher_.EncryptBuffer(data, static_cast<std::uint32_t>(slot->length), data, &out,
-                              slot->final);
+        const std::size_t out = EncryptPiece(cipher_, data, slot->length, slot->final);
         if (!sink_.Write(data, out)) {
             Stop(kResultWriteFailed);
             return false;
@@ -202,7 +182,7 @@ ResultCode DecryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink
     // A piece to decrypt and, behind it, the bytes that may be the last
     // chunk. Only whole 4096-byte chunks leave before the input ends, so the
     // split stays the desktop's.
-    constexpr std::size_t kCapacity = kPiece + kLongestLastChunk;
+    constexpr std::size_t kCapacity = kPieceBytes + kLongestLastChunk;
     ClearedBuffer buffer(kCapacity);
     std::uint8_t* data = buffer.data();
     if (data == nullptr) {
@@ -222,12 +202,12 @@ ResultCode DecryptUnsized(FileCipher& cipher, ByteSource& source, ByteSink& sink
             break;  // the input ended
         }
         // Full: the last chunk cannot begin before the held-back tail.
-        ResultCode result = DecryptAndWrite(cipher, data, kPiece, crc, sink);
+        ResultCode result = DecryptAndWrite(cipher, data, kPieceBytes, crc, sink);
         if (result != kResultOk) {
             return result;
         }
-        written += kPiece;
-        std::memmove(data, data + kPiece, kLongestLastChunk);
+        written += kPieceBytes;
+        std::memmove(data, data + kPieceBytes, kLongestLastChunk);
         held = kLongestLastChunk;
     }
     if (written + held == 0) {

@@ -1,22 +1,16 @@
-#include "cli/parallel_transform.h"
-
+// The parallel transforms (see file_transform.h).
 #include <thread>
 #include <vector>
 
-#include "cli/crc_combine.h"
-#include "cli/interrupt.h"
-#include "cli/key_protection.h"
-#include "cli/stage_gate.h"
-#include "crypto/crc32.h"
-#include "crypto/crp_format.h"
+#include "crypto/file_transform.h"
 #include "crypto/secret_buffer.h"
 #include "crypto/secure_zero.h"
+#include "crypto/stage_gate.h"
+#include "crypto/transform_steps.h"
 
 namespace zorv {
 namespace {
 
-// Pieces are whole 8-byte groups, so any split gives the desktop's bytes.
-constexpr std::size_t kPiece = kTransformChunkBytes;
 constexpr std::size_t kRingSlots = 4;
 // Ask the kernel to start writing every so many bytes, so the final flush
 // finds little left to do and the page cache stays small.
@@ -26,6 +20,10 @@ void AddProgress(const TransformOptions& options, std::uint64_t n) {
     if (options.progress != nullptr) {
         options.progress->fetch_add(n, std::memory_order_relaxed);
     }
+}
+
+bool Interrupted(const TransformOptions& options) {
+    return options.interrupted != nullptr && options.interrupted();
 }
 
 // --- Encryption: read, encrypt and write as three stages over a ring -------
@@ -42,16 +40,15 @@ struct Slot {
 
 class EncryptionRing {
 public:
-    EncryptionRing(const FileCipher& cipher, const PlatformFile& source, std::uint64_t size,
-                   const PlatformFile& target, const TransformOptions& options)
+    EncryptionRing(const FileCipher& cipher, const PositionalFile& source, std::uint64_t size,
+                   const PositionalFile& target, const TransformOptions& options)
         : cipher_(cipher), source_(source), target_(target), options_(options), remaining_(size) {
         blocks_.reserve(kRingSlots);
         for (std::size_t i = 0; i < kRingSlots; ++i) {
             // Room for the checksum text and a whole pad block after a piece;
             // a small file gets small buffers (allocating and clearing four
             // whole pieces cost more than encrypting a 4 KiB file).
-            std::size_t piece = size < kPiece ? static_cast<std::size_t>(size) : kPiece;
-            blocks_.emplace_back(piece + kCrpTrailerBytes);
+            blocks_.emplace_back(PieceBytes(size) + kCrpTrailerBytes);
             slots_[i].data = blocks_.back().data();
             if (slots_[i].data == nullptr) {
                 gate_.Stop(kResultOutOfMemory);
@@ -100,23 +97,18 @@ private:
         if (slot == nullptr) {
             return false;
         }
-        if (Interrupted()) {
+        if (Interrupted(options_)) {
             return Abandon(kResultInterrupted);
         }
-        std::size_t n = remaining_ < kPiece ? static_cast<std::size_t>(remaining_) : kPiece;
+        const std::size_t n = PieceBytes(remaining_);
         if (!source_.ReadAt(readOffset_, slot->data, n)) {
             return Abandon(kResultReadFailed);
         }
-        crc_.Update(slot->data, n);
         readOffset_ += n;
         remaining_ -= n;
         slot->plainBytes = n;
-        slot->length = n;
         slot->final = remaining_ == 0;
-        if (slot->final) {
-            FormatCrcText(crc_.Value(), slot->data + n);
-            slot->length += kCrcTextBytes;
-        }
+        slot->length = SealPiece(crc_, slot->data, n, slot->final);
         return Pass(slot, kFilled);
     }
 
@@ -125,10 +117,7 @@ private:
         if (slot == nullptr) {
             return false;
         }
-        std::uint32_t out = 0;
-        cipher_.EncryptBuffer(slot->data, static_cast<std::uint32_t>(slot->length), slot->data,
-                              &out, slot->final);
-        slot->length = out;
+        slot->length = EncryptPiece(cipher_, slot->data, slot->length, slot->final);
         return Pass(slot, kEncrypted);
     }
 
@@ -168,8 +157,8 @@ private:
     }
 
     FileCipher cipher_;  // a copy: this job's own feedback register
-    const PlatformFile& source_;
-    const PlatformFile& target_;
+    const PositionalFile& source_;
+    const PositionalFile& target_;
     const TransformOptions& options_;
     std::vector<ClearedBuffer> blocks_;
     Slot slots_[kRingSlots];
@@ -191,7 +180,7 @@ struct RangeJob {
 };
 
 // The feedback register for a block at offset: the cipher block before it.
-bool LoadRegister(FileCipher& cipher, const PlatformFile& source, std::uint64_t offset) {
+bool LoadRegister(FileCipher& cipher, const PositionalFile& source, std::uint64_t offset) {
     if (offset == 0) {
         cipher.SetIV(FileIv);
         return true;
@@ -206,8 +195,8 @@ bool LoadRegister(FileCipher& cipher, const PlatformFile& source, std::uint64_t 
 
 class RangeDecryptor {
 public:
-    RangeDecryptor(const FileCipher& cipher, const PlatformFile& source, const PlatformFile* target,
-                   const TransformOptions& options)
+    RangeDecryptor(const FileCipher& cipher, const PositionalFile& source,
+                   const PositionalFile* target, const TransformOptions& options)
         : cipher_(cipher), source_(source), target_(target), options_(options) {}
 
     // Decrypts [job->start, job->start + job->length), a multiple of 8 long.
@@ -216,38 +205,38 @@ public:
         LockInMemory(&cipher, sizeof cipher);
         // A short range gets a short buffer: clearing a whole piece costs
         // more than decrypting a few kilobytes.
-        ClearedBuffer buffer(job->length < kPiece ? static_cast<std::size_t>(job->length) : kPiece);
-        if (buffer.data() == nullptr) {
+        ClearedBuffer buffer(PieceBytes(job->length));
+        std::uint8_t* data = buffer.data();
+        if (data == nullptr) {
             return Fail(job, kResultOutOfMemory);
         }
         if (!LoadRegister(cipher, source_, job->start)) {
             return Fail(job, kResultReadFailed);
         }
         Crc32 crc;
-        std::uint64_t done = 0, writtenBack = 0;
-        while (done < job->length && !stop_.load(std::memory_order_relaxed)) {
-            std::uint64_t left = job->length - done;
-            std::size_t n = left < kPiece ? static_cast<std::size_t>(left) : kPiece;
-            std::uint64_t offset = job->start + done;
-            if (Interrupted()) {
-                return Fail(job, kResultInterrupted);
-            }
-            if (!source_.ReadAt(offset, buffer.data(), n)) {
-                return Fail(job, kResultReadFailed);
-            }
-            std::uint32_t out = 0;
-            cipher.DecryptBuffer(buffer.data(), static_cast<std::uint32_t>(n), buffer.data(), &out,
-                                 false);
-            crc.Update(buffer.data(), n);
-            if (target_ != nullptr && !target_->WriteAt(offset, buffer.data(), n)) {
-                return Fail(job, kResultWriteFailed);
-            }
-            done += n;
-            AddProgress(options_, n);
-            if (target_ != nullptr && done - writtenBack >= kWriteBackStep) {
-                target_->StartWriteBack(job->start + writtenBack, done - writtenBack);
-                writtenBack = done;
-            }
+        std::uint64_t writtenBack = 0;
+        const ResultCode result = DecryptPieces(
+            cipher, crc, job->length, data,
+            [&](std::uint64_t done, std::size_t n) {
+                if (Interrupted(options_)) {
+                    return kResultInterrupted;
+                }
+                return source_.ReadAt(job->start + done, data, n) ? kResultOk : kResultReadFailed;
+            },
+            [&](std::uint64_t done, std::size_t n) {
+                if (target_ != nullptr && !target_->WriteAt(job->start + done, data, n)) {
+                    return kResultWriteFailed;
+                }
+                AddProgress(options_, n);
+                if (target_ != nullptr && done + n - writtenBack >= kWriteBackStep) {
+                    target_->StartWriteBack(job->start + writtenBack, done + n - writtenBack);
+                    writtenBack = done + n;
+                }
+                return kResultOk;
+            },
+            [&] { return stop_.load(std::memory_order_relaxed); });
+        if (result != kResultOk) {
+            return Fail(job, result);
         }
         job->crc = crc.Value();
     }
@@ -259,8 +248,8 @@ private:
     }
 
     const FileCipher& cipher_;
-    const PlatformFile& source_;
-    const PlatformFile* target_;
+    const PositionalFile& source_;
+    const PositionalFile* target_;
     const TransformOptions& options_;
     std::atomic<bool> stop_{false};
 };
@@ -286,8 +275,8 @@ std::vector<RangeJob> SplitBody(std::uint64_t body, const TransformOptions& opti
     return jobs;
 }
 
-ResultCode DecryptBody(const FileCipher& cipher, const PlatformFile& source, std::uint64_t body,
-                       const PlatformFile* target, const TransformOptions& options,
+ResultCode DecryptBody(const FileCipher& cipher, const PositionalFile& source, std::uint64_t body,
+                       const PositionalFile* target, const TransformOptions& options,
                        std::uint32_t* crc) {
     std::vector<RangeJob> jobs = SplitBody(body, options);
     RangeDecryptor decryptor(cipher, source, target, options);
@@ -316,34 +305,21 @@ ResultCode DecryptBody(const FileCipher& cipher, const PlatformFile& source, std
     return kResultOk;
 }
 
-// Writes the plain bytes of the opened last chunk and compares the checksum
-// text that follows them with the checksum of the whole file.
-ResultCode CheckLastChunk(const std::uint8_t* chunk, std::size_t plain, std::uint64_t offset,
-                          const PlatformFile* target, std::uint32_t bodyCrc) {
-    if (target != nullptr && !target->WriteAt(offset, chunk, plain)) {
-        return kResultWriteFailed;
-    }
-    Crc32 crc;
-    crc.Update(chunk, plain);
-    return CrcTextMatches(Crc32Combine(bodyCrc, crc.Value(), plain), chunk + plain)
-               ? kResultOk
-               : kResultWrongPassword;
-}
-
 // The last chunk: unpad it, check for room for the checksum text, write the
-// plain bytes before it and compare the text.
-ResultCode DecryptLastChunk(const FileCipher& master, const PlatformFile& source,
-                            std::uint64_t offset, std::size_t n, const PlatformFile* target,
+// plain bytes before it and compare the text with the whole file's checksum.
+ResultCode DecryptLastChunk(const FileCipher& master, const PositionalFile& source,
+                            std::uint64_t offset, std::size_t n, const PositionalFile* target,
                             std::uint32_t bodyCrc) {
     FileCipher cipher(master);
     LockInMemory(&cipher, sizeof cipher);
     std::uint8_t chunk[kLongestLastChunk];
     ResultCode result = kResultReadFailed;
     if (LoadRegister(cipher, source, offset) && source.ReadAt(offset, chunk, n)) {
-        std::size_t plain = 0;
-        result = OpenLastChunk(cipher, chunk, n, &plain)
-                     ? CheckLastChunk(chunk, plain, offset, target, bodyCrc)
-                     : kResultWrongPassword;  // no room for the checksum text
+        Crc32 crc(bodyCrc);
+        result = FinishLastChunk(
+            cipher, chunk, n, crc, [&](const std::uint8_t* plain, std::size_t count) {
+                return target == nullptr || target->WriteAt(offset, plain, count);
+            });
     }
     SecureZero(chunk, sizeof chunk);
     return result;
@@ -351,19 +327,19 @@ ResultCode DecryptLastChunk(const FileCipher& master, const PlatformFile& source
 
 }  // namespace
 
-ResultCode EncryptToFile(const FileCipher& cipher, const PlatformFile& source, std::uint64_t size,
-                         const PlatformFile& target, const TransformOptions& options) {
+ResultCode EncryptToFile(const FileCipher& cipher, const PositionalFile& source, std::uint64_t size,
+                         const PositionalFile& target, const TransformOptions& options) {
     if (size == 0) {
         return kResultEmptyFile;
     }
     EncryptionRing ring(cipher, source, size, target, options);
     // The three stages get threads of their own only when this file may use
     // more than one processor; otherwise they take turns on this thread.
-    return ring.Run(size > kPiece && options.threads > 1);
+    return ring.Run(size > kPieceBytes && options.threads > 1);
 }
 
-ResultCode DecryptToFile(const FileCipher& cipher, const PlatformFile& source, std::uint64_t size,
-                         const PlatformFile* target, const TransformOptions& options) {
+ResultCode DecryptToFile(const FileCipher& cipher, const PositionalFile& source, std::uint64_t size,
+                         const PositionalFile* target, const TransformOptions& options) {
     if (size == 0) {
         return kResultEmptyFile;
     }
