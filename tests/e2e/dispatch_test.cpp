@@ -150,6 +150,31 @@ TEST(Dispatch, ModeSelectLeadsToTheChosenFrontEnd) {
     ChooseMode(Quote(in.sub), IDC_MODE_ENCRYPT, kEncrypt);
 }
 
+// Enter presses the focused button: the first button has the focus at the
+// start, Tab moves it to the second.
+TEST(Dispatch, ModeSelectEnterPressesTheFocusedButton) {
+    Inputs in("dispatch_folder_enter");
+    struct Row {
+        int tabs;
+        DialogQuery next;
+    };
+    for (const Row& row : {Row{0, kEncrypt}, Row{1, kDecryptMulti}}) {
+        SCOPED_TRACE(row.tabs);
+        ZorvProcess zorv;
+        ASSERT_TRUE(zorv.Start(Quote(in.sub)));
+        DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
+        ASSERT_TRUE(mode.IsValid());
+        for (int i = 0; i < row.tabs; ++i) {
+            ASSERT_TRUE(mode.PressKey(VK_TAB));
+        }
+        ASSERT_TRUE(mode.PressKey(VK_RETURN));
+        EXPECT_TRUE(mode.WaitUntilClosed());
+        DialogView dialog = ExpectOnlyDialog(zorv, row.next);
+        ASSERT_TRUE(dialog.IsValid());
+        CancelAndExpectEnd(zorv, dialog);
+    }
+}
+
 TEST(Dispatch, ClipboardOption) {
     Inputs in("dispatch_clipboard");
     ASSERT_TRUE(PutTextOnClipboard("not a file list"));

@@ -158,6 +158,11 @@ void DialogView::Close() const {
     PostMessageA(dialog_, WM_CLOSE, 0, 0);
 }
 
+bool DialogView::PressKey(UINT virtualKey) const {
+    return PostMessageA(dialog_, WM_KEYDOWN, virtualKey, 1) != 0 &&
+           PostMessageA(dialog_, WM_KEYUP, virtualKey, 0xC0000001) != 0;
+}
+
 bool DialogView::WaitUntilClosed(DWORD timeoutMs) const {
     DWORD start = GetTickCount();
     while (IsOpen()) {
