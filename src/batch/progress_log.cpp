@@ -47,6 +47,11 @@ void ProgressLog::WriteDone() {
     AddLine();
 }
 
+void ProgressLog::WriteNote(const char* messageText) {
+    AddText(messageText);
+    AddLine();
+}
+
 void ProgressLog::WriteOk(const char* path) {
     AddText(path);
     AddText("...OK");

@@ -38,6 +38,7 @@ private:
 
 // The batch lines in their fixed shapes:
 //   start/done:  the message text of 77 / 78
+//   note:        a message text alone
 //   success:     <path>...OK
 //   failure:     <path>  then  \t-><message text>
 class ProgressLog : public TextLog {
@@ -46,6 +47,7 @@ public:
 
     void WriteStart();
     void WriteDone();
+    void WriteNote(const char* messageText);
     void WriteOk(const char* path);
     void WriteFailure(const char* path, const char* messageText);
 };
