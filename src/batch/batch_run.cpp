@@ -111,6 +111,7 @@ void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count) 
 
 void EnterReview(HWND dialog, BatchRun& run) {
     run.Log().SetWriting(false);
+    run.Log().ShowFirstFailure();
     HWND close = GetDlgItem(dialog, IDCANCEL);
     SetWindowTextA(close, LoadText(IDS_CLOSE));
     ShowWindow(close, SW_SHOW);

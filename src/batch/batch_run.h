@@ -98,9 +98,9 @@ void ShowProgressView(HWND dialog, const int (&inputControls)[N]) {
     ShowProgressView(dialog, inputControls, N);
 }
 
-// After a batch with failures: the log leaves the writing state for
-// scrolling and copying, and the Cancel button comes back as the default
-// "Close" button with the focus.
+// After a batch that needs a review: the log leaves the writing state for
+// scrolling and copying and shows its first failure, and the Cancel button
+// comes back as the default "Close" button with the focus.
 void EnterReview(HWND dialog, BatchRun& run);
 
 }  // namespace zorv
