@@ -112,6 +112,8 @@ void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count) 
 void EnterReview(HWND dialog, BatchRun& run) {
     run.Log().SetWriting(false);
     run.Log().ShowFirstFailure();
+    // The label said "processing" for the whole batch; it is over now.
+    SetDlgItemTextA(dialog, IDC_PROCESSING, LoadText(IDS_PROCESSING_DONE));
     HWND close = GetDlgItem(dialog, IDCANCEL);
     SetWindowTextA(close, LoadText(IDS_CLOSE));
     ShowWindow(close, SW_SHOW);

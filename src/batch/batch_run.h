@@ -99,8 +99,9 @@ void ShowProgressView(HWND dialog, const int (&inputControls)[N]) {
 }
 
 // After a batch that needs a review: the log leaves the writing state for
-// scrolling and copying and shows its first failure, and the Cancel button
-// comes back as the default "Close" button with the focus.
+// scrolling and copying and shows its first failure, the "processing" label
+// says the batch is over (message 78), and the Cancel button comes back as
+// the default "Close" button with the focus.
 void EnterReview(HWND dialog, BatchRun& run);
 
 }  // namespace zorv
