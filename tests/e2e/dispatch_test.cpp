@@ -185,18 +185,27 @@ TEST(Dispatch, ClipboardOption) {
     ASSERT_TRUE(ClearClipboard());
 }
 
-TEST(Dispatch, SecondStartEndsAtOnceAndShowsNothing) {
+// A second start opens nothing of its own and ends; the running instance's
+// dialog comes to the front, over a window that had taken the foreground.
+TEST(Dispatch, SecondStartBringsTheRunningDialogForwardAndShowsNothing) {
     Inputs in("dispatch_second");
     ZorvProcess first;
     ASSERT_TRUE(first.Start(""));
     DialogView settings = ExpectOnlyDialog(first, kSettings);
     ASSERT_TRUE(settings.IsValid());
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
 
     ZorvProcess second;
     ASSERT_TRUE(second.Start(Quote(in.sub)));
     ASSERT_TRUE(second.WaitForExit());
     EXPECT_EQ(second.ExitCode(), 0u);
     EXPECT_FALSE(second.SawWindowWhileWaiting());
+    EXPECT_EQ(GetForegroundWindow(), settings.Handle());
+    DestroyWindow(other);
     EXPECT_TRUE(settings.IsOpen());
     EXPECT_EQ(first.Dialogs().size(), 1u);
     CancelAndExpectEnd(first, settings);
