@@ -41,6 +41,9 @@ INT_PTR CALLBACK DialogBase::StaticDlgProc(HWND window, UINT message, WPARAM wPa
         }
         dialog->handle_ = window;
         SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetPropA(window, kDialogMark, reinterpret_cast<HANDLE>(1));
+    } else if (message == WM_NCDESTROY) {
+        RemovePropA(window, kDialogMark);
     } else if (dialog == nullptr) {
         // Messages of the dialog's construction (WM_SETFONT, WM_NCCREATE,
         // ...) come before the object is bound.

@@ -8,6 +8,10 @@
 
 namespace zorv {
 
+// The window property every DialogBase dialog carries while it exists, so
+// that a second start of the program can find the running one's dialog.
+constexpr char kDialogMark[] = "Zorv.Dialog";
+
 class DialogBase {
 public:
     DialogBase() = default;

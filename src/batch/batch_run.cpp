@@ -57,6 +57,12 @@ void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
             rule.ProcessInput(*this, inputs.paths[i]);
         }
     }
+    // An empty list (an empty clipboard list) is not this case: the user
+    // named nothing, so there is nothing to explain.
+    nothingProcessed_ = inputs.count > 0 && fileLineCount_ == 0;
+    if (nothingProcessed_) {
+        log_.WriteNote(LoadText(IDS_NOTHING_TO_PROCESS));
+    }
     log_.WriteDone();
 }
 
@@ -71,6 +77,7 @@ void BatchRun::LogFailure(const char* path, ResultCode code) {
 }
 
 void BatchRun::LogNotice(const char* path, ResultCode code) {
+    ++fileLineCount_;
     if (code != kResultUnhandledName) {
         log_.WriteFailure(path, LoadText(code));
         return;
@@ -104,6 +111,9 @@ void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count) 
 
 void EnterReview(HWND dialog, BatchRun& run) {
     run.Log().SetWriting(false);
+    run.Log().ShowFirstFailure();
+    // The label said "processing" for the whole batch; it is over now.
+    SetDlgItemTextA(dialog, IDC_PROCESSING, LoadText(IDS_PROCESSING_DONE));
     HWND close = GetDlgItem(dialog, IDCANCEL);
     SetWindowTextA(close, LoadText(IDS_CLOSE));
     ShowWindow(close, SW_SHOW);

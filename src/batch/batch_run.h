@@ -49,6 +49,9 @@ public:
     // The start line, every input through rule.ProcessInput in list order,
     // then the done line. A refused input (its name has no exact ANSI form)
     // is a failure line with kResultUnhandledName and never reaches the rule.
+    // A run over inputs that wrote no line for any file (a folder without a
+    // file the rule keeps) says so in one line (message 60) before the done
+    // line; an empty list does not.
     void Run(const FileRange& inputs, BatchRule& rule);
     // Walks folder (see WalkFolder in batch_steps.h): every file entry is
     // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile,
@@ -56,7 +59,10 @@ public:
     void WalkFolder(const char* folder, BatchRule& rule);
 
     // path...OK
-    void LogOk(const char* path) { log_.WriteOk(path); }
+    void LogOk(const char* path) {
+        log_.WriteOk(path);
+        ++fileLineCount_;
+    }
     // path with the message text of code, counted as a failure. The text of
     // kResultUnhandledName names the part of path that holds the character
     // without a form (the first '?', see exact_name.h).
@@ -66,11 +72,16 @@ public:
     void LogNotice(const char* path, ResultCode code);
 
     int FailureCount() const { return failureCount_; }
+    // Whether the dialog stays open for the user to read its log: after a
+    // failure, or when there was nothing to process.
+    bool NeedsReview() const { return failureCount_ > 0 || nothingProcessed_; }
     ProgressLog& Log() { return log_; }
 
 private:
     ProgressLog log_;
     int failureCount_ = 0;
+    int fileLineCount_ = 0;  // lines about a file: OK, failure or notice
+    bool nothingProcessed_ = false;
 };
 
 // A run over the dialog's log control (IDC_LOG). Null when the control is
@@ -87,9 +98,10 @@ void ShowProgressView(HWND dialog, const int (&inputControls)[N]) {
     ShowProgressView(dialog, inputControls, N);
 }
 
-// After a batch with failures: the log leaves the writing state for
-// scrolling and copying, and the Cancel button comes back as the default
-// "Close" button with the focus.
+// After a batch that needs a review: the log leaves the writing state for
+// scrolling and copying and shows its first failure, the "processing" label
+// says the batch is over (message 78), and the Cancel button comes back as
+// the default "Close" button with the focus.
 void EnterReview(HWND dialog, BatchRun& run);
 
 }  // namespace zorv

@@ -47,6 +47,11 @@ void ProgressLog::WriteDone() {
     AddLine();
 }
 
+void ProgressLog::WriteNote(const char* messageText) {
+    AddText(messageText);
+    AddLine();
+}
+
 void ProgressLog::WriteOk(const char* path) {
     AddText(path);
     AddText("...OK");
@@ -54,11 +59,27 @@ void ProgressLog::WriteOk(const char* path) {
 }
 
 void ProgressLog::WriteFailure(const char* path, const char* messageText) {
+    if (firstFailureLine_ < 0 && IsWriting()) {
+        // Every line ends with CR LF, so the path starts the last, empty line.
+        firstFailureLine_ = static_cast<int>(SendMessageA(Edit(), EM_GETLINECOUNT, 0, 0)) - 1;
+    }
     AddText(path);
     AddLine();
     AddText("\t->");
     AddText(messageText);
     AddLine();
+}
+
+void ProgressLog::ShowFirstFailure() {
+    if (firstFailureLine_ < 0) {
+        return;
+    }
+    // The caret goes there too: a focused edit scrolls back to its caret.
+    const LRESULT start =
+        SendMessageA(Edit(), EM_LINEINDEX, static_cast<WPARAM>(firstFailureLine_), 0);
+    SendMessageA(Edit(), EM_SETSEL, static_cast<WPARAM>(start), start);
+    const LRESULT top = SendMessageA(Edit(), EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageA(Edit(), EM_LINESCROLL, 0, firstFailureLine_ - top);
 }
 
 }  // namespace zorv

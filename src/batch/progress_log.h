@@ -31,6 +31,9 @@ public:
     // Appends a line break (CR LF).
     virtual void AddLine();
 
+protected:
+    HWND Edit() const { return edit_; }
+
 private:
     HWND edit_;
     bool writing_ = false;
@@ -38,6 +41,7 @@ private:
 
 // The batch lines in their fixed shapes:
 //   start/done:  the message text of 77 / 78
+//   note:        a message text alone
 //   success:     <path>...OK
 //   failure:     <path>  then  \t-><message text>
 class ProgressLog : public TextLog {
@@ -46,8 +50,18 @@ public:
 
     void WriteStart();
     void WriteDone();
+    void WriteNote(const char* messageText);
     void WriteOk(const char* path);
     void WriteFailure(const char* path, const char* messageText);
+
+    // For the review: puts the caret at the start of the first failure's
+    // path line and scrolls that line to the top, so the review opens on
+    // what went wrong rather than on the done line. Without a failure line
+    // the control is left as it is.
+    void ShowFirstFailure();
+
+private:
+    int firstFailureLine_ = -1;  // the line the first failure's path is on
 };
 
 }  // namespace zorv

@@ -216,7 +216,7 @@ INT_PTR DecryptDialog::RunBatch(FileCipher& cipher) {
     FileRange inputs = files_;
     inputs.count = fileCount_;
     batch_->Run(inputs, rule);
-    if (batch_->FailureCount() == 0) {
+    if (!batch_->NeedsReview()) {
         EndModal(IDOK);
     } else {
         EnterReview(Handle(), *batch_);

@@ -139,7 +139,7 @@ INT_PTR EncryptDialog::OnOk() {
     }
     RunBatch(*cipher);
     cipher.reset();
-    if (batch_->FailureCount() == 0) {
+    if (!batch_->NeedsReview()) {
         EndModal(IDOK);
     } else {
         EnterReview(Handle(), *batch_);

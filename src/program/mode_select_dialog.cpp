@@ -17,6 +17,8 @@ INT_PTR ModeSelectDialog::DlgProc(UINT message, WPARAM wParam, LPARAM) {
 
 INT_PTR ModeSelectDialog::OnCommand(int id) {
     switch (id) {
+        case IDOK:
+            return OnEnter();
         case IDCANCEL:
             EndModal(0);
             return TRUE;
@@ -29,6 +31,18 @@ INT_PTR ModeSelectDialog::OnCommand(int id) {
         default:
             return FALSE;
     }
+}
+
+INT_PTR ModeSelectDialog::OnEnter() {
+    // No button here has ID 1, so Enter reaches the dialog as command 1
+    // (the default ID) instead of the focused button, which the dialog
+    // manager draws as the default all the same. The user means that button.
+    HWND focus = GetFocus();
+    if (focus == nullptr || !IsChild(Handle(), focus)) {
+        return FALSE;
+    }
+    const int id = GetDlgCtrlID(focus);
+    return id != IDOK ? OnCommand(id) : FALSE;
 }
 
 }  // namespace zorv

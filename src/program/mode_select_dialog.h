@@ -7,7 +7,8 @@
 namespace zorv {
 
 // Run with RunModal(instance, IDD_MODE_SELECT, nullptr); returns 0 (Cancel,
-// Escape or the close box), 1 (Encrypt) or 2 (Decrypt).
+// Escape or the close box), 1 (Encrypt) or 2 (Decrypt). Enter presses the
+// button that has the focus.
 class ModeSelectDialog : public DialogBase {
 public:
     ModeSelectDialog() = default;
@@ -17,6 +18,8 @@ public:
 
 private:
     INT_PTR OnCommand(int id);
+    // Enter: presses the focused button.
+    INT_PTR OnEnter();
 };
 
 }  // namespace zorv

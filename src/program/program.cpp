@@ -1,5 +1,6 @@
 #include "program/program.h"
 
+#include "app/dialog_base.h"
 #include "app/file_list.h"
 #include "app/file_system.h"
 #include "app/messages.h"
@@ -63,6 +64,36 @@ void CarryOut(DispatchDecision decision, const FileList& arguments, const FileLi
     }
 }
 
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found) {
+    if (GetPropA(window, kDialogMark) == nullptr || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// A second start: the user asked for Zorv, so the running instance's dialog
+// (or the message box over it) comes to the front. A dialog hidden behind
+// the tray icon is left alone.
+void BringRunningDialogForward() {
+    HWND dialog = nullptr;
+    EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) {
+        return;
+    }
+    HWND front = GetLastActivePopup(dialog);
+    if (SetForegroundWindow(front)) {
+        return;
+    }
+    // Refused when this process may not take the foreground: the taskbar
+    // button flashes instead.
+    FLASHWINFO flash{};
+    flash.cbSize = sizeof flash;
+    flash.hwnd = front;
+    flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+    FlashWindowEx(&flash);
+}
+
 }  // namespace
 
 int RunProgram(HINSTANCE instance) {
@@ -72,6 +103,7 @@ int RunProgram(HINSTANCE instance) {
     // Kept open until the end of the run; closing it is the release.
     ScopedHandle mutexOwner(mutex);
     if (anotherInstance) {
+        BringRunningDialogForward();
         return 0;
     }
     LoadSettings();

@@ -11,7 +11,8 @@ constexpr char kInstanceMutexName[] = "Zorv";
 
 // Runs one start of the program; returns the process's exit code: 0, or -1
 // when the argument list cannot be allocated (after message 52). A second
-// instance returns 0 at once, silently.
+// instance brings the running one's visible dialog to the front and returns
+// 0, with no window of its own.
 int RunProgram(HINSTANCE instance);
 
 }  // namespace zorv

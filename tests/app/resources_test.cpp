@@ -140,8 +140,8 @@ void ExpectKind(HWND control, Kind kind) {
     const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
     const std::string cls = ClassOf(control);
     const LONG_PTR buttonType = style & BS_TYPEMASK;
-    const LONG_PTR editLog =
-        ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP;
+    const LONG_PTR editLog = ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
+                             WS_VSCROLL | WS_HSCROLL | WS_TABSTOP;
     // The dialog manager draws an edit's WS_BORDER as a sunken client edge.
     const bool bordered =
         Has(style, WS_BORDER) || Has(GetWindowLongPtrA(control, GWL_EXSTYLE), WS_EX_CLIENTEDGE);

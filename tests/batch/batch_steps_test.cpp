@@ -211,9 +211,10 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
     }
 }
 
-// The log text of one run of rule over the single input folder, and the
-// number of failures it counted.
-std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures) {
+// The log text of one run of rule over the single input folder, the
+// number of failures it counted and, when asked, whether it needs a review.
+std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures,
+                          bool* review = nullptr) {
     HWND edit = CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
                                 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     EXPECT_NE(edit, nullptr);
@@ -228,6 +229,9 @@ std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failu
         static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
     DestroyWindow(edit);
     *failures = run.FailureCount();
+    if (review != nullptr) {
+        *review = run.NeedsReview();
+    }
     return text;
 }
 
@@ -330,6 +334,44 @@ TEST(BatchRun, EachRuleOverAWalkedFolder) {
         EXPECT_EQ(ReadFileOrMissing(root.Join("x.txt")), "passed over");
         SetFileAttributesA(root.Join("r.crp").c_str(), FILE_ATTRIBUTE_NORMAL);
         SetFileAttributesA(root.Join("sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A folder with nothing the rule keeps: one line says so, no failure is
+// counted, and the dialog stays open to show it. Any file line, a success's
+// or a failure's, makes the note unneeded.
+TEST(BatchRun, NothingToProcessIsSaidAndReviewed) {
+    FileCipher cipher("password", 8);
+    EncryptionRule encryption(cipher, false);
+    DecryptionRule decryption(cipher);
+    const struct {
+        BatchRule* rule;
+        std::vector<const char*> files;
+        const char* logged;  // the one file with a line; null: the note
+        ResultCode code;     // of that line
+        bool review;
+    } cases[] = {
+        {&encryption, {}, nullptr, kResultOk, true},
+        {&decryption, {"notes.txt", "sub\\x.doc"}, nullptr, kResultOk, true},
+        {&encryption, {"only.crp"}, "only.crp", kResultAlreadyEncrypted, true},
+        {&encryption, {"sub\\x.doc"}, "sub\\x.doc", kResultOk, false},
+    };
+    for (const auto& c : cases) {
+        TempFolder root;
+        ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
+        for (const char* name : c.files) {
+            ASSERT_TRUE(WriteLongFile(root.Join(name), name));
+        }
+        std::string expected = std::string(LoadText(IDS_NOTHING_TO_PROCESS)) + "\r\n";
+        if (c.logged != nullptr) {
+            const std::string path = root.Join(c.logged);
+            expected = c.code == kResultOk ? OkLine(path) : FailLine(path, c.code);
+        }
+        int failures = 0;
+        bool review = false;
+        EXPECT_EQ(RunOverFolder(*c.rule, root.Path(), &failures, &review), Logged(expected));
+        EXPECT_EQ(failures, c.code == kResultOk ? 0 : 1);
+        EXPECT_EQ(review, c.review);
     }
 }
 

@@ -30,8 +30,8 @@ protected:
                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(host, nullptr);
         edit = CreateWindowExA(0, "EDIT", "",
-                               WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
-                                   ES_AUTOHSCROLL | ES_AUTOVSCROLL,
+                               WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL |
+                                   ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL,
                                10, 10, 360, 240, host, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(edit, nullptr);
         g_editProc = reinterpret_cast<WNDPROC>(
@@ -98,6 +98,43 @@ TEST_F(LogWindow, TextIsDroppedInReviewAndAcceptedAgainWhenWriting) {
     EXPECT_FALSE(IsWindowEnabled(edit));
     log.WriteOk("second");
     EXPECT_EQ(Text(), "first...OK\r\nsecond...OK\r\n");
+}
+
+// The review opens on the first failure, wherever it is, with the caret on
+// its path line; a log without a failure stays at its end.
+TEST_F(LogWindow, TheReviewShowsTheFirstFailure) {
+    const struct {
+        int okBefore;
+        int failures;
+    } cases[] = {{40, 3}, {0, 3}, {40, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.okBefore + 100 * c.failures);
+        SetWindowTextA(edit, "");
+        ProgressLog log(edit);
+        log.WriteStart();
+        for (int i = 0; i < c.okBefore; ++i) {
+            log.WriteOk(("C:\\before\\" + std::to_string(i)).c_str());
+        }
+        for (int i = 0; i < c.failures; ++i) {
+            log.WriteFailure(("C:\\failed\\" + std::to_string(i)).c_str(), "text");
+        }
+        for (int i = 0; i < 40; ++i) {
+            log.WriteOk(("C:\\after\\" + std::to_string(i)).c_str());
+        }
+        log.WriteDone();
+        const LRESULT endTop = SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+        const LRESULT lastLine = SendMessageA(edit, EM_GETLINECOUNT, 0, 0) - 1;
+        ASSERT_GT(endTop, 0) << "the log must be taller than its window";
+        log.SetWriting(false);
+        log.ShowFirstFailure();
+        const LRESULT failureLine = 1 + c.okBefore;  // after the start line
+        DWORD caret = 0;
+        SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+        EXPECT_EQ(SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0),
+                  c.failures > 0 ? failureLine : endTop);
+        EXPECT_EQ(SendMessageA(edit, EM_LINEFROMCHAR, caret, 0),
+                  c.failures > 0 ? failureLine : lastLine);
+    }
 }
 
 TEST_F(LogWindow, OnlyAChangeOfStateRepaintsTheControl) {

@@ -150,6 +150,31 @@ TEST(Dispatch, ModeSelectLeadsToTheChosenFrontEnd) {
     ChooseMode(Quote(in.sub), IDC_MODE_ENCRYPT, kEncrypt);
 }
 
+// Enter presses the focused button: the first button has the focus at the
+// start, Tab moves it to the second.
+TEST(Dispatch, ModeSelectEnterPressesTheFocusedButton) {
+    Inputs in("dispatch_folder_enter");
+    struct Row {
+        int tabs;
+        DialogQuery next;
+    };
+    for (const Row& row : {Row{0, kEncrypt}, Row{1, kDecryptMulti}}) {
+        SCOPED_TRACE(row.tabs);
+        ZorvProcess zorv;
+        ASSERT_TRUE(zorv.Start(Quote(in.sub)));
+        DialogView mode = ExpectOnlyDialog(zorv, kModeSelect);
+        ASSERT_TRUE(mode.IsValid());
+        for (int i = 0; i < row.tabs; ++i) {
+            ASSERT_TRUE(mode.PressKey(VK_TAB));
+        }
+        ASSERT_TRUE(mode.PressKey(VK_RETURN));
+        EXPECT_TRUE(mode.WaitUntilClosed());
+        DialogView dialog = ExpectOnlyDialog(zorv, row.next);
+        ASSERT_TRUE(dialog.IsValid());
+        CancelAndExpectEnd(zorv, dialog);
+    }
+}
+
 TEST(Dispatch, ClipboardOption) {
     Inputs in("dispatch_clipboard");
     ASSERT_TRUE(PutTextOnClipboard("not a file list"));
@@ -160,18 +185,27 @@ TEST(Dispatch, ClipboardOption) {
     ASSERT_TRUE(ClearClipboard());
 }
 
-TEST(Dispatch, SecondStartEndsAtOnceAndShowsNothing) {
+// A second start opens nothing of its own and ends; the running instance's
+// dialog comes to the front, over a window that had taken the foreground.
+TEST(Dispatch, SecondStartBringsTheRunningDialogForwardAndShowsNothing) {
     Inputs in("dispatch_second");
     ZorvProcess first;
     ASSERT_TRUE(first.Start(""));
     DialogView settings = ExpectOnlyDialog(first, kSettings);
     ASSERT_TRUE(settings.IsValid());
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
 
     ZorvProcess second;
     ASSERT_TRUE(second.Start(Quote(in.sub)));
     ASSERT_TRUE(second.WaitForExit());
     EXPECT_EQ(second.ExitCode(), 0u);
     EXPECT_FALSE(second.SawWindowWhileWaiting());
+    EXPECT_EQ(GetForegroundWindow(), settings.Handle());
+    DestroyWindow(other);
     EXPECT_TRUE(settings.IsOpen());
     EXPECT_EQ(first.Dialogs().size(), 1u);
     CancelAndExpectEnd(first, settings);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/message_texts.h"
 #include "app/resource_ids.h"
 #include "e2e/encrypt_steps.h"
 #include "support/cp932.h"
@@ -223,6 +224,7 @@ TEST(Encrypt, RefusalsAndFailuresAreLoggedAndTheDialogStaysForReview) {
     EXPECT_TRUE(dialog.IsEnabled(IDC_LOG));
     EXPECT_TRUE(dialog.IsVisible(IDC_LOG));
     EXPECT_TRUE(dialog.IsVisible(IDC_PROCESSING));
+    EXPECT_EQ(dialog.Text(IDC_PROCESSING), FromUtf8(MessageTextUtf8(IDS_PROCESSING_DONE)));
     EXPECT_TRUE(dialog.IsDefaultButton(IDCANCEL));
     EXPECT_EQ(run.FocusedControl(), GetDlgItem(dialog.Handle(), IDCANCEL));
     for (int id : {IDOK, IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM, IDC_DELETE_SOURCE,

@@ -106,6 +106,10 @@ public:
     bool Click(int id) const;
     // The close box / Escape: WM_CLOSE, which dialogs turn into command 2.
     void Close() const;
+    // Presses a key on the dialog as the keyboard would: WM_KEYDOWN and
+    // WM_KEYUP posted to the dialog, so its modal loop's dialog-message
+    // handling sees them (Tab moves the focus, Enter presses the default).
+    bool PressKey(UINT virtualKey) const;
 
     // Waits until the window is gone or hidden.
     bool WaitUntilClosed(DWORD timeoutMs = kDefaultTimeoutMs) const;

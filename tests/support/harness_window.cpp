@@ -158,6 +158,13 @@ void DialogView::Close() const {
     PostMessageA(dialog_, WM_CLOSE, 0, 0);
 }
 
+bool DialogView::PressKey(UINT virtualKey) const {
+    // Key-up: repeat count 1, the key was down (bit 30), released (bit 31).
+    const auto keyUp = static_cast<LPARAM>(static_cast<LONG>(0xC0000001u));
+    return PostMessageA(dialog_, WM_KEYDOWN, virtualKey, 1) != 0 &&
+           PostMessageA(dialog_, WM_KEYUP, virtualKey, keyUp) != 0;
+}
+
 bool DialogView::WaitUntilClosed(DWORD timeoutMs) const {
     DWORD start = GetTickCount();
     while (IsOpen()) {
