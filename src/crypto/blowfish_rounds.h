@@ -9,9 +9,15 @@ namespace zorv {
 
 inline uint32_t BlowfishCipher::RoundFunction(uint32_t x) const {
     // One flat table: box b starts at b * 256, so each lookup is one load
-    // with a constant displacement.
+    // with a constant displacement. The third box goes through a pointer of
+    // its own: written as s[512 + ...], GCC 12 takes the byte with movzbl
+    // from a high-byte register and then adds 512 in a separate instruction
+    // in the eight-lane decryption loop; with the pointer the offset rides in
+    // the load (measured: CFB decryption 0.984 -> 1.003 of libgcrypt's speed,
+    // encryption unchanged within 0.5%).
     const uint32_t* s = s_;
-    return ((s[x >> 24] + s[256 + ((x >> 16) & 0xFF)]) ^ s[512 + ((x >> 8) & 0xFF)]) +
+    const uint32_t* box2 = s_ + 512;
+    return ((s[x >> 24] + s[256 + ((x >> 16) & 0xFF)]) ^ box2[(x >> 8) & 0xFF]) +
            s[768 + (x & 0xFF)];
 }
 
