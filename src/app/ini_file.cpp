@@ -53,4 +53,8 @@ void IniFile::WriteBool(const char* section, const char* key, int value) const {
     WriteString(section, key, value != 0 ? "true" : "false");
 }
 
+void IniFile::RemoveSection(const char* section) const {
+    WritePrivateProfileStringA(section, nullptr, nullptr, path_);
+}
+
 }  // namespace zorv

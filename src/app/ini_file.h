@@ -32,6 +32,8 @@ public:
     void WriteString(const char* section, const char* key, const char* value) const;
     void WriteInt(const char* section, const char* key, int value) const;
     void WriteBool(const char* section, const char* key, int value) const;
+    // Removes the section with all its keys; a missing one is no failure.
+    void RemoveSection(const char* section) const;
 
 private:
     char path_[kMaxPath] = {};

@@ -36,6 +36,10 @@ INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode
     session_->SetNotifyMessage(kSessionDoneMessage);
     session_->SetWaitForTray(mode == kLastModeSemiAuto);
     session_->SetReadOnly(readOnly);
+    char recordFile[kMaxPath] = {};
+    if (GetSettingsPath(recordFile)) {
+        session_->SetRecordFile(recordFile);
+    }
     if (!session_->Start()) {
         ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
         session_.reset();

@@ -10,9 +10,10 @@
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
-#include "batch/batch_steps.h"
 #include "crypto/result_code.h"
 #include "crypto/secure_delete.h"
+#include "decrypt/file_replace.h"
+#include "decrypt/reencrypt_session_files.h"
 #include "shell/com_ptr.h"
 
 namespace zorv {
@@ -21,24 +22,6 @@ namespace {
 // Both waits poll in these steps, so a request from the tray takes effect
 // within half a second.
 constexpr DWORD kPollMilliseconds = 500;
-
-// Has the system create a new, empty, uniquely named file crpXXXX.tmp in the
-// folder of path and writes its name into temp (kMaxPath bytes). The folder
-// is taken from the full path, cut after its last separator, so that a drive
-// root stays "C:\" rather than "C:" (the drive's current folder).
-bool MakeTempFileBeside(const char* path, char* temp) {
-    char folder[kMaxPath] = {};
-    const DWORD length = GetFullPathNameA(path, kMaxPath, folder, nullptr);
-    if (length == 0 || length >= kMaxPath) {
-        return false;
-    }
-    char* name = GetFileNamePart(folder);
-    if (name == folder) {
-        return false;
-    }
-    *name = '\0';
-    return GetTempFileNameA(folder, "crp", 0, temp) != 0;
-}
 
 }  // namespace
 
@@ -98,6 +81,13 @@ void ReencryptSession::SetEncryptedPath(const char* path) {
     }
 }
 
+void ReencryptSession::SetRecordFile(const char* iniPath) {
+    std::memset(recordFile_, 0, sizeof recordFile_);
+    if (iniPath != nullptr && std::strlen(iniPath) < kMaxPath) {
+        std::memcpy(recordFile_, iniPath, std::strlen(iniPath));
+    }
+}
+
 void ReencryptSession::EndQuietly() {
     quiet_ = true;
     Signal();
@@ -108,16 +98,24 @@ int ReencryptSession::Run() {
         return -1;
     }
     char workingCopy[kMaxPath] = {};
-    if (ChooseWorkingCopyName(workingCopy) && DecryptWorkingCopy(workingCopy)) {
-        const bool keep = DeleteEncryptedFileUnlessKept(workingCopy);
-        ScopedHandle process(OpenWithShell(workingCopy));
-        WaitForEditing(process.Get());
-        process.Reset();
-        if (keep) {
-            DestroyWorkingCopy(workingCopy);
-        } else {
-            ReencryptWorkingCopy(workingCopy);
+    if (ChooseWorkingCopyName(workingCopy)) {
+        // Recorded before the copy exists: a crash while it is written
+        // leaves a part of the plain text, which the next start destroys.
+        Record(workingCopy);
+        if (DecryptWorkingCopy(workingCopy)) {
+            const bool keep = KeepsEncryptedFile(workingCopy);
+            SetSessionStage(recordFile_, recordSlot_,
+                            keep ? SessionStage::kFinishing : SessionStage::kEditing);
+            ScopedHandle process(OpenWithShell(workingCopy));
+            WaitForEditing(process.Get());
+            process.Reset();
+            if (keep) {
+                DestroyWorkingCopy(workingCopy);
+            } else {
+                ReencryptWorkingCopy(workingCopy);
+            }
         }
+        ForgetUnlessLeft(workingCopy);
     }
     // Last action: after this post the dialog may end and destroy us.
     PostMessageA(notifyWindow_, notifyMessage_, 0, 0);
@@ -162,29 +160,42 @@ bool ReencryptSession::DecryptWorkingCopy(const char* workingCopy) {
     return false;
 }
 
-bool ReencryptSession::DeleteEncryptedFileUnlessKept(const char* workingCopy) const {
+void ReencryptSession::Record(const char* workingCopy) {
+    // Full paths: the next start may run in another current folder.
+    char fullCopy[kMaxPath] = {};
+    char fullCrp[kMaxPath] = {};
+    const DWORD copyLength = GetFullPathNameA(workingCopy, kMaxPath, fullCopy, nullptr);
+    const DWORD crpLength = GetFullPathNameA(encryptedPath_, kMaxPath, fullCrp, nullptr);
+    if (copyLength == 0 || copyLength >= kMaxPath || crpLength == 0 || crpLength >= kMaxPath) {
+        return;
+    }
+    recordSlot_ = AddSessionRecord(recordFile_, fullCopy, fullCrp, SessionStage::kDecrypting);
+}
+
+void ReencryptSession::ForgetUnlessLeft(const char* workingCopy) const {
+    if (GetFileAttributesA(workingCopy) == INVALID_FILE_ATTRIBUTES) {
+        RemoveSessionRecord(recordFile_, recordSlot_);
+    }
+}
+
+bool ReencryptSession::KeepsEncryptedFile(const char* workingCopy) const {
     const DWORD read = GetFileAttributesA(encryptedPath_);
     const DWORD attributes = read == INVALID_FILE_ATTRIBUTES ? 0 : read;
-    bool keep = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (openReadOnly_) {
         SetFileAttributesA(workingCopy, attributes | FILE_ATTRIBUTE_READONLY);
         return true;
     }
-    if (keep) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         SetFileAttributesA(workingCopy, attributes);
         return true;
     }
-    // The .crp holds only cipher text, so an ordinary delete will do. On a
-    // write-protected medium the system would ask the user to insert a disk;
-    // the error mode turns that box off.
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    if (!DeleteFileA(encryptedPath_) && GetLastError() == ERROR_WRITE_PROTECT) {
-        keep = true;
+    // A write-protected medium would refuse the new .crp at the end, with the
+    // edits left in plain text: the copy is read-only from the start.
+    if (IsOnWriteProtectedMedium(encryptedPath_)) {
         SetFileAttributesA(workingCopy, attributes | FILE_ATTRIBUTE_READONLY);
+        return true;
     }
-    SetErrorMode(previousMode);
-    // Any other failure leaves the .crp for the re-encryption to overwrite.
-    return keep;
+    return false;
 }
 
 HANDLE ReencryptSession::OpenWithShell(const char* workingCopy) const {
@@ -217,35 +228,18 @@ void ReencryptSession::WaitForEditing(HANDLE process) const {
     }
 }
 
-ResultCode ReencryptSession::WriteEncryptedFile(const char* workingCopy) {
-    // The new .crp is written under a temporary name in its own folder and
-    // moved to its name only once it is complete and on the disk: a write
-    // that fails half-way (a full disk) must not leave a truncated .crp,
-    // which would later read as a wrong password, and a power cut must not
-    // find the working copy wiped before the cipher text has reached the disk.
-    char temp[kMaxPath] = {};
-    if (!MakeTempFileBeside(encryptedPath_, temp)) {
-        return kResultOpenFailed;
-    }
-    ResultCode rc = cipher_->EncryptFile(workingCopy, temp);
-    if (rc == kResultOk &&
-        !(FlushToDisk(temp) &&
-          MoveFileExA(temp, encryptedPath_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
-        rc = kResultWriteFailed;
-    }
-    if (rc != kResultOk) {
-        // It holds cipher text at most: an ordinary delete will do.
-        DeleteFileA(temp);
-    }
-    return rc;
-}
-
 void ReencryptSession::ReencryptWorkingCopy(const char* workingCopy) {
-    if (WriteEncryptedFile(workingCopy) != kResultOk) {
-        // The edited plain text stays where it is for the user to encrypt.
+    // An unchanged copy leaves the .crp as it is, times and all.
+    if (!MatchesEncryptedFile(*cipher_, workingCopy, encryptedPath_) &&
+        ReplaceEncryptedFile(*cipher_, workingCopy, encryptedPath_) != kResultOk) {
+        // The edited plain text stays where it is, and in the record, for
+        // the user to encrypt.
         ReportWithPath(IDS_REENCRYPT_FAILED, workingCopy);
         return;
     }
+    // From here the .crp holds all the copy does: a crash during the wipe
+    // must not offer a half-wiped copy for re-encryption.
+    SetSessionStage(recordFile_, recordSlot_, SessionStage::kFinishing);
     DestroyWorkingCopy(workingCopy);
 }
 

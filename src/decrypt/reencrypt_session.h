@@ -1,9 +1,13 @@
 // The edit-and-re-encrypt session: on its own thread it decrypts one .crp
 // file into a plain working copy, opens that with the application the shell
 // associates with its type, waits until the editing is over, encrypts the
-// working copy back over the .crp file with the same cipher and destroys the
-// working copy. It reports in message boxes owned by the notify window and
-// posts the notify message to it when done, whatever happened.
+// working copy back over the .crp file with the same cipher (unless it is
+// unchanged) and destroys the working copy. The .crp stays in place
+// throughout, until a complete new one replaces it. While it runs, the
+// session is recorded in the record file (session_record.h), so that a start
+// after a crash finds its working copy. It reports in message boxes owned by
+// the notify window and posts the notify message to it when done, whatever
+// happened.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +16,7 @@
 #include <memory>
 
 #include "app/path_utils.h"
+#include "app/session_record.h"
 #include "crypto/file_cipher.h"
 #include "decrypt/worker_thread.h"
 
@@ -51,6 +56,10 @@ public:
     void SetNotifyMessage(UINT message) { notifyMessage_ = message; }
     void SetWaitForTray(bool flag) { waitForTray_ = flag; }
     void SetReadOnly(bool flag) { openReadOnly_ = flag; }
+    // The INI file that records the session while it runs (zorv.ini); null
+    // or empty, or a path that does not fit in 259 bytes: none, the session
+    // runs unrecorded.
+    void SetRecordFile(const char* iniPath);
 
     const char* EncryptedPath() const { return encryptedPath_; }
 
@@ -67,18 +76,23 @@ protected:
 
 private:
     bool ChooseWorkingCopyName(char* workingCopy) const;
+    // Records the working copy's and the .crp's full paths, stage decrypting.
+    void Record(const char* workingCopy);
+    // Drops the record once the working copy is gone; one that is left
+    // (the re-encryption or the wipe failed) stays for the next start.
+    void ForgetUnlessLeft(const char* workingCopy) const;
     bool DecryptWorkingCopy(const char* workingCopy);
-    // Deletes the .crp while its working copy is edited, unless the session
-    // is read-only, the .crp is read-only or its medium is write-protected.
-    // True when the .crp is kept: the working copy is then marked read-only
-    // and is destroyed, not re-encrypted, at the end.
-    bool DeleteEncryptedFileUnlessKept(const char* workingCopy) const;
+    // True when the .crp is never to be written: the session is read-only,
+    // the .crp is read-only or its medium is write-protected. The working
+    // copy is then marked read-only (in every case but a read-only .crp's,
+    // which gives the copy its own attributes) and is destroyed, not
+    // re-encrypted, at the end.
+    bool KeepsEncryptedFile(const char* workingCopy) const;
     HANDLE OpenWithShell(const char* workingCopy) const;
     void WaitForEditing(HANDLE process) const;
-    // Encrypts the working copy into a temporary file beside the .crp,
-    // flushes it and moves it over the .crp. On failure the temporary file
-    // is removed and the .crp is as it was before.
-    ResultCode WriteEncryptedFile(const char* workingCopy);
+    // Replaces the .crp with the encryption of the working copy, unless the
+    // copy is unchanged, and then destroys the copy. A failed replace keeps
+    // the copy (message 54) and the .crp as it was.
     void ReencryptWorkingCopy(const char* workingCopy);
     void DestroyWorkingCopy(const char* workingCopy) const;
     void Report(int messageId) const;
@@ -86,6 +100,8 @@ private:
 
     std::unique_ptr<FileCipher> cipher_;
     char encryptedPath_[kMaxPath] = {};
+    char recordFile_[kMaxPath] = {};
+    int recordSlot_ = 0;  // 0: not recorded
     HWND notifyWindow_ = nullptr;
     UINT notifyMessage_ = 0;
     bool waitForTray_ = false;
