@@ -8,6 +8,7 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/win32_handles.h"
+#include "decrypt/orphan_recovery.h"
 #include "program/clipboard_list.h"
 #include "program/command_line.h"
 #include "program/dispatch.h"
@@ -94,6 +95,15 @@ void BringRunningDialogForward() {
     FlashWindowEx(&flash);
 }
 
+// Past the single-instance guard no session can still be running, so every
+// session recorded in zorv.ini is one that never ended.
+void RecoverAfterACrash() {
+    char settingsPath[kMaxPath];
+    if (GetSettingsPath(settingsPath)) {
+        RecoverOrphanedSessions(settingsPath);
+    }
+}
+
 }  // namespace
 
 int RunProgram(HINSTANCE instance) {
@@ -107,6 +117,7 @@ int RunProgram(HINSTANCE instance) {
         return 0;
     }
     LoadSettings();
+    RecoverAfterACrash();
     // Split in its wide form: the ANSI command line has every name the code
     // page lacks already replaced by a look-alike.
     FileList arguments = SplitCommandLine(GetCommandLineW());

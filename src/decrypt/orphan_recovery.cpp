@@ -1,0 +1,218 @@
+#include "decrypt/orphan_recovery.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "app/dialog_base.h"
+#include "app/messages.h"
+#include "app/module_instance.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "batch/password_edit.h"
+#include "crypto/secret_buffer.h"
+#include "crypto/secure_delete.h"
+#include "decrypt/reencrypt_session_files.h"
+
+namespace zorv {
+namespace {
+
+bool CopyExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The minimum password length in bytes, as the encryption dialog has it.
+int MinimumPasswordBytes() {
+    return g_settings.minimumChars < 1 ? 1 : g_settings.minimumChars;
+}
+
+// The password asked twice on the encryption dialog's template, without its
+// "delete the source" box: the new .crp takes the place of one that the user
+// opened with a password, which is to be typed again, exactly, twice.
+class OrphanPasswordDialog : public DialogBase {
+public:
+    // The cipher keyed with the password after OK; null after Cancel.
+    std::unique_ptr<FileCipher> TakeCipher() { return std::move(cipher_); }
+
+    INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM) override {
+        if (message == WM_INITDIALOG) {
+            return OnInitDialog();
+        }
+        if (message != WM_COMMAND) {
+            return FALSE;
+        }
+        switch (LOWORD(wParam)) {
+            case IDOK:
+                return OnOk();
+            case IDCANCEL:
+                EndModal(IDCANCEL);
+                return TRUE;
+            case IDC_ENCRYPT_PASSWORD:
+            case IDC_ENCRYPT_CONFIRM:
+                if (HIWORD(wParam) == EN_CHANGE) {
+                    EnableWindow(GetItem(IDOK), BothLongEnough());
+                }
+                return TRUE;
+            default:
+                return FALSE;
+        }
+    }
+
+private:
+    INT_PTR OnInitDialog() {
+        CentreOn(nullptr);
+        ShowWindow(GetItem(IDC_DELETE_SOURCE), SW_HIDE);
+        EnableWindow(GetItem(IDOK), FALSE);
+        first_ = PreparePasswordEdit(GetItem(IDC_ENCRYPT_PASSWORD));
+        second_ = PreparePasswordEdit(GetItem(IDC_ENCRYPT_CONFIRM));
+        SetFocus(first_);
+        return FALSE;
+    }
+
+    bool BothLongEnough() const {
+        SecretBuffer first;
+        SecretBuffer second;
+        const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
+        // A character the code page lacks enables OK, so that OK says why.
+        const bool firstOk =
+            ReadPasswordKey(first_, &first) == KeyRefusal::kNotCodePage || first.size() >= minimum;
+        const bool secondOk = ReadPasswordKey(second_, &second) == KeyRefusal::kNotCodePage ||
+                              second.size() >= minimum;
+        return firstOk && secondOk;
+    }
+
+    INT_PTR OnOk() {
+        SecretBuffer first;
+        SecretBuffer second;
+        const KeyRefusal firstRefusal = ReadPasswordKey(first_, &first);
+        const KeyRefusal secondRefusal = ReadPasswordKey(second_, &second);
+        const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
+        if (firstRefusal == KeyRefusal::kNotCodePage || secondRefusal == KeyRefusal::kNotCodePage) {
+            return Refuse(IDS_PASSWORD_CHARACTERS);
+        }
+        if (first.size() < minimum || second.size() < minimum) {
+            return TRUE;  // OK is disabled, but the command can still come
+        }
+        if (!first.Equals(second)) {
+            return Refuse(IDS_PASSWORD_MISMATCH);
+        }
+        ClearEdits();
+        cipher_.reset(new (std::nothrow)
+                          FileCipher(first.data(), static_cast<int32_t>(first.size())));
+        first.Clear();
+        second.Clear();
+        if (!cipher_) {
+            ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
+        }
+        EndModal(cipher_ ? IDOK : IDCANCEL);
+        return TRUE;
+    }
+
+    INT_PTR Refuse(int messageId) {
+        ShowMessage(Handle(), messageId, MB_ICONEXCLAMATION);
+        ClearEdits();
+        SetFocus(first_);
+        return TRUE;
+    }
+
+    void ClearEdits() {
+        SetWindowTextW(first_, L"");
+        SetWindowTextW(second_, L"");
+    }
+
+    HWND first_ = nullptr;
+    HWND second_ = nullptr;
+    std::unique_ptr<FileCipher> cipher_;
+};
+
+void ShowPathMessage(int messageId, const char* path) {
+    ShowMessageWithPath(nullptr, messageId, path, MB_ICONERROR);
+}
+
+// Message 63 with the working copy in its first "%s" and the .crp in its
+// second; IDYES, IDNO or IDCANCEL.
+int AskWhatToDo(const SessionRecord& record) {
+    // Copied at once: LoadText's buffer is shared (no worker runs at start).
+    char format[512] = {};
+    std::snprintf(format, sizeof format, "%s", LoadText(IDS_ORPHAN_QUESTION));
+    char text[512 + 2 * kMaxPath] = {};
+    const char* paths[] = {record.workingCopy, record.encryptedPath};
+    char* out = text;
+    const char* rest = format;
+    for (const char* path : paths) {
+        const char* slot = std::strstr(rest, "%s");
+        if (slot == nullptr) {
+            break;
+        }
+        out += std::snprintf(out, sizeof text - static_cast<size_t>(out - text), "%.*s%s",
+                             static_cast<int>(slot - rest), rest, path);
+        rest = slot + 2;
+    }
+    std::snprintf(out, sizeof text - static_cast<size_t>(out - text), "%s", rest);
+    return MessageBoxA(nullptr, text, kMessageCaption, MB_YESNOCANCEL | MB_ICONWARNING);
+}
+
+void DestroyOrphan(const SessionRecord& record) {
+    if (!SecureDeleteTemporary(record.workingCopy)) {
+        ShowPathMessage(IDS_ORPHAN_DELETE_FAILED, record.workingCopy);
+    }
+}
+
+void ReencryptOrphan(const SessionRecord& record) {
+    OrphanPasswordDialog dialog;
+    dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
+    const std::unique_ptr<FileCipher> cipher = dialog.TakeCipher();
+    if (!cipher) {
+        return;
+    }
+    if (!MatchesEncryptedFile(*cipher, record.workingCopy, record.encryptedPath) &&
+        ReplaceEncryptedFile(*cipher, record.workingCopy, record.encryptedPath) != kResultOk) {
+        ShowPathMessage(IDS_ORPHAN_REENCRYPT_FAILED, record.workingCopy);
+        return;
+    }
+    if (!SecureDeleteTemporary(record.workingCopy)) {
+        ShowPathMessage(IDS_TEMP_DELETE_FAILED, record.workingCopy);
+    }
+}
+
+void Recover(const SessionRecord& record) {
+    switch (DecideOrphanAction(record.stage, CopyExists(record.workingCopy))) {
+        case OrphanAction::kDrop:
+            break;
+        case OrphanAction::kDestroy:
+            DestroyOrphan(record);
+            break;
+        case OrphanAction::kAsk: {
+            const int choice = AskWhatToDo(record);
+            if (choice == IDYES) {
+                ReencryptOrphan(record);
+            } else if (choice == IDNO) {
+                DestroyOrphan(record);
+            }
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+OrphanAction DecideOrphanAction(SessionStage stage, bool copyExists) {
+    if (!copyExists) {
+        return OrphanAction::kDrop;
+    }
+    return stage == SessionStage::kEditing ? OrphanAction::kAsk : OrphanAction::kDestroy;
+}
+
+void RecoverOrphanedSessions(const char* iniPath) {
+    SessionRecord records[kMaxSessionRecords];
+    const int count = ReadSessionRecords(iniPath, records, kMaxSessionRecords);
+    for (int i = 0; i < count; ++i) {
+        Recover(records[i]);
+        if (!CopyExists(records[i].workingCopy)) {
+            RemoveSessionRecord(iniPath, records[i].slot);
+        }
+    }
+}
+
+}  // namespace zorv
