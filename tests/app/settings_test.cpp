@@ -11,6 +11,8 @@
 #include "app/ini_file.h"
 #include "app/module_instance.h"
 #include "app/path_utils.h"
+#include "app/session_record.h"
+#include "support/cp932.h"
 #include "support/win32_test_support.h"
 
 namespace zorv {
@@ -153,6 +155,89 @@ TEST_F(SettingsTest, IniFileReadsCutAndDefault) {
     EXPECT_EQ(-7, ini.ReadInt("s", "w", 0));
     EXPECT_EQ(1, ini.ReadBool("s", "b", 0));
     EXPECT_STREQ("", IniFile(nullptr).Path());
+}
+
+// The records of running edit sessions share zorv.ini with the settings,
+// each in a section of its own, and leave the settings' keys as they were.
+TEST_F(SettingsTest, SessionRecordsComeAndGoBesideTheSettings) {
+    g_settings.minimumChars = 8;
+    g_settings.lastMode = kLastModeSemiAuto;
+    SaveSettingsTo(IniPath().c_str());
+    const std::vector<std::string> settingsLines = Lines(ReadFileOrMissing(IniPath()));
+    const std::string ini = IniPath();
+    // Spaces at both ends of a name, and a character whose second byte is a
+    // backslash in code page 932.
+    const std::string spaced = "C:\\work folder\\ memo .txt ";
+    const std::string japanese = "C:\\" + test::Cp932("表") + "\\memo.txt";
+    const struct {
+        const char* step;
+        int added;  // the slot expected from an AddSessionRecord; 0: none made
+        int removed;
+        int staged;
+        const char* stageWord;  // written by hand when not null
+        std::vector<int> slots;
+        std::vector<SessionStage> stages;
+    } steps[] = {
+        {"first", 1, 0, 0, nullptr, {1}, {SessionStage::kDecrypting}},
+        {"second",
+         2,
+         0,
+         0,
+         nullptr,
+         {1, 2},
+         {SessionStage::kDecrypting, SessionStage::kDecrypting}},
+        {"staged", 0, 0, 2, nullptr, {1, 2}, {SessionStage::kDecrypting, SessionStage::kFinishing}},
+        {"unknown word",
+         0,
+         0,
+         0,
+         "sleeping",
+         {1, 2},
+         {SessionStage::kEditing, SessionStage::kFinishing}},
+        {"first removed", 0, 1, 0, nullptr, {2}, {SessionStage::kFinishing}},
+        {"its slot reused",
+         1,
+         0,
+         0,
+         nullptr,
+         {1, 2},
+         {SessionStage::kDecrypting, SessionStage::kFinishing}},
+        {"second removed", 0, 2, 0, nullptr, {1}, {SessionStage::kDecrypting}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        if (step.added != 0) {
+            EXPECT_EQ(step.added, AddSessionRecord(ini.c_str(), spaced.c_str(), japanese.c_str(),
+                                                   SessionStage::kDecrypting));
+        }
+        RemoveSessionRecord(ini.c_str(), step.removed);
+        SetSessionStage(ini.c_str(), step.staged, SessionStage::kFinishing);
+        if (step.stageWord != nullptr) {
+            WritePrivateProfileStringA("session1", "Stage", step.stageWord, ini.c_str());
+        }
+        SessionRecord records[kMaxSessionRecords];
+        const int count = ReadSessionRecords(ini.c_str(), records, kMaxSessionRecords);
+        ASSERT_EQ(step.slots.size(), static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(step.slots[i], records[i].slot);
+            EXPECT_EQ(spaced, records[i].workingCopy);
+            EXPECT_EQ(japanese, records[i].encryptedPath);
+            EXPECT_EQ(step.stages[i], records[i].stage);
+        }
+    }
+    RemoveSessionRecord(ini.c_str(), 1);
+    EXPECT_EQ(settingsLines, Lines(ReadFileOrMissing(ini)));
+
+    // Every slot taken, a file that cannot be written, no file at all:
+    // nothing is recorded, and the session runs unrecorded.
+    for (int slot = 1; slot <= kMaxSessionRecords; ++slot) {
+        ASSERT_EQ(slot,
+                  AddSessionRecord(ini.c_str(), "C:\\a", "C:\\a.crp", SessionStage::kEditing));
+    }
+    EXPECT_EQ(0, AddSessionRecord(ini.c_str(), "C:\\a", "C:\\a.crp", SessionStage::kEditing));
+    const std::string missing = folder_.Join("missing\\zorv.ini");
+    EXPECT_EQ(0, AddSessionRecord(missing.c_str(), "C:\\a", "C:\\a.crp", SessionStage::kEditing));
+    EXPECT_EQ(0, AddSessionRecord("", "C:\\a", "C:\\a.crp", SessionStage::kEditing));
 }
 
 TEST_F(SettingsTest, TheSettingsFileLivesBesideTheExecutable) {
