@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,6 +17,8 @@
 #include "app/settings.h"
 #include "crypto/file_handle.h"
 #include "crypto/result_code.h"
+#include "decrypt/file_replace.h"
+#include "decrypt/orphan_recovery.h"
 #include "support/editor_support.h"
 #include "support/message_box_watcher.h"
 #include "support/win32_test_support.h"
@@ -67,6 +70,10 @@ protected:
         // Names in the shared temporary folder carry the process ID, so
         // that the 32- and 64-bit runs never meet there.
         tag_ = std::to_string(GetCurrentProcessId());
+        // The record file lies outside the folder, whose listing the tests
+        // check.
+        ini_ = folder_ + ".ini";
+        DeleteFileA(ini_.c_str());
         report_ = folder_ + "\\editor-report.txt";
         stop_ = folder_ + "\\editor-stop";
         window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
@@ -118,7 +125,14 @@ protected:
         session->SetEncryptedPath(crp.c_str());
         session->SetNotifyWindow(window_);
         session->SetNotifyMessage(kDoneMessage);
+        session->SetRecordFile(ini_.c_str());
         return session;
+    }
+
+    std::vector<SessionRecord> Records() const {
+        SessionRecord records[kMaxSessionRecords];
+        const int count = ReadSessionRecords(ini_.c_str(), records, kMaxSessionRecords);
+        return std::vector<SessionRecord>(records, records + count);
     }
 
     // Pumps this thread's messages (the worker's message boxes need their
@@ -150,6 +164,7 @@ protected:
     Settings savedSettings_;
     std::string folder_;
     std::string tag_;
+    std::string ini_;
     std::string report_;
     std::string stop_;
     HWND window_ = nullptr;
@@ -171,6 +186,7 @@ TEST_F(SessionTest, ReencryptsTheEditedTextWhenTheEditorEnds) {
     EXPECT_FALSE(FileExists(report.path)) << "the working copy is wiped";
     EXPECT_EQ(Decrypted(crp), "first line\r\nedited by the test editor\r\n");
     EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(Records().empty()) << "the record goes with the working copy";
 }
 
 TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
@@ -191,7 +207,7 @@ TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
         ASSERT_TRUE(report.present);
         EXPECT_EQ(report.path, nameTaken ? folder_ + "\\memo(1).zedit" : taken);
         if (!nameTaken) {
-            EXPECT_FALSE(report.siblingCrp) << "the .crp is deleted while the editor runs";
+            EXPECT_TRUE(report.siblingCrp) << "the .crp stays while the editor runs";
         }
         EXPECT_EQ(report.content, "beside\r\n");
         EXPECT_FALSE(FileExists(report.path));
@@ -206,6 +222,7 @@ TEST_F(SessionTest, WithoutTheTempFolderTheCopyLiesBesideTheCrp) {
 TEST_F(SessionTest, TrayModeWaitsForTheRequestAndReencryptsOnce) {
     g_settings.useTempDir = false;
     const std::string crp = MakeCrp(folder_, "tray.zedit.crp", "tray\r\n");
+    const std::string before = ReadFileOrMissing(crp);
     test::SetEditorInstructions("append", report_);
     test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
@@ -215,7 +232,13 @@ TEST_F(SessionTest, TrayModeWaitsForTheRequestAndReencryptsOnce) {
     // The editor has ended; the session goes on waiting for the tray.
     EXPECT_FALSE(PumpUntilDone(1500));
     EXPECT_TRUE(session->IsRunning());
-    EXPECT_FALSE(FileExists(crp));
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
+    // While it runs, the session is recorded, by full paths, as editing.
+    const std::vector<SessionRecord> records = Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(std::string(records[0].workingCopy), folder_ + "\\tray.zedit");
+    EXPECT_EQ(std::string(records[0].encryptedPath), crp);
+    EXPECT_EQ(records[0].stage, SessionStage::kEditing);
     for (int i = 0; i < 3; ++i) {
         session->Signal();
     }
@@ -225,6 +248,7 @@ TEST_F(SessionTest, TrayModeWaitsForTheRequestAndReencryptsOnce) {
     EXPECT_FALSE(FileExists(folder_ + "\\tray.zedit"));
     // A second re-encryption would have met the wiped copy and said so.
     EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(Records().empty());
 }
 
 TEST_F(SessionTest, TrayRequestReencryptsBeforeTheEditorEnds) {
@@ -305,21 +329,34 @@ TEST_F(SessionTest, WrongPasswordWipesTheCopyAndStartsNothing) {
     EXPECT_FALSE(FileExists(report_));
     EXPECT_EQ(FoundOrder(folder_), std::vector<std::string>{"secret.zedit.crp"});
     EXPECT_EQ(ReadFileOrMissing(crp), before);
+    EXPECT_TRUE(Records().empty());
 }
 
-TEST_F(SessionTest, TypeWithoutApplicationShows53AndReencryptsAtOnce) {
+// Nothing edited the copy: the .crp stays as it was (re-encrypting the same
+// text would give the same bytes, so the replace is what tells).
+TEST_F(SessionTest, TypeWithoutApplicationShows53AndKeepsTheCrpAsItWas) {
     g_settings.useTempDir = false;
     const std::string name = std::string("orphan") + test::kUnassociatedExtension;
     const std::string crp = MakeCrp(folder_, name + ".crp", "orphan\r\n");
+    const std::string before = ReadFileOrMissing(crp);
+    int replaces = 0;
+    ReplaceFaultPlan plan;
+    plan.beforeReplace = [](void* count, const char*, const char*) { ++*static_cast<int*>(count); };
+    plan.context = &replaces;
+    SetReplaceFaults(plan);
     test::MessageBoxWatcher boxes;
     auto session = NewSession(crp);
-    ASSERT_TRUE(RunToEnd(*session));
+    const bool ended = RunToEnd(*session);
+    ClearReplaceFaults();
+    ASSERT_TRUE(ended);
 
     const std::vector<std::string> texts = boxes.Texts();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), Text(IDS_OPEN_WORKING_COPY_FAILED));
-    EXPECT_EQ(Decrypted(crp), "orphan\r\n");
+    EXPECT_EQ(replaces, 0);
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
     EXPECT_FALSE(FileExists(folder_ + "\\" + name));
+    EXPECT_TRUE(Records().empty());
 }
 
 TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
@@ -333,15 +370,40 @@ TEST_F(SessionTest, EditorSavingEmptyShows54AndLeavesTheCopy) {
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)});
     EXPECT_EQ(ReadFileOrMissing(copy), "");
-    EXPECT_FALSE(FileExists(crp)) << "deleted when the editing began";
+    EXPECT_EQ(Decrypted(crp), "soon gone\r\n") << "kept as it was";
+    // The copy stays on record for the next start to ask about.
+    const std::vector<SessionRecord> records = Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(std::string(records[0].workingCopy), copy);
+    EXPECT_EQ(records[0].stage, SessionStage::kEditing);
 }
 
-// The new .crp reaches its name only complete and on the disk, and the
-// working copy is wiped only after that: a write, a flush or a move of the
-// cipher text that fails keeps the edited copy and leaves neither a
-// temporary file nor a half-written .crp. A session ended quietly (the
-// Windows session ends) says nothing about it.
-TEST_F(SessionTest, ReencryptionGoesThroughAFlushedTemporaryBeforeTheWipe) {
+// What reached the disk around the replace of the .crp: "flush" for every
+// flush, "replace" for the replace, and the bytes that took the .crp's name.
+struct ReplaceWatch {
+    std::vector<std::string> events;
+    std::string replacement;
+};
+
+void ObserveFlush(void* watch, const uint8_t* bytes, size_t) {
+    if (bytes == nullptr) {
+        static_cast<ReplaceWatch*>(watch)->events.push_back("flush");
+    }
+}
+
+void ObserveReplace(void* watch, const char* from, const char*) {
+    auto* w = static_cast<ReplaceWatch*>(watch);
+    w->events.push_back("replace");
+    w->replacement = ReadFileOrMissing(from);
+}
+
+// The .crp stays in place while the copy is edited, and a new one takes its
+// name only complete and on the disk, before the copy is wiped: a write, a
+// flush or a replace that fails keeps the edited copy (and its record, for
+// the next start) beside the old .crp, with no temporary file left. A
+// write-protected medium makes the copy read-only and never writes. A
+// session ended quietly (the Windows session ends) says nothing.
+TEST_F(SessionTest, ANewCrpReplacesTheOldOnlyCompleteAndFlushed) {
     g_settings.useTempDir = false;
     // Decrypting the small .crp takes one write; the re-encryption's write is
     // the second, and its flush the session's first.
@@ -349,63 +411,90 @@ TEST_F(SessionTest, ReencryptionGoesThroughAFlushedTemporaryBeforeTheWipe) {
     writeFails.failWriteAt = 2;
     FileFaultPlan flushFails;
     flushFails.failFlushAt = 1;
+    ReplaceFaultPlan replaceFails;
+    replaceFails.failReplaceAt = 1;
+    ReplaceFaultPlan writeProtected;
+    writeProtected.writeProtected = true;
+    enum Outcome { kReencrypted, kCopyKept, kNeverWritten };
     struct Case {
         const char* what;
-        FileFaultPlan plan;
-        bool nameTaken;  // a folder takes the .crp's name before the move
+        FileFaultPlan fileFaults;
+        ReplaceFaultPlan replaceFaults;
         bool quiet;
-        bool reencrypted;
+        Outcome outcome;
     };
     const Case cases[] = {
-        {"clean", FileFaultPlan{}, false, false, true},
-        {"write fails", writeFails, false, false, false},
-        {"flush fails", flushFails, false, false, false},
-        {"move fails", FileFaultPlan{}, true, false, false},
-        {"ended quietly", FileFaultPlan{}, false, true, true},
-        {"write fails, ended quietly", writeFails, false, true, false},
+        {"clean", {}, {}, false, kReencrypted},
+        {"write fails", writeFails, {}, false, kCopyKept},
+        {"flush fails", flushFails, {}, false, kCopyKept},
+        {"replace fails", {}, replaceFails, false, kCopyKept},
+        {"write-protected medium", {}, writeProtected, false, kNeverWritten},
+        {"ended quietly", {}, {}, true, kReencrypted},
+        {"write fails, ended quietly", writeFails, {}, true, kCopyKept},
     };
     const std::string edited = "saved\r\nedited by the test editor\r\n";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string crp = MakeCrp(folder_, "saved.zedit.crp", "saved\r\n");
         const std::string copy = folder_ + "\\saved.zedit";
+        const std::string before = ReadFileOrMissing(crp);
         test::SetEditorInstructions("append", report_);
         test::MessageBoxWatcher boxes;
         auto session = NewSession(crp);
         session->SetWaitForTray(true);
-        SetFileFaults(c.plan);
+        ReplaceWatch watch;
+        FileFaultPlan fileFaults = c.fileFaults;
+        fileFaults.observe = ObserveFlush;
+        fileFaults.observeContext = &watch;
+        ReplaceFaultPlan replaceFaults = c.replaceFaults;
+        replaceFaults.beforeReplace = ObserveReplace;
+        replaceFaults.context = &watch;
+        SetFileFaults(fileFaults);
+        SetReplaceFaults(replaceFaults);
         ASSERT_TRUE(session->Start());
         const bool editorDone = test::WaitForEditorReport(report_, 30000);
-        if (c.nameTaken) {
-            CreateDirectoryA(crp.c_str(), nullptr);
-        }
+        // Read past the seam, whose counts the plan relies on.
+        const bool crpKept = ReadFileOrMissing(crp) == before;
         if (c.quiet) {
             session->EndQuietly();
         } else {
             session->Signal();
         }
         const bool ended = PumpUntilDone(kSessionTimeoutMs) && session->WaitForEnd(5000);
-        const FileCallCounts counts = GetFileCallCounts();
         ClearFileFaults();
+        ClearReplaceFaults();
         ASSERT_TRUE(editorDone && ended);
+        EXPECT_TRUE(crpKept) << "the .crp stays while the copy is edited";
 
-        if (c.plan.failWriteAt == 0 && !c.nameTaken) {
-            EXPECT_GE(counts.flushes, 1);
-        }
-        if (c.reencrypted) {
+        const std::vector<std::string> fails =
+            c.outcome == kCopyKept && !c.quiet
+                ? std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)}
+                : std::vector<std::string>{};
+        EXPECT_EQ(boxes.Texts(), fails);
+        if (c.outcome == kReencrypted) {
+            const auto replace = std::find(watch.events.begin(), watch.events.end(), "replace");
+            ASSERT_NE(replace, watch.events.end());
+            EXPECT_TRUE(replace != watch.events.begin() && *(replace - 1) == "flush");
+            const std::string replacement = folder_ + "\\replacement.crp";
+            ASSERT_TRUE(WriteWholeFile(replacement, watch.replacement));
+            EXPECT_EQ(Decrypted(replacement), edited) << "complete when it took the name";
+            DeleteFileA(replacement.c_str());
             EXPECT_EQ(Decrypted(crp), edited);
-            EXPECT_FALSE(FileExists(copy));
-            EXPECT_TRUE(boxes.Texts().empty());
         } else {
-            const std::vector<std::string> expected =
-                c.quiet ? std::vector<std::string>{}
-                        : std::vector<std::string>{TextWithPath(IDS_REENCRYPT_FAILED, copy)};
-            EXPECT_EQ(boxes.Texts(), expected);
+            EXPECT_EQ(Decrypted(crp), "saved\r\n") << "the old .crp, whole";
+        }
+        if (c.outcome == kCopyKept) {
             EXPECT_EQ(ReadFileOrMissing(copy), edited);
-            EXPECT_EQ(GetFileAttributesA(crp.c_str()),
-                      c.nameTaken ? static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)
-                                  : INVALID_FILE_ATTRIBUTES)
-                << "deleted when the editing began, never half written";
+            const std::vector<SessionRecord> records = Records();
+            ASSERT_EQ(records.size(), 1u);
+            EXPECT_EQ(records[0].stage, SessionStage::kEditing);
+        } else {
+            EXPECT_FALSE(FileExists(copy));
+            EXPECT_TRUE(Records().empty());
+        }
+        if (c.outcome == kNeverWritten) {
+            EXPECT_TRUE(test::ReadEditorReport(report_).readOnly);
+            EXPECT_EQ(std::count(watch.events.begin(), watch.events.end(), "replace"), 0);
         }
         for (const std::string& name : FoundOrder(folder_)) {
             EXPECT_FALSE(MatchesTemporary(name)) << name;
@@ -413,8 +502,8 @@ TEST_F(SessionTest, ReencryptionGoesThroughAFlushedTemporaryBeforeTheWipe) {
         SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(copy.c_str());
         DeleteFileA(crp.c_str());
-        RemoveDirectoryA(crp.c_str());
         DeleteFileA(report_.c_str());
+        DeleteFileA(ini_.c_str());
     }
 }
 
