@@ -15,6 +15,7 @@
 #include "app/messages.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "app/win32_handles.h"
 #include "crypto/file_handle.h"
 #include "crypto/result_code.h"
 #include "decrypt/file_replace.h"
@@ -523,6 +524,56 @@ TEST_F(SessionTest, CopyThatCannotBeDestroyedShows56) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{TextWithPath(IDS_TEMP_DELETE_FAILED, copy)});
     EXPECT_EQ(Decrypted(crp), "held\r\nedited by the test editor\r\n");
     EXPECT_TRUE(FileExists(copy));
+}
+
+// A start after sessions that never ended, for the copies it needs not ask
+// about: a copy that is gone drops its record, and one that holds nothing the
+// .crp lacks (a part of it, or one already re-encrypted) is destroyed, all
+// without a word; a copy that cannot be destroyed is named (64) and stays on
+// record. The .crp files are never touched. (The question about an edited
+// copy needs the program: tests/e2e.)
+TEST_F(SessionTest, AStartFinishesLeftCopiesThatNeedNoQuestion) {
+    const std::string crp = MakeCrp(folder_, "left.zedit.crp", "left\r\n");
+    const std::string before = ReadFileOrMissing(crp);
+    struct Case {
+        const char* name;
+        SessionStage stage;
+        bool exists;
+        bool held;  // open elsewhere without sharing its deletion
+    };
+    const Case cases[] = {
+        {"partial.zedit", SessionStage::kDecrypting, true, false},
+        {"wiping.zedit", SessionStage::kFinishing, true, false},
+        {"gone-edited.zedit", SessionStage::kEditing, false, false},
+        {"gone-partial.zedit", SessionStage::kDecrypting, false, false},
+        {"held.zedit", SessionStage::kFinishing, true, true},
+    };
+    ScopedHandle held;
+    for (const Case& c : cases) {
+        const std::string copy = folder_ + "\\" + c.name;
+        if (c.exists) {
+            ASSERT_TRUE(WriteWholeFile(copy, "plain text"));
+        }
+        if (c.held) {
+            held.Reset(CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.IsValid());
+        }
+        ASSERT_NE(AddSessionRecord(ini_.c_str(), copy.c_str(), crp.c_str(), c.stage), 0);
+    }
+    {
+        test::MessageBoxWatcher boxes;
+        RecoverOrphanedSessions(ini_.c_str());
+        const std::string heldCopy = folder_ + "\\held.zedit";
+        EXPECT_EQ(boxes.Texts(),
+                  std::vector<std::string>{TextWithPath(IDS_ORPHAN_DELETE_FAILED, heldCopy)});
+    }
+    held.Reset();
+    const std::vector<SessionRecord> records = Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(std::string(records[0].workingCopy), folder_ + "\\held.zedit");
+    EXPECT_EQ(FoundOrder(folder_), (std::vector<std::string>{"held.zedit", "left.zedit.crp"}));
+    EXPECT_EQ(ReadFileOrMissing(crp), before);
 }
 
 // A working-copy name that cannot be formed within 259 bytes ends the
