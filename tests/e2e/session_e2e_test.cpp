@@ -61,6 +61,39 @@ protected:
         }
     }
 
+    // Starts a session on crp with an editor that appends its line and
+    // waits, and kills Zorv while the editor is open; the editor then ends.
+    // The working copy's path, or empty when that failed.
+    std::string KillASession(const std::string& crp) {
+        DeleteFileA(report_.c_str());
+        DeleteFileA(stop_.c_str());
+        test::SetEditorInstructions("wait", report_, stop_);
+        DecryptRun run;
+        if (!run.Start(Quote(crp), true) || !run.Submit() ||
+            !test::WaitForEditorReport(report_, kEditorTimeoutMs)) {
+            return "";
+        }
+        run.Process().Kill();
+        WriteWholeFile(stop_, "");
+        return test::ReadEditorReport(report_).path;
+    }
+
+    // Starts Zorv with arguments and answers the question about the copy
+    // left by a killed session with button, after checking its text.
+    static bool AnswerTheQuestion(ZorvProcess& zorv, const std::string& arguments,
+                                  const std::string& copy, const std::string& crp, int button) {
+        if (!zorv.Start(arguments)) {
+            return false;
+        }
+        MessageBoxView box = zorv.WaitForMessageBox();
+        std::string expected = TableTextWithPath(IDS_ORPHAN_QUESTION, copy);
+        expected.replace(expected.find("%s"), 2, crp);
+        EXPECT_EQ(box.Message(), expected);
+        EXPECT_EQ(box.Buttons(), (std::vector<int>{IDYES, IDNO, IDCANCEL}));
+        box.SaveScreenshot("session_orphan_question");
+        return box.IsValid() && box.Click(button);
+    }
+
     std::string folder_;
     std::string report_;
     std::string stop_;
@@ -81,7 +114,7 @@ TEST_F(Session, TheEditedTextIsEncryptedAgainWhenTheEditorEnds) {
     const test::EditorReport report = test::ReadEditorReport(report_);
     EXPECT_EQ(report.path, TemporaryFolderPath() + name);
     EXPECT_EQ(report.content, "first line\r\n");
-    EXPECT_FALSE(FileExists(crp)) << "the .crp is gone while the editor runs";
+    EXPECT_EQ(DecryptedText(crp), "first line\r\n") << "the .crp stays while the editor runs";
     EXPECT_TRUE(TrayIconPresent(run.Window()));
     if (StandaloneTray() != nullptr) {
         EXPECT_EQ(HoverFirstTrayIcon(), name + ".crp");
@@ -109,13 +142,13 @@ TEST_F(Session, TrayModeWaitsForTheRequestAndEncryptsOnceForSeveral) {
     // The editor has ended; the session waits for the tray.
     Sleep(1500);
     ASSERT_TRUE(run.Process().IsRunning());
-    EXPECT_FALSE(FileExists(crp));
+    EXPECT_EQ(DecryptedText(crp), "tray\r\n");
 
     // A double-click reported for another icon ID is not ours.
     PostMessageA(run.Window(), kTrayCallback, 2, WM_LBUTTONDBLCLK);
     Sleep(1500);
     ASSERT_TRUE(run.Process().IsRunning());
-    EXPECT_FALSE(FileExists(crp));
+    EXPECT_EQ(DecryptedText(crp), "tray\r\n");
 
     DoubleClickTrayIcon(run.Window());
     ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
@@ -149,7 +182,7 @@ TEST_F(Session, CancelIsIgnoredWhileTheSessionRuns) {
     Sleep(1500);
     EXPECT_TRUE(run.Process().IsRunning());
     EXPECT_TRUE(TrayIconPresent(run.Window()));
-    EXPECT_FALSE(FileExists(crp));
+    EXPECT_EQ(DecryptedText(crp), "busy\r\n");
 
     ASSERT_TRUE(WriteWholeFile(stop_, ""));
     ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
@@ -282,6 +315,69 @@ TEST_F(Session, TheTrayIconShowsTheNameOffersItsMenuAndComesBackAfterAShellResta
     ASSERT_TRUE(run.Process().WaitForExit(kEditorTimeoutMs));
     EXPECT_EQ(DecryptedText(crp), std::string("menu\r\n") + kEdited);
     EXPECT_FALSE(TrayIconPresent(window));
+}
+
+// Zorv killed while the editor is open leaves the .crp as it was and the
+// edited working copy. Every later start, whatever its arguments, first asks
+// about that copy, and then goes on as it would have: Cancel leaves all for
+// the next start; Yes takes the password twice and puts the edit into the
+// .crp; after a second kill, No destroys the copy with the second edit.
+TEST_F(Session, AStartAfterAKilledSessionAsksAboutItsWorkingCopy) {
+    DecryptSettings settings(false, "auto", false);
+    const std::string crp = folder_ + "\\left.zedit.crp";
+    ASSERT_TRUE(MakeCrp(crp, "left\r\n"));
+    const std::string copy = KillASession(crp);
+    ASSERT_EQ(copy, folder_ + "\\left.zedit");
+    EXPECT_EQ(DecryptedText(crp), "left\r\n");
+    const std::string edited = std::string("left\r\n") + kEdited;
+    EXPECT_EQ(ReadFileOrMissing(copy), edited);
+
+    {
+        ZorvProcess zorv;  // no arguments: the settings dialog follows
+        ASSERT_TRUE(AnswerTheQuestion(zorv, "", copy, crp, IDCANCEL));
+        DialogView dialog = zorv.WaitForDialog({"", {IDC_ASSOCIATION, IDC_USE_TEMP_DIR}});
+        ASSERT_TRUE(dialog.IsValid());
+        dialog.Close();
+        ASSERT_TRUE(zorv.WaitForExit());
+        EXPECT_EQ(ReadFileOrMissing(copy), edited);
+        EXPECT_EQ(DecryptedText(crp), "left\r\n");
+    }
+    {
+        ZorvProcess zorv;  // a path that does not exist: message 50 follows
+        ASSERT_TRUE(AnswerTheQuestion(zorv, Quote(folder_ + "\\missing"), copy, crp, IDYES));
+        DialogView password = zorv.WaitForDialog({"", {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM}});
+        ASSERT_TRUE(password.IsValid());
+        EXPECT_FALSE(password.IsVisible(IDC_DELETE_SOURCE));
+        password.SaveScreenshot("session_orphan_password");
+        ASSERT_TRUE(password.SetEditText(IDC_ENCRYPT_PASSWORD, kDecryptPassword));
+        ASSERT_TRUE(password.SetEditText(IDC_ENCRYPT_CONFIRM, kDecryptPassword));
+        ASSERT_TRUE(password.Click(IDOK));
+        MessageBoxView box = zorv.WaitForMessageBox();
+        EXPECT_EQ(box.Message(), TableText(IDS_FILE_NOT_FOUND));
+        ASSERT_TRUE(box.PressOk());
+        ASSERT_TRUE(zorv.WaitForExit());
+        EXPECT_EQ(DecryptedText(crp), edited);
+        EXPECT_FALSE(FileExists(copy));
+    }
+
+    ASSERT_EQ(KillASession(crp), copy);
+    {
+        ZorvProcess zorv;  // the .crp itself: its decryption dialog follows
+        ASSERT_TRUE(AnswerTheQuestion(zorv, Quote(crp), copy, crp, IDNO));
+        DialogView dialog = zorv.WaitForDialog({DecryptCaption(), {IDC_REENCRYPT_AUTO}});
+        ASSERT_TRUE(dialog.IsValid());
+        dialog.Close();
+        ASSERT_TRUE(zorv.WaitForExit());
+        EXPECT_FALSE(FileExists(copy));
+        EXPECT_EQ(DecryptedText(crp), edited);
+    }
+    ZorvProcess zorv;  // nothing is left to ask about
+    ASSERT_TRUE(zorv.Start(""));
+    DialogView dialog = zorv.WaitForDialog({"", {IDC_ASSOCIATION}});
+    ASSERT_TRUE(dialog.IsValid());
+    EXPECT_TRUE(VisibleDialogsOf(zorv.Id()).size() == 1u);
+    dialog.Close();
+    ASSERT_TRUE(zorv.WaitForExit());
 }
 
 // With an empty list there is no file name for the tip.
