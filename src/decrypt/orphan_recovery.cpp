@@ -11,6 +11,7 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "batch/password_edit.h"
+#include "crypto/result_code.h"
 #include "crypto/secret_buffer.h"
 #include "crypto/secure_delete.h"
 #include "decrypt/reencrypt_session_files.h"
@@ -159,10 +160,23 @@ void DestroyOrphan(const SessionRecord& record) {
     }
 }
 
+// The password typed twice; null after Cancel. While the .crp is there, it
+// must open it: the same wrong password typed twice (Caps Lock) would
+// otherwise lock the user out of the file for good.
+std::unique_ptr<FileCipher> AskPassword(const SessionRecord& record) {
+    for (;;) {
+        OrphanPasswordDialog dialog;
+        dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
+        std::unique_ptr<FileCipher> cipher = dialog.TakeCipher();
+        if (!cipher || OpensEncryptedFile(*cipher, record.encryptedPath)) {
+            return cipher;
+        }
+        ShowMessage(nullptr, kResultWrongPassword, MB_ICONERROR);
+    }
+}
+
 void ReencryptOrphan(const SessionRecord& record) {
-    OrphanPasswordDialog dialog;
-    dialog.RunModal(ModuleInstance(), IDD_ENCRYPT, nullptr);
-    const std::unique_ptr<FileCipher> cipher = dialog.TakeCipher();
+    const std::unique_ptr<FileCipher> cipher = AskPassword(record);
     if (!cipher) {
         return;
     }

@@ -24,7 +24,8 @@ OrphanAction DecideOrphanAction(SessionStage stage, bool copyExists);
 // record of iniPath, as DecideOrphanAction says:
 //   kDestroy  the copy is destroyed (message 64 when that fails);
 //   kAsk      message 63 names the copy and its .crp: Yes asks for the
-//             password twice, as the encryption does, and replaces the .crp
+//             password twice, as the encryption does (again, after message
+//             75, while it does not open the .crp), and replaces the .crp
 //             with the copy's encryption (65 when that fails, and the copy
 //             stays), then destroys the copy (56 when that fails); No
 //             destroys the copy (64 when that fails); Cancel, or the close

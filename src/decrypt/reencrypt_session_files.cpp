@@ -102,4 +102,16 @@ bool MatchesEncryptedFile(FileCipher& cipher, const char* workingCopy, const cha
     return copy.Size() == static_cast<int64_t>(sink.Compared());
 }
 
+bool OpensEncryptedFile(FileCipher& cipher, const char* encryptedPath) {
+    FileHandle encrypted;
+    if (!encrypted.OpenForRead(encryptedPath)) {
+        return true;
+    }
+    const int64_t size = encrypted.Size();
+    FileSource source(encrypted);
+    DiscardSink nowhere;
+    return size < 0 || DecryptStream(cipher, source, static_cast<uint64_t>(size), nowhere) !=
+                           kResultWrongPassword;
+}
+
 }  // namespace zorv

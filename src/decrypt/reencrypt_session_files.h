@@ -27,4 +27,8 @@ ResultCode ReplaceEncryptedFile(FileCipher& cipher, const char* workingCopy,
 // written). False when anything differs, or either file cannot be read.
 bool MatchesEncryptedFile(FileCipher& cipher, const char* workingCopy, const char* encryptedPath);
 
+// False only when encryptedPath can be read and its checksum says that cipher
+// is keyed with another password (75); the plain text goes nowhere.
+bool OpensEncryptedFile(FileCipher& cipher, const char* encryptedPath);
+
 }  // namespace zorv

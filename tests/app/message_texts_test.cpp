@@ -29,8 +29,8 @@ TEST(MessageTextsTest, LineFeedsAndPlaceholdersSurvive) {
         int id;
         long lineFeeds;
         bool placeholder;
-    } cases[] = {{51, 0, false}, {52, 1, false}, {53, 1, false},
-                 {54, 1, true},  {55, 1, false}, {56, 2, true}};
+    } cases[] = {{51, 0, false}, {52, 1, false}, {53, 1, false}, {54, 1, true}, {55, 1, false},
+                 {56, 2, true},  {63, 4, true},  {64, 1, true},  {65, 1, true}};
     for (const auto& c : cases) {
         const std::string text = MessageTextUtf8(c.id);
         EXPECT_EQ(c.lineFeeds, std::count(text.begin(), text.end(), '\n')) << c.id;

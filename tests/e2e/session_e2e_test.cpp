@@ -321,7 +321,8 @@ TEST_F(Session, TheTrayIconShowsTheNameOffersItsMenuAndComesBackAfterAShellResta
 // edited working copy. Every later start, whatever its arguments, first asks
 // about that copy, and then goes on as it would have: Cancel leaves all for
 // the next start; Yes takes the password twice and puts the edit into the
-// .crp; after a second kill, No destroys the copy with the second edit.
+// .crp (once a password that opens the .crp is typed); after a second kill,
+// No destroys the copy with the second edit.
 TEST_F(Session, AStartAfterAKilledSessionAsksAboutItsWorkingCopy) {
     DecryptSettings settings(false, "auto", false);
     const std::string crp = folder_ + "\\left.zedit.crp";
@@ -345,13 +346,24 @@ TEST_F(Session, AStartAfterAKilledSessionAsksAboutItsWorkingCopy) {
     {
         ZorvProcess zorv;  // a path that does not exist: message 50 follows
         ASSERT_TRUE(AnswerTheQuestion(zorv, Quote(folder_ + "\\missing"), copy, crp, IDYES));
-        DialogView password = zorv.WaitForDialog({"", {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM}});
-        ASSERT_TRUE(password.IsValid());
-        EXPECT_FALSE(password.IsVisible(IDC_DELETE_SOURCE));
-        password.SaveScreenshot("session_orphan_password");
-        ASSERT_TRUE(password.SetEditText(IDC_ENCRYPT_PASSWORD, kDecryptPassword));
-        ASSERT_TRUE(password.SetEditText(IDC_ENCRYPT_CONFIRM, kDecryptPassword));
-        ASSERT_TRUE(password.Click(IDOK));
+        // The same wrong password twice does not open the .crp: asked again.
+        for (const std::string typed : {"DECRYPT-PW", kDecryptPassword}) {
+            DialogView password =
+                zorv.WaitForDialog({"", {IDC_ENCRYPT_PASSWORD, IDC_ENCRYPT_CONFIRM}});
+            ASSERT_TRUE(password.IsValid());
+            EXPECT_FALSE(password.IsVisible(IDC_DELETE_SOURCE));
+            password.SaveScreenshot("session_orphan_password");
+            ASSERT_TRUE(password.SetEditText(IDC_ENCRYPT_PASSWORD, typed));
+            ASSERT_TRUE(password.SetEditText(IDC_ENCRYPT_CONFIRM, typed));
+            ASSERT_TRUE(password.Click(IDOK));
+            ASSERT_TRUE(password.WaitUntilClosed());
+            if (typed != kDecryptPassword) {
+                MessageBoxView wrong = zorv.WaitForMessageBox();
+                EXPECT_EQ(wrong.Message(), TableText(75));
+                ASSERT_TRUE(wrong.PressOk());
+                EXPECT_EQ(DecryptedText(crp), "left\r\n");
+            }
+        }
         MessageBoxView box = zorv.WaitForMessageBox();
         EXPECT_EQ(box.Message(), TableText(IDS_FILE_NOT_FOUND));
         ASSERT_TRUE(box.PressOk());
