@@ -55,14 +55,17 @@
 #define IDS_OPEN_WORKING_COPY_FAILED 53
 #define IDS_REENCRYPT_FAILED 54  // "%s": the working copy's path
 #define IDS_NO_CLIPBOARD_FILES 55
-#define IDS_TEMP_DELETE_FAILED 56       // "%s": the working copy's path
-#define IDS_SESSION_ENDING 57           // why logoff waits while a session re-encrypts
-#define IDS_UNHANDLED_NAME 58           // "%s": a name without an exact ANSI form
-#define IDS_PASSWORD_CHARACTERS 59      // a password character code page 932 lacks
-#define IDS_NOTHING_TO_PROCESS 60       // a batch that found no file to work on
-#define IDS_ORPHAN_QUESTION 63          // "%s": a working copy left by a session, "%s": its .crp
+#define IDS_TEMP_DELETE_FAILED 56   // "%s": the working copy's path
+#define IDS_SESSION_ENDING 57       // why logoff waits while a session re-encrypts
+#define IDS_UNHANDLED_NAME 58       // "%s": a name without an exact ANSI form
+#define IDS_PASSWORD_CHARACTERS 59  // a password character code page 932 lacks
+#define IDS_NOTHING_TO_PROCESS 60   // a batch that found no file to work on
+
+// A start after an edit session that never ended (decrypt/orphan_recovery.h).
+#define IDS_ORPHAN_QUESTION 63          // "%s": the working copy left, "%s": its .crp
 #define IDS_ORPHAN_DELETE_FAILED 64     // "%s": that working copy
 #define IDS_ORPHAN_REENCRYPT_FAILED 65  // "%s": that working copy
+
 #define IDS_PROCESSING_STARTED 77
 #define IDS_PROCESSING_DONE 78
 #define IDS_VERSION 90  // the version line and the authorship line

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "app/dialog_base.h"
 #include "app/messages.h"
@@ -137,6 +138,7 @@ int AskWhatToDo(const SessionRecord& record) {
     // Copied at once: LoadText's buffer is shared (no worker runs at start).
     char format[512] = {};
     std::snprintf(format, sizeof format, "%s", LoadText(IDS_ORPHAN_QUESTION));
+    // Room for the whole text and both paths: nothing is ever cut.
     char text[512 + 2 * kMaxPath] = {};
     const char* paths[] = {record.workingCopy, record.encryptedPath};
     char* out = text;
