@@ -36,8 +36,8 @@ Files FileNames(const ScratchFolder& folder) {
 
 ResultCode EncryptWithCli(const std::string& source, const std::string& target, unsigned threads,
                           std::uint64_t* progress) {
-    PlatformFile in, out;
-    if (!in.OpenForRead(source) || !out.CreateNew(target)) {
+    FileHandle in, out;
+    if (!in.OpenRegularForRead(source.c_str()) || !out.CreateNewPrivate(target.c_str())) {
         return kResultOpenFailed;
     }
     std::atomic<std::uint64_t> done{0};
@@ -51,8 +51,9 @@ ResultCode EncryptWithCli(const std::string& source, const std::string& target, 
 }
 
 ResultCode DecryptWithCli(const std::string& source, const std::string* target, unsigned threads) {
-    PlatformFile in, out;
-    if (!in.OpenForRead(source) || (target != nullptr && !out.CreateNew(*target))) {
+    FileHandle in, out;
+    if (!in.OpenRegularForRead(source.c_str()) ||
+        (target != nullptr && !out.CreateNewPrivate(target->c_str()))) {
         return kResultOpenFailed;
     }
     TransformOptions options;
@@ -104,20 +105,20 @@ TEST(ParallelTransform, AFailedCallInAnyPieceEndsTheRunWithItsCode) {
     };
     for (const Row& row : rows) {
         auto attempt = [&] { return row.call == kFlush ? job(row) : transform(row); };
-        ClearPlatformFaults();
+        ClearFileFaults();
         ASSERT_EQ(attempt(), kResultOk);
-        const PlatformCallCounts counts = GetPlatformCallCounts();
+        const FileCallCounts counts = GetFileCallCounts();
         const std::int64_t calls = row.call == kRead    ? counts.reads
                                    : row.call == kWrite ? counts.writes
-                                                        : counts.syncs;
+                                                        : counts.flushes;
         ASSERT_GT(calls, 0);
         RemoveFile(folder / "job output");
         for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
-            PlatformFaultPlan plan;
+            FileFaultPlan plan;
             (row.call == kRead    ? plan.failReadAt
              : row.call == kWrite ? plan.failWriteAt
-                                  : plan.failSyncAt) = at;
-            SetPlatformFaults(plan);
+                                  : plan.failFlushAt) = at;
+            SetFileFaults(plan);
             EXPECT_EQ(attempt(), row.expected)
                 << (row.encrypt ? "encryption" : "decryption") << " on " << row.threads
                 << " threads, call " << row.call << " number " << at << " of " << calls;
@@ -127,7 +128,7 @@ TEST(ParallelTransform, AFailedCallInAnyPieceEndsTheRunWithItsCode) {
             EXPECT_FALSE(test::Exists(folder / "job output"));
         }
     }
-    ClearPlatformFaults();
+    ClearFileFaults();
     EXPECT_EQ(ReadBytes(files.reference).size(), 1100016u);
 }
 

@@ -9,7 +9,7 @@
 #include "cli/file_jobs.h"
 #include "cli/job_runner.h"
 #include "cli/output_group.h"
-#include "cli/platform_file.h"
+#include "crypto/file_entries.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
 #include "support/cli_test_util.h"
