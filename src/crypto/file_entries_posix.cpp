@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <random>
 #include <utility>
 
 #include "crypto/file_handle_backend.h"
@@ -157,6 +158,24 @@ bool PinnedFolder::Pin(const std::string& path, std::size_t rootLength,
 
 std::string PinnedFolder::Reach(const std::string& name) const {
     return JoinFolderAndName(reached_.empty() ? folder_ : reached_, name);
+}
+
+bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".zorv-%08x.tmp", static_cast<unsigned>(entropy()));
+        std::string candidate = JoinFolderAndName(folder, name);
+        if (CreateNewPrivate(candidate.c_str())) {
+            *path = std::move(candidate);
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    path->clear();
+    return false;
 }
 
 ResultCode RenameNoReplace(const std::string& from, const std::string& to) {

@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
+#include <random>
 #include <utility>
 
 #include "crypto/wide_path.h"
@@ -130,6 +132,28 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     std::sort(entries->begin(), entries->end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return true;
+}
+
+bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "zv%06x.tmp", static_cast<unsigned>(entropy() & 0xFFFFFF));
+        std::string candidate = JoinFolderAndName(folder, name);
+        if (PathLength(candidate) > kMaxPathBytes) {
+            break;
+        }
+        if (CreateNewPrivate(candidate.c_str())) {
+            *path = std::move(candidate);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    path->clear();
+    return false;
 }
 
 ResultCode RenameNoReplace(const std::string& from, const std::string& to) {

@@ -135,7 +135,7 @@ public:
     // Creates a new, empty, uniquely named file in folder with
     // CreateNewPrivate (".zorv-XXXXXXXX.tmp" on POSIX, "zvXXXXXX.tmp" on
     // Windows). On failure returns false, holds nothing and leaves path
-    // empty.
+    // empty. (Defined beside the names it makes, in file_entries_*.cpp.)
     bool CreateTemporary(const std::string& folder, std::string* path);
     // Reads exactly n bytes at offset (loops over short reads); false on an
     // error or when the file ends first.

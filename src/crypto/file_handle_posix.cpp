@@ -4,13 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <random>
-#include <utility>
-
+#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
 #include "crypto/file_handle_backend.h"
-#include "crypto/file_entries.h"
 
 namespace zorv {
 namespace {
@@ -239,24 +235,6 @@ bool FileHandle::CreateNewPrivate(const char* path) {
     handle_ = fd;
     owns_ = true;
     return true;
-}
-
-bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".zorv-%08x.tmp", static_cast<unsigned>(entropy()));
-        std::string candidate = JoinFolderAndName(folder, name);
-        if (CreateNewPrivate(candidate.c_str())) {
-            *path = std::move(candidate);
-            return true;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    path->clear();
-    return false;
 }
 
 void FileHandle::StartWriteBack(uint64_t offset, uint64_t n) const {

@@ -2,11 +2,6 @@
 // path_calls_win32.h), ReadFile, WriteFile and friends.
 #include <windows.h>
 
-#include <cstdio>
-#include <random>
-#include <utility>
-
-#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
 #include "crypto/file_handle_backend.h"
 #include "crypto/path_calls_win32.h"
@@ -228,28 +223,6 @@ bool FileHandle::CreateNewPrivate(const char* path) {
                          FILE_ATTRIBUTE_NORMAL);
     owns_ = IsOpen();
     return owns_;
-}
-
-bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, "zv%06x.tmp", static_cast<unsigned>(entropy() & 0xFFFFFF));
-        std::string candidate = JoinFolderAndName(folder, name);
-        if (PathLength(candidate) > kMaxPathBytes) {
-            break;
-        }
-        if (CreateNewPrivate(candidate.c_str())) {
-            *path = std::move(candidate);
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            break;
-        }
-    }
-    path->clear();
-    return false;
 }
 
 void FileHandle::StartWriteBack(uint64_t, uint64_t) const {}
