@@ -137,11 +137,13 @@ unsigned CurrentUmask();
 
 // Waits until the contents of every file in paths are on the disk, with as
 // few flushes as the system allows: on Linux one syncfs per file system;
-// elsewhere each file is flushed. False when any flush fails.
+// elsewhere each file is flushed. False when any flush fails. Each flush
+// counts as one under the fault plan (FileFaultPlan).
 bool SyncFiles(const std::vector<std::string>& paths);
 
-// Makes a rename in folder durable (fsync of the folder on POSIX; nothing
-// to do on Windows, where MoveFileEx writes through).
+// Makes a rename in folder durable (fsync of the folder on POSIX, a flush
+// under the fault plan; nothing to do on Windows, where MoveFileEx writes
+// through). A failure is not reported: the rename stands either way.
 void SyncFolder(const std::string& folder);
 
 // The name part of a path: what follows the last separator.

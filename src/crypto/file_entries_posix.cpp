@@ -239,7 +239,7 @@ bool SyncFiles(const std::vector<std::string>& paths) {
         if (fd < 0 || fstat(fd, &st) != 0) {
             ok = false;
         } else if (std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
-            ok = syncfs(fd) == 0 && ok;
+            ok = backend::PlannedFlush([fd] { return syncfs(fd) == 0; }) && ok;
             done.push_back(st.st_dev);
         }
         if (fd >= 0) {
@@ -248,15 +248,8 @@ bool SyncFiles(const std::vector<std::string>& paths) {
     }
 #else
     for (const std::string& path : paths) {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-#ifdef __APPLE__
-        ok = fd >= 0 && (fcntl(fd, F_FULLFSYNC) == 0 || fsync(fd) == 0) && ok;
-#else
-        ok = fd >= 0 && fsync(fd) == 0 && ok;
-#endif
-        if (fd >= 0) {
-            close(fd);
-        }
+        FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW), true);
+        ok = file.IsOpen() && file.Flush() && ok;
     }
 #endif
     return ok;
@@ -265,7 +258,7 @@ bool SyncFiles(const std::vector<std::string>& paths) {
 void SyncFolder(const std::string& folder) {
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        fsync(fd);
+        backend::PlannedFlush([fd] { return fsync(fd) == 0; });
         close(fd);
     }
 }

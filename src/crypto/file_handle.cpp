@@ -156,19 +156,26 @@ bool FileHandle::FlushData() {
 }
 
 bool FileHandle::FlushWith(bool dataOnly) {
+    return backend::PlannedFlush(
+        [this, dataOnly] { return backend::FlushNative(handle_, dataOnly); });
+}
+
+namespace backend {
+
+bool FlushAllowed() {
     FaultState& f = Faults();
     size_t unused = 0;
-    if (!PlannedLength(f.flushes, f.plan.failFlushAt, 0, &unused)) {
-        return false;
-    }
-    if (!backend::FlushNative(handle_, dataOnly)) {
-        return false;
-    }
+    return PlannedLength(f.flushes, f.plan.failFlushAt, 0, &unused);
+}
+
+void FlushObserved() {
+    const FaultState& f = Faults();
     if (f.plan.observe != nullptr) {
         f.plan.observe(f.plan.observeContext, nullptr, 0);
     }
-    return true;
 }
+
+}  // namespace backend
 
 // --- Files at offsets --------------------------------------------------------
 

@@ -161,10 +161,10 @@ private:
 
 // Failure injection for tests, in the manner of a mock of the system calls:
 // counts every read (Read, ReadAt), write (Write, WriteAt) and flush (Flush,
-// FlushData) made through any FileHandle of the process, from any thread,
-// and lets the Nth of them fail or (Read and Write only) come up short: a
-// counter is taken in one step, so exactly one call is the Nth whichever
-// thread makes it. Tests install a plan while no file work runs; production
+// FlushData; SyncFiles and SyncFolder of file_entries.h) of the process,
+// from any thread, and lets the Nth of them fail or (Read and Write only)
+// come up short: a counter is taken in one step, so exactly one call is the
+// Nth whichever thread makes it. Tests install a plan while no file work runs; production
 // code never installs one.
 struct FileFaultPlan {
     int64_t failReadAt = 0;    // the Nth read (1-based) moves nothing; 0 = never

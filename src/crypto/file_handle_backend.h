@@ -30,6 +30,20 @@ bool CloseNative(FileHandle::Native handle);
 int64_t ReadOnceAt(FileHandle::Native handle, uint64_t offset, void* buffer, size_t n);
 int64_t WriteOnceAt(FileHandle::Native handle, uint64_t offset, const void* buffer, size_t n);
 
+// Every flush of the seam, whether of a FileHandle or made without one (a
+// file system's, a folder's), runs under the fault plan: counted, failed
+// without calling flush() when the plan says so, observed when it succeeds.
+bool FlushAllowed();  // counts one flush; false when it is to fail
+void FlushObserved();
+template <typename Flush>
+bool PlannedFlush(Flush flush) {
+    if (!FlushAllowed() || !flush()) {
+        return false;
+    }
+    FlushObserved();
+    return true;
+}
+
 #ifndef _WIN32
 // The identity in a stat record.
 FileIdentity IdentityFromStat(const struct stat& st);

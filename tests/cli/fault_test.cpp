@@ -1,7 +1,11 @@
 // zorv-cli's jobs when a call of the file seam fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "cli/file_jobs.h"
+#include "cli/output_group.h"
 #include "crypto/file_entries.h"
 #include "support/cli_test_util.h"
 
@@ -19,52 +23,100 @@ FileCipher KeyedCipher() {
     return FileCipher(kKey, sizeof kKey - 1);
 }
 
-// A flush of a job's output that fails, on any thread: the job ends with
-// 83, leaves no output and no temporary behind, and its source in place.
-// (tests/crypto/file_format_test.cpp fails the transforms' reads and
-// writes.)
-TEST(FileJobs, AFailedFlushLeavesNoOutputAndTheSource) {
+// What each flush saw of a job's names, in order.
+struct FlushWitness {
+    std::string source, target;
+    std::vector<std::pair<bool, bool>> seen;  // target there, source there
+
+    static void OnFlush(void* self, const std::uint8_t* bytes, std::size_t) {
+        auto* witness = static_cast<FlushWitness*>(self);
+        if (bytes == nullptr) {
+            witness->seen.emplace_back(test::Exists(witness->target),
+                                       test::Exists(witness->source));
+        }
+    }
+    bool Saw(bool targetThere, bool sourceThere) const {
+        return std::find(seen.begin(), seen.end(), std::make_pair(targetThere, sourceThere)) !=
+               seen.end();
+    }
+};
+
+// A job's flushes, alone or (a small output) in a group's one request: the
+// data reaches the disk before the output has its name, and (POSIX, where
+// the move does not write through) the name before the source goes. A flush
+// that fails, on any thread, ends the job with 83: no output and no
+// temporary are left, and the source stays. (tests/crypto/file_format_test
+// fails the transforms' reads and writes.)
+TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
     ScratchFolder folder;
-    const std::string plain = folder / "plain";
-    const std::string reference = folder / "reference.crp";
-    ASSERT_TRUE(WriteBytes(plain, RandomBytes(1100000, 5)));  // five pieces
-    ASSERT_EQ(KeyedCipher().EncryptFile(plain.c_str(), reference.c_str()), 0);
+    const std::string output = folder / "job output";
+    for (const char* name : {"plain", "small"}) {  // five pieces; grouped
+        ASSERT_TRUE(WriteBytes(folder / name, RandomBytes(*name == 'p' ? 1100000 : 300000, 5)));
+        const std::string crp = folder / name + ".crp";
+        ASSERT_EQ(KeyedCipher().EncryptFile((folder / name).c_str(), crp.c_str()), 0);
+    }
     struct Row {
         bool encrypt;
         unsigned threads;
+        bool grouped;
     };
-    const Row rows[] = {{true, 2}, {false, 3}};
-    auto job = [&](const Row& row) {
+    const Row rows[] = {{true, 2, false}, {false, 3, false}, {true, 1, true}, {false, 2, true}};
+    auto job = [&](const Row& row, const std::string& source, bool keep) {
+        OutputGroup group;
         JobSettings settings;
-        settings.keep = true;
+        settings.keep = keep;
+        settings.noWipe = true;
         settings.threads = row.threads;
-        settings.output = folder / "job output";
+        settings.output = output;
+        settings.group = row.grouped ? &group : nullptr;
         PlanItem item;
-        item.path = row.encrypt ? plain : reference;
+        item.path = source;
         std::vector<Outcome> lines = row.encrypt ? EncryptJob(KeyedCipher(), item, settings)
                                                  : DecryptJob(KeyedCipher(), item, settings);
+        if (row.grouped && lines.size() == 1 && lines[0].code == kResultPlacementPending) {
+            std::vector<SlotLines> committed = group.Commit(settings);
+            lines = committed.size() == 1 ? committed[0].second : std::vector<Outcome>{};
+        }
         return lines.size() == 1 ? lines[0].code : kResultInterrupted;
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.encrypt ? "encryption" : "decryption") +
+                     (row.grouped ? ", grouped" : ""));
+        const std::string source =
+            folder / (row.grouped ? "small" : "plain") + (row.encrypt ? "" : ".crp");
+        const std::string copy = folder / "copy";
+        ASSERT_TRUE(WriteBytes(copy, ReadBytes(source)));
+        FlushWitness witness{copy, output, {}};
+        FileFaultPlan watch;
+        watch.observe = FlushWitness::OnFlush;
+        watch.observeContext = &witness;
+        SetFileFaults(watch);
+        ASSERT_EQ(job(row, copy, false), kResultOk);
+        EXPECT_TRUE(witness.Saw(false, true));
+#ifndef _WIN32
+        EXPECT_TRUE(witness.Saw(true, true));
+#endif
+        EXPECT_FALSE(test::Exists(copy));
+        RemoveFile(output);
         ClearFileFaults();
-        ASSERT_EQ(job(row), kResultOk);
+        ASSERT_EQ(job(row, source, true), kResultOk);
         const std::int64_t calls = GetFileCallCounts().flushes;
         ASSERT_GT(calls, 0);
-        RemoveFile(folder / "job output");
+        RemoveFile(output);
         for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
             FileFaultPlan plan;
             plan.failFlushAt = at;
             SetFileFaults(plan);
-            EXPECT_EQ(job(row), kResultWriteFailed) << (row.encrypt ? "encryption" : "decryption")
-                                                    << ", flush " << at << " of " << calls;
+            EXPECT_EQ(job(row, source, true), kResultWriteFailed)
+                << "flush " << at << " of " << calls;
             for (const std::string& name : folder.Names()) {
                 EXPECT_EQ(name.find(".tmp"), std::string::npos) << "a temporary is left";
             }
-            EXPECT_FALSE(test::Exists(folder / "job output"));
+            EXPECT_FALSE(test::Exists(output));
         }
     }
     ClearFileFaults();
-    EXPECT_EQ(ReadBytes(reference).size(), 1100016u);
+    EXPECT_EQ(ReadBytes(folder / "plain.crp").size(), 1100016u);
 }
 
 }  // namespace
