@@ -277,7 +277,7 @@ void TakeTarget(const std::string&) {
 }
 
 TEST_F(PlanTest, ATakenTargetFailsTheJobAndIsKept) {
-    FileCipher cipher("password", 8);
+    const FileCipher cipher("password", 8);
     struct Case {
         bool encrypt;
         bool duringJob;
@@ -286,11 +286,12 @@ TEST_F(PlanTest, ATakenTargetFailsTheJobAndIsKept) {
     for (const Case& c : kCases) {
         const std::string source = root_ / (c.encrypt ? "taken" : "taken.crp");
         const std::string target = root_ / (c.encrypt ? "taken.crp" : "taken");
-        std::remove(target.c_str());
         if (c.duringJob) {
             ASSERT_TRUE(test::WriteText(root_ / "taken", "plain"));
-            ASSERT_EQ(cipher.EncryptFile((root_ / "taken").c_str(), (root_ / "taken.crp").c_str()),
-                      kResultOk);
+            JobSettings keep;
+            keep.keep = true;
+            std::remove((root_ / "taken.crp").c_str());
+            ASSERT_EQ(EncryptJob(cipher, WorkOn(root_ / "taken"), keep)[0].code, kResultOk);
             std::remove(target.c_str());
             takeName = target;
         } else {
