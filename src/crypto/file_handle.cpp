@@ -54,22 +54,6 @@ size_t MoveAll(size_t n, Once once) {
 
 }  // namespace
 
-// Calls once(offset, bytes, n) until all n bytes are moved; false when a
-// call fails or moves nothing (the end of the file when reading).
-template <typename Byte, typename Once>
-bool MoveAllAt(Byte* bytes, size_t n, uint64_t offset, Once once) {
-    while (n > 0) {
-        const int64_t moved = once(offset, bytes, n);
-        if (moved <= 0) {
-            return false;
-        }
-        bytes += moved;
-        n -= static_cast<size_t>(moved);
-        offset += static_cast<uint64_t>(moved);
-    }
-    return true;
-}
-
 void SetFileFaults(const FileFaultPlan& plan) {
     FaultState& f = Faults();
     f.plan = plan;
@@ -181,24 +165,24 @@ void FlushObserved() {
 
 bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t n) const {
     FaultState& f = Faults();
+    auto* p = static_cast<uint8_t*>(buffer);
     return PlannedLength(f.reads, f.plan.failReadAt, 0, &n) &&
-           MoveAllAt(static_cast<uint8_t*>(buffer), n, offset,
-                     [this](uint64_t at, uint8_t* bytes, size_t count) {
-                         return backend::ReadOnceAt(handle_, at, bytes, count);
-                     });
+           MoveAll(n, [&](size_t at, size_t left) {
+               return backend::ReadOnceAt(handle_, offset + at, p + at, left);
+           }) == n;
 }
 
 bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t n) const {
     FaultState& f = Faults();
-    if (!PlannedLength(f.writes, f.plan.failWriteAt, 0, &n) ||
-        !MoveAllAt(static_cast<const uint8_t*>(buffer), n, offset,
-                   [this](uint64_t at, const uint8_t* bytes, size_t count) {
-                       return backend::WriteOnceAt(handle_, at, bytes, count);
-                   })) {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    if (!PlannedLength(f.writes, f.plan.failWriteAt, 0, &n)) {
         return false;
     }
-    f.bytesWritten += n;
-    return true;
+    const size_t done = MoveAll(n, [&](size_t at, size_t left) {
+        return backend::WriteOnceAt(handle_, offset + at, p + at, left);
+    });
+    f.bytesWritten += done;
+    return done == n;
 }
 
 }  // namespace zorv

@@ -164,17 +164,18 @@ private:
 // FlushData; SyncFiles and SyncFolder of file_entries.h) of the process,
 // from any thread, and lets the Nth of them fail or (Read and Write only)
 // come up short: a counter is taken in one step, so exactly one call is the
-// Nth whichever thread makes it. Tests install a plan while no file work runs; production
-// code never installs one.
+// Nth whichever thread makes it. Tests install a plan while no file work
+// runs; production code never installs one.
 struct FileFaultPlan {
     int64_t failReadAt = 0;    // the Nth read (1-based) moves nothing; 0 = never
     int64_t shortReadAt = 0;   // the Nth Read returns half of what was asked
     int64_t failWriteAt = 0;   // the Nth write writes nothing
     int64_t shortWriteAt = 0;  // the Nth Write writes half
     int64_t failFlushAt = 0;   // the Nth flush fails without flushing
-    // Called with the bytes of every Write (not WriteAt) before they go to the file, and
-    // with (nullptr, 0) for every flush that succeeds, so a test can record
-    // what reached the disk in which order. Null: nothing is called.
+    // Called with the bytes of every Write (not WriteAt) before they go to
+    // the file, and with (nullptr, 0) for every flush that succeeds, so a
+    // test can record what reached the disk in which order. Null: nothing
+    // is called.
     void (*observe)(void* context, const uint8_t* bytes, size_t n) = nullptr;
     void* observeContext = nullptr;
     bool refuseBuffers = false;  // the transforms get no chunk buffer (72)
