@@ -21,8 +21,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "crypto/file_entries.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
 
 namespace {

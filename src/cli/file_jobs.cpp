@@ -7,8 +7,8 @@
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
 #include "cli/output_group.h"
-#include "crypto/file_entries.h"
 #include "cli/std_streams.h"
+#include "crypto/file_entries.h"
 #include "crypto/file_transform.h"
 #include "crypto/secure_delete.h"
 

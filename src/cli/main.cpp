@@ -14,12 +14,12 @@
 #include "cli/key_protection.h"
 #include "cli/output_group.h"
 #include "cli/password_prompt.h"
-#include "crypto/file_entries.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
 #include "cli/std_streams.h"
 #include "cli/stream_cat.h"
 #include "cli/utf8_arguments.h"
+#include "crypto/file_entries.h"
 #include "crypto/result_code.h"
 #include "crypto/wide_path.h"
 

@@ -2,8 +2,8 @@
 
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
-#include "crypto/file_entries.h"
 #include "cli/std_streams.h"
+#include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
 
 namespace zorv {

@@ -9,9 +9,9 @@
 #include "cli/file_jobs.h"
 #include "cli/job_runner.h"
 #include "cli/output_group.h"
-#include "crypto/file_entries.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
+#include "crypto/file_entries.h"
 #include "support/cli_test_util.h"
 
 #ifdef _WIN32
