@@ -21,8 +21,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "cli/platform_file.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
 
 namespace {
@@ -158,9 +158,9 @@ void RemoveScratchFolder() {
 }
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
-    zorv::PlatformFile file;
+    zorv::FileHandle file;
     std::vector<uint8_t> bytes;
-    const int64_t size = file.OpenForRead(path) ? file.Size() : -1;
+    const int64_t size = file.OpenRegularForRead(path.c_str()) ? file.Size() : -1;
     if (size > 0) {
         bytes.resize(static_cast<size_t>(size));
         if (!file.ReadAt(0, bytes.data(), bytes.size())) {
@@ -181,17 +181,17 @@ void FuzzParallel(const zorv::FileCipher& cipher, const FuzzInput& in) {
     const std::string ours = ScratchFolder() + "/ours";
     unlink(crp.c_str());
     unlink(ours.c_str());
-    zorv::PlatformFile source, target;
-    if (!source.CreateNew(crp) || !source.WriteAt(0, in.body, in.bodyLength)) {
+    zorv::FileHandle source, target;
+    if (!source.CreateNewPrivate(crp.c_str()) || !source.WriteAt(0, in.body, in.bodyLength)) {
         std::abort();
     }
     source.Close();
-    if (!source.OpenForRead(crp)) {
+    if (!source.OpenRegularForRead(crp.c_str())) {
         std::abort();
     }
     zorv::FileCipher own = cipher;
     const zorv::ResultCode expected = own.DecryptFile(crp.c_str(), desktop.c_str());
-    if (!target.CreateNew(ours)) {
+    if (!target.CreateNewPrivate(ours.c_str())) {
         std::abort();
     }
     zorv::TransformOptions options;

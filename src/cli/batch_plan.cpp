@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "app/path_utils.h"
-#include "cli/platform_file.h"
+#include "crypto/file_entries.h"
 
 namespace zorv {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/platform_file.h"
+#include "crypto/file_entries.h"
 #include "crypto/result_code.h"
 
 namespace zorv {

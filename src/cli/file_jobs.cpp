@@ -7,8 +7,8 @@
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
 #include "cli/output_group.h"
-#include "cli/platform_file.h"
 #include "cli/std_streams.h"
+#include "crypto/file_entries.h"
 #include "crypto/file_transform.h"
 #include "crypto/secure_delete.h"
 
@@ -17,25 +17,23 @@ namespace {
 
 void (*jobOpenedHook)(const std::string&) = nullptr;
 
-using Transform = ResultCode (*)(const FileCipher&, const PlatformFile&, std::uint64_t,
-                                 const PlatformFile&, const TransformOptions&);
+using Transform = ResultCode (*)(const FileCipher&, const FileHandle&, std::uint64_t,
+                                 const FileHandle&, const TransformOptions&);
 
-ResultCode EncryptTransform(const FileCipher& cipher, const PlatformFile& source,
-                            std::uint64_t size, const PlatformFile& target,
-                            const TransformOptions& options) {
+ResultCode EncryptTransform(const FileCipher& cipher, const FileHandle& source, std::uint64_t size,
+                            const FileHandle& target, const TransformOptions& options) {
     return EncryptToFile(cipher, source, size, target, options);
 }
 
-ResultCode DecryptTransform(const FileCipher& cipher, const PlatformFile& source,
-                            std::uint64_t size, const PlatformFile& target,
-                            const TransformOptions& options) {
+ResultCode DecryptTransform(const FileCipher& cipher, const FileHandle& source, std::uint64_t size,
+                            const FileHandle& target, const TransformOptions& options) {
     return DecryptToFile(cipher, source, size, &target, options);
 }
 
 // Writes one file from its start, in the order the bytes come.
 class SequentialFileSink : public ByteSink {
 public:
-    explicit SequentialFileSink(const PlatformFile& file) : file_(file) {}
+    explicit SequentialFileSink(const FileHandle& file) : file_(file) {}
 
     bool Write(const std::uint8_t* data, std::size_t n) override {
         if (!file_.WriteAt(offset_, data, n)) {
@@ -46,14 +44,14 @@ public:
     }
 
 private:
-    const PlatformFile& file_;
+    const FileHandle& file_;
     std::uint64_t offset_ = 0;
 };
 
 // Standard input's transforms, in the shape of the file transforms (they
 // have no source file and no size).
-ResultCode EncryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
-                                const PlatformFile& target, const TransformOptions& options) {
+ResultCode EncryptStandardInput(const FileCipher& cipher, const FileHandle&, std::uint64_t,
+                                const FileHandle& target, const TransformOptions& options) {
     FileCipher own(cipher);
     LockInMemory(&own, sizeof own);
     StandardInputSource source;
@@ -62,8 +60,8 @@ ResultCode EncryptStandardInput(const FileCipher& cipher, const PlatformFile&, s
     return Interrupted() && result != kResultOk ? kResultInterrupted : result;
 }
 
-ResultCode DecryptStandardInput(const FileCipher& cipher, const PlatformFile&, std::uint64_t,
-                                const PlatformFile& target, const TransformOptions&) {
+ResultCode DecryptStandardInput(const FileCipher& cipher, const FileHandle&, std::uint64_t,
+                                const FileHandle& target, const TransformOptions&) {
     FileCipher own(cipher);
     LockInMemory(&own, sizeof own);
     StandardInputSource source;
@@ -90,12 +88,12 @@ TransformOptions OptionsOf(const JobSettings& settings) {
 // its name in temporary, registered in registration; otherwise the
 // failure's lines (none when interrupted) are in lines and nothing is left.
 bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::string& path,
-                    const PlatformFile& source, std::uint64_t size, const std::string& folder,
+                    const FileHandle& source, std::uint64_t size, const std::string& folder,
                     const std::string& shownFolder, const JobSettings& settings, bool flush,
                     std::string* temporary, std::unique_ptr<TemporaryRegistration>* registration,
                     std::vector<Outcome>* lines) {
-    PlatformFile output;
-    if (!CreateTemporaryFile(folder, &output, temporary)) {
+    FileHandle output;
+    if (!output.CreateTemporary(folder, temporary)) {
         lines->push_back(Outcome{path, kResultNoTemporary});
         return false;
     }
@@ -110,7 +108,7 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::st
         }
         // On the disk before the name is: a crash must never leave a short
         // file under the final name, and the source may be wiped next.
-        result = !flush || output.Sync() ? kResultOk : kResultWriteFailed;
+        result = !flush || output.Flush() ? kResultOk : kResultWriteFailed;
     }
     output.Close();
     if (result != kResultOk) {
@@ -148,7 +146,7 @@ bool PlaceFlushed(const std::string& temporary, const std::string& target,
 // destruction, here or (a small output in a group) when the group commits.
 // Closes source.
 std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
-                                 const JobNames& names, PlatformFile& source,
+                                 const JobNames& names, FileHandle& source,
                                  const FileIdentity& read, const JobSettings& settings) {
     bool grouped = settings.group != nullptr && read.size <= OutputGroup::kMaxGroupedBytes;
     bool plainText = HoldsPlainText(transform);
@@ -202,8 +200,8 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     if (taken != kResultOk) {
         return {Outcome{target, taken}};
     }
-    PlatformFile source;
-    if (!source.OpenForRead(names.sourceAt)) {
+    FileHandle source;
+    if (!source.OpenRegularForRead(names.sourceAt.c_str())) {
         return {Outcome{path, WhyNotOpened(names.sourceAt)}};
     }
     FileIdentity read;
@@ -239,8 +237,8 @@ std::vector<Outcome> DecryptJob(const FileCipher& cipher, const PlanItem& item,
 std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
                                const JobSettings& settings) {
     const std::string& path = item.path;
-    PlatformFile source;
-    if (!source.OpenForRead(path)) {
+    FileHandle source;
+    if (!source.OpenRegularForRead(path.c_str())) {
         return {Outcome{path, WhyNotOpened(path)}};
     }
     std::int64_t size = source.Size();
@@ -260,7 +258,7 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     if (PathLength(settings.output) > kMaxPathBytes) {
         return {Outcome{settings.output, kResultPathTooLong}};
     }
-    PlatformFile none;
+    FileHandle none;
     std::vector<Outcome> lines;
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
     std::string temporary;

@@ -1,6 +1,8 @@
 // zorv-cli: the command-line companion of Zorv. Reads and writes the same
 // .crp files as the desktop program, with the same checks and messages.
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "cli/batch_plan.h"
@@ -12,12 +14,12 @@
 #include "cli/key_protection.h"
 #include "cli/output_group.h"
 #include "cli/password_prompt.h"
-#include "cli/platform_file.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
 #include "cli/std_streams.h"
 #include "cli/stream_cat.h"
 #include "cli/utf8_arguments.h"
+#include "crypto/file_entries.h"
 #include "crypto/result_code.h"
 #include "crypto/wide_path.h"
 
@@ -42,8 +44,10 @@ void WriteCount(const CliOptions& options, std::size_t done, std::size_t failed)
     }
 }
 
+// The number of jobs at once: -j, or one per processor.
 unsigned Processors(const CliOptions& options) {
-    return options.jobs == 0 ? ProcessorCount() : options.jobs;
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    return options.jobs == 0 ? processors : options.jobs;
 }
 
 JobSettings SettingsOf(const CliOptions& options) {

@@ -4,7 +4,7 @@
 
 #include "cli/batch_plan.h"
 #include "cli/interrupt.h"
-#include "cli/platform_file.h"
+#include "crypto/file_entries.h"
 #include "crypto/secure_delete.h"
 
 namespace zorv {
@@ -169,10 +169,7 @@ ResultCode DestroySource(const std::string& path, const FileIdentity& read,
         // Removing one name of a hard-linked file loses nothing.
         return RemoveFile(path) ? kResultOk : kResultDeleteFailed;
     }
-    FileId expected;
-    expected.device = read.device;
-    expected.file = read.file;
-    switch (SecureDestroy(path.c_str(), &expected)) {
+    switch (SecureDestroy(path.c_str(), &read)) {
         case DeleteOutcome::kDeleted:
             return kResultOk;
         case DeleteOutcome::kHardLinked:

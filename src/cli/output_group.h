@@ -17,7 +17,7 @@
 
 #include "cli/file_jobs.h"
 #include "cli/interrupt.h"
-#include "cli/platform_file.h"
+#include "crypto/file_entries.h"
 
 namespace zorv {
 

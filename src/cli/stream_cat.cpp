@@ -2,8 +2,8 @@
 
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
-#include "cli/platform_file.h"
 #include "cli/std_streams.h"
+#include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
 
 namespace zorv {
@@ -13,7 +13,7 @@ namespace {
 // has interrupted the run.
 class InterruptibleFileSource : public ByteSource {
 public:
-    explicit InterruptibleFileSource(const PlatformFile& file) : file_(file) {}
+    explicit InterruptibleFileSource(const FileHandle& file) : file_(file) {}
 
     std::size_t Read(std::uint8_t* buffer, std::size_t n) override {
         if (Interrupted() || !file_.ReadAt(offset_, buffer, n)) {
@@ -25,7 +25,7 @@ public:
     }
 
 private:
-    const PlatformFile& file_;
+    const FileHandle& file_;
     std::uint64_t offset_ = 0;
 };
 
@@ -37,8 +37,8 @@ ResultCode InterruptedOr(ResultCode result) {
 
 ResultCode StreamFile(Command command, const FileCipher& cipher, const std::string& path,
                       ByteSink& sink) {
-    PlatformFile file;
-    if (!file.OpenForRead(path)) {
+    FileHandle file;
+    if (!file.OpenRegularForRead(path.c_str())) {
         return WhyNotOpened(path);
     }
     std::int64_t size = file.Size();

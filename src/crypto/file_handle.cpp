@@ -2,14 +2,21 @@
 // loops, and the failure-injection seam used by tests.
 #include "crypto/file_handle.h"
 
+#include <atomic>
+
 #include "crypto/file_handle_backend.h"
 
 namespace zorv {
 namespace {
 
+// The plan, set while no file work runs, and the counts, shared by the
+// threads of a run.
 struct FaultState {
     FileFaultPlan plan;
-    FileCallCounts counts;
+    std::atomic<int64_t> reads{0};
+    std::atomic<int64_t> writes{0};
+    std::atomic<int64_t> flushes{0};
+    std::atomic<uint64_t> bytesWritten{0};
 };
 
 FaultState& Faults() {
@@ -19,12 +26,12 @@ FaultState& Faults() {
 
 // Counts one call and applies the plan to it: false when the call is to
 // fail, and *n halved when it is to come up short.
-bool PlannedLength(int64_t& calls, int64_t failAt, int64_t shortAt, size_t* n) {
-    ++calls;
-    if (calls == failAt) {
+bool PlannedLength(std::atomic<int64_t>& calls, int64_t failAt, int64_t shortAt, size_t* n) {
+    const int64_t call = calls.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (call == failAt) {
         return false;
     }
-    if (calls == shortAt) {
+    if (call == shortAt) {
         *n /= 2;
     }
     return true;
@@ -48,8 +55,12 @@ size_t MoveAll(size_t n, Once once) {
 }  // namespace
 
 void SetFileFaults(const FileFaultPlan& plan) {
-    Faults().plan = plan;
-    Faults().counts = FileCallCounts{};
+    FaultState& f = Faults();
+    f.plan = plan;
+    f.reads = 0;
+    f.writes = 0;
+    f.flushes = 0;
+    f.bytesWritten = 0;
 }
 
 void ClearFileFaults() {
@@ -57,7 +68,8 @@ void ClearFileFaults() {
 }
 
 FileCallCounts GetFileCallCounts() {
-    return Faults().counts;
+    const FaultState& f = Faults();
+    return FileCallCounts{f.reads.load(), f.writes.load(), f.flushes.load(), f.bytesWritten.load()};
 }
 
 bool BuffersRefused() {
@@ -96,7 +108,7 @@ bool FileHandle::Close() {
 
 size_t FileHandle::Read(void* buffer, size_t n) {
     FaultState& f = Faults();
-    if (!PlannedLength(f.counts.reads, f.plan.failReadAt, f.plan.shortReadAt, &n)) {
+    if (!PlannedLength(f.reads, f.plan.failReadAt, f.plan.shortReadAt, &n)) {
         return 0;
     }
     auto* p = static_cast<uint8_t*>(buffer);
@@ -106,7 +118,7 @@ size_t FileHandle::Read(void* buffer, size_t n) {
 
 size_t FileHandle::Write(const void* buffer, size_t n) {
     FaultState& f = Faults();
-    if (!PlannedLength(f.counts.writes, f.plan.failWriteAt, f.plan.shortWriteAt, &n)) {
+    if (!PlannedLength(f.writes, f.plan.failWriteAt, f.plan.shortWriteAt, &n)) {
         return 0;
     }
     const auto* p = static_cast<const uint8_t*>(buffer);
@@ -115,7 +127,7 @@ size_t FileHandle::Write(const void* buffer, size_t n) {
     }
     const size_t done = MoveAll(
         n, [&](size_t at, size_t left) { return backend::WriteOnce(handle_, p + at, left); });
-    f.counts.bytesWritten += done;
+    f.bytesWritten += done;
     return done;
 }
 
@@ -128,18 +140,49 @@ bool FileHandle::FlushData() {
 }
 
 bool FileHandle::FlushWith(bool dataOnly) {
+    return backend::PlannedFlush(
+        [this, dataOnly] { return backend::FlushNative(handle_, dataOnly); });
+}
+
+namespace backend {
+
+bool FlushAllowed() {
     FaultState& f = Faults();
     size_t unused = 0;
-    if (!PlannedLength(f.counts.flushes, f.plan.failFlushAt, 0, &unused)) {
-        return false;
-    }
-    if (!backend::FlushNative(handle_, dataOnly)) {
-        return false;
-    }
+    return PlannedLength(f.flushes, f.plan.failFlushAt, 0, &unused);
+}
+
+void FlushObserved() {
+    const FaultState& f = Faults();
     if (f.plan.observe != nullptr) {
         f.plan.observe(f.plan.observeContext, nullptr, 0);
     }
-    return true;
+}
+
+}  // namespace backend
+
+// --- Files at offsets --------------------------------------------------------
+
+bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t n) const {
+    FaultState& f = Faults();
+    auto* p = static_cast<uint8_t*>(buffer);
+    return PlannedLength(f.reads, f.plan.failReadAt, 0, &n) &&
+           MoveAll(n, [&](size_t at, size_t left) {
+               return backend::ReadOnceAt(handle_, offset + at, p + at, left);
+           }) == n;
+}
+
+bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t n) const {
+    FaultState& f = Faults();
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    if (!PlannedLength(f.writes, f.plan.failWriteAt, 0, &n)) {
+        return false;
+    }
+    const size_t done = MoveAll(n, [&](size_t at, size_t left) {
+        return backend::WriteOnceAt(handle_, offset + at, p + at, left);
+    });
+    f.bytesWritten += done;
+    return done == n;
 }
 
 }  // namespace zorv

@@ -1,12 +1,16 @@
-// FileHandle: the one seam between the cipher core and the operating system
-// for file access. A Win32 backend (CreateFileA and friends, or the wide
-// calls with UTF-8 paths after UseUtf8Paths: see wide_path.h) and a POSIX
-// backend (open/read/write/fstat/futimens) implement it; everything above it
-// is portable.
+// FileHandle: the one seam between both programs and the operating system
+// for file access (with file_entries.h for names and folders). A Win32
+// backend (CreateFileA and friends, or the wide calls with UTF-8 paths after
+// UseUtf8Paths: see wide_path.h) and a POSIX backend (open/read/write/fstat/
+// futimens) implement it; everything above it is portable.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "crypto/positional_file.h"
+#include "crypto/source_state.h"
 
 namespace zorv {
 
@@ -20,7 +24,32 @@ struct FileTimes {
     int64_t lastWrite = 0;
 };
 
-class FileHandle {
+// What tells one file from another, and one state of its contents from the
+// next: the device and file number (POSIX st_dev and st_ino; Windows the
+// volume serial number and file index), the size, the last-write time and
+// the change time (POSIX st_ctime; Windows the ChangeTime of the file's
+// basic information). A program can put the last-write time back after
+// editing a file in place; the change time it cannot set. All zero when
+// unknown.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+    uint64_t size = 0;
+    int64_t lastWrite = 0;
+    int64_t lastChange = 0;
+
+    bool Known() const { return device != 0 || file != 0; }
+    bool SameFile(const FileIdentity& other) const {
+        return device == other.device && file == other.file;
+    }
+    SourceState State() const { return SourceState{size, lastWrite, lastChange}; }
+    // The same file with the same contents: see SourceUnchanged.
+    bool SameState(const FileIdentity& other) const {
+        return SameFile(other) && SourceUnchanged(other.State(), State());
+    }
+};
+
+class FileHandle : public PositionalFile {
 public:
     // A native handle value: a Win32 HANDLE or a POSIX descriptor. kNone is
     // -1 on both (INVALID_HANDLE_VALUE and the failed-open descriptor).
@@ -35,7 +64,7 @@ public:
     FileHandle& operator=(FileHandle&& other) noexcept;
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
-    virtual ~FileHandle();
+    ~FileHandle() override;
 
     // Each Open/Create first closes what is held. They return false and hold
     // nothing when the file cannot be opened.
@@ -81,14 +110,47 @@ public:
     // The number of names (hard links) the open file has, or -1 when it
     // cannot be read.
     int64_t LinkCount();
-    // The device and file number of the open file (POSIX st_dev and st_ino;
-    // Win32 the volume serial number and the file index). False when they
-    // cannot be read; the outputs are then left alone.
-    bool Identify(uint64_t* device, uint64_t* file);
+    // The open file's identity. False when it cannot be read; identity is
+    // then left alone.
+    bool Identify(FileIdentity* identity) const;
     // Closes an owned handle and forgets it in any case. False when closing
     // reported an error (a late write failure on some file systems); closing
     // nothing is harmless and true.
     bool Close();
+
+    // --- Files at offsets, for zorv-cli (which calls UseUtf8Paths) ---------
+    // Several threads may read and write one handle at offsets of their own;
+    // the Read/Write position is left alone.
+
+    // Opens an existing regular file for reading, with the sharing of
+    // OpenForRead. On POSIX never through a symbolic link in the last
+    // component, and the open does not block (a FIFO put in the file's place
+    // would wait for a writer): anything but a regular file is refused
+    // before blocking reads are turned back on.
+    bool OpenRegularForRead(const char* path);
+    // Creates a new file for writing (Win32: and reading), failing if the
+    // name exists; not shared (Win32), owner-only access (POSIX): it may
+    // hold plain text.
+    bool CreateNewPrivate(const char* path);
+    // Creates a new, empty, uniquely named file in folder with
+    // CreateNewPrivate (".zorv-XXXXXXXX.tmp" on POSIX, "zvXXXXXX.tmp" on
+    // Windows). On failure returns false, holds nothing and leaves path
+    // empty. (Defined beside the names it makes, in file_entries_*.cpp.)
+    bool CreateTemporary(const std::string& folder, std::string* path);
+    // Reads exactly n bytes at offset (loops over short reads); false on an
+    // error or when the file ends first.
+    bool ReadAt(uint64_t offset, void* buffer, size_t n) const override;
+    // Writes exactly n bytes at offset; false on any error (a full disk).
+    bool WriteAt(uint64_t offset, const void* buffer, size_t n) const override;
+    // Starts writing [offset, offset + n) to the disk without waiting
+    // (Linux); a hint, no result.
+    void StartWriteBack(uint64_t offset, uint64_t n) const override;
+    // Gives this file the times of source and (POSIX) its permission bits
+    // less the process's umask, as a program creating the file would.
+    void CopyMetadataFrom(const FileHandle& source) const;
+    // Gives this file the permission bits of a new file, 0666 less the umask
+    // (POSIX; nothing to do on Windows).
+    void GiveNewFileMode() const;
 
 private:
     bool FlushWith(bool dataOnly);
@@ -98,18 +160,22 @@ private:
 };
 
 // Failure injection for tests, in the manner of a mock of the system calls:
-// counts every Read, Write and flush made through any FileHandle of the
-// process and lets the Nth of them fail or come up short. Not thread-safe;
-// production code never installs a plan.
+// counts every read (Read, ReadAt), write (Write, WriteAt) and flush (Flush,
+// FlushData; SyncFiles and SyncFolder of file_entries.h) of the process,
+// from any thread, and lets the Nth of them fail or (Read and Write only)
+// come up short: a counter is taken in one step, so exactly one call is the
+// Nth whichever thread makes it. Tests install a plan while no file work
+// runs; production code never installs one.
 struct FileFaultPlan {
-    int64_t failReadAt = 0;    // the Nth Read (1-based) returns 0 bytes; 0 = never
+    int64_t failReadAt = 0;    // the Nth read (1-based) moves nothing; 0 = never
     int64_t shortReadAt = 0;   // the Nth Read returns half of what was asked
-    int64_t failWriteAt = 0;   // the Nth Write writes nothing
+    int64_t failWriteAt = 0;   // the Nth write writes nothing
     int64_t shortWriteAt = 0;  // the Nth Write writes half
-    int64_t failFlushAt = 0;   // the Nth Flush or FlushData fails without flushing
-    // Called with the bytes of every Write before they go to the file, and
-    // with (nullptr, 0) for every flush that succeeds, so a test can record
-    // what reached the disk in which order. Null: nothing is called.
+    int64_t failFlushAt = 0;   // the Nth flush fails without flushing
+    // Called with the bytes of every Write (not WriteAt) before they go to
+    // the file, and with (nullptr, 0) for every flush that succeeds, so a
+    // test can record what reached the disk in which order. Null: nothing
+    // is called.
     void (*observe)(void* context, const uint8_t* bytes, size_t n) = nullptr;
     void* observeContext = nullptr;
     bool refuseBuffers = false;  // the transforms get no chunk buffer (72)

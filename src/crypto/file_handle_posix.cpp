@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
 #include "crypto/file_handle_backend.h"
 
@@ -59,8 +60,9 @@ int64_t WriteOnce(FileHandle::Native handle, const void* buffer, size_t n) {
 
 bool FlushNative(FileHandle::Native handle, bool dataOnly) {
 #if defined(__APPLE__)
-    (void)dataOnly;
-    return ::fsync(ToFd(handle)) == 0;
+    // fsync leaves the data in the drive's cache there; the full flush
+    // reaches the medium, where the file system offers it.
+    return (!dataOnly && ::fcntl(ToFd(handle), F_FULLFSYNC) == 0) || ::fsync(ToFd(handle)) == 0;
 #else
     return (dataOnly ? ::fdatasync(ToFd(handle)) : ::fsync(ToFd(handle))) == 0;
 #endif
@@ -68,6 +70,21 @@ bool FlushNative(FileHandle::Native handle, bool dataOnly) {
 
 bool CloseNative(FileHandle::Native handle) {
     return ::close(ToFd(handle)) == 0;
+}
+
+FileIdentity IdentityFromStat(const struct stat& st) {
+    FileIdentity identity;
+    identity.device = static_cast<uint64_t>(st.st_dev);
+    identity.file = static_cast<uint64_t>(st.st_ino);
+    identity.size = static_cast<uint64_t>(st.st_size);
+#ifdef __APPLE__
+    identity.lastWrite = ToNanoseconds(st.st_mtimespec);
+    identity.lastChange = ToNanoseconds(st.st_ctimespec);
+#else
+    identity.lastWrite = ToNanoseconds(st.st_mtim);
+    identity.lastChange = ToNanoseconds(st.st_ctim);
+#endif
+    return identity;
 }
 
 }  // namespace backend
@@ -150,13 +167,12 @@ bool FileHandle::IsSameFileAs(const char* path) {
            mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
-bool FileHandle::Identify(uint64_t* device, uint64_t* file) {
+bool FileHandle::Identify(FileIdentity* identity) const {
     struct stat st {};
     if (::fstat(ToFd(handle_), &st) != 0) {
         return false;
     }
-    *device = static_cast<uint64_t>(st.st_dev);
-    *file = static_cast<uint64_t>(st.st_ino);
+    *identity = backend::IdentityFromStat(st);
     return true;
 }
 
@@ -166,6 +182,87 @@ int64_t FileHandle::LinkCount() {
         return -1;
     }
     return static_cast<int64_t>(st.st_nlink);
+}
+
+// --- Files at offsets --------------------------------------------------------
+
+namespace backend {
+
+int64_t ReadOnceAt(FileHandle::Native handle, uint64_t offset, void* buffer, size_t n) {
+    for (;;) {
+        const ssize_t got = ::pread(ToFd(handle), buffer, n, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
+int64_t WriteOnceAt(FileHandle::Native handle, uint64_t offset, const void* buffer, size_t n) {
+    for (;;) {
+        const ssize_t put = ::pwrite(ToFd(handle), buffer, n, static_cast<off_t>(offset));
+        if (put >= 0 || errno != EINTR) {
+            return put;
+        }
+    }
+}
+
+}  // namespace backend
+
+bool FileHandle::OpenRegularForRead(const char* path) {
+    Close();
+    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | kCommonFlags);
+    if (fd < 0) {
+        return false;
+    }
+    handle_ = fd;
+    owns_ = true;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool FileHandle::CreateNewPrivate(const char* path) {
+    Close();
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | kCommonFlags, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    handle_ = fd;
+    owns_ = true;
+    return true;
+}
+
+void FileHandle::StartWriteBack(uint64_t offset, uint64_t n) const {
+#ifdef __linux__
+    ::sync_file_range(ToFd(handle_), static_cast<off_t>(offset), static_cast<off_t>(n),
+                      SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)n;
+#endif
+}
+
+void FileHandle::CopyMetadataFrom(const FileHandle& source) const {
+    struct stat st {};
+    if (::fstat(ToFd(source.handle_), &st) != 0) {
+        return;
+    }
+#ifdef __APPLE__
+    const timespec times[2] = {st.st_atimespec, st.st_mtimespec};
+#else
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+#endif
+    ::futimens(ToFd(handle_), times);
+    ::fchmod(ToFd(handle_), st.st_mode & 0777 & ~static_cast<mode_t>(CurrentUmask()));
+}
+
+void FileHandle::GiveNewFileMode() const {
+    ::fchmod(ToFd(handle_), 0666 & ~static_cast<mode_t>(CurrentUmask()));
 }
 
 }  // namespace zorv

@@ -151,13 +151,20 @@ bool FileHandle::IsSameFileAs(const char* path) {
            mine.nFileIndexLow == theirs.nFileIndexLow;
 }
 
-bool FileHandle::Identify(uint64_t* device, uint64_t* file) {
+bool FileHandle::Identify(FileIdentity* identity) const {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(ToHandle(handle_), &info)) {
+    // The change time, which SetFileTime cannot put back, is only in the
+    // basic information.
+    FILE_BASIC_INFO basic = {};
+    if (!GetFileInformationByHandle(ToHandle(handle_), &info) ||
+        !GetFileInformationByHandleEx(ToHandle(handle_), FileBasicInfo, &basic, sizeof basic)) {
         return false;
     }
-    *device = info.dwVolumeSerialNumber;
-    *file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity->device = info.dwVolumeSerialNumber;
+    identity->file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity->size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity->lastWrite = FromFileTime(info.ftLastWriteTime);
+    identity->lastChange = basic.ChangeTime.QuadPart;
     return true;
 }
 
@@ -168,5 +175,65 @@ int64_t FileHandle::LinkCount() {
     }
     return info.nNumberOfLinks;
 }
+
+// --- Files at offsets --------------------------------------------------------
+
+namespace backend {
+namespace {
+
+// One ReadFile or WriteFile call at offset, made by call(count, &moved,
+// &record): the bytes moved, or -1 on failure.
+template <typename Call>
+int64_t OnceAt(uint64_t offset, size_t n, Call call) {
+    OVERLAPPED record = {};
+    record.Offset = static_cast<DWORD>(offset);
+    record.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD moved = 0;
+    return call(PieceOf(n), &moved, &record) ? static_cast<int64_t>(moved) : -1;
+}
+
+}  // namespace
+
+int64_t ReadOnceAt(FileHandle::Native handle, uint64_t offset, void* buffer, size_t n) {
+    return OnceAt(offset, n, [&](DWORD count, DWORD* moved, OVERLAPPED* at) {
+        return ReadFile(ToHandle(handle), buffer, count, moved, at);
+    });
+}
+
+int64_t WriteOnceAt(FileHandle::Native handle, uint64_t offset, const void* buffer, size_t n) {
+    return OnceAt(offset, n, [&](DWORD count, DWORD* moved, OVERLAPPED* at) {
+        return WriteFile(ToHandle(handle), buffer, count, moved, at);
+    });
+}
+
+}  // namespace backend
+
+bool FileHandle::OpenRegularForRead(const char* path) {
+    Close();
+    // No write sharing: nobody may change the source while it is read.
+    handle_ =
+        OpenNative(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    owns_ = IsOpen();
+    return owns_;
+}
+
+bool FileHandle::CreateNewPrivate(const char* path) {
+    Close();
+    handle_ = OpenNative(path, GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL);
+    owns_ = IsOpen();
+    return owns_;
+}
+
+void FileHandle::StartWriteBack(uint64_t, uint64_t) const {}
+
+void FileHandle::CopyMetadataFrom(const FileHandle& source) const {
+    FILETIME creation = {}, access = {}, write = {};
+    if (GetFileTime(ToHandle(source.handle_), &creation, &access, &write)) {
+        SetFileTime(ToHandle(handle_), &creation, &access, &write);
+    }
+}
+
+void FileHandle::GiveNewFileMode() const {}
 
 }  // namespace zorv

@@ -24,11 +24,9 @@ constexpr size_t kPieceBytes = 256 * kPatternBytes;
 
 enum class WipeResult { kWiped, kHardLinked, kReplaced, kFailed };
 
-bool IsExpected(FileHandle& file, const FileId* expected) {
-    FileId found;
-    return expected == nullptr ||
-           (file.Identify(&found.device, &found.file) && found.device == expected->device &&
-            found.file == expected->file);
+bool IsExpected(const FileHandle& file, const FileIdentity* expected) {
+    FileIdentity found;
+    return expected == nullptr || (file.Identify(&found) && found.SameFile(*expected));
 }
 
 // Writes the piece buffer (the pattern repeated) from offset 0 until `size`
@@ -72,7 +70,7 @@ void FillPiece(uint8_t* piece, size_t pieceBytes, int overwrite) {
 }
 
 // The overwrites are numbered 0 (0xAA), 1 (0x55), 2 (random) within a pass.
-WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileId* expected) {
+WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileIdentity* expected) {
     FileHandle file;
     if (!file.OpenForOverwrite(path)) {
         return WipeResult::kFailed;
@@ -122,7 +120,7 @@ bool WipeOnceAndDelete(const char* path) {
     return backend::RemoveFile(path);
 }
 
-DeleteOutcome SecureDestroy(const char* path, const FileId* expected) {
+DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected) {
     switch (backend::MakeWritable(path)) {
         case backend::Wipeable::kHardLinked:
             return DeleteOutcome::kHardLinked;

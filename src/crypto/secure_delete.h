@@ -7,7 +7,7 @@
 // older copies that no overwrite can touch.
 #pragma once
 
-#include <cstdint>
+#include "crypto/file_handle.h"
 
 namespace zorv {
 
@@ -20,12 +20,6 @@ enum class DeleteOutcome {
     kFailed,      // not opened, a write or flush failed, or the deletion failed
 };
 
-// The file a caller means to destroy, as FileHandle::Identify reports it.
-struct FileId {
-    uint64_t device = 0;
-    uint64_t file = 0;
-};
-
 // Makes the file writable (clears the read-only attribute; on POSIX adds the
 // owner's write permission), wipes it with WipeFile and deletes it.
 // kDeleted when the file is gone. kFailed when it cannot be opened for writing
@@ -34,9 +28,9 @@ struct FileId {
 // part-way (partly overwritten) or when the deletion fails (fully
 // overwritten). kHardLinked and kNotAFile leave the file untouched. A path
 // that does not exist in an existing folder is created empty and deleted.
-// With expected, the file opened for the wipe must be that one, or nothing
+// With expected, the file opened for the wipe must be that one (SameFile), or nothing
 // is written (kReplaced): a name swapped since the caller looked at it.
-DeleteOutcome SecureDestroy(const char* path, const FileId* expected = nullptr);
+DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected = nullptr);
 
 // SecureDestroy, true for kDeleted.
 bool SecureDelete(const char* path);

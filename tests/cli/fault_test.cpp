@@ -1,134 +1,122 @@
-// The parallel transforms over zorv-cli's files, and its jobs, when a
-// platform call fails (tests/crypto/transform_test.cpp checks their bytes
-// and results in memory).
+// zorv-cli's jobs when a call of the file seam fails.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
+#include <utility>
 
 #include "cli/file_jobs.h"
-#include "crypto/file_transform.h"
+#include "cli/output_group.h"
+#include "crypto/file_entries.h"
 #include "support/cli_test_util.h"
 
 namespace zorv {
 namespace {
 
-using test::Bytes;
 using test::RandomBytes;
 using test::ReadBytes;
 using test::ScratchFolder;
 using test::WriteBytes;
 
 constexpr char kKey[] = "transform key";
-// Ranges this small split the test files among the threads.
-constexpr std::uint64_t kSmallRange = 40000;
 
 FileCipher KeyedCipher() {
     return FileCipher(kKey, sizeof kKey - 1);
 }
 
-struct Files {
-    std::string plain, reference;
+// What each flush saw of a job's names, in order.
+struct FlushWitness {
+    std::string source, target;
+    std::vector<std::pair<bool, bool>> seen;  // target there, source there
+
+    static void OnFlush(void* self, const std::uint8_t* bytes, std::size_t) {
+        auto* witness = static_cast<FlushWitness*>(self);
+        if (bytes == nullptr) {
+            witness->seen.emplace_back(test::Exists(witness->target),
+                                       test::Exists(witness->source));
+        }
+    }
+    bool Saw(bool targetThere, bool sourceThere) const {
+        return std::find(seen.begin(), seen.end(), std::make_pair(targetThere, sourceThere)) !=
+               seen.end();
+    }
 };
 
-Files FileNames(const ScratchFolder& folder) {
-    return Files{folder / "plain", folder / "reference.crp"};
-}
-
-ResultCode EncryptWithCli(const std::string& source, const std::string& target, unsigned threads,
-                          std::uint64_t* progress) {
-    PlatformFile in, out;
-    if (!in.OpenForRead(source) || !out.CreateNew(target)) {
-        return kResultOpenFailed;
-    }
-    std::atomic<std::uint64_t> done{0};
-    TransformOptions options;
-    options.threads = threads;
-    options.progress = &done;
-    ResultCode result =
-        EncryptToFile(KeyedCipher(), in, static_cast<std::uint64_t>(in.Size()), out, options);
-    *progress = done.load();
-    return result;
-}
-
-ResultCode DecryptWithCli(const std::string& source, const std::string* target, unsigned threads) {
-    PlatformFile in, out;
-    if (!in.OpenForRead(source) || (target != nullptr && !out.CreateNew(*target))) {
-        return kResultOpenFailed;
-    }
-    TransformOptions options;
-    options.threads = threads;
-    options.minRangeBytes = kSmallRange;
-    return DecryptToFile(KeyedCipher(), in, static_cast<std::uint64_t>(in.Size()),
-                         target != nullptr ? &out : nullptr, options);
-}
-
-// A read, write or flush that fails in any piece, on any thread: the run
-// ends with that failure's code and every thread stops; a job then leaves
-// no output behind and its source in place.
-TEST(ParallelTransform, AFailedCallInAnyPieceEndsTheRunWithItsCode) {
+// A job's flushes, alone or (a small output) in a group's one request: the
+// data reaches the disk before the output has its name, and (POSIX, where
+// the move does not write through) the name before the source goes. A flush
+// that fails, on any thread, ends the job with 83: no output and no
+// temporary are left, and the source stays. (tests/crypto/file_format_test
+// fails the transforms' reads and writes.)
+TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
     ScratchFolder folder;
-    Files files = FileNames(folder);
-    ASSERT_TRUE(WriteBytes(files.plain, RandomBytes(1100000, 5)));  // five pieces
-    ASSERT_EQ(KeyedCipher().EncryptFile(files.plain.c_str(), files.reference.c_str()), 0);
-    enum Call { kRead, kWrite, kFlush };
+    const std::string output = folder / "job output";
+    for (const char* name : {"plain", "small"}) {  // five pieces; grouped
+        ASSERT_TRUE(WriteBytes(folder / name, RandomBytes(*name == 'p' ? 1100000 : 300000, 5)));
+        const std::string crp = folder / name + ".crp";
+        ASSERT_EQ(KeyedCipher().EncryptFile((folder / name).c_str(), crp.c_str()), 0);
+    }
     struct Row {
         bool encrypt;
         unsigned threads;
-        Call call;
-        ResultCode expected;
+        bool grouped;
     };
-    const Row rows[] = {
-        {true, 1, kRead, kResultReadFailed},    {true, 2, kRead, kResultReadFailed},
-        {true, 1, kWrite, kResultWriteFailed},  {true, 2, kWrite, kResultWriteFailed},
-        {false, 1, kRead, kResultReadFailed},   {false, 3, kRead, kResultReadFailed},
-        {false, 1, kWrite, kResultWriteFailed}, {false, 3, kWrite, kResultWriteFailed},
-        {true, 2, kFlush, kResultWriteFailed},  {false, 3, kFlush, kResultWriteFailed},
-    };
-    int run = 0;
-    auto transform = [&](const Row& row) {
-        const std::string target = folder / ("out" + std::to_string(run++));
-        std::uint64_t progress = 0;
-        return row.encrypt ? EncryptWithCli(files.plain, target, row.threads, &progress)
-                           : DecryptWithCli(files.reference, &target, row.threads);
-    };
-    auto job = [&](const Row& row) {
+    const Row rows[] = {{true, 2, false}, {false, 3, false}, {true, 1, true}, {false, 2, true}};
+    auto job = [&](const Row& row, const std::string& source, bool keep) {
+        OutputGroup group;
         JobSettings settings;
-        settings.keep = true;
+        settings.keep = keep;
+        settings.noWipe = true;
         settings.threads = row.threads;
-        settings.output = folder / "job output";
+        settings.output = output;
+        settings.group = row.grouped ? &group : nullptr;
         PlanItem item;
-        item.path = row.encrypt ? files.plain : files.reference;
+        item.path = source;
         std::vector<Outcome> lines = row.encrypt ? EncryptJob(KeyedCipher(), item, settings)
                                                  : DecryptJob(KeyedCipher(), item, settings);
+        if (row.grouped && lines.size() == 1 && lines[0].code == kResultPlacementPending) {
+            std::vector<SlotLines> committed = group.Commit(settings);
+            lines = committed.size() == 1 ? committed[0].second : std::vector<Outcome>{};
+        }
         return lines.size() == 1 ? lines[0].code : kResultInterrupted;
     };
     for (const Row& row : rows) {
-        auto attempt = [&] { return row.call == kFlush ? job(row) : transform(row); };
-        ClearPlatformFaults();
-        ASSERT_EQ(attempt(), kResultOk);
-        const PlatformCallCounts counts = GetPlatformCallCounts();
-        const std::int64_t calls = row.call == kRead    ? counts.reads
-                                   : row.call == kWrite ? counts.writes
-                                                        : counts.syncs;
+        SCOPED_TRACE(std::string(row.encrypt ? "encryption" : "decryption") +
+                     (row.grouped ? ", grouped" : ""));
+        const std::string source =
+            folder / (row.grouped ? "small" : "plain") + (row.encrypt ? "" : ".crp");
+        const std::string copy = folder / "copy";
+        ASSERT_TRUE(WriteBytes(copy, ReadBytes(source)));
+        FlushWitness witness{copy, output, {}};
+        FileFaultPlan watch;
+        watch.observe = FlushWitness::OnFlush;
+        watch.observeContext = &witness;
+        SetFileFaults(watch);
+        ASSERT_EQ(job(row, copy, false), kResultOk);
+        EXPECT_TRUE(witness.Saw(false, true));
+#ifndef _WIN32
+        EXPECT_TRUE(witness.Saw(true, true));
+#endif
+        EXPECT_FALSE(test::Exists(copy));
+        RemoveFile(output);
+        ClearFileFaults();
+        ASSERT_EQ(job(row, source, true), kResultOk);
+        const std::int64_t calls = GetFileCallCounts().flushes;
         ASSERT_GT(calls, 0);
-        RemoveFile(folder / "job output");
+        RemoveFile(output);
         for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
-            PlatformFaultPlan plan;
-            (row.call == kRead    ? plan.failReadAt
-             : row.call == kWrite ? plan.failWriteAt
-                                  : plan.failSyncAt) = at;
-            SetPlatformFaults(plan);
-            EXPECT_EQ(attempt(), row.expected)
-                << (row.encrypt ? "encryption" : "decryption") << " on " << row.threads
-                << " threads, call " << row.call << " number " << at << " of " << calls;
+            FileFaultPlan plan;
+            plan.failFlushAt = at;
+            SetFileFaults(plan);
+            EXPECT_EQ(job(row, source, true), kResultWriteFailed)
+                << "flush " << at << " of " << calls;
             for (const std::string& name : folder.Names()) {
                 EXPECT_EQ(name.find(".tmp"), std::string::npos) << "a temporary is left";
             }
-            EXPECT_FALSE(test::Exists(folder / "job output"));
+            EXPECT_FALSE(test::Exists(output));
         }
     }
-    ClearPlatformFaults();
-    EXPECT_EQ(ReadBytes(files.reference).size(), 1100016u);
+    ClearFileFaults();
+    EXPECT_EQ(ReadBytes(folder / "plain.crp").size(), 1100016u);
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include "cli/file_jobs.h"
 #include "cli/job_runner.h"
 #include "cli/output_group.h"
-#include "cli/platform_file.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
+#include "crypto/file_entries.h"
 #include "support/cli_test_util.h"
 
 #ifdef _WIN32
@@ -199,6 +199,17 @@ void AppendAndTakeOutput(const std::string& path) {
     }
 }
 
+// Appends to the source and puts a symbolic link to its output under the
+// output's name: the link is not the output, and stays. (POSIX: Windows
+// gives links to administrators only.)
+void AppendAndLinkOutput(const std::string& path) {
+    if (path == appendTo) {
+        AppendTail(path);
+        std::filesystem::rename(path + ".crp", path + ".moved");
+        std::filesystem::create_symlink(path + ".moved", path + ".crp");
+    }
+}
+
 TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
     const FileCipher cipher("password", 8);
     ASSERT_TRUE(test::WriteText(root_ / "grow.txt", "contents"));
@@ -209,11 +220,16 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
         void (*edit)(const std::string&);
         ResultCode expected;
     };
-    const Case kCases[] = {{true, false, AppendTail, kResultSourceChanged},
-                           {true, true, AppendTail, kResultSourceChanged},
-                           {false, false, AppendTail, kResultDeleteFailed},
-                           {true, false, RewriteKeepingTimes, kResultSourceChanged},
-                           {true, false, AppendAndTakeOutput, kResultSourceChanged}};
+    const Case kCases[] = {
+        {true, false, AppendTail, kResultSourceChanged},
+        {true, true, AppendTail, kResultSourceChanged},
+        {false, false, AppendTail, kResultDeleteFailed},
+        {true, false, RewriteKeepingTimes, kResultSourceChanged},
+        {true, false, AppendAndTakeOutput, kResultSourceChanged},
+#ifndef _WIN32
+        {true, false, AppendAndLinkOutput, kResultSourceChanged},
+#endif
+    };
     for (const Case& c : kCases) {
         SetJobCheckHook(c.edit);
         ASSERT_TRUE(test::WriteText(root_ / "grow.txt", "contents"));
@@ -231,32 +247,71 @@ TEST_F(PlanTest, ASourceChangedBeforeItIsDestroyedIsKept) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.keep;
         EXPECT_TRUE(test::Exists(appendTo));
-        // The .crp file made from a changed source is removed; a file that
-        // took its name is not.
-        const bool taken = c.edit == AppendAndTakeOutput;
+        // The .crp file made from a changed source is removed; a file or
+        // link that took its name is not.
+        const bool linked = c.edit == AppendAndLinkOutput;
+        const bool taken = c.edit == AppendAndTakeOutput || linked;
         EXPECT_EQ(test::Exists(root_ / "grow.txt.crp"), !c.encrypt || taken);
-        if (taken) {
+        if (taken && !linked) {
             EXPECT_EQ(test::ReadBytes(root_ / "grow.txt.crp"),
                       (test::Bytes{'o', 't', 'h', 'e', 'r'}));
         }
+        EXPECT_EQ(QueryEntry(root_ / "grow.txt.crp").isLink, linked);
+        std::remove((root_ / "grow.txt.moved").c_str());
         EXPECT_TRUE(test::Exists(root_ / "grow.txt"));
     }
     SetJobCheckHook(nullptr);
 }
 
-// An existing target fails the job before anything is decrypted: the wrong
-// password of this .crp file would otherwise be found first (75), after its
-// plain text had been written.
-TEST_F(PlanTest, ATakenTargetFailsADecryptionBeforeItStarts) {
-    ASSERT_TRUE(test::WriteBytes(root_ / "taken.crp", test::RandomBytes(4096, 3)));
-    ASSERT_TRUE(test::WriteText(root_ / "taken", "mine"));
+// A target that exists fails the job: found before anything is decrypted
+// (the wrong password of this .crp file would otherwise be found first, 75,
+// after its plain text had been written), or made once the job has begun,
+// when the move refuses to replace it. The file under the name is kept, and
+// so is the source.
+std::string takeName;  // made by TakeTarget once, when a job opens its source
+void TakeTarget(const std::string&) {
+    if (!takeName.empty()) {
+        ASSERT_TRUE(test::WriteText(takeName, "mine"));
+        takeName.clear();
+    }
+}
+
+TEST_F(PlanTest, ATakenTargetFailsTheJobAndIsKept) {
     const FileCipher cipher("password", 8);
-    const std::vector<Outcome> lines =
-        DecryptJob(cipher, WorkOn(root_ / "taken.crp"), JobSettings{});
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].path, root_ / "taken");
-    EXPECT_EQ(lines[0].code, kResultFileExists);
-    EXPECT_EQ(test::ReadBytes(root_ / "taken"), (test::Bytes{'m', 'i', 'n', 'e'}));
+    struct Case {
+        bool encrypt;
+        bool duringJob;
+    };
+    const Case kCases[] = {{false, false}, {false, true}, {true, true}};
+    for (const Case& c : kCases) {
+        const std::string source = root_ / (c.encrypt ? "taken" : "taken.crp");
+        const std::string target = root_ / (c.encrypt ? "taken.crp" : "taken");
+        if (c.duringJob) {
+            ASSERT_TRUE(test::WriteText(root_ / "taken", "plain"));
+            JobSettings keep;
+            keep.keep = true;
+            std::remove((root_ / "taken.crp").c_str());
+            ASSERT_EQ(EncryptJob(cipher, WorkOn(root_ / "taken"), keep)[0].code, kResultOk);
+            std::remove(target.c_str());
+            takeName = target;
+        } else {
+            ASSERT_TRUE(test::WriteBytes(source, test::RandomBytes(4096, 3)));
+            ASSERT_TRUE(test::WriteText(target, "mine"));
+        }
+        SetJobOpenedHook(TakeTarget);
+        const std::vector<Outcome> lines = c.encrypt
+                                               ? EncryptJob(cipher, WorkOn(source), JobSettings{})
+                                               : DecryptJob(cipher, WorkOn(source), JobSettings{});
+        SetJobOpenedHook(nullptr);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].path, target);
+        EXPECT_EQ(lines[0].code, kResultFileExists) << c.encrypt << c.duringJob;
+        EXPECT_EQ(test::ReadBytes(target), (test::Bytes{'m', 'i', 'n', 'e'}));
+        EXPECT_TRUE(test::Exists(source));
+        for (const std::string& name : root_.Names()) {
+            EXPECT_EQ(name.find(".tmp"), std::string::npos) << "a temporary is left";
+        }
+    }
 }
 
 // With -f, a job never replaces the output of another job of the run (two
@@ -282,8 +337,11 @@ TEST_F(PlanTest, ForceNeverReplacesAnOutputOfTheRun) {
 }
 
 #ifndef _WIN32
-std::string swapFolder;  // replaced by a link to swapTo by SwapFolderOnce
+// What SwapOnce does to swapFrom: it moves it to swapFrom + "-old", and puts
+// swapTo in its place, moved there or (swapByLink) as a symbolic link to it.
+std::string swapFrom;
 std::string swapTo;
+bool swapByLink = true;
 const ScratchFolder* outsideFolder = nullptr;
 std::vector<std::string> seenOutside;  // by WatchOutside, once the output is placed
 
@@ -291,42 +349,71 @@ void WatchOutside(const std::string&) {
     seenOutside = outsideFolder->Names();
 }
 
-void SwapFolderOnce(const std::string&) {
-    if (!swapFolder.empty()) {
-        ASSERT_EQ(rename(swapFolder.c_str(), (swapFolder + "-old").c_str()), 0);
-        ASSERT_EQ(symlink(swapTo.c_str(), swapFolder.c_str()), 0);
-        swapFolder.clear();
+void SwapOnce(const std::string&) {
+    if (!swapFrom.empty()) {
+        ASSERT_EQ(rename(swapFrom.c_str(), (swapFrom + "-old").c_str()), 0);
+        ASSERT_EQ(swapByLink ? symlink(swapTo.c_str(), swapFrom.c_str())
+                             : rename(swapTo.c_str(), swapFrom.c_str()),
+                  0);
+        swapFrom.clear();
     }
 }
 
-// A sub-folder replaced by a symbolic link to a folder outside the tree
-// after the walk, or once a job has opened its source: nothing is read,
-// written or removed outside. A job that finds its folder swapped before it
-// starts does nothing; one that had its source open finishes in the folder
-// it had reached, now under the old name.
-TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
+// A sub-folder or a source swapped after the walk, or once a job has opened
+// its source: nothing is read, written or removed outside the tree, nor in
+// what took the name. A job that finds its folder swapped before it starts
+// does nothing; one that had its source open finishes in the folder it had
+// reached, now under the old name. Each defence has a row that it alone
+// passes: the folder swapped for a link to itself (only the refusal of a
+// link below the folder named on the command line tells), for another real
+// folder (only the folder's identity, for a file named by itself), the
+// source swapped for another file (only the source's identity) or for a
+// link to itself (only the refusal to open a link).
+TEST_F(PlanTest, AnEntrySwappedAfterTheWalkSendsNoJobOutside) {
+    enum Swap {
+        kFolderForLinkOutside,
+        kFolderForLinkToItself,
+        kFolderForOther,
+        kSourceForOther,
+        kSourceForLinkToItself
+    };
     struct Case {
         bool encrypt;
         bool afterOpen;
         bool byName;  // the file named on the command line, not found by a walk
+        Swap swap;
         ResultCode expected;
     };
-    const Case kCases[] = {{true, false, false, kResultReplaced},  {true, true, false, kResultOk},
-                           {false, false, false, kResultReplaced}, {false, true, false, kResultOk},
-                           {true, false, true, kResultReplaced},   {true, true, true, kResultOk},
-                           {false, false, true, kResultReplaced},  {false, true, true, kResultOk}};
+    const Case kCases[] = {
+        {true, false, false, kFolderForLinkOutside, kResultReplaced},
+        {true, true, false, kFolderForLinkOutside, kResultOk},
+        {false, false, false, kFolderForLinkOutside, kResultReplaced},
+        {false, true, false, kFolderForLinkOutside, kResultOk},
+        {true, false, true, kFolderForLinkOutside, kResultReplaced},
+        {true, true, true, kFolderForLinkOutside, kResultOk},
+        {false, false, true, kFolderForLinkOutside, kResultReplaced},
+        {false, true, true, kFolderForLinkOutside, kResultOk},
+        {true, false, false, kFolderForLinkToItself, kResultReplaced},
+        {true, false, true, kFolderForOther, kResultReplaced},
+        {true, false, false, kSourceForOther, kResultReplaced},
+        {true, false, false, kSourceForLinkToItself, kResultSymbolicLink},
+    };
     const FileCipher cipher("password", 8);
     int row = 0;
     for (const Case& c : kCases) {
+        SCOPED_TRACE(row);
         ScratchFolder outside;
         ASSERT_TRUE(test::WriteText(outside / "other.txt", "outside"));
         const std::vector<std::string> untouched{"other.txt"};
         outsideFolder = &outside;
         seenOutside = untouched;
-        const std::string folder = root_ / ("w" + std::to_string(row++));
+        const std::string folder = root_ / ("w" + std::to_string(row));
+        const std::string other = root_ / ("other" + std::to_string(row++));
         MakeFolder(folder);
+        MakeFolder(other);
         const std::string source = folder + Separator() + "x.txt";
         ASSERT_TRUE(test::WriteText(source, "x"));
+        ASSERT_TRUE(test::WriteText(other + Separator() + "x.txt", "other"));
         if (!c.encrypt) {
             ASSERT_EQ(EncryptJob(cipher, WorkOn(source), JobSettings{}).size(), 1u);
         }
@@ -338,34 +425,45 @@ TEST_F(PlanTest, AFolderSwappedForALinkAfterTheWalkSendsNoJobOutside) {
             item = candidate.path == planned ? &candidate : item;
         }
         ASSERT_NE(item, nullptr);
-        swapFolder = folder;
-        swapTo = outside.path();
+        const bool ofFolder = c.swap <= kFolderForOther;
+        swapFrom = ofFolder ? folder : planned;
+        swapTo = c.swap == kFolderForLinkOutside ? outside.path()
+                 : c.swap == kFolderForOther     ? other
+                 : c.swap == kSourceForOther     ? other + Separator() + "x.txt"
+                                                 : swapFrom + "-old";
+        swapByLink = c.swap != kFolderForOther && c.swap != kSourceForOther;
         if (!c.afterOpen) {
-            SwapFolderOnce(planned);
+            SwapOnce(planned);
         }
-        SetJobOpenedHook(SwapFolderOnce);
+        SetJobOpenedHook(SwapOnce);
         SetJobCheckHook(WatchOutside);
         const std::vector<Outcome> lines =
             c.encrypt ? EncryptJob(cipher, *item, JobSettings{}) : DecryptJob(cipher, *item, {});
         SetJobOpenedHook(nullptr);
         SetJobCheckHook(nullptr);
-        ASSERT_TRUE(swapFolder.empty());
+        ASSERT_TRUE(swapFrom.empty());
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.afterOpen << c.byName;
         EXPECT_EQ(seenOutside, untouched) << c.encrypt << c.afterOpen << c.byName;
         EXPECT_EQ(outside.Names(), untouched) << c.encrypt << c.afterOpen << c.byName;
         EXPECT_EQ(test::ReadBytes(outside / "other.txt"),
                   (test::Bytes{'o', 'u', 't', 's', 'i', 'd', 'e'}));
+        if (!swapByLink) {  // what took the name is as it was
+            EXPECT_EQ(test::ReadBytes(source), (test::Bytes{'o', 't', 'h', 'e', 'r'}));
+            EXPECT_FALSE(test::Exists(source + ".crp"));
+        }
         if (c.afterOpen) {
             const std::string moved = folder + "-old" + Separator() + "x.txt";
             EXPECT_EQ(test::Exists(moved), !c.encrypt);
             EXPECT_EQ(test::Exists(moved + ".crp"), c.encrypt);
         }
-        // Planned now, the link is not followed: nothing outside the tree.
-        for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root_.path()}, true).items) {
-            EXPECT_EQ(now.path.find(folder + Separator()), std::string::npos) << now.path;
+        if (c.swap == kFolderForLinkOutside) {
+            // Planned now, the link is not followed: nothing outside the tree.
+            for (const PlanItem& now : BuildPlan(Command::kEncrypt, {root_.path()}, true).items) {
+                EXPECT_EQ(now.path.find(folder + Separator()), std::string::npos) << now.path;
+            }
         }
-        unlink(folder.c_str());
+        unlink((ofFolder ? folder : planned).c_str());
     }
 }
 #endif

@@ -264,39 +264,75 @@ TEST(FileFormat, ATargetThatIsTheSourceIsRefused) {
     EXPECT_EQ(ReadBytes(path), plain);
 }
 
-// Failed and short reads and writes, injected through the file-handle seam at
-// the first, a middle and the last call of a transform of several chunks.
+// Between two files: the desktop program's transform (FileCipher, reading
+// and writing in order), or with threads the parallel one over FileHandles
+// at offsets, the decryption split into ranges.
+ResultCode TransformFiles(bool encrypt, unsigned threads, const std::string& source,
+                          const std::string& target) {
+    FileCipher cipher = MakeCipher(kPassword);
+    if (threads == 0) {
+        return encrypt ? cipher.EncryptFile(source.c_str(), target.c_str())
+                       : cipher.DecryptFile(source.c_str(), target.c_str());
+    }
+    std::remove(target.c_str());
+    FileHandle in, out;
+    if (!in.OpenRegularForRead(source.c_str()) || !out.CreateNewPrivate(target.c_str())) {
+        return kResultOpenFailed;
+    }
+    TransformOptions options;
+    options.threads = threads;
+    options.minRangeBytes = 40000;
+    const auto size = static_cast<uint64_t>(in.Size());
+    return encrypt ? EncryptToFile(cipher, in, size, out, options)
+                   : DecryptToFile(cipher, in, size, &out, options);
+}
+
+// A read or write that fails or (Read and Write) comes up short, injected
+// through the file-handle seam at the first, a middle and the last call of a
+// transform of five pieces, on any thread: the run ends with that failure's
+// code.
 TEST(FileFormat, FailedReadsAndWritesAreReported) {
     ScratchDir dir;
-    FileCipher cipher = MakeCipher(kPassword);
-    const Bytes plain = Pattern(3 * kTransformChunkBytes + 100, 5);  // four pieces
+    const Bytes plain = Pattern(4 * kTransformChunkBytes + 51424, 5);
     WriteBytes(dir.File("plain"), plain);
-    ASSERT_EQ(cipher.EncryptFile(dir.File("plain").c_str(), dir.File("good.crp").c_str()),
-              kResultOk);
-    struct Case {
+    ASSERT_EQ(TransformFiles(true, 0, dir.File("plain"), dir.File("good.crp")), kResultOk);
+    enum Fault { kFailRead, kShortRead, kFailWrite, kShortWrite };
+    struct Row {
         bool encrypt;
-        FileFaultPlan plan;
-        ResultCode expected;
+        unsigned threads;  // 0: the desktop program's transform
+        Fault fault;
     };
-    const Case kCases[] = {
-        {true, {1, 0, 0, 0}, kResultReadFailed},   {true, {0, 2, 0, 0}, kResultReadFailed},
-        {true, {0, 4, 0, 0}, kResultReadFailed},   {true, {0, 0, 1, 0}, kResultWriteFailed},
-        {true, {0, 0, 0, 3}, kResultWriteFailed},  {true, {0, 0, 4, 0}, kResultWriteFailed},
-        {false, {3, 0, 0, 0}, kResultReadFailed},  {false, {0, 4, 0, 0}, kResultReadFailed},
-        {false, {0, 0, 2, 0}, kResultWriteFailed}, {false, {0, 0, 0, 4}, kResultWriteFailed},
+    const Row kRows[] = {
+        {true, 0, kFailRead},   {true, 0, kShortRead},   {true, 0, kFailWrite},
+        {true, 0, kShortWrite}, {false, 0, kFailRead},   {false, 0, kShortRead},
+        {false, 0, kFailWrite}, {false, 0, kShortWrite}, {true, 1, kFailRead},
+        {true, 2, kFailRead},   {true, 1, kFailWrite},   {true, 2, kFailWrite},
+        {false, 1, kFailRead},  {false, 3, kFailRead},   {false, 1, kFailWrite},
+        {false, 3, kFailWrite},
     };
-    for (const Case& c : kCases) {
-        SetFileFaults(c.plan);
-        const ResultCode rc =
-            c.encrypt ? cipher.EncryptFile(dir.File("plain").c_str(), dir.File("out").c_str())
-                      : cipher.DecryptFile(dir.File("good.crp").c_str(), dir.File("out").c_str());
+    for (const Row& row : kRows) {
+        const std::string source = dir.File(row.encrypt ? "plain" : "good.crp");
         ClearFileFaults();
-        EXPECT_EQ(rc, c.expected) << (c.encrypt ? "encrypt" : "decrypt") << " read "
-                                  << c.plan.failReadAt << "/" << c.plan.shortReadAt << " write "
-                                  << c.plan.failWriteAt << "/" << c.plan.shortWriteAt;
+        ASSERT_EQ(TransformFiles(row.encrypt, row.threads, source, dir.File("out")), kResultOk);
+        const FileCallCounts counts = GetFileCallCounts();
+        const bool reading = row.fault == kFailRead || row.fault == kShortRead;
+        const int64_t calls = reading ? counts.reads : counts.writes;
+        ASSERT_GT(calls, 0);
+        for (int64_t at : {int64_t{1}, calls / 2 + 1, calls}) {
+            FileFaultPlan plan;
+            (row.fault == kFailRead    ? plan.failReadAt
+             : row.fault == kShortRead ? plan.shortReadAt
+             : row.fault == kFailWrite ? plan.failWriteAt
+                                       : plan.shortWriteAt) = at;
+            SetFileFaults(plan);
+            const ResultCode rc = TransformFiles(row.encrypt, row.threads, source, dir.File("out"));
+            ClearFileFaults();
+            EXPECT_EQ(rc, reading ? kResultReadFailed : kResultWriteFailed)
+                << (row.encrypt ? "encryption" : "decryption") << " on " << row.threads
+                << " threads, fault " << row.fault << " at call " << at << " of " << calls;
+        }
     }
-    // Without faults the same calls succeed.
-    EXPECT_EQ(cipher.DecryptFile(dir.File("good.crp").c_str(), dir.File("out").c_str()), kResultOk);
+    EXPECT_EQ(ReadBytes(dir.File("good.crp")).size(), plain.size() + 16);
 }
 
 // Someone writes to the source while it is encrypted: here, between the

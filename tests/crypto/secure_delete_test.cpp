@@ -159,13 +159,13 @@ TEST(SecureDelete, OnlyTheExpectedFileIsDestroyed) {
     const std::string path = dir.File("meant");
     const Bytes contents = Pattern(5000, 7);
     WriteBytes(path, contents);
-    FileId meant;
+    FileIdentity meant;
     {
         FileHandle file;
         ASSERT_TRUE(file.OpenForRead(path.c_str()));
-        ASSERT_TRUE(file.Identify(&meant.device, &meant.file));
+        ASSERT_TRUE(file.Identify(&meant));
     }
-    FileId other = meant;
+    FileIdentity other = meant;
     other.file += 1;
     EXPECT_EQ(SecureDestroy(path.c_str(), &other), DeleteOutcome::kReplaced);
     EXPECT_EQ(ReadBytes(path), contents);

@@ -1,11 +1,8 @@
-// Win32 backend of the command-line program's file seam, on the wide entry
-// points: paths are UTF-8 inside the program, as on POSIX, and each call
-// takes the path's exact UTF-16 form (WidePath). A path that has none (an
-// unpaired surrogate from a listing) names no file here.
-#include "app/win32_handles.h"
-#include "cli/platform_backend.h"
-#include "cli/platform_file.h"
-#include "crypto/wide_path.h"
+// Win32 backend of file_entries.h, on the wide entry points: paths are UTF-8
+// inside zorv-cli, as on POSIX, and each call takes the path's exact UTF-16
+// form (WidePath). A path that has none (an unpaired surrogate from a
+// listing) names no file here.
+#include "crypto/file_entries.h"
 
 #include <windows.h>
 
@@ -15,10 +12,10 @@
 #include <random>
 #include <utility>
 
+#include "crypto/wide_path.h"
+
 namespace zorv {
 namespace {
-
-const HANDLE kNoHandle = INVALID_HANDLE_VALUE;
 
 EntryInfo InfoFromAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
     EntryInfo info;
@@ -44,6 +41,24 @@ std::wstring Wide(const std::string& path) {
     return wide;
 }
 
+// An owning FileHandle of a handle opened here.
+FileHandle Owned(HANDLE handle) {
+    return FileHandle(reinterpret_cast<FileHandle::Native>(handle), true);
+}
+
+// Closes a directory search when it goes out of scope.
+struct ScopedSearch {
+    explicit ScopedSearch(HANDLE search) : handle(search) {}
+    ScopedSearch(const ScopedSearch&) = delete;
+    ScopedSearch& operator=(const ScopedSearch&) = delete;
+    ~ScopedSearch() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            FindClose(handle);
+        }
+    }
+    HANDLE handle;
+};
+
 // What a listing or a name without a wide form is: an entry no call here can
 // reach, refused as one whose name cannot be handled.
 EntryInfo UnnamableEntry() {
@@ -54,53 +69,16 @@ EntryInfo UnnamableEntry() {
     return info;
 }
 
-// Chunks of at most 1 GiB per call: the count is a DWORD.
-constexpr std::size_t kMaxIo = std::size_t{1} << 30;
-
-// One ReadFile or WriteFile call at offset, made by call(count, &moved,
-// &record): the bytes moved, or -1 on failure.
-template <typename Call>
-std::int64_t OnceAt(std::uint64_t offset, std::size_t n, Call call) {
-    OVERLAPPED record = {};
-    record.Offset = static_cast<DWORD>(offset);
-    record.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD moved = 0;
-    return call(static_cast<DWORD>(std::min(n, kMaxIo)), &moved, &record)
-               ? static_cast<std::int64_t>(moved)
-               : -1;
-}
-
-bool IdentityOfHandle(HANDLE handle, FileIdentity* identity) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) {
-        return false;
-    }
-    identity->device = info.dwVolumeSerialNumber;
-    identity->file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    identity->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    identity->lastWrite = static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-        info.ftLastWriteTime.dwLowDateTime);
-    // The change time, which SetFileTime cannot put back, is only in the
-    // basic information.
-    FILE_BASIC_INFO basic = {};
-    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
-        return false;
-    }
-    identity->lastChange = basic.ChangeTime.QuadPart;
-    return true;
-}
-
 }  // namespace
 
 bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followLink) {
     // No access to the contents, only to the identity, and of the reparse
     // point itself rather than of what it leads to (unless asked).
     DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const ScopedFileHandle entry(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+    const FileHandle entry(Owned(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, flags, nullptr));
-    return entry.IsValid() && IdentityOfHandle(entry.Get(), identity);
+                                             nullptr, OPEN_EXISTING, flags, nullptr)));
+    return entry.IsOpen() && entry.Identify(identity);
 }
 
 EntryInfo QueryEntry(const std::string& path) {
@@ -133,9 +111,8 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     (void)expected;
     entries->clear();
     WIN32_FIND_DATAW found = {};
-    const ScopedFindHandle search(
-        FindFirstFileW(Wide(JoinFolderAndName(folder, "*")).c_str(), &found));
-    if (!search.IsValid()) {
+    const ScopedSearch search(FindFirstFileW(Wide(JoinFolderAndName(folder, "*")).c_str(), &found));
+    if (search.handle == INVALID_HANDLE_VALUE) {
         return false;
     }
     do {
@@ -151,77 +128,13 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
                           : UnnamableEntry();
         item.name = std::move(name);
         entries->push_back(std::move(item));
-    } while (FindNextFileW(search.Get(), &found));
+    } while (FindNextFileW(search.handle, &found));
     std::sort(entries->begin(), entries->end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return true;
 }
 
-bool PlatformFile::OpenForRead(const std::string& path) {
-    Close();
-    // No write sharing: nobody may change the source while it is read.
-    handle_ = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    return handle_ != kNoHandle;
-}
-
-bool PlatformFile::CreateNew(const std::string& path) {
-    Close();
-    handle_ = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES,
-                          0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle_ != kNoHandle;
-}
-
-bool PlatformFile::Identify(FileIdentity* identity) const {
-    return IdentityOfHandle(handle_, identity);
-}
-
-std::int64_t PlatformFile::Size() const {
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(handle_, &size)) {
-        return -1;
-    }
-    return size.QuadPart;
-}
-
-namespace platform {
-
-std::int64_t ReadOnceAt(PlatformFile::Handle handle, std::uint64_t offset, void* buffer,
-                        std::size_t n) {
-    return OnceAt(offset, n, [&](DWORD count, DWORD* moved, OVERLAPPED* at) {
-        return ReadFile(handle, buffer, count, moved, at);
-    });
-}
-
-std::int64_t WriteOnceAt(PlatformFile::Handle handle, std::uint64_t offset, const void* buffer,
-                         std::size_t n) {
-    return OnceAt(offset, n, [&](DWORD count, DWORD* moved, OVERLAPPED* at) {
-        return WriteFile(handle, buffer, count, moved, at);
-    });
-}
-
-bool SyncNative(PlatformFile::Handle handle) {
-    return FlushFileBuffers(handle) != 0;
-}
-
-void CloseNative(PlatformFile::Handle handle) {
-    CloseHandle(handle);
-}
-
-}  // namespace platform
-
-void PlatformFile::StartWriteBack(std::uint64_t, std::uint64_t) const {}
-
-void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
-    FILETIME creation = {}, access = {}, write = {};
-    if (GetFileTime(source.handle_, &creation, &access, &write)) {
-        SetFileTime(handle_, &creation, &access, &write);
-    }
-}
-
-void PlatformFile::GiveNewFileMode() const {}
-
-bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path) {
+bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[32];
@@ -230,11 +143,11 @@ bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::str
         if (PathLength(candidate) > kMaxPathBytes) {
             break;
         }
-        if (file->CreateNew(candidate)) {
+        if (CreateNewPrivate(candidate.c_str())) {
             *path = std::move(candidate);
             return true;
         }
-        DWORD error = GetLastError();
+        const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
             break;
         }
@@ -269,9 +182,9 @@ unsigned CurrentUmask() {
 bool SyncFiles(const std::vector<std::string>& paths) {
     bool ok = true;
     for (const std::string& path : paths) {
-        const ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-        ok = file.IsValid() && FlushFileBuffers(file.Get()) != 0 && ok;
+        FileHandle file(Owned(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, 0, nullptr)));
+        ok = file.IsOpen() && file.Flush() && ok;
     }
     return ok;
 }

@@ -1,6 +1,5 @@
-// POSIX backend of the command-line program's file seam.
-#include "cli/platform_backend.h"
-#include "cli/platform_file.h"
+// POSIX backend of file_entries.h.
+#include "crypto/file_entries.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +12,8 @@
 #include <random>
 #include <utility>
 
+#include "crypto/file_handle_backend.h"
+
 #ifdef __APPLE__
 #include <stdio.h>  // renamex_np
 #endif
@@ -20,29 +21,9 @@
 namespace zorv {
 namespace {
 
-FileIdentity IdentityFromStat(const struct stat& st) {
-    FileIdentity identity;
-    identity.device = static_cast<std::uint64_t>(st.st_dev);
-    identity.file = static_cast<std::uint64_t>(st.st_ino);
-    identity.size = static_cast<std::uint64_t>(st.st_size);
-#ifdef __APPLE__
-    const timespec& written = st.st_mtimespec;
-#else
-    const timespec& written = st.st_mtim;
-#endif
-    identity.lastWrite = static_cast<std::int64_t>(written.tv_sec) * 1000000000 + written.tv_nsec;
-#ifdef __APPLE__
-    const timespec& changed = st.st_ctimespec;
-#else
-    const timespec& changed = st.st_ctim;
-#endif
-    identity.lastChange = static_cast<std::int64_t>(changed.tv_sec) * 1000000000 + changed.tv_nsec;
-    return identity;
-}
-
 EntryInfo InfoFromStat(const struct stat& st) {
     EntryInfo info;
-    info.identity = IdentityFromStat(st);
+    info.identity = backend::IdentityFromStat(st);
     info.exists = true;
     info.isFolder = S_ISDIR(st.st_mode);
     info.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
@@ -82,7 +63,7 @@ bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followL
     if ((followLink ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) {
         return false;
     }
-    *identity = IdentityFromStat(st);
+    *identity = backend::IdentityFromStat(st);
     return true;
 }
 
@@ -95,7 +76,8 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     }
     struct stat st = {};
     DIR* dir = nullptr;
-    if (fstat(fd, &st) != 0 || (expected.Known() && !IdentityFromStat(st).SameFile(expected)) ||
+    if (fstat(fd, &st) != 0 ||
+        (expected.Known() && !backend::IdentityFromStat(st).SameFile(expected)) ||
         (dir = fdopendir(fd)) == nullptr) {
         close(fd);
         return false;
@@ -143,7 +125,8 @@ bool PinnedFolder::Pin(const std::string& path, std::size_t rootLength,
     int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (std::size_t i = 0; fd >= 0; ++i) {
         struct stat st = {};
-        if (i >= chain.size() || fstat(fd, &st) != 0 || !IdentityFromStat(st).SameFile(chain[i])) {
+        if (i >= chain.size() || fstat(fd, &st) != 0 ||
+            !backend::IdentityFromStat(st).SameFile(chain[i])) {
             break;
         }
         if (i == below.size()) {
@@ -177,116 +160,13 @@ std::string PinnedFolder::Reach(const std::string& name) const {
     return JoinFolderAndName(reached_.empty() ? folder_ : reached_, name);
 }
 
-bool PlatformFile::OpenForRead(const std::string& path) {
-    Close();
-    handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (handle_ < 0) {
-        return false;
-    }
-    struct stat st = {};
-    int flags = fcntl(handle_, F_GETFL);
-    if (fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-        fcntl(handle_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        Close();
-        return false;
-    }
-    return true;
-}
-
-bool PlatformFile::CreateNew(const std::string& path) {
-    Close();
-    handle_ = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    return handle_ >= 0;
-}
-
-bool PlatformFile::Identify(FileIdentity* identity) const {
-    struct stat st = {};
-    if (fstat(handle_, &st) != 0) {
-        return false;
-    }
-    *identity = IdentityFromStat(st);
-    return true;
-}
-
-std::int64_t PlatformFile::Size() const {
-    struct stat st = {};
-    if (fstat(handle_, &st) != 0) {
-        return -1;
-    }
-    return static_cast<std::int64_t>(st.st_size);
-}
-
-namespace platform {
-
-std::int64_t ReadOnceAt(PlatformFile::Handle handle, std::uint64_t offset, void* buffer,
-                        std::size_t n) {
-    for (;;) {
-        ssize_t got = pread(handle, buffer, n, static_cast<off_t>(offset));
-        if (got >= 0 || errno != EINTR) {
-            return got;
-        }
-    }
-}
-
-std::int64_t WriteOnceAt(PlatformFile::Handle handle, std::uint64_t offset, const void* buffer,
-                         std::size_t n) {
-    for (;;) {
-        ssize_t put = pwrite(handle, buffer, n, static_cast<off_t>(offset));
-        if (put >= 0 || errno != EINTR) {
-            return put;
-        }
-    }
-}
-
-bool SyncNative(PlatformFile::Handle handle) {
-#ifdef __APPLE__
-    return fcntl(handle, F_FULLFSYNC) == 0 || fsync(handle) == 0;
-#else
-    return fsync(handle) == 0;
-#endif
-}
-
-void CloseNative(PlatformFile::Handle handle) {
-    close(handle);
-}
-
-}  // namespace platform
-
-void PlatformFile::StartWriteBack(std::uint64_t offset, std::uint64_t n) const {
-#ifdef __linux__
-    sync_file_range(handle_, static_cast<off_t>(offset), static_cast<off_t>(n),
-                    SYNC_FILE_RANGE_WRITE);
-#else
-    (void)offset;
-    (void)n;
-#endif
-}
-
-void PlatformFile::CopyMetadataFrom(const PlatformFile& source) const {
-    struct stat st = {};
-    if (fstat(source.handle_, &st) != 0) {
-        return;
-    }
-#ifdef __APPLE__
-    timespec times[2] = {st.st_atimespec, st.st_mtimespec};
-#else
-    timespec times[2] = {st.st_atim, st.st_mtim};
-#endif
-    futimens(handle_, times);
-    fchmod(handle_, st.st_mode & 0777 & ~static_cast<mode_t>(CurrentUmask()));
-}
-
-void PlatformFile::GiveNewFileMode() const {
-    fchmod(handle_, 0666 & ~static_cast<mode_t>(CurrentUmask()));
-}
-
-bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path) {
+bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[32];
         std::snprintf(name, sizeof name, ".zorv-%08x.tmp", static_cast<unsigned>(entropy()));
         std::string candidate = JoinFolderAndName(folder, name);
-        if (file->CreateNew(candidate)) {
+        if (CreateNewPrivate(candidate.c_str())) {
             *path = std::move(candidate);
             return true;
         }
@@ -359,7 +239,7 @@ bool SyncFiles(const std::vector<std::string>& paths) {
         if (fd < 0 || fstat(fd, &st) != 0) {
             ok = false;
         } else if (std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
-            ok = syncfs(fd) == 0 && ok;
+            ok = backend::PlannedFlush([fd] { return syncfs(fd) == 0; }) && ok;
             done.push_back(st.st_dev);
         }
         if (fd >= 0) {
@@ -368,15 +248,8 @@ bool SyncFiles(const std::vector<std::string>& paths) {
     }
 #else
     for (const std::string& path : paths) {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-#ifdef __APPLE__
-        ok = fd >= 0 && (fcntl(fd, F_FULLFSYNC) == 0 || fsync(fd) == 0) && ok;
-#else
-        ok = fd >= 0 && fsync(fd) == 0 && ok;
-#endif
-        if (fd >= 0) {
-            close(fd);
-        }
+        FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW), true);
+        ok = file.IsOpen() && file.Flush() && ok;
     }
 #endif
     return ok;
@@ -385,7 +258,7 @@ bool SyncFiles(const std::vector<std::string>& paths) {
 void SyncFolder(const std::string& folder) {
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        fsync(fd);
+        backend::PlannedFlush([fd] { return fsync(fd) == 0; });
         close(fd);
     }
 }

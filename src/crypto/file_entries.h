@@ -1,9 +1,12 @@
-// The command-line program's own seam to the operating system: files with
-// positional reads and writes (so several threads can work on one file),
-// a flush to the disk, the no-replace rename, and the folder queries of the
-// batch rules. A shared half (platform_file.cpp) over POSIX and Win32
-// backends. Paths are UTF-8 on Windows too: the Win32 backend gives each
-// call the exact wide form, so no name is ever taken for a look-alike.
+// The names side of the file seam (FileHandle opens the files): what an
+// entry is, a folder's listing and a folder pinned for the jobs that work in
+// it, the no-replace rename, removal, the grouped flush, and the path
+// helpers. Used by zorv-cli, whose paths are UTF-8 on Windows too: the Win32
+// backend gives each call the path's exact wide form (WidePath), so no name
+// is ever taken for a look-alike, and a path that has none names no file.
+// The helpers split at ASCII separators only, which is exact for UTF-8 (no
+// byte of a sequence past its first is below 0x80) but not for code page
+// 932 text, which app/path_utils.h walks character by character.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "crypto/positional_file.h"
+#include "crypto/file_handle.h"
 #include "crypto/result_code.h"
-#include "crypto/source_state.h"
 
 namespace zorv {
 
@@ -32,31 +34,6 @@ constexpr std::size_t kMaxNameBytes = 255;
 // above: bytes on POSIX, UTF-16 units on Windows (where a character of
 // UTF-8 text takes up to 4 bytes but 1 or 2 units).
 std::size_t PathLength(const std::string& path);
-
-// What tells one file from another, and one state of its contents from the
-// next: the device and file number (POSIX st_dev and st_ino; Windows the
-// volume serial number and file index), the size, the last-write time and
-// the change time (POSIX st_ctime; Windows the ChangeTime of the file's
-// basic information). A program can put the last-write time back after
-// editing a file in place; the change time it cannot set. All zero when
-// unknown.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t file = 0;
-    std::uint64_t size = 0;
-    std::int64_t lastWrite = 0;
-    std::int64_t lastChange = 0;
-
-    bool Known() const { return device != 0 || file != 0; }
-    bool SameFile(const FileIdentity& other) const {
-        return device == other.device && file == other.file;
-    }
-    SourceState State() const { return SourceState{size, lastWrite, lastChange}; }
-    // The same file with the same contents: see SourceUnchanged.
-    bool SameState(const FileIdentity& other) const {
-        return SameFile(other) && SourceUnchanged(other.State(), State());
-    }
-};
 
 // The identity of the entry named path itself: a symbolic link (Windows: a
 // reparse point) is not followed, unless followLink asks for the identity
@@ -109,13 +86,13 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
 // The folder of a job's source, held open for the job that works in it: a
 // walked file's from the folder named on the command line down, a named
 // file's folder by itself. On POSIX it is reached from that first folder
-// down, one
-// component at a time, never through a symbolic link and each component
-// checked against the identity the walk recorded; every entry of the folder
-// is then reached through that open folder (as /proc/self/fd/N/name), so a
-// folder swapped for a link during the run cannot lead a job outside the
-// tree. On Windows, and where /proc is missing, the names are the plain
-// paths and the jobs' identity checks stand alone.
+// down, one component at a time, never through a symbolic link and each
+// component checked against the identity the walk recorded; every entry of
+// the folder is then reached through that open folder (as
+// /proc/self/fd/N/name), so a folder swapped for a link during the run
+// cannot lead a job outside the tree. On Windows, and where /proc is
+// missing, the names are the plain paths and the jobs' identity checks
+// stand alone.
 class PinnedFolder {
 public:
     PinnedFolder() = default;
@@ -139,92 +116,6 @@ private:
     int descriptor_ = -1;
 };
 
-// An open file, closed by the destructor. Move-only.
-class PlatformFile : public PositionalFile {
-public:
-    PlatformFile() = default;
-    ~PlatformFile() override;
-    PlatformFile(PlatformFile&& other) noexcept;
-    PlatformFile& operator=(PlatformFile&& other) noexcept;
-    PlatformFile(const PlatformFile&) = delete;
-    PlatformFile& operator=(const PlatformFile&) = delete;
-
-    // Opens an existing regular file; on POSIX never through a symbolic
-    // link in the last component. On POSIX the open does not block (a FIFO
-    // put in the file's place would wait for a writer) and anything but a
-    // regular file is refused before blocking reads are turned back on.
-    bool OpenForRead(const std::string& path);
-    // Creates a new file, failing if the name exists. Owner-only access on
-    // POSIX: it may hold plain text.
-    bool CreateNew(const std::string& path);
-    void Close();
-    bool IsOpen() const;
-
-    // The size, or -1 when it cannot be read.
-    std::int64_t Size() const;
-    // The open file's identity; false when it cannot be read.
-    bool Identify(FileIdentity* identity) const;
-    // Reads exactly n bytes at offset (loops over short reads); false on an
-    // error or when the file ends first.
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const override;
-    // Writes exactly n bytes at offset; false on any error (a full disk).
-    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t n) const override;
-    // Starts writing [offset, offset + n) to the disk without waiting, so the
-    // final Sync has little left to do. A hint; no result.
-    void StartWriteBack(std::uint64_t offset, std::uint64_t n) const override;
-    // Waits until the contents are on the disk.
-    bool Sync() const;
-    // Gives this file the times of source and (POSIX) its permission bits
-    // less the process's umask, as a program creating the file would.
-    void CopyMetadataFrom(const PlatformFile& source) const;
-    // Gives this file the permission bits of a new file, 0666 less the
-    // umask (POSIX; nothing to do on Windows).
-    void GiveNewFileMode() const;
-
-#ifdef _WIN32
-    using Handle = void*;
-#else
-    using Handle = int;
-#endif
-    Handle NativeHandle() const {
-        return handle_;
-    }
-
-private:
-#ifdef _WIN32
-    Handle handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
-#else
-    Handle handle_ = -1;
-#endif
-};
-
-// Failure injection for tests, as FileHandle has: counts every ReadAt,
-// WriteAt and Sync made through any PlatformFile of the process, from any
-// thread, and makes the Nth of each fail without touching the file (1-based;
-// 0 = never). Production code never installs a plan; tests install one
-// while no file work runs.
-struct PlatformFaultPlan {
-    std::int64_t failReadAt = 0;
-    std::int64_t failWriteAt = 0;
-    std::int64_t failSyncAt = 0;
-};
-
-struct PlatformCallCounts {
-    std::int64_t reads = 0;
-    std::int64_t writes = 0;
-    std::int64_t syncs = 0;
-};
-
-// Installs a plan and resets the counts; ClearPlatformFaults removes it.
-void SetPlatformFaults(const PlatformFaultPlan& plan);
-void ClearPlatformFaults();
-PlatformCallCounts GetPlatformCallCounts();
-
-// Creates a new, empty, uniquely named file in folder (".zorv-XXXXXXXX.tmp"
-// on POSIX, "zvXXXXXX.tmp" on Windows) and opens it for writing. On
-// failure returns false and leaves path empty.
-bool CreateTemporaryFile(const std::string& folder, PlatformFile* file, std::string* path);
-
 // Moves from to to without ever replacing an existing file: the no-replace
 // rename, or a hard link and an unlink where that is missing, on POSIX;
 // MoveFileExW without the replace flag on Windows. Returns 0, 71 when to
@@ -246,11 +137,13 @@ unsigned CurrentUmask();
 
 // Waits until the contents of every file in paths are on the disk, with as
 // few flushes as the system allows: on Linux one syncfs per file system;
-// elsewhere each file is flushed. False when any flush fails.
+// elsewhere each file is flushed. False when any flush fails. Each flush
+// counts as one under the fault plan (FileFaultPlan).
 bool SyncFiles(const std::vector<std::string>& paths);
 
-// Makes a rename in folder durable (fsync of the folder on POSIX; nothing
-// to do on Windows, where MoveFileEx writes through).
+// Makes a rename in folder durable (fsync of the folder on POSIX, a flush
+// under the fault plan; nothing to do on Windows, where MoveFileEx writes
+// through). A failure is not reported: the rename stands either way.
 void SyncFolder(const std::string& folder);
 
 // The name part of a path: what follows the last separator.
@@ -262,8 +155,5 @@ std::string FolderOf(const std::string& path);
 
 // folder + separator + name, without doubling a separator that ends folder.
 std::string JoinFolderAndName(const std::string& folder, const std::string& name);
-
-// The number of processors, at least 1.
-unsigned ProcessorCount();
 
 }  // namespace zorv

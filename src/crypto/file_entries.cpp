@@ -1,0 +1,20 @@
+// The platform-independent part of file_entries.h.
+#include "crypto/file_entries.h"
+
+namespace zorv {
+
+std::size_t PathLength(const std::string& path) {
+#ifdef _WIN32
+    std::size_t units = 0;
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        // A lead byte starts one unit, a four-byte sequence's a pair.
+        units += ((byte & 0xC0) != 0x80 ? 1u : 0u) + (byte >= 0xF0 ? 1u : 0u);
+    }
+    return units;
+#else
+    return path.size();
+#endif
+}
+
+}  // namespace zorv
