@@ -13,7 +13,7 @@
 
 #include "app/path_utils.h"
 #include "crypto/file_cipher.h"
-#include "decrypt/worker_thread.h"
+#include "batch/worker_thread.h"
 
 namespace zorv {
 

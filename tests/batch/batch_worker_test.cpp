@@ -1,0 +1,210 @@
+// The batch on its worker thread, driven with a fake rule: the lines reach
+// the window's thread in the order written, with few wake-ups; a stop ends
+// the run between files; the progress counts what the transforms read; and
+// the keyed cipher is gone by the time the end is posted.
+#include "batch/batch_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "batch/batch_steps.h"
+#include "crypto/file_cipher.h"
+#include "support/win32_test_support.h"
+
+namespace zorv {
+namespace {
+
+// A window that only receives posted messages, read with GetMessage.
+class MessageWindow {
+public:
+    MessageWindow()
+        : window_(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr)) {}
+    ~MessageWindow() { DestroyWindow(window_); }
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    // How many message messages wait in the queue; takes them out.
+    int Drain(UINT message) const {
+        int count = 0;
+        MSG msg;
+        while (PeekMessageA(&msg, window_, message, message, PM_REMOVE)) {
+            ++count;
+        }
+        return count;
+    }
+
+private:
+    HWND window_;
+};
+
+BatchLine Line(BatchLine::Kind kind, const char* path) {
+    BatchLine line;
+    line.kind = kind;
+    line.path = path;
+    return line;
+}
+
+// The order and the wake-ups of the hand-off, on one thread: a wake-up is
+// posted by the first write after a Take, not by every write.
+TEST(LineHandOff, LinesComeInOrderWithOneWakeUpPerTake) {
+    MessageWindow window;
+    ASSERT_NE(window.Handle(), nullptr);
+    LineHandOff handOff(window.Handle(), kBatchLinesMessage);
+    const struct {
+        std::vector<const char*> written;
+        int wakeUps;
+    } rounds[] = {
+        {{"a"}, 1},
+        {{"b", "c", "d"}, 1},
+        {{}, 0},
+        {{"e", "f"}, 1},
+    };
+    for (const auto& round : rounds) {
+        for (const char* path : round.written) {
+            handOff.Write(Line(BatchLine::Kind::kOk, path));
+        }
+        EXPECT_EQ(window.Drain(kBatchLinesMessage), round.wakeUps) << round.written.size();
+        std::vector<std::string> taken;
+        for (const BatchLine& line : handOff.Take()) {
+            taken.push_back(line.path);
+        }
+        EXPECT_EQ(taken, std::vector<std::string>(round.written.begin(), round.written.end()));
+    }
+}
+
+// A cipher whose destruction the test can see.
+class WatchedCipher : public FileCipher {
+public:
+    explicit WatchedCipher(std::atomic<bool>* destroyed)
+        : FileCipher("password", 8), destroyed_(destroyed) {}
+    ~WatchedCipher() override { *destroyed_ = true; }
+
+private:
+    std::atomic<bool>* destroyed_;
+};
+
+// Each input is a word: "ok" and "fail" log a line, "stop" asks the worker
+// to stop and logs its line, "file:<path>" encrypts that file into
+// <path>.out with the cipher given.
+class FakeRule : public BatchRule {
+public:
+    FakeRule(FileCipher& cipher, BatchWorker*& worker) : cipher_(cipher), worker_(worker) {}
+
+    void ProcessInput(BatchRun& run, const char* path) override {
+        if (std::strncmp(path, "file:", 5) == 0) {
+            const std::string target = std::string(path + 5) + ".out";
+            const ResultCode rc = cipher_.EncryptFile(path + 5, target.c_str());
+            if (rc != kResultOk) {
+                run.LogFailure(path + 5, rc);
+            } else {
+                run.LogOk(path + 5);
+            }
+            return;
+        }
+        if (std::strcmp(path, "stop") == 0) {
+            worker_->RequestStop();
+        }
+        if (std::strcmp(path, "fail") == 0) {
+            run.LogFailure(path, kResultOpenFailed);
+        } else {
+            run.LogOk(path);
+        }
+    }
+    ResultCode ClassifyFolderFile(const char* name) override {
+        return std::strncmp(name, "file:", 5) == 0 ? kPassOver : kResultOk;
+    }
+    void ProcessFile(BatchRun& run, const char* path) override { run.LogOk(path); }
+
+private:
+    FileCipher& cipher_;
+    BatchWorker*& worker_;
+};
+
+struct Outcome {
+    std::string lines;  // one letter per kind and the path: "S", "Oa", "Fb", "D"
+    bool cipherGoneAtEnd = false;
+    bool stopped = false;
+    int failures = 0;
+    BatchProgress progress;
+};
+
+// Runs the fake rule over inputs on a worker, reading its messages as the
+// dialog does until the end is posted.
+Outcome RunFake(const std::vector<const char*>& inputs) {
+    Outcome outcome;
+    MessageWindow window;
+    FileRange range;
+    range.paths = inputs.data();
+    range.count = static_cast<int>(inputs.size());
+    BatchWorker worker(window.Handle(), range);
+    BatchWorker* self = &worker;
+    std::atomic<bool> destroyed{false};
+    std::unique_ptr<FileCipher> cipher(new WatchedCipher(&destroyed));
+    std::unique_ptr<BatchRule> rule(new FakeRule(*cipher, self));
+    EXPECT_TRUE(worker.StartRun(std::move(cipher), std::move(rule)));
+    const char kinds[] = "SDNOF";
+    for (MSG msg; GetMessageA(&msg, window.Handle(), 0, 0) > 0;) {
+        if (msg.message == kBatchEndMessage) {
+            outcome.cipherGoneAtEnd = destroyed.load();
+            break;
+        }
+    }
+    EXPECT_TRUE(worker.WaitForEnd(10000));
+    for (const BatchLine& line : worker.TakeLines()) {
+        outcome.lines += kinds[static_cast<int>(line.kind)] + line.path + " ";
+    }
+    outcome.stopped = worker.Outcome().Stopped();
+    outcome.failures = worker.Outcome().FailureCount();
+    outcome.progress = worker.Progress();
+    return outcome;
+}
+
+TEST(BatchWorker, RunsTheRuleInListOrderAndStopsBetweenFiles) {
+    const struct {
+        std::vector<const char*> inputs;
+        const char* lines;
+        bool stopped;
+        int failures;
+    } cases[] = {
+        {{"a", "fail", "b"}, "S Oa Ffail Ob D ", false, 1},
+        {{"a", "stop", "b", "c"}, "S Oa Ostop ", true, 0},
+        {{"stop"}, "S Ostop ", true, 0},
+        {{}, "S D ", false, 0},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = RunFake(c.inputs);
+        EXPECT_EQ(outcome.lines, c.lines);
+        EXPECT_EQ(outcome.stopped, c.stopped) << c.lines;
+        EXPECT_EQ(outcome.failures, c.failures) << c.lines;
+        EXPECT_TRUE(outcome.cipherGoneAtEnd) << "the key outlived the run: " << c.lines;
+    }
+}
+
+// The progress in bytes is what the transforms read, against the sizes of
+// the files the rule would keep; the label's file is the one read last.
+TEST(BatchWorker, ProgressCountsTheBytesTheTransformsRead) {
+    TempFolder folder;
+    const std::string first = folder.Join("first.bin");
+    const std::string second = folder.Join("second.bin");
+    ASSERT_TRUE(WriteLongFile(first, std::string(700000, 'x')));
+    ASSERT_TRUE(WriteLongFile(second, std::string(5000, 'y')));
+    const std::string firstInput = "file:" + first;
+    const std::string secondInput = "file:" + second;
+    // The fake rule passes its "file:" words over when sizing: the sizes
+    // come from the folder, as a walk would give them.
+    const Outcome outcome =
+        RunFake({firstInput.c_str(), secondInput.c_str(), folder.Path().c_str()});
+    EXPECT_EQ(outcome.failures, 0) << outcome.lines;
+    EXPECT_EQ(outcome.progress.doneBytes, 705000u);
+    EXPECT_EQ(outcome.progress.totalBytes, 705000u);
+    EXPECT_EQ(outcome.progress.currentPath, second);
+}
+
+}  // namespace
+}  // namespace zorv
