@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "batch/batch_steps.h"
+#include "batch/batch_view.h"
 #include "crypto/file_cipher.h"
 #include "support/win32_test_support.h"
 
@@ -204,6 +206,42 @@ TEST(BatchWorker, ProgressCountsTheBytesTheTransformsRead) {
     EXPECT_EQ(outcome.progress.doneBytes, 705000u);
     EXPECT_EQ(outcome.progress.totalBytes, 705000u);
     EXPECT_EQ(outcome.progress.currentPath, second);
+}
+
+// The label's text: the percentage, then the path shortened in its middle
+// so that the whole fits, keeping the file's name.
+TEST(ProgressLabel, ThePercentageAndAPathThatFits) {
+    HDC dc = GetDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    const std::string deep =
+        "C:\\" + std::string(40, 'd') + "\\" + std::string(40, 'e') + "\\name.bin";
+    const struct {
+        std::string path;
+        uint64_t done;
+        uint64_t total;
+        const char* begins;
+        bool whole;  // the path is shown in full
+    } cases[] = {
+        {"C:\\a.txt", 0, 0, "0%  ", true},
+        {"C:\\a.txt", 50, 200, "25%  ", true},
+        {"C:\\a.txt", 300, 200, "100%  ", true},
+        {deep, 1, 3, "33%  ", false},
+    };
+    for (const auto& c : cases) {
+        char text[400];
+        const int width = 300;
+        FormatProgressLabel(dc, width, c.path.c_str(), c.done, c.total, text, sizeof text);
+        const std::string shown = text;
+        EXPECT_EQ(shown.rfind(c.begins, 0), 0u) << shown;
+        EXPECT_EQ(shown == c.begins + c.path, c.whole) << shown;
+        const size_t end = std::min<size_t>(c.path.size(), 9);
+        EXPECT_EQ(shown.substr(shown.size() - end), c.path.substr(c.path.size() - end))
+            << "the name's end is kept: " << shown;
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, text, static_cast<int>(shown.size()), &extent);
+        EXPECT_LE(extent.cx, width) << shown;
+    }
+    ReleaseDC(nullptr, dc);
 }
 
 }  // namespace
