@@ -6,6 +6,8 @@
 #include "app/messages.h"
 #include "app/path_utils.h"
 #include "app/resource_ids.h"
+#include "app/file_system.h"
+#include "batch/batch_jobs.h"
 #include "batch/batch_steps.h"
 
 namespace zorv {
@@ -17,11 +19,7 @@ public:
     RuleVisitor(BatchRun& run, BatchRule& rule) : run_(run), rule_(rule) {}
 
     ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
-    void ProcessFile(const char* path) override {
-        if (!run_.Stopped()) {
-            rule_.ProcessFile(run_, path);
-        }
-    }
+    void ProcessFile(const char* path) override { run_.ProcessFile(rule_, path); }
     void ReportFailure(const char* path, ResultCode code) override { run_.LogFailure(path, code); }
 
 private:
@@ -57,9 +55,16 @@ void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
     for (int i = 0; i < inputs.count && !Stopped(); ++i) {
         if (inputs.IsRefused(i)) {
             LogFailure(inputs.paths[i], kResultUnhandledName);
+        } else if (jobs_ != nullptr && !IsFolder(inputs.paths[i])) {
+            // The rule itself still judges the input, on the job's thread;
+            // only a folder's walk stays here, where the list is in order.
+            jobs_->Submit(inputs.paths[i], true);
         } else {
             rule.ProcessInput(*this, inputs.paths[i]);
         }
+    }
+    if (jobs_ != nullptr) {
+        jobs_->Finish(&failureCount_, &fileLineCount_);
     }
     // An empty list (an empty clipboard list) is not this case: the user
     // named nothing, so there is nothing to explain.
@@ -78,6 +83,17 @@ void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
 void BatchRun::WalkFolder(const char* folder, BatchRule& rule) {
     RuleVisitor visitor(*this, rule);
     zorv::WalkFolder(folder, visitor);
+}
+
+void BatchRun::ProcessFile(BatchRule& rule, const char* path) {
+    if (Stopped()) {
+        return;
+    }
+    if (jobs_ != nullptr) {
+        jobs_->Submit(path, false);
+    } else {
+        rule.ProcessFile(*this, path);
+    }
 }
 
 void BatchRun::LogOk(const char* path) {

@@ -17,6 +17,7 @@
 
 namespace zorv {
 
+class BatchJobs;
 class BatchRun;
 
 // One front end's part of a batch. It writes its outcomes through the run it
@@ -56,12 +57,17 @@ public:
     // A run over inputs that wrote no line for any file (a folder without a
     // file the rule keeps) says so in one line (message 60) before the done
     // line; an empty list does not. A stopped run writes neither that line
-    // nor the done line.
+    // nor the done line. With jobs (SetJobs), an input that is not a folder
+    // and every file a walk keeps go to the jobs instead, and the run waits
+    // for them all before its last lines.
     void Run(const FileRange& inputs, BatchRule& rule);
     // Walks folder (see WalkFolder in batch_steps.h): every file entry is
-    // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile,
-    // and refused entries are logged as failures.
+    // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile
+    // (or to the jobs), and refused entries are logged as failures.
     void WalkFolder(const char* folder, BatchRule& rule);
+    // A file a walk kept: to rule.ProcessFile, or to the jobs; nothing once
+    // stopped.
+    void ProcessFile(BatchRule& rule, const char* path);
 
     // path...OK
     void LogOk(const char* path);
@@ -73,7 +79,12 @@ public:
     // should read that does not keep the dialog open.
     void LogNotice(const char* path, ResultCode code);
 
+    // Files go to jobs (borrowed; null: none, every file on this thread).
+    void SetJobs(BatchJobs* jobs) { jobs_ = jobs; }
+
     int FailureCount() const { return failureCount_; }
+    // Lines about a file: OK, failure or notice.
+    int FileLineCount() const { return fileLineCount_; }
     // Whether the dialog stays open for the user to read its log: after a
     // failure, or when there was nothing to process.
     bool NeedsReview() const { return failureCount_ > 0 || nothingProcessed_; }
@@ -85,6 +96,7 @@ private:
 
     LineSink& lines_;
     const std::atomic<bool>* stop_;
+    BatchJobs* jobs_ = nullptr;
     int failureCount_ = 0;
     int fileLineCount_ = 0;  // lines about a file: OK, failure or notice
     bool nothingProcessed_ = false;

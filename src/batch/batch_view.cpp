@@ -64,10 +64,10 @@ BatchView::~BatchView() {
     }
 }
 
-void BatchView::Start(std::unique_ptr<FileCipher> cipher, std::unique_ptr<BatchRule> rule,
+void BatchView::Start(std::unique_ptr<FileCipher> cipher, RuleMaker makeRule,
                       const FileRange& inputs) {
     worker_.reset(new (std::nothrow) BatchWorker(dialog_, inputs));
-    if (!worker_ || !cipher || !rule || !worker_->StartRun(std::move(cipher), std::move(rule))) {
+    if (!worker_ || !worker_->StartRun(std::move(cipher), std::move(makeRule), BatchJobCount())) {
         worker_.reset();
         ShowMessage(dialog_, IDS_OUT_OF_MEMORY, MB_ICONERROR);
         EndDialog(dialog_, IDCANCEL);

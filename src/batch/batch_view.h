@@ -32,12 +32,12 @@ public:
     BatchView(const BatchView&) = delete;
     BatchView& operator=(const BatchView&) = delete;
 
-    // Starts rule over inputs (borrowed; they must outlive this object) on
-    // a worker that owns cipher and rule until the run ends. The dialog
-    // shows the progress view already. When the worker cannot start,
-    // message 52 is shown and the dialog ends with 2.
-    void Start(std::unique_ptr<FileCipher> cipher, std::unique_ptr<BatchRule> rule,
-               const FileRange& inputs);
+    // Runs the rules makeRule makes over inputs (their paths are borrowed
+    // and must outlive this object) on a worker that owns cipher until the
+    // run ends, with as many jobs as BatchJobCount gives. The dialog shows
+    // the progress view already. When the worker cannot start, message 52
+    // is shown and the dialog ends with 2.
+    void Start(std::unique_ptr<FileCipher> cipher, RuleMaker makeRule, const FileRange& inputs);
     // A batch has started and its end has not been handled yet.
     bool IsRunning() const { return worker_ != nullptr && !ended_; }
 

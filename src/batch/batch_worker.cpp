@@ -49,16 +49,17 @@ std::vector<BatchLine> LineHandOff::Take() {
 }
 
 BatchWorker::BatchWorker(HWND window, const FileRange& inputs)
-    : window_(window), inputs_(inputs), lines_(window, kBatchLinesMessage), run_(lines_, &stop_) {}
+    : window_(window), inputs_(inputs), lines_(window, kBatchLinesMessage), run_(placed_, &stop_) {}
 
 // The thread has ended by now (the owner's contract), and with it the rule
 // and the cipher; these resets only matter when it never started.
 BatchWorker::~BatchWorker() = default;
 
-bool BatchWorker::StartRun(std::unique_ptr<FileCipher> cipher, std::unique_ptr<BatchRule> rule) {
+bool BatchWorker::StartRun(std::unique_ptr<FileCipher> cipher, RuleMaker makeRule, unsigned jobs) {
     cipher_ = std::move(cipher);
-    rule_ = std::move(rule);
-    if (Start()) {
+    makeRule_ = std::move(makeRule);
+    jobs_ = jobs;
+    if (cipher_ && (rule_ = makeRule_(*cipher_)) && Start()) {
         return true;
     }
     rule_.reset();
@@ -78,9 +79,17 @@ BatchProgress BatchWorker::Progress() {
 }
 
 int BatchWorker::Run() {
+    // Set before the jobs copy the cipher, so that their copies report too.
     cipher_->SetProgress(this);
     totalBytes_ = SizeOfInputs(*rule_);
-    run_.Run(inputs_, *rule_);
+    {
+        BatchJobs jobs(ordered_, &stop_);
+        if (jobs_ > 1 && jobs.Start(jobs_, *cipher_, makeRule_)) {
+            run_.SetJobs(&jobs);
+        }
+        run_.Run(inputs_, *rule_);
+        run_.SetJobs(nullptr);
+    }
     // The key schedule goes now, not when the dialog is closed after its
     // review.
     rule_.reset();

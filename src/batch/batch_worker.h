@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/file_list.h"
+#include "batch/batch_jobs.h"
 #include "batch/batch_run.h"
 #include "batch/progress_log.h"
 #include "batch/worker_thread.h"
@@ -56,10 +57,11 @@ struct BatchProgress {
     uint64_t totalBytes = 0;  // of every file the rule would read
 };
 
-// The worker: owns the keyed cipher and the rule that borrows it from Start
-// until its run ends, then destroys both on its own thread (the cipher's key
-// schedule is cleared by its destructor) before posting kBatchEndMessage.
-// The owner must keep the object until the thread has ended (WaitForEnd).
+// The worker: owns the keyed cipher and the rules over it (its own and those
+// of its jobs' threads, batch_jobs.h) from StartRun until its run ends, then
+// destroys them all on its own thread (a cipher's key schedule is cleared
+// by its destructor) before posting kBatchEndMessage. The owner must keep
+// the object until the thread has ended (WaitForEnd).
 class BatchWorker : public WorkerThread, private TransformProgress {
 public:
     // window: gets the hand-off's wake-ups and the end message. inputs are
@@ -67,9 +69,12 @@ public:
     BatchWorker(HWND window, const FileRange& inputs);
     ~BatchWorker() override;
 
-    // Takes the cipher and the rule that borrows it, and starts the thread.
-    // False when the thread could not start; both are destroyed then.
-    bool StartRun(std::unique_ptr<FileCipher> cipher, std::unique_ptr<BatchRule> rule);
+    // Takes the cipher, makes the run's rule over it with makeRule, and
+    // starts the thread. With jobs above 1, files run on that many threads
+    // of their own, each with a copy of the cipher and a rule from makeRule
+    // (on one thread when those cannot be made). False when the rule or the
+    // thread could not be made; the cipher is destroyed then.
+    bool StartRun(std::unique_ptr<FileCipher> cipher, RuleMaker makeRule, unsigned jobs);
 
     // From the window's thread, at any time.
     std::vector<BatchLine> TakeLines() { return lines_.Take(); }
@@ -91,10 +96,14 @@ private:
     HWND window_;
     FileRange inputs_;
     LineHandOff lines_;
+    OrderedLines ordered_{lines_};
+    PlacedLines placed_{ordered_};
     std::atomic<bool> stop_{false};
     BatchRun run_;
     std::unique_ptr<FileCipher> cipher_;
     std::unique_ptr<BatchRule> rule_;
+    RuleMaker makeRule_;
+    unsigned jobs_ = 1;
     std::atomic<uint64_t> doneBytes_{0};
     std::atomic<uint64_t> totalBytes_{0};
     std::mutex pathMutex_;

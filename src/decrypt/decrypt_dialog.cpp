@@ -217,10 +217,14 @@ void DecryptDialog::RememberMode(int mode) const {
 }
 
 INT_PTR DecryptDialog::RunBatch(std::unique_ptr<FileCipher> cipher) {
-    std::unique_ptr<BatchRule> rule(new (std::nothrow) DecryptionRule(*cipher));
     FileRange inputs = files_;
     inputs.count = fileCount_;
-    batch_->Start(std::move(cipher), std::move(rule), inputs);
+    batch_->Start(
+        std::move(cipher),
+        [](FileCipher& own) {
+            return std::unique_ptr<BatchRule>(new (std::nothrow) DecryptionRule(own));
+        },
+        inputs);
     return TRUE;
 }
 

@@ -156,8 +156,13 @@ void EncryptDialog::ClearPasswordEdits() {
 }
 
 void EncryptDialog::RunBatch(std::unique_ptr<FileCipher> cipher) {
-    std::unique_ptr<BatchRule> rule(new (std::nothrow) EncryptionRule(*cipher, deleteSource_));
-    batch_->Start(std::move(cipher), std::move(rule), files_);
+    const bool deleteSource = deleteSource_;
+    batch_->Start(
+        std::move(cipher),
+        [deleteSource](FileCipher& own) {
+            return std::unique_ptr<BatchRule>(new (std::nothrow) EncryptionRule(own, deleteSource));
+        },
+        files_);
 }
 
 }  // namespace zorv

@@ -91,9 +91,10 @@ private:
     std::atomic<bool>* destroyed_;
 };
 
-// Each input is a word: "ok" and "fail" log a line, "stop" asks the worker
-// to stop and logs its line, "file:<path>" encrypts that file into
-// <path>.out with the cipher given.
+// Each input is a word: "fail" logs a failure, "stop" asks the worker to
+// stop and logs its line, "slow" waits a fifth of a second before its line
+// (so that lines of later files are made first), any other word logs OK; "file:<path>" encrypts
+// that file into <path>.out with the cipher given.
 class FakeRule : public BatchRule {
 public:
     FakeRule(FileCipher& cipher, BatchWorker*& worker) : cipher_(cipher), worker_(worker) {}
@@ -111,6 +112,9 @@ public:
         }
         if (std::strcmp(path, "stop") == 0) {
             worker_->RequestStop();
+        }
+        if (std::strcmp(path, "slow") == 0) {
+            Sleep(200);
         }
         if (std::strcmp(path, "fail") == 0) {
             run.LogFailure(path, kResultOpenFailed);
@@ -136,9 +140,9 @@ struct Outcome {
     BatchProgress progress;
 };
 
-// Runs the fake rule over inputs on a worker, reading its messages as the
-// dialog does until the end is posted.
-Outcome RunFake(const std::vector<const char*>& inputs) {
+// Runs the fake rule over inputs on a worker with jobs threads for the
+// files, reading its messages as the dialog does until the end is posted.
+Outcome RunFake(const std::vector<const char*>& inputs, unsigned jobs = 1) {
     Outcome outcome;
     MessageWindow window;
     FileRange range;
@@ -148,8 +152,10 @@ Outcome RunFake(const std::vector<const char*>& inputs) {
     BatchWorker* self = &worker;
     std::atomic<bool> destroyed{false};
     std::unique_ptr<FileCipher> cipher(new WatchedCipher(&destroyed));
-    std::unique_ptr<BatchRule> rule(new FakeRule(*cipher, self));
-    EXPECT_TRUE(worker.StartRun(std::move(cipher), std::move(rule)));
+    EXPECT_TRUE(worker.StartRun(
+        std::move(cipher),
+        [&self](FileCipher& own) { return std::unique_ptr<BatchRule>(new FakeRule(own, self)); },
+        jobs));
     const char kinds[] = "SDNOF";
     for (MSG msg; GetMessageA(&msg, window.Handle(), 0, 0) > 0;) {
         if (msg.message == kBatchEndMessage) {
@@ -167,24 +173,69 @@ Outcome RunFake(const std::vector<const char*>& inputs) {
     return outcome;
 }
 
+// In list order whatever the number of jobs, even when a later file is
+// done first; a stop (with one job, where "later" is certain) begins no
+// further file.
 TEST(BatchWorker, RunsTheRuleInListOrderAndStopsBetweenFiles) {
     const struct {
         std::vector<const char*> inputs;
+        unsigned jobs;
         const char* lines;
         bool stopped;
         int failures;
     } cases[] = {
-        {{"a", "fail", "b"}, "S Oa Ffail Ob D ", false, 1},
-        {{"a", "stop", "b", "c"}, "S Oa Ostop ", true, 0},
-        {{"stop"}, "S Ostop ", true, 0},
-        {{}, "S D ", false, 0},
+        {{"a", "fail", "b"}, 1, "S Oa Ffail Ob D ", false, 1},
+        {{"slow", "a", "fail", "b", "slow", "c"}, 3, "S Oslow Oa Ffail Ob Oslow Oc D ", false, 1},
+        {{"a", "slow", "fail"}, 2, "S Oa Oslow Ffail D ", false, 1},
+        {{"a", "stop", "b", "c"}, 1, "S Oa Ostop ", true, 0},
+        {{"stop"}, 1, "S Ostop ", true, 0},
+        {{}, 1, "S D ", false, 0},
+        {{}, 2, "S D ", false, 0},
     };
     for (const auto& c : cases) {
-        const Outcome outcome = RunFake(c.inputs);
+        const Outcome outcome = RunFake(c.inputs, c.jobs);
         EXPECT_EQ(outcome.lines, c.lines);
         EXPECT_EQ(outcome.stopped, c.stopped) << c.lines;
         EXPECT_EQ(outcome.failures, c.failures) << c.lines;
         EXPECT_TRUE(outcome.cipherGoneAtEnd) << "the key outlived the run: " << c.lines;
+    }
+}
+
+// Records the paths it is given.
+class PathSink : public LineSink {
+public:
+    void Write(BatchLine line) override { paths += line.path; }
+    std::string paths;
+};
+
+// The places of OrderedLines, step by step: what reaches the sink after
+// each step. "o" opens the next place; "wN<c>" writes line c in place N;
+// "cN" closes place N.
+TEST(OrderedLines, EachLineWaitsForThePlacesBeforeIt) {
+    const struct {
+        std::vector<const char*> steps;
+        std::vector<const char*> out;  // the sink's paths after each step
+    } cases[] = {
+        {{"o", "w0a", "c0", "o", "w1b"}, {"", "a", "a", "a", "ab"}},
+        {{"o", "o", "w1b", "w0a", "c1", "c0"}, {"", "", "", "a", "a", "ab"}},
+        {{"o", "o", "o", "w2c", "c2", "w1b", "c1", "w0a", "c0"},
+         {"", "", "", "", "", "", "", "a", "abc"}},
+        {{"o", "o", "w1b", "c0", "w1d", "c1"}, {"", "", "", "b", "bd", "bd"}},
+    };
+    for (const auto& c : cases) {
+        PathSink sink;
+        OrderedLines lines(sink);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const char* step = c.steps[i];
+            if (step[0] == 'o') {
+                lines.Open();
+            } else if (step[0] == 'w') {
+                lines.Write(step[1] - '0', Line(BatchLine::Kind::kOk, step + 2));
+            } else {
+                lines.Close(step[1] - '0');
+            }
+            EXPECT_EQ(sink.paths, c.out[i]) << "step " << i << " of " << c.steps.size();
+        }
     }
 }
 
