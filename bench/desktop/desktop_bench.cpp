@@ -4,7 +4,8 @@
 // it (its dialog worked from outside); its time runs from the OK click to
 // the end of its process, zorv-cli's from its start to its end. Prints a
 // table and RATIO lines: RATIO <name> <cli time / desktop time> <target>.
-// Each figure is the best of ZORV_BENCH_RUNS runs (default 2).
+// Each figure is the best of ZORV_BENCH_RUNS runs (default 2), the two
+// programs taking turns.
 #include <windows.h>
 
 #include <cstdio>
@@ -75,18 +76,23 @@ void MakeSmallFiles(const std::string& folder) {
     }
 }
 
-double Best(int runs, const std::string& folder, void (*prepare)(const std::string&),
-            double (*measure)(const void*), const void* arguments) {
-    double best = -1;
+// The best of runs runs of each program, taken in turns so that both see
+// the same load of a shared machine; false when a run did not go through.
+bool BestInTurns(int runs, const std::string& folder, const Case& c, double* desktop, double* cli) {
+    *desktop = -1;
+    *cli = -1;
     for (int i = 0; i < runs; ++i) {
-        prepare(folder);
-        const double seconds = measure(arguments);
-        if (seconds < 0) {
-            return -1;
+        c.prepare(folder);
+        const double desktopSeconds = DesktopSeconds(c.desktopArguments);
+        c.prepare(folder);
+        const double cliSeconds = CliSeconds(c.cliArguments);
+        if (desktopSeconds < 0 || cliSeconds < 0) {
+            return false;
         }
-        best = best < 0 || seconds < best ? seconds : best;
+        *desktop = *desktop < 0 || desktopSeconds < *desktop ? desktopSeconds : *desktop;
+        *cli = *cli < 0 || cliSeconds < *cli ? cliSeconds : *cli;
     }
-    return best;
+    return true;
 }
 
 int Main() {
@@ -112,21 +118,13 @@ int Main() {
     std::printf("%-44s %9s %9s\n", "encryption with destruction, under Wine", "desktop", "cli");
     std::string ratios;
     for (const Case& c : cases) {
-        const double desktop = Best(
-            runs, folder, c.prepare,
-            [](const void* a) { return DesktopSeconds(*static_cast<const std::string*>(a)); },
-            &c.desktopArguments);
-        const double cli = Best(
-            runs, folder, c.prepare,
-            [](const void* a) {
-                return CliSeconds(*static_cast<const std::vector<std::string>*>(a));
-            },
-            &c.cliArguments);
-        std::printf("%-44s %9.3f %9.3f\n", c.name, desktop, cli);
-        if (desktop <= 0 || cli <= 0) {
+        double desktop = -1;
+        double cli = -1;
+        if (!BestInTurns(runs, folder, c, &desktop, &cli)) {
             std::fprintf(stderr, "desktop-bench: %s did not run through\n", c.name);
             return 1;
         }
+        std::printf("%-44s %9.3f %9.3f\n", c.name, desktop, cli);
         char line[128];
         std::snprintf(line, sizeof line, "RATIO %s %.2f %.1f\n", c.name, cli / desktop, c.target);
         ratios += line;
