@@ -1,5 +1,6 @@
 # Front door. `make` builds all three configurations, `make test` runs every
-# test (installing what is missing first), `make bench` the benchmarks,
+# test (installing what is missing first), `make bench` the benchmarks
+# (`make bench-cli` and `make bench-desktop` beside it),
 # `make run ARGS='...'` starts Zorv under Wine, `make dist` writes the release
 # packages into build/dist/ and `make dist-check` checks them. The CMake presets
 # (native, native-release, win64, win32) remain usable directly.
@@ -9,7 +10,7 @@ FUZZ_SECONDS ?= 60
 ARGS ?=
 
 .PHONY: all setup native win64 win32 release test test-native test-win64 test-win32 \
-        fuzz bench bench-cli test-large run dist dist-check format clean
+        fuzz bench bench-cli bench-desktop test-large run dist dist-check format clean
 
 all: native win64 win32
 
@@ -40,6 +41,10 @@ bench: native-release
 
 bench-cli: native-release
 	@scripts/bench-cli
+
+# The desktop program against zorv-cli.exe under the same Wine (minutes).
+bench-desktop: win64
+	@scripts/bench-desktop
 
 # Opt-in: a sparse 4.5 GiB file round-trips through zorv-cli (minutes, ~9 GiB).
 test-large: native-release

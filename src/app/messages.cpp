@@ -52,6 +52,12 @@ void FormatPathMessage(int id, const char* path, char* out, std::size_t size) {
     std::snprintf(out, size, "%.*s%s%s", static_cast<int>(slot - format), format, path, slot + 2);
 }
 
+void CopyText(int id, char* out, std::size_t size) {
+    if (size > 0) {
+        LoadInto(id, out, static_cast<int>(size));
+    }
+}
+
 void ShowMessageWithPath(HWND owner, int id, const char* path, UINT style) {
     char text[kTextBufferSize + 2 * MAX_PATH] = {};
     FormatPathMessage(id, path, text, sizeof text);

@@ -24,6 +24,10 @@ void ShowMessage(HWND owner, int id, UINT style);
 // LoadText's shared one, so any thread may call it.
 void FormatPathMessage(int id, const char* path, char* out, std::size_t size);
 
+// The text of string id into out (size bytes, cut to fit; "" for an unknown
+// ID), in a buffer of the caller's, so any thread may call it.
+void CopyText(int id, char* out, std::size_t size);
+
 // ShowMessage for a text that names a path through "%s".
 void ShowMessageWithPath(HWND owner, int id, const char* path, UINT style);
 

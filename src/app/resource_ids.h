@@ -60,6 +60,8 @@
 #define IDS_UNHANDLED_NAME 58       // "%s": a name without an exact ANSI form
 #define IDS_PASSWORD_CHARACTERS 59  // a password character code page 932 lacks
 #define IDS_NOTHING_TO_PROCESS 60   // a batch that found no file to work on
+#define IDS_BATCH_STOPPING 61       // the label after a close asked for during a batch
+#define IDS_BATCH_ENDING 62         // why logoff waits while a batch finishes its file
 
 // A start after an edit session that never ended (decrypt/orphan_recovery.h).
 #define IDS_ORPHAN_QUESTION 63          // "%s": the working copy left, "%s": its .crp

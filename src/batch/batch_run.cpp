@@ -1,11 +1,13 @@
 #include "batch/batch_run.h"
 
 #include <cstring>
-#include <new>
+#include <utility>
 
 #include "app/messages.h"
 #include "app/path_utils.h"
 #include "app/resource_ids.h"
+#include "app/file_system.h"
+#include "batch/batch_jobs.h"
 #include "batch/batch_steps.h"
 
 namespace zorv {
@@ -17,7 +19,7 @@ public:
     RuleVisitor(BatchRun& run, BatchRule& rule) : run_(run), rule_(rule) {}
 
     ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
-    void ProcessFile(const char* path) override { rule_.ProcessFile(run_, path); }
+    void ProcessFile(const char* path) override { run_.ProcessFile(rule_, path); }
     void ReportFailure(const char* path, ResultCode code) override { run_.LogFailure(path, code); }
 
 private:
@@ -49,26 +51,54 @@ void RefusedComponent(const char* path, char* name) {
 }  // namespace
 
 void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
-    log_.WriteStart();
-    for (int i = 0; i < inputs.count; ++i) {
+    WriteLine(BatchLine::Kind::kStart, nullptr, nullptr);
+    for (int i = 0; i < inputs.count && !Stopped(); ++i) {
         if (inputs.IsRefused(i)) {
             LogFailure(inputs.paths[i], kResultUnhandledName);
+        } else if (jobs_ != nullptr && !IsFolder(inputs.paths[i])) {
+            // The rule itself still judges the input, on the job's thread;
+            // only a folder's walk stays here, where the list is in order.
+            jobs_->Submit(inputs.paths[i], true);
         } else {
             rule.ProcessInput(*this, inputs.paths[i]);
         }
     }
+    if (jobs_ != nullptr) {
+        jobs_->Finish(&failureCount_, &fileLineCount_);
+    }
     // An empty list (an empty clipboard list) is not this case: the user
     // named nothing, so there is nothing to explain.
+    if (Stopped()) {
+        return;
+    }
     nothingProcessed_ = inputs.count > 0 && fileLineCount_ == 0;
     if (nothingProcessed_) {
-        log_.WriteNote(LoadText(IDS_NOTHING_TO_PROCESS));
+        char text[512];
+        CopyText(IDS_NOTHING_TO_PROCESS, text, sizeof text);
+        WriteLine(BatchLine::Kind::kNote, nullptr, text);
     }
-    log_.WriteDone();
+    WriteLine(BatchLine::Kind::kDone, nullptr, nullptr);
 }
 
 void BatchRun::WalkFolder(const char* folder, BatchRule& rule) {
     RuleVisitor visitor(*this, rule);
     zorv::WalkFolder(folder, visitor);
+}
+
+void BatchRun::ProcessFile(BatchRule& rule, const char* path) {
+    if (Stopped()) {
+        return;
+    }
+    if (jobs_ != nullptr) {
+        jobs_->Submit(path, false);
+    } else {
+        rule.ProcessFile(*this, path);
+    }
+}
+
+void BatchRun::LogOk(const char* path) {
+    ++fileLineCount_;
+    WriteLine(BatchLine::Kind::kOk, path, nullptr);
 }
 
 void BatchRun::LogFailure(const char* path, ResultCode code) {
@@ -78,25 +108,23 @@ void BatchRun::LogFailure(const char* path, ResultCode code) {
 
 void BatchRun::LogNotice(const char* path, ResultCode code) {
     ++fileLineCount_;
-    if (code != kResultUnhandledName) {
-        log_.WriteFailure(path, LoadText(code));
-        return;
-    }
-    char name[kMaxPath];
-    RefusedComponent(path, name);
     char text[512 + kMaxPath];
-    FormatPathMessage(code, name, text, sizeof text);
-    log_.WriteFailure(path, text);
+    if (code != kResultUnhandledName) {
+        CopyText(code, text, sizeof text);
+    } else {
+        char name[kMaxPath];
+        RefusedComponent(path, name);
+        FormatPathMessage(code, name, text, sizeof text);
+    }
+    WriteLine(BatchLine::Kind::kFailure, path, text);
 }
 
-std::unique_ptr<BatchRun> CreateBatchRun(HWND dialog) {
-    HWND logControl = GetDlgItem(dialog, IDC_LOG);
-    std::unique_ptr<BatchRun> run(logControl != nullptr ? new (std::nothrow) BatchRun(logControl)
-                                                        : nullptr);
-    if (!run) {
-        ShowMessage(dialog, IDS_OUT_OF_MEMORY, MB_ICONERROR);
-    }
-    return run;
+void BatchRun::WriteLine(BatchLine::Kind kind, const char* path, const char* text) {
+    BatchLine line;
+    line.kind = kind;
+    line.path = path != nullptr ? path : "";
+    line.text = text != nullptr ? text : "";
+    lines_.Write(std::move(line));
 }
 
 void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count) {
@@ -105,13 +133,11 @@ void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count) 
     }
     ShowWindow(GetDlgItem(dialog, IDC_LOG), SW_SHOW);
     ShowWindow(GetDlgItem(dialog, IDC_PROCESSING), SW_SHOW);
-    RedrawWindow(dialog, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-void EnterReview(HWND dialog, BatchRun& run) {
-    run.Log().SetWriting(false);
-    run.Log().ShowFirstFailure();
+void EnterReview(HWND dialog, ProgressLog& log) {
+    log.SetWriting(false);
+    log.ShowFirstFailure();
     // The label said "processing" for the whole batch; it is over now.
     SetDlgItemTextA(dialog, IDC_PROCESSING, LoadText(IDS_PROCESSING_DONE));
     HWND close = GetDlgItem(dialog, IDCANCEL);

@@ -1,14 +1,15 @@
 // The batch code both dialogs share (encryption and decryption): run, walk, log, review.
 // Windows only. Each front end supplies its rule (what one input and one
-// found file become); the run counts the failures, and the dialog helpers
-// below switch a dialog from its input view to the progress view and then
-// to the review.
+// found file become); the run counts the failures and gives its lines to a
+// sink (the log itself, or the hand-off of a worker thread, batch_worker.h),
+// and the dialog helpers below switch a dialog from its input view to the
+// progress view and then to the review.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
-#include <memory>
 
 #include "app/file_list.h"
 #include "batch/progress_log.h"
@@ -16,6 +17,7 @@
 
 namespace zorv {
 
+class BatchJobs;
 class BatchRun;
 
 // One front end's part of a batch. It writes its outcomes through the run it
@@ -38,11 +40,14 @@ public:
     virtual void ProcessFile(BatchRun& run, const char* path) = 0;
 };
 
-// The progress log of one batch and the count of its failures.
+// The lines of one batch and the count of its failures. Runs on any one
+// thread: it loads its texts into buffers of its own.
 class BatchRun {
 public:
-    // logControl: the dialog's log edit control (see ProgressLog).
-    explicit BatchRun(HWND logControl) : log_(logControl) {}
+    // lines: where every line goes, borrowed. stop: when given and set, no
+    // further input or found file is begun; the one at hand is finished.
+    explicit BatchRun(LineSink& lines, const std::atomic<bool>* stop = nullptr)
+        : lines_(lines), stop_(stop) {}
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
 
@@ -51,18 +56,21 @@ public:
     // is a failure line with kResultUnhandledName and never reaches the rule.
     // A run over inputs that wrote no line for any file (a folder without a
     // file the rule keeps) says so in one line (message 60) before the done
-    // line; an empty list does not.
+    // line; an empty list does not. A stopped run writes neither that line
+    // nor the done line. With jobs (SetJobs), an input that is not a folder
+    // and every file a walk keeps go to the jobs instead, and the run waits
+    // for them all before its last lines.
     void Run(const FileRange& inputs, BatchRule& rule);
     // Walks folder (see WalkFolder in batch_steps.h): every file entry is
-    // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile,
-    // and refused entries are logged as failures.
+    // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile
+    // (or to the jobs), and refused entries are logged as failures.
     void WalkFolder(const char* folder, BatchRule& rule);
+    // A file a walk kept: to rule.ProcessFile, or to the jobs; nothing once
+    // stopped.
+    void ProcessFile(BatchRule& rule, const char* path);
 
     // path...OK
-    void LogOk(const char* path) {
-        log_.WriteOk(path);
-        ++fileLineCount_;
-    }
+    void LogOk(const char* path);
     // path with the message text of code, counted as a failure. The text of
     // kResultUnhandledName names the part of path that holds the character
     // without a form (the first '?', see exact_name.h).
@@ -71,27 +79,31 @@ public:
     // should read that does not keep the dialog open.
     void LogNotice(const char* path, ResultCode code);
 
+    // Files go to jobs (borrowed; null: none, every file on this thread).
+    void SetJobs(BatchJobs* jobs) { jobs_ = jobs; }
+
     int FailureCount() const { return failureCount_; }
+    // Lines about a file: OK, failure or notice.
+    int FileLineCount() const { return fileLineCount_; }
     // Whether the dialog stays open for the user to read its log: after a
     // failure, or when there was nothing to process.
     bool NeedsReview() const { return failureCount_ > 0 || nothingProcessed_; }
-    ProgressLog& Log() { return log_; }
+    // The stop flag was set: files may have been left unprocessed.
+    bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 
 private:
-    ProgressLog log_;
+    void WriteLine(BatchLine::Kind kind, const char* path, const char* text);
+
+    LineSink& lines_;
+    const std::atomic<bool>* stop_;
+    BatchJobs* jobs_ = nullptr;
     int failureCount_ = 0;
     int fileLineCount_ = 0;  // lines about a file: OK, failure or notice
     bool nothingProcessed_ = false;
 };
 
-// A run over the dialog's log control (IDC_LOG). Null when the control is
-// missing or there is no memory; message 52 has then been shown over dialog,
-// and the caller ends the dialog before anything is touched.
-std::unique_ptr<BatchRun> CreateBatchRun(HWND dialog);
-
-// Hides the count controls of inputControls, shows the log and the
-// "processing" label, and paints the dialog at once: the batch that follows
-// blocks the message loop.
+// Hides the count controls of inputControls and shows the log and the
+// "processing" label.
 void ShowProgressView(HWND dialog, const int* inputControls, std::size_t count);
 template <std::size_t N>
 void ShowProgressView(HWND dialog, const int (&inputControls)[N]) {
@@ -102,6 +114,6 @@ void ShowProgressView(HWND dialog, const int (&inputControls)[N]) {
 // scrolling and copying and shows its first failure, the "processing" label
 // says the batch is over (message 78), and the Cancel button comes back as
 // the default "Close" button with the focus.
-void EnterReview(HWND dialog, BatchRun& run);
+void EnterReview(HWND dialog, ProgressLog& log);
 
 }  // namespace zorv

@@ -37,6 +37,26 @@ void TextLog::AddLine() {
     AddText("\r\n");
 }
 
+void ProgressLog::Write(BatchLine line) {
+    switch (line.kind) {
+        case BatchLine::Kind::kStart:
+            WriteStart();
+            break;
+        case BatchLine::Kind::kDone:
+            WriteDone();
+            break;
+        case BatchLine::Kind::kNote:
+            WriteNote(line.text.c_str());
+            break;
+        case BatchLine::Kind::kOk:
+            WriteOk(line.path.c_str());
+            break;
+        case BatchLine::Kind::kFailure:
+            WriteFailure(line.path.c_str(), line.text.c_str());
+            break;
+    }
+}
+
 void ProgressLog::WriteStart() {
     AddText(LoadText(IDS_PROCESSING_STARTED));
     AddLine();

@@ -4,7 +4,30 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace zorv {
+
+// One line of a batch's log as a run gives it, before it becomes text: the
+// texts are message texts already loaded, so that a worker thread can make
+// a line and the thread of the log's control write it.
+struct BatchLine {
+    enum class Kind { kStart, kDone, kNote, kOk, kFailure };
+    Kind kind = Kind::kNote;
+    std::string path;  // kOk, kFailure
+    std::string text;  // kNote, kFailure: the message text
+};
+
+// Where a run's lines go, in the order they are given.
+class LineSink {
+public:
+    LineSink() = default;
+    virtual ~LineSink() = default;
+    LineSink(const LineSink&) = delete;
+    LineSink& operator=(const LineSink&) = delete;
+
+    virtual void Write(BatchLine line) = 0;
+};
 
 // Append-only text sink over an edit control. While writing, text is
 // accepted and the control is disabled, so the user cannot move the caret
@@ -44,9 +67,14 @@ private:
 //   note:        a message text alone
 //   success:     <path>...OK
 //   failure:     <path>  then  \t-><message text>
-class ProgressLog : public TextLog {
+// As a LineSink it writes each line at once; only the control's thread may
+// use it.
+class ProgressLog : public TextLog, public LineSink {
 public:
     explicit ProgressLog(HWND editControl) : TextLog(editControl) {}
+
+    // The line in its shape below.
+    void Write(BatchLine line) override;
 
     void WriteStart();
     void WriteDone();

@@ -26,6 +26,23 @@
 
 namespace zorv {
 
+// Told how a FileCipher's file transforms advance, on the thread that runs
+// them. Called once per piece read (256 KiB at most), so an implementation
+// should only count and store, never wait.
+class TransformProgress {
+public:
+    TransformProgress() = default;
+    virtual ~TransformProgress() = default;
+    TransformProgress(const TransformProgress&) = delete;
+    TransformProgress& operator=(const TransformProgress&) = delete;
+
+    // A transform opened sourcePath, of size bytes (more than 0), and is
+    // about to read it.
+    virtual void OnFileStart(const char* sourcePath, uint64_t size) = 0;
+    // bytes more of that source were read.
+    virtual void OnBytesRead(uint64_t bytes) = 0;
+};
+
 class FileCipher : public CfbCipher {
 public:
     // key: the password bytes as typed (ANSI code page), 1 to 56 of them.
@@ -34,6 +51,10 @@ public:
     FileCipher(const FileCipher&) = default;
     FileCipher& operator=(const FileCipher&) = default;
     ~FileCipher() override;
+
+    // Where EncryptFile and DecryptFile report their progress from now on
+    // (borrowed; null: nowhere, as after construction). Copies share it.
+    void SetProgress(TransformProgress* progress) { progress_ = progress; }
 
     // Encrypts sourcePath into targetPath (created or truncated), then gives
     // the target the source's times. Returns
@@ -56,6 +77,9 @@ public:
     // damaged file, or one with no room for the checksum), and 70, 72, 80, 82,
     // 83 as EncryptFile. On 75 the target holds the wrongly decrypted bytes.
     ResultCode DecryptFile(const char* sourcePath, const char* targetPath);
+
+private:
+    TransformProgress* progress_ = nullptr;
 };
 
 }  // namespace zorv

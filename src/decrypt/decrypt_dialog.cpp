@@ -50,6 +50,10 @@ DecryptDialog::~DecryptDialog() {
 }
 
 INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR result = FALSE;
+    if (batch_ && batch_->HandleMessage(message, wParam, &result)) {
+        return result;
+    }
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -74,7 +78,7 @@ INT_PTR DecryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR DecryptDialog::OnInitDialog() {
     CentreOn(nullptr);
-    batch_ = CreateBatchRun(Handle());
+    batch_ = BatchView::Create(Handle());
     if (!batch_) {
         // Every later road writes to the log or depends on the dialog that
         // owns it; without it, stop before anything is touched.
@@ -135,7 +139,8 @@ INT_PTR DecryptDialog::OnCommand(WORD id, WORD notification) {
 }
 
 INT_PTR DecryptDialog::OnOk() {
-    if (!IsWindowVisible(GetItem(IDOK)) || GetWindowTextLengthA(passwordEdit_) == 0) {
+    if (batch_->IsRunning() || !IsWindowVisible(GetItem(IDOK)) ||
+        GetWindowTextLengthA(passwordEdit_) == 0) {
         // Enter on a disabled or hidden OK button; an empty key cannot make
         // a cipher.
         return TRUE;
@@ -166,7 +171,7 @@ INT_PTR DecryptDialog::OnOk() {
     // A refused name is reported by the batch; its shown text must never
     // become the session's .crp.
     if (mode == kLastModeNone || fileCount_ < 1 || files_.IsRefused(0)) {
-        return RunBatch(*cipher);
+        return RunBatch(std::move(cipher));
     }
     return StartSession(std::move(cipher), mode, readOnly);
 }
@@ -174,7 +179,7 @@ INT_PTR DecryptDialog::OnOk() {
 INT_PTR DecryptDialog::OnCancel() {
     // The hidden dialog can still be sent command 2 (Alt+F4, another
     // program); the session and its cipher must outlive its thread.
-    if (session_ && session_->IsRunning()) {
+    if ((session_ && session_->IsRunning()) || batch_->DeferClose()) {
         return TRUE;
     }
     EndModal(IDCANCEL);
@@ -211,16 +216,15 @@ void DecryptDialog::RememberMode(int mode) const {
     SaveSettings();
 }
 
-INT_PTR DecryptDialog::RunBatch(FileCipher& cipher) {
-    DecryptionRule rule(cipher);
+INT_PTR DecryptDialog::RunBatch(std::unique_ptr<FileCipher> cipher) {
     FileRange inputs = files_;
     inputs.count = fileCount_;
-    batch_->Run(inputs, rule);
-    if (!batch_->NeedsReview()) {
-        EndModal(IDOK);
-    } else {
-        EnterReview(Handle(), *batch_);
-    }
+    batch_->Start(
+        std::move(cipher),
+        [](FileCipher& own) {
+            return std::unique_ptr<BatchRule>(new (std::nothrow) DecryptionRule(own));
+        },
+        inputs);
     return TRUE;
 }
 

@@ -12,7 +12,7 @@
 
 #include "app/dialog_base.h"
 #include "app/file_list.h"
-#include "batch/batch_run.h"
+#include "batch/batch_view.h"
 #include "crypto/file_cipher.h"
 #include "decrypt/reencrypt_session.h"
 
@@ -33,8 +33,10 @@ public:
     ~DecryptDialog() override;
 
     // Modal results: 1 after a batch without failures or a finished session;
-    // 2 on Cancel, on closing the review, and when the log, the cipher, the
-    // session or its thread could not be created.
+    // 2 on Cancel, on closing the review, after a close asked for during a
+    // batch (once the file at hand is complete, BatchView::DeferClose), and
+    // when the log, the cipher, the session or its thread could not be
+    // created.
     INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -50,7 +52,7 @@ private:
     void CheckInitialMode();
     int ChosenMode() const;
     void RememberMode(int mode) const;
-    INT_PTR RunBatch(FileCipher& cipher);
+    INT_PTR RunBatch(std::unique_ptr<FileCipher> cipher);
 
     // The session road.
     INT_PTR StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly);
@@ -58,7 +60,7 @@ private:
     void AddTrayIconAgain();
 
     UINT taskbarCreatedMessage_;
-    std::unique_ptr<BatchRun> batch_;
+    std::unique_ptr<BatchView> batch_;
     HWND passwordEdit_ = nullptr;
     FileRange files_;
     int fileCount_;

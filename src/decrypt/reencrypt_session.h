@@ -18,7 +18,7 @@
 #include "app/path_utils.h"
 #include "app/session_record.h"
 #include "crypto/file_cipher.h"
-#include "decrypt/worker_thread.h"
+#include "batch/worker_thread.h"
 
 namespace zorv {
 

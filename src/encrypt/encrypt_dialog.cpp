@@ -45,6 +45,10 @@ EncryptDialog::EncryptDialog(const FileRange& files) : files_(files) {}
 EncryptDialog::~EncryptDialog() = default;
 
 INT_PTR EncryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM) {
+    INT_PTR result = FALSE;
+    if (batch_ && batch_->HandleMessage(message, wParam, &result)) {
+        return result;
+    }
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -57,7 +61,7 @@ INT_PTR EncryptDialog::DlgProc(UINT message, WPARAM wParam, LPARAM) {
 
 INT_PTR EncryptDialog::OnInitDialog() {
     CentreOn(nullptr);
-    batch_ = CreateBatchRun(Handle());
+    batch_ = BatchView::Create(Handle());
     if (!batch_) {
         EndModal(IDCANCEL);
         return FALSE;
@@ -75,7 +79,9 @@ INT_PTR EncryptDialog::OnCommand(int id, int notification) {
         case IDOK:
             return OnOk();
         case IDCANCEL:
-            EndModal(IDCANCEL);
+            if (!batch_->DeferClose()) {
+                EndModal(IDCANCEL);
+            }
             return TRUE;
         case IDC_ENCRYPT_PASSWORD:
         case IDC_ENCRYPT_CONFIRM:
@@ -98,6 +104,9 @@ INT_PTR EncryptDialog::OnPasswordChange(int notification) {
 }
 
 INT_PTR EncryptDialog::OnOk() {
+    if (batch_->IsRunning()) {
+        return TRUE;  // Enter on the hidden OK button
+    }
     deleteSource_ = IsDlgButtonChecked(Handle(), IDC_DELETE_SOURCE) == BST_CHECKED;
     SecretBuffer first;
     SecretBuffer second;
@@ -137,13 +146,7 @@ INT_PTR EncryptDialog::OnOk() {
         EndModal(IDCANCEL);
         return TRUE;
     }
-    RunBatch(*cipher);
-    cipher.reset();
-    if (!batch_->NeedsReview()) {
-        EndModal(IDOK);
-    } else {
-        EnterReview(Handle(), *batch_);
-    }
+    RunBatch(std::move(cipher));
     return TRUE;
 }
 
@@ -152,9 +155,14 @@ void EncryptDialog::ClearPasswordEdits() {
     SetWindowTextW(confirmEdit_, L"");
 }
 
-void EncryptDialog::RunBatch(FileCipher& cipher) {
-    EncryptionRule rule(cipher, deleteSource_);
-    batch_->Run(files_, rule);
+void EncryptDialog::RunBatch(std::unique_ptr<FileCipher> cipher) {
+    const bool deleteSource = deleteSource_;
+    batch_->Start(
+        std::move(cipher),
+        [deleteSource](FileCipher& own) {
+            return std::unique_ptr<BatchRule>(new (std::nothrow) EncryptionRule(own, deleteSource));
+        },
+        files_);
 }
 
 }  // namespace zorv

@@ -9,7 +9,7 @@
 
 #include "app/dialog_base.h"
 #include "app/file_list.h"
-#include "batch/batch_run.h"
+#include "batch/batch_view.h"
 
 namespace zorv {
 
@@ -25,6 +25,8 @@ public:
     // Results of the modal run: 1 after a batch without failures; 2 after
     // Cancel, after closing the review of a batch with failures, and when
     // the log or the cipher could not be created (message 52).
+    // A close asked for while the batch runs waits for the file at hand
+    // (BatchView::DeferClose), then ends with 2.
     INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -33,9 +35,9 @@ private:
     INT_PTR OnPasswordChange(int notification);
     INT_PTR OnOk();
     void ClearPasswordEdits();
-    void RunBatch(FileCipher& cipher);
+    void RunBatch(std::unique_ptr<FileCipher> cipher);
 
-    std::unique_ptr<BatchRun> batch_;
+    std::unique_ptr<BatchView> batch_;
     HWND passwordEdit_ = nullptr;
     HWND confirmEdit_ = nullptr;
     FileRange files_;

@@ -187,7 +187,8 @@ TEST(BatchRun, AFullTargetVolumeLosesNothing) {
         ASSERT_NE(edit, nullptr);
         const std::string outputBefore = ReadFileOrMissing(c.output);
         const int temporaries = TemporaryFileCount();
-        BatchRun run(edit);
+        ProgressLog log(edit);
+        BatchRun run(log);
         const char* inputs[] = {c.input.c_str()};
         FileRange range;
         range.paths = inputs;
@@ -218,7 +219,8 @@ std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failu
     HWND edit = CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
                                 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     EXPECT_NE(edit, nullptr);
-    BatchRun run(edit);
+    ProgressLog log(edit);
+    BatchRun run(log);
     const char* inputs[] = {folder.c_str()};
     FileRange range;
     range.paths = inputs;

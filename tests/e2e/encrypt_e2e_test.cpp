@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "app/message_texts.h"
 #include "app/resource_ids.h"
@@ -321,13 +324,27 @@ TEST(Encrypt, ANameWithWildcardsIsNotEncrypted) {
     ClearClipboard();
 }
 
-TEST(Encrypt, TheProgressViewShowsWhileTheBatchRuns) {
+std::string QuotedList(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) {
+        list += (list.empty() ? "" : " ") + Quote(path);
+    }
+    return list;
+}
+
+// A batch long enough to watch: the dialog answers other programs
+// throughout, its label names the file at hand with the progress, and each
+// line appears as its file finishes, before the batch ends.
+TEST(Encrypt, TheDialogAnswersAndShowsProgressWhileTheBatchRuns) {
     const std::string folder = MakeScenarioFolder("encrypt_progress");
-    const std::string source = folder + "\\large.bin";
-    ASSERT_TRUE(WriteWholeFile(source, PatternBytes(4u << 20, 3)));
+    std::vector<std::string> sources;
+    for (const char* name : {"one.bin", "two.bin", "three.bin", "four.bin"}) {
+        sources.push_back(folder + "\\" + name);
+        ASSERT_TRUE(WriteWholeFile(sources.back(), PatternBytes(16u << 20, 3)));
+    }
 
     EncryptRun run;
-    ASSERT_TRUE(run.Start(Quote(source)));
+    ASSERT_TRUE(run.Start(QuotedList(sources)));
     ASSERT_TRUE(run.Submit());
     const DialogView& dialog = run.Dialog();
     bool seen = false;
@@ -341,10 +358,72 @@ TEST(Encrypt, TheProgressViewShowsWhileTheBatchRuns) {
     EXPECT_FALSE(dialog.IsEnabled(IDC_LOG)) << "the log is writing while the batch runs";
     EXPECT_TRUE(dialog.IsVisible(IDC_PROCESSING));
     EXPECT_FALSE(dialog.IsVisible(IDCANCEL));
-    RECT area;
-    EXPECT_TRUE(GetWindowRect(dialog.Handle(), &area) && SaveScreenArea(area, "encrypt_progress"));
+    std::set<std::string> labels;
+    bool lineBeforeEnd = false;
+    int unanswered = 0;
+    while (run.Process().IsRunning()) {
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutA(dialog.Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer) ==
+            0) {
+            // The window may be gone because the batch just ended.
+            unanswered += IsWindow(dialog.Handle()) ? 1 : 0;
+            continue;
+        }
+        const std::string label = dialog.Text(IDC_PROCESSING);
+        if (label.find('%') != std::string::npos && labels.insert(label).second &&
+            labels.size() == 2) {
+            RECT area;
+            EXPECT_TRUE(GetWindowRect(dialog.Handle(), &area) &&
+                        SaveScreenArea(area, "encrypt_progress"));
+        }
+        lineBeforeEnd = lineBeforeEnd || dialog.Text(IDC_LOG).find("...OK") != std::string::npos;
+        Sleep(20);
+    }
+    EXPECT_EQ(unanswered, 0) << "the dialog stopped answering during the batch";
+    EXPECT_GE(labels.size(), 2u) << "the label did not follow the batch";
+    EXPECT_TRUE(lineBeforeEnd) << "no line was written before the batch ended";
     EXPECT_TRUE(run.Process().WaitForExit(120000));
-    EXPECT_TRUE(FileExists(source + ".crp"));
+    for (const std::string& source : sources) {
+        EXPECT_TRUE(FileExists(source + ".crp")) << source;
+        EXPECT_FALSE(FileExists(source)) << source;
+    }
+}
+
+// Closing the dialog during a batch finishes the file at hand and begins
+// no other: every file is either whole and untouched or encrypted and gone.
+TEST(Encrypt, AClosedBatchStopsAfterTheFileAtHand) {
+    const std::string folder = MakeScenarioFolder("encrypt_close");
+    const std::string bytes = PatternBytes(24u << 20, 5);
+    std::vector<std::string> sources;
+    for (const char* name : {"a.bin", "b.bin", "c.bin", "d.bin"}) {
+        sources.push_back(folder + "\\" + name);
+        ASSERT_TRUE(WriteWholeFile(sources.back(), bytes));
+    }
+
+    const int temporaries = TemporaryFileCount();
+    EncryptRun run;
+    ASSERT_TRUE(run.Start(QuotedList(sources)));
+    ASSERT_TRUE(run.Submit());
+    const DialogView& dialog = run.Dialog();
+    for (int i = 0; i < 1000 && dialog.Text(IDC_PROCESSING).find('%') == std::string::npos &&
+                    run.Process().IsRunning();
+         ++i) {
+        Sleep(10);
+    }
+    dialog.Close();
+    EXPECT_TRUE(run.Process().WaitForExit(120000));
+    int encrypted = 0;
+    for (const std::string& source : sources) {
+        if (FileExists(source + ".crp")) {
+            ++encrypted;
+            EXPECT_FALSE(FileExists(source)) << source;
+        } else {
+            EXPECT_TRUE(ReadFileOrMissing(source) == bytes) << source;
+        }
+    }
+    EXPECT_GE(encrypted, 1);
+    EXPECT_LT(encrypted, 4) << "the batch did not stop";
+    EXPECT_EQ(TemporaryFileCount(), temporaries);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "decrypt/worker_thread.h"
+#include "batch/worker_thread.h"
 
 namespace zorv {
 

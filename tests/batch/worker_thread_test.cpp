@@ -1,5 +1,5 @@
 // The worker thread's event protocol.
-#include "decrypt/worker_thread.h"
+#include "batch/worker_thread.h"
 
 #include <gtest/gtest.h>
 
