@@ -3,6 +3,7 @@
 #include "crypto/file_handle.h"
 
 #include "crypto/file_handle_backend.h"
+#include "crypto/leftover_names.h"
 
 namespace zorv {
 namespace {
@@ -140,6 +141,107 @@ bool FileHandle::FlushWith(bool dataOnly) {
         f.plan.observe(f.plan.observeContext, nullptr, 0);
     }
     return true;
+}
+
+}  // namespace zorv
+
+// --- Name steps and temporary files that vanish -----------------------------
+
+namespace zorv {
+namespace {
+
+// Attempts at a free name before giving up: a taken one is a rare collision.
+constexpr int kNameAttempts = 16;
+
+}  // namespace
+
+bool StepFails(FileStep step) {
+    FaultState& f = Faults();
+    switch (step) {
+        case FileStep::kCreate:
+            return ++f.counts.creates == f.plan.failCreateAt;
+        case FileStep::kUnmark:
+            return ++f.counts.unmarks == f.plan.failUnmarkAt;
+        case FileStep::kRename:
+            return ++f.counts.renames == f.plan.failRenameAt;
+        case FileStep::kRemove:
+            return ++f.counts.removes == f.plan.failRemoveAt;
+    }
+    return false;
+}
+
+ResultCode VanishingFile::Create(const char* finalPath) {
+    Discard();
+    if (StepFails(FileStep::kCreate)) {
+        return kResultOpenFailed;
+    }
+    final_ = finalPath;
+    const std::string folder = final_.substr(0, backend::NameOffset(finalPath));
+    const FileHandle::Native unnamed = backend::CreateUnnamed(folder);
+    if (unnamed != FileHandle::kNone) {
+        file_ = FileHandle(unnamed, true);
+        return kResultOk;
+    }
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        char name[kLeftoverNameBytes];
+        MakeLeftoverName(LeftoverKind::kTemporary, name);
+        const std::string path = folder + name;
+        FileHandle::Native handle = FileHandle::kNone;
+        switch (backend::CreateNamed(path.c_str(), &handle, &marked_)) {
+            case backend::Created::kOk:
+                file_ = FileHandle(handle, true);
+                temporary_ = path;
+                return kResultOk;
+            case backend::Created::kTaken:
+                continue;
+            case backend::Created::kTooLong:
+                return kResultPathTooLong;
+            case backend::Created::kFailed:
+                return kResultOpenFailed;
+        }
+    }
+    return kResultOpenFailed;
+}
+
+ResultCode VanishingFile::Place() {
+    // On the disk before it has the name: a power cut must never leave a
+    // short file under the final name, and the caller may wipe the source
+    // next.
+    if (!file_.FlushData()) {
+        return kResultWriteFailed;
+    }
+    const FileHandle::Native handle = file_.native();
+    const bool wasMarked = marked_;
+    if (StepFails(FileStep::kUnmark) || (marked_ && !backend::SetDeleteMark(handle, false))) {
+        return kResultWriteFailed;
+    }
+    marked_ = false;
+    ResultCode result = kResultWriteFailed;
+    if (!StepFails(FileStep::kRename)) {
+        result = temporary_.empty()
+                     ? backend::LinkUnnamed(handle, final_.c_str())
+                     : backend::RenameOpenFile(handle, temporary_.c_str(), final_.c_str());
+    }
+    if (result != kResultOk) {
+        // Marked again, so that it still vanishes with the process; should
+        // that fail, Discard removes it by name.
+        marked_ = wasMarked && backend::SetDeleteMark(handle, true);
+        return result;
+    }
+    // Flushed above: a late error of the close cannot concern the contents.
+    (void)file_.Close();
+    temporary_.clear();
+    return kResultOk;
+}
+
+void VanishingFile::Discard() {
+    const bool named = !temporary_.empty() && file_.IsOpen();
+    (void)file_.Close();
+    if (named && !marked_) {
+        (void)backend::RemoveName(temporary_.c_str());
+    }
+    temporary_.clear();
+    marked_ = false;
 }
 
 }  // namespace zorv

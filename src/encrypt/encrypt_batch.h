@@ -20,9 +20,10 @@ public:
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are refused (73), every other file is kept.
     ResultCode ClassifyFolderFile(const char* name) override;
-    // Encrypts source into a temporary file, copies that to source + ".crp"
-    // and destroys the temporary file; the line names the source, or the
-    // .crp file when the copy failed. A source whose size or last-write time
+    // Encrypts source into a temporary file beside source + ".crp" (see
+    // VanishingFile) and renames it to that name, never replacing a file;
+    // the line names the source, or the .crp file when the temporary could
+    // not be made (70, 84) or placed (71, 83). A source whose size or last-write time
     // changed meanwhile is kept and its .crp file removed (85).
     void ProcessFile(BatchRun& run, const char* source) override;
 

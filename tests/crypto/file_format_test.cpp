@@ -12,6 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "crypto/cfb_cipher.h"
 #include "crypto/crc32.h"
@@ -351,6 +356,78 @@ TEST(FileFormat, ASourceWrittenToWhileEncryptedGives85) {
         ClearFileFaults();
         EXPECT_TRUE(writer.done);
         EXPECT_EQ(rc, kResultSourceChanged) << (append ? "appended" : "touched");
+    }
+}
+
+// An output written beside its final name: each step of the sequence fails
+// in turn (the temporary created, written, flushed, un-marked, renamed; the
+// name taken meanwhile). Nothing but the complete output ever stands under
+// the final name, a name taken meanwhile is left to its owner, and once
+// discarded no temporary stays in the folder.
+TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const std::string plain = dir.File("plain");
+    WriteBytes(plain, Pattern(2 * kTransformChunkBytes + 10, 3));
+    ASSERT_EQ(cipher.EncryptFile(plain.c_str(), dir.File("expected.crp").c_str()), kResultOk);
+    const Bytes expected = ReadBytes(dir.File("expected.crp"));
+    const Bytes theirs = Pattern(7, 1);
+    FileFaultPlan created;
+    created.failCreateAt = 1;
+    FileFaultPlan written;
+    written.failWriteAt = 2;
+    FileFaultPlan flushed;
+    flushed.failFlushAt = 1;
+    FileFaultPlan unmarked;
+    unmarked.failUnmarkAt = 1;
+    FileFaultPlan renamed;
+    renamed.failRenameAt = 1;
+    const struct {
+        const char* step;
+        FileFaultPlan plan;
+        bool takeName;
+        ResultCode expected;
+    } kCases[] = {
+        {"created", created, false, kResultOpenFailed},
+        {"written", written, false, kResultWriteFailed},
+        {"flushed", flushed, false, kResultWriteFailed},
+        {"un-marked", unmarked, false, kResultWriteFailed},
+        {"renamed", renamed, false, kResultWriteFailed},
+        {"name taken", {}, true, kResultFileExists},
+        {"placed", {}, false, kResultOk},
+    };
+    for (const auto& c : kCases) {
+        const std::string target = dir.File("out.crp");
+        std::filesystem::remove(target);
+        if (c.takeName) {
+            WriteBytes(target, theirs);
+        }
+        SetFileFaults(c.plan);
+        VanishingFile output;
+        ResultCode rc = output.Create(target.c_str());
+        if (rc == kResultOk) {
+            rc = cipher.EncryptFile(plain.c_str(), output.File());
+        }
+        if (rc == kResultOk) {
+#ifndef _WIN32
+            // Only its owner may read what is being written (plain text, for
+            // a decryption).
+            struct stat st {};
+            ASSERT_EQ(fstat(static_cast<int>(output.File().native()), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u) << c.step;
+#endif
+            EXPECT_EQ(Exists(target), c.takeName) << c.step;
+            rc = output.Place();
+        }
+        ClearFileFaults();
+        output.Discard();
+        EXPECT_EQ(rc, c.expected) << c.step;
+        std::vector<std::string> names = {"expected.crp", "plain"};
+        if (c.takeName || rc == kResultOk) {
+            names.insert(names.begin() + 1, "out.crp");
+            EXPECT_TRUE(ReadBytes(target) == (c.takeName ? theirs : expected)) << c.step;
+        }
+        EXPECT_EQ(dir.Entries(), names) << c.step;
     }
 }
 
