@@ -4,10 +4,12 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "app/exact_name.h"
 #include "app/file_system.h"
 #include "app/path_utils.h"
+#include "batch/batch_run.h"
 #include "crypto/file_handle.h"
 #include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
@@ -206,6 +208,50 @@ void WalkTree(const char* folder, FolderVisitor& visitor, int* finished) {
 }
 
 }  // namespace
+
+void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder) {
+    // The folder with its backslash ("C:\\" for C:\\b.txt), "" for a name in
+    // the current folder.
+    const std::string folder(path, static_cast<std::size_t>(GetFileNamePart(path) - path));
+    if (folder == *lastFolder) {
+        return;
+    }
+    *lastFolder = folder;
+    wchar_t widePattern[kMaxPath];
+    if (folder.size() + 3 >= kMaxPath ||
+        ToWide((folder + "*.*").c_str(), widePattern, kMaxPath) == 0) {
+        return;
+    }
+    PendingFiles leftovers;
+    {
+        WIN32_FIND_DATAW entry;
+        ScopedFindHandle search(FindFirstFileW(widePattern, &entry));
+        if (!search.IsValid()) {
+            return;
+        }
+        do {
+            char name[kEntryNameBytes];
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                ToAnsiName(entry.cFileName, -1, name, kEntryNameBytes) >= 0 &&
+                LeftoverKindOf(name) != LeftoverKind::kNone &&
+                folder.size() + std::strlen(name) < kMaxPath) {
+                leftovers.Push((folder + name).c_str());
+            }
+        } while (FindNextFileW(search.Get(), &entry));
+    }
+    char leftover[kMaxPath];
+    bool anyFinished = false;
+    while (leftovers.Pop(leftover)) {
+        if (FinishLeftover(leftover)) {
+            anyFinished = true;
+        } else {
+            run.LogFailure(leftover, kResultLeftoverKept);
+        }
+    }
+    if (anyFinished) {
+        run.LogNotice(folder.empty() ? "." : folder.c_str(), kResultLeftoversFinished);
+    }
+}
 
 void WalkFolder(const char* folder, FolderVisitor& visitor) {
     int finished = 0;

@@ -3,9 +3,13 @@
 // Windows only (ANSI entry points, the process's code page).
 #pragma once
 
+#include <string>
+
 #include "crypto/result_code.h"
 
 namespace zorv {
+
+class BatchRun;
 
 // Pushes the written file at path to the disk through the file seam. A copy
 // keeps its data in the system's cache, and the callers wipe the file it was
@@ -13,6 +17,16 @@ namespace zorv {
 // disk first or a power cut could leave neither. False when the file cannot
 // be opened or flushed.
 bool FlushToDisk(const char* path);
+
+// For an input named by the user (a file, or a name that no longer
+// exists: the source a killed run was destroying is under a wipe name now):
+// finishes the leftovers of a killed run (leftover_names.h) directly in the
+// folder of path, as a walk does, logging each that stays as a failure
+// (kResultLeftoverKept) and, when any was finished, one notice naming the
+// folder (kResultLeftoversFinished). *lastFolder holds the folder done last
+// and is skipped when it is that one again, so that a list of files from one
+// folder lists it once.
+void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder);
 
 // Result of FolderVisitor::ClassifyFile: the entry is passed over without a
 // line and without counting. Negative, so never a message, and apart from -1,

@@ -23,7 +23,12 @@ void DecryptionRule::ProcessInput(BatchRun& run, const char* path) {
         // Every step below works in kMaxPath buffers; a cut name would be
         // another file.
         run.LogFailure(path, kResultPathTooLong);
-    } else if (!PathExists(path)) {
+        return;
+    }
+    if (!IsFolder(path)) {
+        FinishLeftoversBeside(path, run, &leftoverFolder_);
+    }
+    if (!PathExists(path)) {
         run.LogFailure(path, kResultFileMissing);
     } else if (IsFolder(path)) {
         run.WalkFolder(path, *this);

@@ -3,6 +3,8 @@
 // in place.
 #pragma once
 
+#include <string>
+
 #include "batch/batch_run.h"
 
 namespace zorv {
@@ -16,7 +18,8 @@ public:
 
     // A name of 260 bytes or more, a missing name, a read-only or system
     // file and a file without ".crp" are refused; a folder is walked; a
-    // ".crp" file is decrypted.
+    // ".crp" file is decrypted. Leftovers of a killed run beside an input
+    // that is no folder are finished first (FinishLeftoversBeside).
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are kept, every other file is passed over without a line.
     ResultCode ClassifyFolderFile(const char* name) override;
@@ -30,6 +33,7 @@ public:
 
 private:
     FileCipher& cipher_;
+    std::string leftoverFolder_;  // see FinishLeftoversBeside
 };
 
 }  // namespace zorv

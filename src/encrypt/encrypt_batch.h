@@ -2,6 +2,8 @@
 // beside it, folders walked, and the source destroyed on request.
 #pragma once
 
+#include <string>
+
 #include "batch/batch_run.h"
 
 namespace zorv {
@@ -15,7 +17,8 @@ public:
     EncryptionRule(FileCipher& cipher, bool deleteSource)
         : cipher_(cipher), deleteSource_(deleteSource) {}
 
-    // A folder is walked; a name that matches no single file, a read-only or
+    // A folder is walked; leftovers of a killed run beside any other input
+    // are finished (FinishLeftoversBeside); a name that matches no single file, a read-only or
     // system file and a ".crp" file are refused; any other file is encrypted.
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are refused (73), every other file is kept.
@@ -32,6 +35,7 @@ private:
 
     FileCipher& cipher_;
     bool deleteSource_;
+    std::string leftoverFolder_;  // see FinishLeftoversBeside
 };
 
 }  // namespace zorv

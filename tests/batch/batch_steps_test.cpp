@@ -175,6 +175,27 @@ TEST(BatchRun, EachFailingStepOfPlacingAnOutputLosesNothing) {
     }
 }
 
+// A source that a killed run was destroying is under a wipe name now: the
+// same inputs given again finish it (and any temporary left) before the
+// first input from that folder, with one notice, and then say that the
+// source is gone.
+TEST(BatchRun, NamedInputsFinishTheLeftoversBesideThem) {
+    TempFolder folder;
+    FileCipher cipher("password", 8);
+    const std::string gone = folder.Join("gone.doc");
+    const std::string other = folder.Join("other.doc");
+    for (const char* name : {".zorv-0123abcd.wipe", ".zorv-89abcdef.tmp", "other.doc"}) {
+        ASSERT_TRUE(WriteLongFile(folder.Join(name), name));
+    }
+    EncryptionRule rule(cipher, false);
+    int failures = 0;
+    EXPECT_EQ(RunOver(rule, {gone, other}, &failures),
+              Logged(FailLine(folder.Path() + "\\", kResultLeftoversFinished) +
+                     FailLine(gone, kResultFileMissing) + OkLine(other)));
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"other.doc", "other.doc.crp"}));
+}
+
 // The log text of one run of rule over the single input folder, the
 // number of failures it counted and, when asked, whether it needs a review.
 std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures,
