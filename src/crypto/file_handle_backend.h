@@ -27,6 +27,11 @@ bool CloseNative(FileHandle::Native handle);
 // byte is a backslash is no separator in the ANSI code page).
 std::size_t NameOffset(const char* path);
 
+// Whether the calls by name reach path: Windows' take fewer than 260
+// characters (in the ANSI code page, or UTF-16 units for UTF-8 paths);
+// POSIX says so when a call fails (ENAMETOOLONG), so true there.
+bool FitsPathLimit(const char* path);
+
 // A file without a name in folder ("" for the current one), open for reading
 // and writing; kNone when the system or the file system has none.
 FileHandle::Native CreateUnnamed(const std::string& folder);

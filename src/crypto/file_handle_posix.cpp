@@ -209,6 +209,10 @@ std::size_t NameOffset(const char* path) {
     return slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
 }
 
+bool FitsPathLimit(const char*) {
+    return true;
+}
+
 FileHandle::Native CreateUnnamed(const std::string& folder) {
 #ifdef O_TMPFILE
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | kCommonFlags,
@@ -222,8 +226,8 @@ FileHandle::Native CreateUnnamed(const std::string& folder) {
 
 Created CreateNamed(const char* path, FileHandle::Native* handle, bool* marked) {
     *marked = false;
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kCommonFlags,
-                          kPrivateFileMode);
+    const int fd =
+        ::open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kCommonFlags, kPrivateFileMode);
     if (fd >= 0) {
         *handle = fd;
         return Created::kOk;

@@ -209,6 +209,31 @@ bool WideFormOf(const char* path, std::wstring* wide) {
     return true;
 }
 
+// The "\\?\" form of an ANSI path, which the wide calls take past 259
+// characters.
+bool LongWideFormOf(const char* path, std::wstring* wide) {
+    std::wstring given;
+    if (!WideFormOf(path, &given)) {
+        return false;
+    }
+    const DWORD units = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (units == 0) {
+        return false;
+    }
+    std::wstring full(units, L'\0');
+    const DWORD written = GetFullPathNameW(given.c_str(), units, &full[0], nullptr);
+    if (written == 0 || written >= units) {
+        return false;
+    }
+    full.resize(written);
+    if (full.compare(0, 2, L"\\\\") == 0) {
+        *wide = L"\\\\?\\UNC\\" + full.substr(2);
+    } else {
+        *wide = L"\\\\?\\" + full;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::size_t NameOffset(const char* path) {
@@ -224,19 +249,36 @@ std::size_t NameOffset(const char* path) {
     return offset;
 }
 
+bool FitsPathLimit(const char* path) {
+    if (!Utf8PathsInUse()) {
+        return std::strlen(path) < MAX_PATH;
+    }
+    std::wstring wide;
+    return WidePath(path, &wide) && wide.size() < MAX_PATH;
+}
+
 FileHandle::Native CreateUnnamed(const std::string&) {
     return FileHandle::kNone;
 }
 
 Created CreateNamed(const char* path, FileHandle::Native* handle, bool* marked) {
     *marked = false;
-    if (!Utf8PathsInUse() && std::strlen(path) >= MAX_PATH) {
-        return Created::kTooLong;
-    }
     // Nobody else may open it: it may hold plain text. DELETE lets the
     // handle mark it, clear the mark and rename it.
-    HANDLE file = CreateFileAtPath(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL);
+    constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!FitsPathLimit(path)) {
+        // The temporary's name may be longer than the final one, which fits
+        // the calls by name: made through the wide call's long form instead.
+        std::wstring wide;
+        if (!LongWideFormOf(path, &wide)) {
+            return Created::kTooLong;
+        }
+        file = CreateFileW(wide.c_str(), kAccess, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    } else {
+        file = CreateFileAtPath(path, kAccess, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    }
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (IsTakenError(error)) {
@@ -252,8 +294,8 @@ Created CreateNamed(const char* path, FileHandle::Native* handle, bool* marked) 
 bool SetDeleteMark(FileHandle::Native handle, bool marked) {
     FILE_DISPOSITION_INFO info;
     info.DeleteFile = marked ? TRUE : FALSE;
-    return SetFileInformationByHandle(ToHandle(handle), FileDispositionInfo, &info,
-                                      sizeof info) != 0;
+    return SetFileInformationByHandle(ToHandle(handle), FileDispositionInfo, &info, sizeof info) !=
+           0;
 }
 
 ResultCode LinkUnnamed(FileHandle::Native, const char*) {
@@ -270,13 +312,13 @@ ResultCode RenamePath(const char* from, const char* to) {
         return kResultWriteFailed;
     }
     return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), 0) ? kResultOk
-                                                           : RenameFailure(GetLastError());
+                                                            : RenameFailure(GetLastError());
 }
 
 ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to) {
     (void)from;
     std::wstring wide;
-    if (!Utf8PathsInUse() && std::strlen(to) >= MAX_PATH) {
+    if (!FitsPathLimit(to)) {
         return kResultPathTooLong;
     }
     if (!WideFormOf(to, &wide)) {

@@ -130,26 +130,33 @@ WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileId* 
     return file.Close() ? WipeResult::kWiped : WipeResult::kFailed;
 }
 
+enum class Moved { kYes, kTooLong, kFailed };
+
 // Gives the file at path a wipe name in its folder, never replacing a file:
-// true with that name in wipePath. The file is untouched either way.
-bool MoveToWipeName(const char* path, std::string* wipePath) {
+// kYes with that name in wipePath. The file is untouched otherwise; kTooLong
+// when the wipe name would be past the path limit (it is longer than a short
+// name of the file's own).
+Moved MoveToWipeName(const char* path, std::string* wipePath) {
     const std::string folder(path, backend::NameOffset(path));
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         char name[kLeftoverNameBytes];
         MakeLeftoverName(LeftoverKind::kWipe, name);
         *wipePath = folder + name;
+        if (!backend::FitsPathLimit(wipePath->c_str())) {
+            return Moved::kTooLong;
+        }
         if (StepFails(FileStep::kRename)) {
-            return false;
+            return Moved::kFailed;
         }
         const ResultCode moved = backend::RenamePath(path, wipePath->c_str());
         if (moved == kResultOk) {
-            return true;
+            return Moved::kYes;
         }
         if (moved != kResultFileExists) {
-            return false;
+            return moved == kResultPathTooLong ? Moved::kTooLong : Moved::kFailed;
         }
     }
-    return false;
+    return Moved::kFailed;
 }
 
 bool RemoveStep(const char* path) {
@@ -160,7 +167,9 @@ bool RemoveStep(const char* path) {
 // intact, so it gets its name back (unless another file took it meanwhile:
 // then a later run finishes it as the leftover it looks like).
 DeleteOutcome PutBack(const std::string& wipePath, const char* path, DeleteOutcome outcome) {
-    (void)backend::RenamePath(wipePath.c_str(), path);
+    if (wipePath != path) {
+        (void)backend::RenamePath(wipePath.c_str(), path);
+    }
     return outcome;
 }
 
@@ -199,8 +208,15 @@ DeleteOutcome SecureDestroy(const char* path, const FileId* expected) {
     // of the file it was, where it would pass for that file; later runs
     // finish it.
     std::string wipePath;
-    if (!MoveToWipeName(path, &wipePath)) {
-        return DeleteOutcome::kFailed;
+    switch (MoveToWipeName(path, &wipePath)) {
+        case Moved::kYes:
+            break;
+        case Moved::kTooLong:
+            // No room for the wipe name: wiped under its own, as a last resort.
+            wipePath = path;
+            break;
+        case Moved::kFailed:
+            return DeleteOutcome::kFailed;
     }
     switch (Wipe(wipePath.c_str(), kPasses, 0, expected)) {
         case WipeResult::kHardLinked:

@@ -35,7 +35,9 @@ struct FileId {
 // deletes it. A wipe cut short thus never leaves a half-overwritten file
 // under its own name, and later runs finish it (FinishLeftover). The wipe
 // name stays only when the wipe fails part-way or the deletion fails;
-// otherwise a file that is kept gets its own name back.
+// otherwise a file that is kept gets its own name back. A file whose folder
+// leaves no room for the wipe name under the path limit (Windows: 260
+// characters) is wiped under its own name.
 // kDeleted when the file is gone. kFailed when it cannot be opened for writing
 // (held open elsewhere without write sharing, access denied): the file keeps
 // its contents, but stays writable; kFailed too when a write or a flush fails

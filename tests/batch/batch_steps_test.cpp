@@ -196,6 +196,24 @@ TEST(BatchRun, NamedInputsFinishTheLeftoversBesideThem) {
     EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"other.doc", "other.doc.crp"}));
 }
 
+// The temporary's name is longer than a short source's: in a folder that
+// leaves no room for it under 260 bytes, the output is made all the same,
+// both ways.
+TEST(BatchRun, ADeepFolderWithoutRoomForTheTemporaryNameStillGetsItsOutput) {
+    TempFolder root;
+    const std::string folder = MakeFolderOfLength(root.Path(), 250);
+    const std::string source = folder + "\\a";  // a.crp: 256 bytes, the temporary 269
+    ASSERT_TRUE(WriteLongFile(source, "deep"));
+    FileCipher cipher("password", 8);
+    EncryptionRule encryption(cipher, true);
+    DecryptionRule decryption(cipher);
+    int failures = 0;
+    EXPECT_EQ(RunOver(encryption, {source}, &failures), Logged(OkLine(source)));
+    EXPECT_EQ(RunOver(decryption, {source + ".crp"}, &failures), Logged(OkLine(source + ".crp")));
+    EXPECT_EQ(ReadFileOrMissing(source), "deep");
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"a"});
+}
+
 // The log text of one run of rule over the single input folder, the
 // number of failures it counted and, when asked, whether it needs a review.
 std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures,
