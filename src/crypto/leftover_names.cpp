@@ -36,8 +36,8 @@ void MakeLeftoverName(LeftoverKind kind, char* name) {
     // for calls within one tick, and a stack address, which differs between
     // processes started at the same moment.
     static std::atomic<uint64_t> counter{0};
-    const uint64_t ticks = static_cast<uint64_t>(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    const uint64_t ticks =
+        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
     int local = 0;
     const uint64_t seed = ticks ^ Mix(counter.fetch_add(1) + 1) ^
                           Mix(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&local)));

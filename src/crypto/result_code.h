@@ -52,8 +52,8 @@ enum : ResultCode {
     kResultSharedOutput = 1011,            // another input of the run has the same output
     kResultGivenAgain = 1012,              // the same file as an earlier input (a notice)
     kResultNameNotHandled = 1013,          // Windows: a name with no exact UTF-8 or wide form
-    kResultLeftoversWiped = 1014,          // files left by a killed run, wiped and removed (a notice)
-    kResultLeftoverRemains = 1015,          // such a file could not be wiped or removed
+    kResultLeftoversWiped = 1014,          // a killed run's leftovers wiped (a notice)
+    kResultLeftoverRemains = 1015,         // one of them could not be wiped or removed
 };
 
 }  // namespace zorv
