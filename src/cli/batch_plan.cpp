@@ -119,6 +119,9 @@ private:
     // The leftovers in the folder of an input given by name, listed once
     // per folder.
     void NoteLeftoversBeside(const std::string& path) {
+        if (command_ != Command::kEncrypt && command_ != Command::kDecrypt) {
+            return;  // nothing is written: nothing to finish
+        }
         std::string folder = FolderOf(path);
         std::vector<FolderEntry> entries;
         if (!listed_.insert(folder).second ||

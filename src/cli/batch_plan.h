@@ -82,8 +82,8 @@ struct Plan {
 // replaced by a symbolic link meanwhile adds no line). A folder's own
 // files come after everything found beneath it, the last found first.
 // A file named as a run's own leftover (.zorv-XXXXXXXX.tmp or .wipe) is
-// never an item: those met in a walk, and those in the folder of an input
-// given by name, go to plan.leftovers.
+// never an item: those met in a walk, and (encrypt and decrypt) those in
+// the folder of an input given by name, go to plan.leftovers.
 // readOnlyAllowed: the source is kept (-c, or -k with -f), so a read-only
 // file is taken as verify takes it.
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
