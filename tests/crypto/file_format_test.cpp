@@ -7,15 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "crypto/cfb_cipher.h"
@@ -23,6 +28,7 @@
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
+#include "crypto/leftover_names.h"
 #include "crypto_test_util.h"
 
 namespace zorv {
@@ -429,6 +435,51 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
         }
         EXPECT_EQ(dir.Entries(), names) << c.step;
     }
+}
+
+// Killed while it writes, a process leaves nothing of its temporary: the
+// system removes it with the process (on Windows a named file that stood in
+// the folder until then, on Linux one that never had a name).
+TEST(VanishingFile, IsGoneWhenItsProcessIsKilled) {
+    ScratchDir dir;
+    const std::string target = dir.File("out.crp");
+#ifdef _WIN32
+    std::string command = std::string("\"Z:") + ZORV_VANISHING_CHILD + "\" \"" + target + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+#else
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(ZORV_VANISHING_CHILD, ZORV_VANISHING_CHILD, target.c_str(), nullptr);
+        _exit(127);
+    }
+#endif
+    for (int i = 0; i < 1000 && !Exists(target + ".ready"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::vector<std::string> whileWriting = dir.Entries();
+#ifdef _WIN32
+    TerminateProcess(child.hProcess, 9);
+    WaitForSingleObject(child.hProcess, INFINITE);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_EQ(whileWriting.size(), 2u);
+    EXPECT_EQ(LeftoverKindOf(whileWriting[0].c_str()), LeftoverKind::kTemporary);
+#else
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    // Where the file system has no unnamed files, the named one stays for a
+    // later run to finish (leftover_names.h).
+    EXPECT_LE(whileWriting.size(), 2u);
+#endif
+    EXPECT_EQ(whileWriting.back(), "out.crp.ready");
+#if defined(_WIN32) || defined(__linux__)
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.crp.ready"});
+#endif
 }
 
 #ifndef _WIN32
