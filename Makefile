@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 ARGS ?=
 
 .PHONY: all setup native win64 win32 release test test-native test-win64 test-win32 \
-        fuzz bench bench-cli test-large test-kill run dist dist-check format clean
+        fuzz bench bench-cli bench-desktop test-large test-kill run dist dist-check format clean
 
 all: native win64 win32
 
@@ -40,6 +40,10 @@ bench: native-release
 
 bench-cli: native-release
 	@scripts/bench-cli
+
+# The desktop batch's encryption with the source destroyed, 256 MiB, under Wine.
+bench-desktop: win64
+	@scripts/bench-desktop
 
 # Opt-in: a sparse 4.5 GiB file round-trips through zorv-cli (minutes, ~9 GiB).
 test-large: native-release
