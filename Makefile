@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 ARGS ?=
 
 .PHONY: all setup native win64 win32 release test test-native test-win64 test-win32 \
-        fuzz bench bench-cli bench-desktop test-large run dist dist-check format clean
+        fuzz bench bench-cli bench-desktop test-large test-kill run dist dist-check format clean
 
 all: native win64 win32
 
@@ -49,6 +49,12 @@ bench-desktop: win64
 # Opt-in: a sparse 4.5 GiB file round-trips through zorv-cli (minutes, ~9 GiB).
 test-large: native-release
 	@scripts/test-large
+
+# Opt-in: zorv-cli killed at KILLS moments of each kind of job, each followed
+# by a retry (minutes).
+KILLS ?= 40
+test-kill: native
+	@scripts/kill-harness $(KILLS)
 
 dist: setup
 	@scripts/make-dist

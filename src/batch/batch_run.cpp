@@ -21,6 +21,7 @@ public:
     ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
     void ProcessFile(const char* path) override { run_.ProcessFile(rule_, path); }
     void ReportFailure(const char* path, ResultCode code) override { run_.LogFailure(path, code); }
+    void ReportNotice(const char* path, ResultCode code) override { run_.LogNotice(path, code); }
 
 private:
     BatchRun& run_;

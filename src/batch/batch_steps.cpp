@@ -4,12 +4,14 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "app/exact_name.h"
 #include "app/file_system.h"
 #include "app/path_utils.h"
-#include "batch/file_copy.h"
+#include "batch/batch_run.h"
 #include "crypto/file_handle.h"
+#include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
 
 namespace zorv {
@@ -17,25 +19,6 @@ namespace zorv {
 namespace {
 
 constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
-
-bool EntryExists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsExistsError(DWORD error) {
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-// A failed copy may have left part of the data under the target name. For a
-// decryption that part is plain text, so it is wiped before it goes.
-void RemovePartialCopy(const char* path) {
-    if (!EntryExists(path)) {
-        return;
-    }
-    if (!SecureDelete(path)) {
-        DeleteFileA(path);
-    }
-}
 
 // Copies text into a kMaxPath buffer; false (output unusable) when it has
 // more than kMaxPath - 1 bytes.
@@ -116,8 +99,16 @@ constexpr int kEntryNameBytes = 2 * MAX_PATH;
 // a look-alike (another file's name, or a backslash for U+00A5) for a name
 // the code page lacks. Such an entry is one failure line; a folder among
 // them is not entered.
+// What one folder's search keeps for after it is closed.
+struct FolderFinds {
+    PendingFiles pending;
+    PendingFiles leftovers;
+};
+
+void WalkTree(const char* folder, FolderVisitor& visitor, int* finished);
+
 void VisitEntry(const char* folder, const WIN32_FIND_DATAW& entry, FolderVisitor& visitor,
-                PendingFiles& pending) {
+                FolderFinds& finds, int* finished) {
     char name[kEntryNameBytes];
     if (ToAnsiName(entry.cFileName, -1, name, kEntryNameBytes) < 0) {
         return;  // cannot happen: every character has at most two bytes
@@ -140,7 +131,14 @@ void VisitEntry(const char* folder, const WIN32_FIND_DATAW& entry, FolderVisitor
         return;
     }
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        WalkFolder(path, visitor);
+        WalkTree(path, visitor, finished);
+        return;
+    }
+    if (LeftoverKindOf(name) != LeftoverKind::kNone) {
+        // Never an input: encrypting one would keep its plain text.
+        if (!finds.leftovers.Push(path)) {
+            visitor.ReportFailure(path, kResultOutOfMemory);
+        }
         return;
     }
     ResultCode verdict = visitor.ClassifyFile(name);
@@ -151,7 +149,7 @@ void VisitEntry(const char* folder, const WIN32_FIND_DATAW& entry, FolderVisitor
         visitor.ReportFailure(path, verdict);
         return;
     }
-    if (!pending.Push(path)) {
+    if (!finds.pending.Push(path)) {
         visitor.ReportFailure(path, kResultOutOfMemory);
     }
 }
@@ -169,27 +167,9 @@ bool FlushToDisk(const char* path) {
     return file.Close() && flushed;
 }
 
-ResultCode CopyToFinalName(const char* tempPath, const char* targetPath) {
-    if (EntryExists(targetPath)) {
-        return kResultFileExists;
-    }
-    if (!CopyWholeFile(tempPath, targetPath, true)) {
-        // Another process may have taken the name since the test above; the
-        // file is then not ours to remove.
-        if (IsExistsError(GetLastError())) {
-            return kResultFileExists;
-        }
-        RemovePartialCopy(targetPath);
-        return kResultWriteFailed;
-    }
-    if (!FlushToDisk(targetPath)) {
-        RemovePartialCopy(targetPath);
-        return kResultWriteFailed;
-    }
-    return kResultOk;
-}
+namespace {
 
-void WalkFolder(const char* folder, FolderVisitor& visitor) {
+void WalkTree(const char* folder, FolderVisitor& visitor, int* finished) {
     char pattern[kMaxPath];
     // A bare drive ("C:") is searched as "C:*.*", its current folder, the one
     // that IsFolder found.
@@ -201,7 +181,7 @@ void WalkFolder(const char* folder, FolderVisitor& visitor) {
     if (ToWide(pattern, widePattern, kMaxPath) == 0) {
         return;
     }
-    PendingFiles pending;
+    FolderFinds finds;
     {
         WIN32_FIND_DATAW entry;
         ScopedFindHandle search(FindFirstFileW(widePattern, &entry));
@@ -209,14 +189,75 @@ void WalkFolder(const char* folder, FolderVisitor& visitor) {
             return;
         }
         do {
-            VisitEntry(folder, entry, visitor, pending);
+            VisitEntry(folder, entry, visitor, finds, finished);
         } while (FindNextFileW(search.Get(), &entry));
     }
     // The search is closed: files written into the folder from here on are
     // never met by it.
     char path[kMaxPath];
-    while (pending.Pop(path)) {
+    while (visitor.FinishesLeftovers() && finds.leftovers.Pop(path)) {
+        if (FinishLeftover(path)) {
+            ++*finished;
+        } else {
+            visitor.ReportFailure(path, kResultLeftoverKept);
+        }
+    }
+    while (finds.pending.Pop(path)) {
         visitor.ProcessFile(path);
+    }
+}
+
+}  // namespace
+
+void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder) {
+    // The folder with its backslash ("C:\\" for C:\\b.txt), "" for a name in
+    // the current folder.
+    const std::string folder(path, static_cast<std::size_t>(GetFileNamePart(path) - path));
+    if (folder == *lastFolder) {
+        return;
+    }
+    *lastFolder = folder;
+    wchar_t widePattern[kMaxPath];
+    if (folder.size() + 3 >= kMaxPath ||
+        ToWide((folder + "*.*").c_str(), widePattern, kMaxPath) == 0) {
+        return;
+    }
+    PendingFiles leftovers;
+    {
+        WIN32_FIND_DATAW entry;
+        ScopedFindHandle search(FindFirstFileW(widePattern, &entry));
+        if (!search.IsValid()) {
+            return;
+        }
+        do {
+            char name[kEntryNameBytes];
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                ToAnsiName(entry.cFileName, -1, name, kEntryNameBytes) >= 0 &&
+                LeftoverKindOf(name) != LeftoverKind::kNone &&
+                folder.size() + std::strlen(name) < kMaxPath) {
+                leftovers.Push((folder + name).c_str());
+            }
+        } while (FindNextFileW(search.Get(), &entry));
+    }
+    char leftover[kMaxPath];
+    bool anyFinished = false;
+    while (leftovers.Pop(leftover)) {
+        if (FinishLeftover(leftover)) {
+            anyFinished = true;
+        } else {
+            run.LogFailure(leftover, kResultLeftoverKept);
+        }
+    }
+    if (anyFinished) {
+        run.LogNotice(folder.empty() ? "." : folder.c_str(), kResultLeftoversFinished);
+    }
+}
+
+void WalkFolder(const char* folder, FolderVisitor& visitor) {
+    int finished = 0;
+    WalkTree(folder, visitor, &finished);
+    if (finished > 0) {
+        visitor.ReportNotice(folder, kResultLeftoversFinished);
     }
 }
 

@@ -1,11 +1,15 @@
-// The steps that the encryption and the decryption batches share: putting a
-// finished temporary file under its final name, and walking a folder.
+// The steps that the encryption and the decryption batches share: flushing a
+// file to the disk, and walking a folder.
 // Windows only (ANSI entry points, the process's code page).
 #pragma once
+
+#include <string>
 
 #include "crypto/result_code.h"
 
 namespace zorv {
+
+class BatchRun;
 
 // Pushes the written file at path to the disk through the file seam. A copy
 // keeps its data in the system's cache, and the callers wipe the file it was
@@ -14,17 +18,15 @@ namespace zorv {
 // be opened or flushed.
 bool FlushToDisk(const char* path);
 
-// Copies the finished temporary file tempPath to targetPath, never replacing
-// an existing file, and flushes the new file to the disk, so that the caller
-// may destroy the file it was made from once this returns 0.
-//   0                  targetPath holds a complete, flushed copy of tempPath.
-//   kResultFileExists  targetPath existed already; it is left as it was.
-//   kResultWriteFailed the copy or the flush failed for any other reason (a
-//                      full disk, say); nothing is left under targetPath:
-//                      the part written is wiped and deleted.
-// A file that existed under targetPath before the call is never touched.
-// tempPath is left in place in every case.
-ResultCode CopyToFinalName(const char* tempPath, const char* targetPath);
+// For an input named by the user (a file, or a name that no longer
+// exists: the source a killed run was destroying is under a wipe name now):
+// finishes the leftovers of a killed run (leftover_names.h) directly in the
+// folder of path, as a walk does, logging each that stays as a failure
+// (kResultLeftoverKept) and, when any was finished, one notice naming the
+// folder (kResultLeftoversFinished). *lastFolder holds the folder done last
+// and is skipped when it is that one again, so that a list of files from one
+// folder lists it once.
+void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder);
 
 // Result of FolderVisitor::ClassifyFile: the entry is passed over without a
 // line and without counting. Negative, so never a message, and apart from -1,
@@ -56,6 +58,15 @@ public:
     // (then code is kResultPathTooLong). The visitor logs it and counts it as
     // a failure.
     virtual void ReportFailure(const char* path, ResultCode code) = 0;
+
+    // A line the user should read that is no failure (the visitor logs it
+    // without counting it).
+    virtual void ReportNotice(const char* path, ResultCode code) = 0;
+
+    // Whether the walk finishes the leftovers it meets. A walk that only
+    // looks (sizing a batch before it runs) leaves them for the walk that
+    // works, which reports them.
+    virtual bool FinishesLeftovers() const { return true; }
 };
 
 // Walks folder (at most 259 bytes) depth first. A search on folder\*.*, in
@@ -72,9 +83,16 @@ public:
 //                                        a directory is thus not entered;
 //   directory                            walked at once, while this folder's
 //                                        search stays open;
+//   a file left by a killed run          never classified nor processed:
+//   (leftover_names.h)                   finished (FinishLeftover) once the
+//                                        search is closed; one that stays is
+//                                        ReportFailure(kResultLeftoverKept);
 //   otherwise                            visitor.ClassifyFile(name).
-// After the search is closed the pending files are processed last found
-// first, so that no file of a folder is written to while its search is open.
+// After the search is closed the leftovers are finished, then the pending
+// files are processed last found first, so that no file of a folder is
+// written to while its search is open. When the walk finished any
+// leftover, anywhere below folder, it ends with one
+// ReportNotice(folder, kResultLeftoversFinished).
 // A folder whose search cannot be started (missing, inaccessible) yields no
 // call at all; one whose search pattern would not fit in 259 bytes is
 // reported with kResultPathTooLong under its own path. A pending entry that

@@ -25,6 +25,8 @@ public:
     ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
     void ProcessFile(const char* path) override { total += FileSize(path); }
     void ReportFailure(const char*, ResultCode) override {}
+    void ReportNotice(const char*, ResultCode) override {}
+    bool FinishesLeftovers() const override { return false; }
 
     uint64_t total = 0;
 

@@ -6,9 +6,15 @@
 
 #include "app/path_utils.h"
 #include "crypto/file_entries.h"
+#include "crypto/leftover_names.h"
+#include "crypto/secure_delete.h"
 
 namespace zorv {
 namespace {
+
+bool IsLeftover(const std::string& name) {
+    return LeftoverKindOf(name.c_str()) != LeftoverKind::kNone;
+}
 
 bool IsCrpName(const std::string& path) {
     return MatchPattern(path.c_str(), "*.crp");
@@ -33,6 +39,12 @@ public:
             root_ = path;
             folders_.assign(1, info.identity);
             return WalkFolder(path, FileIdentity{});
+        }
+        // A source destroyed by a run that was killed may be under a wipe
+        // name in this folder now.
+        NoteLeftoversBeside(path);
+        if (IsLeftover(NameOf(path))) {
+            return;  // never an input, even by name
         }
         if (!info.exists) {
             return Refuse(path, kResultFileMissing);
@@ -82,6 +94,8 @@ private:
                 folders_.push_back(entry.info.identity);
                 WalkFolder(path, entry.info.identity);
                 folders_.pop_back();
+            } else if (IsLeftover(entry.name)) {
+                NoteLeftover(path);
             } else if (command_ == Command::kEncrypt && IsCrpName(entry.name)) {
                 Refuse(path, kResultAlreadyEncrypted);
             } else if (command_ != Command::kEncrypt && IsBareExtension(entry.name)) {
@@ -93,6 +107,31 @@ private:
         }
         for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
             AddWork(*it);
+        }
+    }
+
+    void NoteLeftover(const std::string& path) {
+        if (noted_.insert(path).second) {
+            plan_.leftovers.push_back(path);
+        }
+    }
+
+    // The leftovers in the folder of an input given by name, listed once
+    // per folder.
+    void NoteLeftoversBeside(const std::string& path) {
+        if (command_ != Command::kEncrypt && command_ != Command::kDecrypt) {
+            return;  // nothing is written: nothing to finish
+        }
+        std::string folder = FolderOf(path);
+        std::vector<FolderEntry> entries;
+        if (!listed_.insert(folder).second ||
+            !ListFolder(folder.empty() ? "." : folder, FileIdentity{}, &entries)) {
+            return;
+        }
+        for (const FolderEntry& entry : entries) {
+            if (IsLeftover(entry.name) && !entry.info.isFolder && !entry.info.special) {
+                NoteLeftover(JoinFolderAndName(folder, entry.name));
+            }
         }
     }
 
@@ -126,6 +165,8 @@ private:
     Plan plan_;
     std::string root_;                   // the folder being walked, as given
     std::vector<FileIdentity> folders_;  // from root_ down to the folder listed
+    std::set<std::string> noted_;        // the leftovers met so far
+    std::set<std::string> listed_;       // the folders of named inputs looked at
 };
 
 }  // namespace
@@ -152,7 +193,8 @@ ResultCode WhyNotOpened(const std::string& path) {
 }
 
 bool IsNotice(ResultCode code) {
-    return code == kResultLinkPassedOver || code == kResultGivenAgain;
+    return code == kResultLinkPassedOver || code == kResultGivenAgain ||
+           code == kResultLeftoversWiped;
 }
 
 bool IsFailure(ResultCode code) {
@@ -166,6 +208,30 @@ Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool rec
         builder.AddInput(input);
     }
     return builder.Take();
+}
+
+void FinishLeftovers(Plan* plan) {
+    if (plan->leftovers.empty()) {
+        return;
+    }
+    std::vector<PlanItem> lines;
+    bool anyFinished = false;
+    for (const std::string& path : plan->leftovers) {
+        if (FinishLeftover(path.c_str())) {
+            anyFinished = true;
+        } else {
+            lines.push_back(PlanItem{path, kResultLeftoverRemains, 0, FileIdentity{}, 0, {}});
+        }
+    }
+    if (anyFinished) {
+        std::string folder = FolderOf(plan->leftovers.front());
+        lines.insert(
+            lines.begin(),
+            PlanItem{
+                folder.empty() ? "." : folder, kResultLeftoversWiped, 0, FileIdentity{}, 0, {}});
+    }
+    plan->items.insert(plan->items.begin(), lines.begin(), lines.end());
+    plan->leftovers.clear();
 }
 
 std::string OutputOf(Command command, const std::string& path, const std::string& output) {

@@ -53,6 +53,10 @@ struct Plan {
     std::vector<PlanItem> items;
     std::size_t workCount = 0;    // items without a refusal
     std::uint64_t workBytes = 0;  // their sizes added up
+    // Files a killed run left (leftover_names.h) in a walked folder or in the
+    // folder of an input given by name, each once: never items, see
+    // FinishLeftovers.
+    std::vector<std::string> leftovers;
 };
 
 // Applies the desktop program's input rules, the first that matches:
@@ -77,10 +81,19 @@ struct Plan {
 // listed only when it is still the folder its parent's listing found (one
 // replaced by a symbolic link meanwhile adds no line). A folder's own
 // files come after everything found beneath it, the last found first.
+// A file named as a run's own leftover (.zorv-XXXXXXXX.tmp or .wipe) is
+// never an item: those met in a walk, and (encrypt and decrypt) those in
+// the folder of an input given by name, go to plan.leftovers.
 // readOnlyAllowed: the source is kept (-c, or -k with -f), so a read-only
 // file is taken as verify takes it.
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,
                bool readOnlyAllowed = false);
+
+// For a run that writes files: wipes and removes each of plan's leftovers
+// (FinishLeftover) before any job starts, and says so at the head of the
+// plan's items: one notice (1014) naming the folder of the first, and a
+// failure (1015) for each that stays. No item when there were none.
+void FinishLeftovers(Plan* plan);
 
 // The output of an encryption or decryption of path: output (-o) when it is
 // given, otherwise NAME.crp or NAME beside it.

@@ -58,6 +58,8 @@ constexpr EnglishText kEnglishTexts[] = {
     {1011, "Another input of this run has the same output: nothing done"},
     {1012, "The same file as an earlier input: passed over"},
     {1013, "The name cannot be handled on this system"},
+    {1014, "Files left here by an interrupted run were wiped and removed"},
+    {1015, "A file left by an interrupted run could not be wiped or removed"},
     // The password prompts, which the shared table has in Japanese too.
     {1101, "Password:"},
     {1102, "Password again:"},

@@ -17,7 +17,7 @@ enum class Language { kEnglish, kJapanese };
 Language ChooseLanguage(const std::string& option);
 
 // The UTF-8 text of a message-table ID (51, 70 to 85, and this program's own
-// 1001 to 1013, and the password prompts 1101 and 1102) in the language; the empty string for an ID
+// 1001 to 1015, and the password prompts 1101 and 1102) in the language; the empty string for an ID
 // that has no text.
 std::string MessageText(Language language, int id);
 

@@ -69,7 +69,34 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
 }
 #else
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default action ends the process, but for the faults
+// (a crash is no request to stop) and SIGPIPE and SIGXFSZ (ignored, so the
+// write fails and the job with it): each ends the run as Ctrl+C does, so
+// the jobs destroy their temporary files. The real-time signals follow.
+constexpr int kHandledSignals[] = {
+    SIGINT,    SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+
+template <typename Each>
+void ForEachHandledSignal(Each each) {
+    for (int number : kHandledSignals) {
+        each(number);
+    }
+#ifdef SIGRTMIN
+    for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
+        each(number);
+    }
+#endif
+}
 
 void OnSignal(int number) {
     if (!interruptFlag.exchange(true)) {
@@ -90,18 +117,18 @@ void InstallInterruptHandler() {
     struct sigaction action = {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    for (int number : kHandledSignals) {
-        sigaddset(&action.sa_mask, number);  // one handler at a time
-    }
+    // One handler at a time.
+    ForEachHandledSignal([&](int number) { sigaddset(&action.sa_mask, number); });
     // No SA_RESTART: a blocking terminal read returns EINTR so the password
     // prompt can restore the echo and leave.
     action.sa_flags = 0;
-    for (int number : kHandledSignals) {
-        sigaction(number, &action, nullptr);
-    }
+    ForEachHandledSignal([&](int number) { sigaction(number, &action, nullptr); });
     // A closed pipe (cat into head) should be a failed write, not a kill
-    // that skips clearing the plain-text buffers.
+    // that skips clearing the plain-text buffers; a file grown past the
+    // size limit (ulimit -f) a failed write (EFBIG) too, not a kill that
+    // leaves the partial temporary file.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 

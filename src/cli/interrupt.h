@@ -1,8 +1,11 @@
-// Interruption: Ctrl+C, and on POSIX also SIGTERM, SIGHUP and SIGQUIT. The
-// first signal only raises a flag that the workers poll between chunks, so
-// every job can stop where it stands, destroy its temporary file (a plain
-// text one is overwritten once, flushed and removed: quick, so the program
-// ends within about a second) and leave the source untouched. A second
+// Interruption: Ctrl+C, and on POSIX every signal whose default action ends
+// the process but for the faults (SIGTERM, SIGHUP, SIGQUIT, SIGUSR1,
+// SIGALRM, the real-time signals...; SIGPIPE and SIGXFSZ are ignored, so a
+// write fails instead). The first signal only raises a flag that the
+// workers poll between chunks, so every job can stop where it stands,
+// destroy its temporary file (a plain text one is overwritten once, flushed
+// and removed: quick, so the program ends within about a second) and leave
+// the source untouched. A second
 // signal ends the process at once (POSIX: status 128 + the signal's
 // number), after removing every temporary file still registered, so that
 // no plain text stays behind under a name.

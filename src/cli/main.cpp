@@ -220,6 +220,7 @@ int Run(int argc, char** argv) {
     if (!dataOut &&
         (options.command == Command::kEncrypt || options.command == Command::kDecrypt)) {
         RefuseCollisions(&plan, options.command, options.output);
+        FinishLeftovers(&plan);
     }
     if (plan.workCount == 0) {
         return ReportRefusals(plan, language, dataOut);

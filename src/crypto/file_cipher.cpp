@@ -30,28 +30,33 @@ bool Unchanged(FileHandle& source, const SourceState& before, bool haveTimes) {
     return ReadState(source, haveTimes, &now) && SourceUnchanged(before, now);
 }
 
-// The target as the transform's sink, created by the first write. The
-// transforms get their buffer before they write anything, so one that has no
-// memory for it (72) leaves no target behind.
+// The target as the transform's sink: a file the caller holds open, or one
+// named by a path and created by the first write. The transforms get their
+// buffer before they write anything, so one that has no memory for it (72)
+// leaves no named target behind.
 class TargetSink : public ByteSink {
 public:
-    explicit TargetSink(const char* path) : path_(path) {}
+    explicit TargetSink(const char* path) : path_(path), target_(&own_) {}
+    explicit TargetSink(FileHandle& open) : path_(nullptr), target_(&open) {}
 
     bool Write(const uint8_t* data, size_t n) override {
-        return Create() && target_.Write(data, n) == n;
+        return Create() && target_->Write(data, n) == n;
     }
-    // Creates (or truncates) the target unless that happened or failed before.
+    // Creates (or truncates) a named target unless that happened or failed
+    // before.
     bool Create() {
-        if (!target_.IsOpen() && !createFailed_) {
-            createFailed_ = !target_.CreateForWrite(path_, false);
+        if (path_ != nullptr && !own_.IsOpen() && !createFailed_) {
+            createFailed_ = !own_.CreateForWrite(path_, false);
         }
-        return target_.IsOpen();
+        return target_->IsOpen();
     }
-    FileHandle& File() { return target_; }
+    const char* Path() const { return path_; }
+    FileHandle& File() { return *target_; }
 
 private:
-    const char* path_;
-    FileHandle target_;
+    const char* path_;  // null for a target held by the caller
+    FileHandle own_;
+    FileHandle* target_;
     bool createFailed_ = false;
 };
 
@@ -80,7 +85,7 @@ private:
 // target the source's times. The source is checked for emptiness before the
 // target is created, so an empty or missing source leaves no target.
 ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const char* sourcePath,
-                         const char* targetPath, bool checkUnchanged, TransformProgress* progress) {
+                         TargetSink& out, bool checkUnchanged, TransformProgress* progress) {
     FileHandle source;
     if (!source.OpenForRead(sourcePath)) {
         return kResultOpenFailed;
@@ -94,7 +99,7 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     }
     // Creating the target truncates it: were it the source under another
     // name, the source would be destroyed before it is read.
-    if (source.IsSameFileAs(targetPath)) {
+    if (out.Path() != nullptr && source.IsSameFileAs(out.Path())) {
         return kResultOpenFailed;
     }
     FileTimes times;
@@ -104,7 +109,6 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
         progress->OnFileStart(sourcePath, static_cast<uint64_t>(size));
     }
     ReportingSource in(source, progress);
-    TargetSink out(targetPath);
     ResultCode result = transform(cipher, in, static_cast<uint64_t>(size), out);
     if (result == kResultOutOfMemory) {
         return result;
@@ -124,7 +128,8 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
         (void)target.SetTimes(times);
     }
     // Some file systems report a failed write only when the file is closed.
-    if (!target.Close() && complete) {
+    // A target held by the caller is flushed by its owner, which sees that.
+    if (out.Path() != nullptr && !target.Close() && complete) {
         result = kResultWriteFailed;
     }
     return result;
@@ -137,11 +142,23 @@ FileCipher::FileCipher(const void* key, int32_t keyLength) : CfbCipher(key, keyL
 FileCipher::~FileCipher() = default;
 
 ResultCode FileCipher::EncryptFile(const char* sourcePath, const char* targetPath) {
-    return TransformFile(*this, EncryptStream, sourcePath, targetPath, true, progress_);
+    TargetSink out(targetPath);
+    return TransformFile(*this, EncryptStream, sourcePath, out, true, progress_);
 }
 
 ResultCode FileCipher::DecryptFile(const char* sourcePath, const char* targetPath) {
-    return TransformFile(*this, DecryptStream, sourcePath, targetPath, false, progress_);
+    TargetSink out(targetPath);
+    return TransformFile(*this, DecryptStream, sourcePath, out, false, progress_);
+}
+
+ResultCode FileCipher::EncryptFile(const char* sourcePath, FileHandle& target) {
+    TargetSink out(target);
+    return TransformFile(*this, EncryptStream, sourcePath, out, true, progress_);
+}
+
+ResultCode FileCipher::DecryptFile(const char* sourcePath, FileHandle& target) {
+    TargetSink out(target);
+    return TransformFile(*this, DecryptStream, sourcePath, out, false, progress_);
 }
 
 }  // namespace zorv

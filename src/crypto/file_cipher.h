@@ -43,6 +43,8 @@ public:
     virtual void OnBytesRead(uint64_t bytes) = 0;
 };
 
+class FileHandle;
+
 class FileCipher : public CfbCipher {
 public:
     // key: the password bytes as typed (ANSI code page), 1 to 56 of them.
@@ -77,6 +79,13 @@ public:
     // damaged file, or one with no room for the checksum), and 70, 72, 80, 82,
     // 83 as EncryptFile. On 75 the target holds the wrongly decrypted bytes.
     ResultCode DecryptFile(const char* sourcePath, const char* targetPath);
+
+    // The same transforms into a target the caller has open for writing (a
+    // VanishingFile, say), written from its current position. The results
+    // are those above; the target is never closed nor removed, and is left
+    // empty when the source is missing, empty or has no buffer.
+    ResultCode EncryptFile(const char* sourcePath, FileHandle& target);
+    ResultCode DecryptFile(const char* sourcePath, FileHandle& target);
 
 private:
     TransformProgress* progress_ = nullptr;

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "crypto/file_handle_backend.h"
+#include "crypto/leftover_names.h"
 
 namespace zorv {
 namespace {
@@ -17,6 +18,10 @@ struct FaultState {
     std::atomic<int64_t> writes{0};
     std::atomic<int64_t> flushes{0};
     std::atomic<uint64_t> bytesWritten{0};
+    std::atomic<int64_t> creates{0};
+    std::atomic<int64_t> unmarks{0};
+    std::atomic<int64_t> renames{0};
+    std::atomic<int64_t> removes{0};
 };
 
 FaultState& Faults() {
@@ -61,6 +66,10 @@ void SetFileFaults(const FileFaultPlan& plan) {
     f.writes = 0;
     f.flushes = 0;
     f.bytesWritten = 0;
+    f.creates = 0;
+    f.unmarks = 0;
+    f.renames = 0;
+    f.removes = 0;
 }
 
 void ClearFileFaults() {
@@ -69,7 +78,9 @@ void ClearFileFaults() {
 
 FileCallCounts GetFileCallCounts() {
     const FaultState& f = Faults();
-    return FileCallCounts{f.reads.load(), f.writes.load(), f.flushes.load(), f.bytesWritten.load()};
+    return FileCallCounts{f.reads.load(),        f.writes.load(),  f.flushes.load(),
+                          f.bytesWritten.load(), f.creates.load(), f.unmarks.load(),
+                          f.renames.load(),      f.removes.load()};
 }
 
 bool BuffersRefused() {
@@ -183,6 +194,107 @@ bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t n) const {
     });
     f.bytesWritten += done;
     return done == n;
+}
+
+}  // namespace zorv
+
+// --- Name steps and temporary files that vanish -----------------------------
+
+namespace zorv {
+namespace {
+
+// Attempts at a free name before giving up: a taken one is a rare collision.
+constexpr int kNameAttempts = 16;
+
+}  // namespace
+
+bool StepFails(FileStep step) {
+    FaultState& f = Faults();
+    switch (step) {
+        case FileStep::kCreate:
+            return ++f.creates == f.plan.failCreateAt;
+        case FileStep::kUnmark:
+            return ++f.unmarks == f.plan.failUnmarkAt;
+        case FileStep::kRename:
+            return ++f.renames == f.plan.failRenameAt;
+        case FileStep::kRemove:
+            return ++f.removes == f.plan.failRemoveAt;
+    }
+    return false;
+}
+
+ResultCode VanishingFile::Create(const char* finalPath) {
+    Discard();
+    if (StepFails(FileStep::kCreate)) {
+        return kResultOpenFailed;
+    }
+    final_ = finalPath;
+    const std::string folder = final_.substr(0, backend::NameOffset(finalPath));
+    const FileHandle::Native unnamed = backend::CreateUnnamed(folder);
+    if (unnamed != FileHandle::kNone) {
+        file_ = FileHandle(unnamed, true);
+        return kResultOk;
+    }
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        char name[kLeftoverNameBytes];
+        MakeLeftoverName(LeftoverKind::kTemporary, name);
+        const std::string path = folder + name;
+        FileHandle::Native handle = FileHandle::kNone;
+        switch (backend::CreateNamed(path.c_str(), &handle, &marked_)) {
+            case backend::Created::kOk:
+                file_ = FileHandle(handle, true);
+                temporary_ = path;
+                return kResultOk;
+            case backend::Created::kTaken:
+                continue;
+            case backend::Created::kTooLong:
+                return kResultPathTooLong;
+            case backend::Created::kFailed:
+                return kResultOpenFailed;
+        }
+    }
+    return kResultOpenFailed;
+}
+
+ResultCode VanishingFile::Place() {
+    // On the disk before it has the name: a power cut must never leave a
+    // short file under the final name, and the caller may wipe the source
+    // next.
+    if (!file_.FlushData()) {
+        return kResultWriteFailed;
+    }
+    const FileHandle::Native handle = file_.native();
+    const bool wasMarked = marked_;
+    if (StepFails(FileStep::kUnmark) || (marked_ && !backend::SetDeleteMark(handle, false))) {
+        return kResultWriteFailed;
+    }
+    marked_ = false;
+    ResultCode result = kResultWriteFailed;
+    if (!StepFails(FileStep::kRename)) {
+        result = temporary_.empty()
+                     ? backend::LinkUnnamed(handle, final_.c_str())
+                     : backend::RenameOpenFile(handle, temporary_.c_str(), final_.c_str());
+    }
+    if (result != kResultOk) {
+        // Marked again, so that it still vanishes with the process; should
+        // that fail, Discard removes it by name.
+        marked_ = wasMarked && backend::SetDeleteMark(handle, true);
+        return result;
+    }
+    // Flushed above: a late error of the close cannot concern the contents.
+    (void)file_.Close();
+    temporary_.clear();
+    return kResultOk;
+}
+
+void VanishingFile::Discard() {
+    const bool named = !temporary_.empty() && file_.IsOpen();
+    (void)file_.Close();
+    if (named && !marked_) {
+        (void)backend::RemoveName(temporary_.c_str());
+    }
+    temporary_.clear();
+    marked_ = false;
 }
 
 }  // namespace zorv

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "crypto/positional_file.h"
+#include "crypto/result_code.h"
 #include "crypto/source_state.h"
 
 namespace zorv {
@@ -179,6 +180,12 @@ struct FileFaultPlan {
     void (*observe)(void* context, const uint8_t* bytes, size_t n) = nullptr;
     void* observeContext = nullptr;
     bool refuseBuffers = false;  // the transforms get no chunk buffer (72)
+    // The steps around the names of files, counted like the calls above
+    // (see FileStep): the Nth of each fails without reaching the system.
+    int64_t failCreateAt = 0;  // creating a temporary (VanishingFile::Create)
+    int64_t failUnmarkAt = 0;  // clearing a temporary's delete mark (Place)
+    int64_t failRenameAt = 0;  // giving a file another name (Place, SecureDestroy)
+    int64_t failRemoveAt = 0;  // removing a name (SecureDestroy, FinishLeftover)
 };
 
 struct FileCallCounts {
@@ -186,7 +193,20 @@ struct FileCallCounts {
     int64_t writes = 0;
     int64_t flushes = 0;
     uint64_t bytesWritten = 0;
+    int64_t creates = 0;
+    int64_t unmarks = 0;
+    int64_t renames = 0;
+    int64_t removes = 0;
 };
+
+// The name steps that the fault plan counts. Unmark is counted on every
+// platform, though only Windows has a mark to clear, so that one table of
+// failures serves both.
+enum class FileStep { kCreate, kUnmark, kRename, kRemove };
+
+// For the seam's own code: counts one step and says whether the installed
+// plan makes it fail.
+bool StepFails(FileStep step);
 
 // Installs a plan and resets the counters; ClearFileFaults removes it.
 void SetFileFaults(const FileFaultPlan& plan);
@@ -194,5 +214,54 @@ void ClearFileFaults();
 FileCallCounts GetFileCallCounts();
 // True when the installed plan refuses the transforms their chunk buffer.
 bool BuffersRefused();
+
+// --- Temporary files that vanish with the process ---------------------------
+//
+// An output written beside its final name, which nobody sees before it is
+// complete, and which the system removes when the process ends before it is
+// placed (killed, crashed):
+//   - Linux: a file without a name (O_TMPFILE) in the final name's folder,
+//     given that name with linkat once complete;
+//   - Windows: a file named .zorv-XXXXXXXX.tmp in that folder, marked for
+//     deletion as soon as it is created (the mark goes with the last handle,
+//     whatever ends the process); once complete and flushed the mark is
+//     cleared and the file renamed through its handle, never replacing;
+//   - elsewhere (a file system that refuses O_TMPFILE, macOS): a file named
+//     .zorv-XXXXXXXX.tmp, which a killed process leaves behind; later runs
+//     recognise it and finish it (leftover_names.h). So does a power cut on
+//     Windows, which forgets the mark.
+// The file is readable and writable by its owner only (POSIX mode 0600).
+class VanishingFile {
+public:
+    VanishingFile() = default;
+    ~VanishingFile() { Discard(); }
+    VanishingFile(const VanishingFile&) = delete;
+    VanishingFile& operator=(const VanishingFile&) = delete;
+
+    // Creates the temporary file in finalPath's folder, first discarding
+    // what is held. 0 done; 84 its path would be too long (Windows: 259
+    // bytes through the ANSI calls); 70 it cannot be created.
+    ResultCode Create(const char* finalPath);
+    // The open temporary, for the transform to write; empty once placed.
+    FileHandle& File() { return file_; }
+    // The temporary's name, for a report; empty for a file without a name.
+    const std::string& TemporaryPath() const { return temporary_; }
+    // Flushes the file, clears its mark and gives it the final name unless a
+    // file has that name. 0: in place, closed, nothing left to discard. 71:
+    // the name is taken and left alone; 84: too long; 83: the flush or the
+    // rename failed. On failure the temporary is still held, marked again.
+    ResultCode Place();
+    // Closes and removes the temporary unless it was placed: a file without
+    // a name or with the mark vanishes as it is closed, a named one is
+    // removed by name. Contents are not overwritten: a caller whose file
+    // may hold plain text wipes it through File() first (secure_delete.h).
+    void Discard();
+
+private:
+    FileHandle file_;
+    std::string final_;
+    std::string temporary_;  // empty for a file without a name
+    bool marked_ = false;    // Windows: the delete mark is set
+};
 
 }  // namespace zorv

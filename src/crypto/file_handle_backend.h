@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "crypto/file_handle.h"
 
@@ -48,6 +49,43 @@ bool PlannedFlush(Flush flush) {
 // The identity in a stat record.
 FileIdentity IdentityFromStat(const struct stat& st);
 #endif
+
+// --- The calls behind VanishingFile and the wipe names ---
+
+// Where the name of the file in path begins: the bytes before it are its
+// folder, with the separator (Windows: a double-byte character whose second
+// byte is a backslash is no separator in the ANSI code page).
+std::size_t NameOffset(const char* path);
+
+// Whether the calls by name reach path: Windows' take fewer than 260
+// characters (in the ANSI code page, or UTF-16 units for UTF-8 paths);
+// POSIX says so when a call fails (ENAMETOOLONG), so true there.
+bool FitsPathLimit(const char* path);
+
+// A file without a name in folder ("" for the current one), open for reading
+// and writing; kNone when the system or the file system has none.
+FileHandle::Native CreateUnnamed(const std::string& folder);
+
+enum class Created { kOk, kTaken, kTooLong, kFailed };
+// Creates a new file at path, open for reading and writing, mode 0600 on
+// POSIX, never through a symbolic link. Windows also opens it with DELETE
+// access and marks it for deletion (*marked says whether that worked).
+Created CreateNamed(const char* path, FileHandle::Native* handle, bool* marked);
+// Sets or clears the delete mark of a file opened by CreateNamed (Windows);
+// false on POSIX, which has none.
+bool SetDeleteMark(FileHandle::Native handle, bool marked);
+// Gives a file without a name the name path, never replacing: 0, 71 (name
+// taken), 84 (too long) or 83.
+ResultCode LinkUnnamed(FileHandle::Native handle, const char* path);
+// Renames the file at from to the name to, never replacing a file there:
+// 0, 71 (name taken), 84 (too long) or 83.
+ResultCode RenamePath(const char* from, const char* to);
+// RenamePath for a file held open by handle: Windows renames through the
+// handle (a file opened without sharing cannot be renamed by name), POSIX
+// by name.
+ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to);
+// Removes the name path; false when it stays.
+bool RemoveName(const char* path);
 
 }  // namespace backend
 }  // namespace zorv

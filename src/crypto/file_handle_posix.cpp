@@ -1,8 +1,12 @@
 // POSIX backend of FileHandle: open/read/write/fstat/futimens.
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
 
 #include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
@@ -14,6 +18,8 @@ namespace {
 // Descriptors are not inherited by programs the process starts.
 constexpr int kCommonFlags = O_CLOEXEC;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, like any new file
+// Temporary files may hold plain text: nobody else may read them.
+constexpr mode_t kPrivateFileMode = 0600;
 
 int ToFd(FileHandle::Native h) {
     return static_cast<int>(h);
@@ -265,4 +271,117 @@ void FileHandle::GiveNewFileMode() const {
     ::fchmod(ToFd(handle_), 0666 & ~static_cast<mode_t>(CurrentUmask()));
 }
 
+}  // namespace zorv
+
+// --- Temporary files without a name, and renames that never replace ---------
+
+namespace zorv {
+namespace backend {
+namespace {
+
+// The kernel's no-replace rename; -1 with errno EINVAL, ENOSYS or ENOTSUP
+// where the file system or the kernel lacks it.
+int RenameExclusive(const char* from, const char* to) {
+#if defined(__linux__)
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#elif defined(__APPLE__)
+    return ::renamex_np(from, to, RENAME_EXCL);
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+ResultCode LinkFailure(int error) {
+    if (error == EEXIST) {
+        return kResultFileExists;
+    }
+    return error == ENAMETOOLONG ? kResultPathTooLong : kResultWriteFailed;
+}
+
+}  // namespace
+
+std::size_t NameOffset(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
+}
+
+bool FitsPathLimit(const char*) {
+    return true;
+}
+
+FileHandle::Native CreateUnnamed(const std::string& folder) {
+#ifdef O_TMPFILE
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | kCommonFlags,
+                          kPrivateFileMode);
+    return fd < 0 ? FileHandle::kNone : fd;
+#else
+    (void)folder;
+    return FileHandle::kNone;
+#endif
+}
+
+Created CreateNamed(const char* path, FileHandle::Native* handle, bool* marked) {
+    *marked = false;
+    const int fd =
+        ::open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kCommonFlags, kPrivateFileMode);
+    if (fd >= 0) {
+        *handle = fd;
+        return Created::kOk;
+    }
+    if (errno == EEXIST) {
+        return Created::kTaken;
+    }
+    return errno == ENAMETOOLONG ? Created::kTooLong : Created::kFailed;
+}
+
+bool SetDeleteMark(FileHandle::Native, bool) {
+    return false;
+}
+
+ResultCode LinkUnnamed(FileHandle::Native handle, const char* path) {
+#ifdef __linux__
+    // Through /proc: linking the descriptor itself (AT_EMPTY_PATH) needs a
+    // privilege that ordinary users lack.
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", ToFd(handle));
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) {
+        return kResultOk;
+    }
+    if (errno == ENOENT && ::linkat(ToFd(handle), "", AT_FDCWD, path, AT_EMPTY_PATH) == 0) {
+        return kResultOk;
+    }
+    return LinkFailure(errno);
+#else
+    (void)handle;
+    (void)path;
+    return kResultWriteFailed;
+#endif
+}
+
+ResultCode RenamePath(const char* from, const char* to) {
+    if (RenameExclusive(from, to) == 0) {
+        return kResultOk;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return LinkFailure(errno);
+    }
+    // No kernel support on this file system: a hard link also refuses an
+    // existing name, and the old name is dropped afterwards.
+    if (::link(from, to) != 0) {
+        return LinkFailure(errno);
+    }
+    (void)::unlink(from);
+    return kResultOk;
+}
+
+ResultCode RenameOpenFile(FileHandle::Native, const char* from, const char* to) {
+    return RenamePath(from, to);
+}
+
+bool RemoveName(const char* path) {
+    return ::unlink(path) == 0;
+}
+
+}  // namespace backend
 }  // namespace zorv

@@ -2,9 +2,14 @@
 // path_calls_win32.h), ReadFile, WriteFile and friends.
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "crypto/file_handle.h"
 #include "crypto/file_handle_backend.h"
 #include "crypto/path_calls_win32.h"
+#include "crypto/wide_path.h"
 
 namespace zorv {
 namespace {
@@ -236,4 +241,174 @@ void FileHandle::CopyMetadataFrom(const FileHandle& source) const {
 
 void FileHandle::GiveNewFileMode() const {}
 
+}  // namespace zorv
+
+// --- Temporary files marked for deletion, and renames that never replace ----
+
+namespace zorv {
+namespace backend {
+namespace {
+
+bool IsTakenError(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+ResultCode RenameFailure(DWORD error) {
+    if (IsTakenError(error)) {
+        return kResultFileExists;
+    }
+    return error == ERROR_FILENAME_EXCED_RANGE ? kResultPathTooLong : kResultWriteFailed;
+}
+
+// The wide form of a path as the calls by name take it: the exact form of
+// UTF-8 text (zorv-cli), or the ANSI code page's (the desktop program).
+bool WideFormOf(const char* path, std::wstring* wide) {
+    if (Utf8PathsInUse()) {
+        return WidePath(path, wide);
+    }
+    const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (units <= 0) {
+        return false;
+    }
+    wide->resize(static_cast<std::size_t>(units));
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, &(*wide)[0], units);
+    wide->resize(static_cast<std::size_t>(units - 1));
+    return true;
+}
+
+// The "\\?\" form of an ANSI path, which the wide calls take past 259
+// characters.
+bool LongWideFormOf(const char* path, std::wstring* wide) {
+    std::wstring given;
+    if (!WideFormOf(path, &given)) {
+        return false;
+    }
+    const DWORD units = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (units == 0) {
+        return false;
+    }
+    std::wstring full(units, L'\0');
+    const DWORD written = GetFullPathNameW(given.c_str(), units, &full[0], nullptr);
+    if (written == 0 || written >= units) {
+        return false;
+    }
+    full.resize(written);
+    if (full.compare(0, 2, L"\\\\") == 0) {
+        *wide = L"\\\\?\\UNC\\" + full.substr(2);
+    } else {
+        *wide = L"\\\\?\\" + full;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t NameOffset(const char* path) {
+    std::size_t offset = 0;
+    for (std::size_t i = 0; path[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (byte == '\\' || byte == '/' || byte == ':') {
+            offset = i + 1;
+        } else if (!Utf8PathsInUse() && IsDBCSLeadByte(byte) && path[i + 1] != '\0') {
+            ++i;  // the trail byte may be a backslash's
+        }
+    }
+    return offset;
+}
+
+bool FitsPathLimit(const char* path) {
+    if (!Utf8PathsInUse()) {
+        return std::strlen(path) < MAX_PATH;
+    }
+    std::wstring wide;
+    return WidePath(path, &wide) && wide.size() < MAX_PATH;
+}
+
+FileHandle::Native CreateUnnamed(const std::string&) {
+    return FileHandle::kNone;
+}
+
+Created CreateNamed(const char* path, FileHandle::Native* handle, bool* marked) {
+    *marked = false;
+    // Nobody else may open it: it may hold plain text. DELETE lets the
+    // handle mark it, clear the mark and rename it.
+    constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!FitsPathLimit(path)) {
+        // The temporary's name may be longer than the final one, which fits
+        // the calls by name: made through the wide call's long form instead.
+        std::wstring wide;
+        if (!LongWideFormOf(path, &wide)) {
+            return Created::kTooLong;
+        }
+        file = CreateFileW(wide.c_str(), kAccess, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    } else {
+        file = CreateFileAtPath(path, kAccess, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (IsTakenError(error)) {
+            return Created::kTaken;
+        }
+        return error == ERROR_FILENAME_EXCED_RANGE ? Created::kTooLong : Created::kFailed;
+    }
+    *handle = FromHandle(file);
+    *marked = SetDeleteMark(*handle, true);
+    return Created::kOk;
+}
+
+bool SetDeleteMark(FileHandle::Native handle, bool marked) {
+    FILE_DISPOSITION_INFO info;
+    info.DeleteFile = marked ? TRUE : FALSE;
+    return SetFileInformationByHandle(ToHandle(handle), FileDispositionInfo, &info, sizeof info) !=
+           0;
+}
+
+ResultCode LinkUnnamed(FileHandle::Native, const char*) {
+    return kResultWriteFailed;  // never made here
+}
+
+ResultCode RenamePath(const char* from, const char* to) {
+    if (!Utf8PathsInUse()) {
+        return MoveFileExA(from, to, 0) ? kResultOk : RenameFailure(GetLastError());
+    }
+    std::wstring wideFrom;
+    std::wstring wideTo;
+    if (!WidePath(from, &wideFrom) || !WidePath(to, &wideTo)) {
+        return kResultWriteFailed;
+    }
+    return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), 0) ? kResultOk
+                                                            : RenameFailure(GetLastError());
+}
+
+ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to) {
+    (void)from;
+    std::wstring wide;
+    if (!FitsPathLimit(to)) {
+        return kResultPathTooLong;
+    }
+    if (!WideFormOf(to, &wide)) {
+        return kResultWriteFailed;
+    }
+    // The record ends with the name, which runs past the declared array.
+    const std::size_t nameBytes = wide.size() * sizeof(wchar_t);
+    std::vector<unsigned char> record(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(record.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, wide.c_str(), nameBytes + sizeof(wchar_t));
+    if (SetFileInformationByHandle(ToHandle(handle), FileRenameInfo, info,
+                                   static_cast<DWORD>(record.size())) == 0) {
+        return RenameFailure(GetLastError());
+    }
+    return kResultOk;
+}
+
+bool RemoveName(const char* path) {
+    return DeleteAtPath(path);
+}
+
+}  // namespace backend
 }  // namespace zorv

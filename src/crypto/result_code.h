@@ -16,6 +16,11 @@ enum : ResultCode {
     // A name whose real (wide) form has no exact form in the code page. Its
     // text names the entry through "%s".
     kResultUnhandledName = 58,
+    // Desktop walks: files a killed run left in a walked folder (see
+    // leftover_names.h) were wiped and removed (a notice naming the walked
+    // folder), or one of them could not be (a failure naming it).
+    kResultLeftoversFinished = 67,
+    kResultLeftoverKept = 68,
     kResultOpenFailed = 70,        // the source cannot be opened or the target created
     kResultFileExists = 71,        // the final name is taken
     kResultOutOfMemory = 72,       // a chunk buffer could not be allocated
@@ -47,6 +52,8 @@ enum : ResultCode {
     kResultSharedOutput = 1011,            // another input of the run has the same output
     kResultGivenAgain = 1012,              // the same file as an earlier input (a notice)
     kResultNameNotHandled = 1013,          // Windows: a name with no exact UTF-8 or wide form
+    kResultLeftoversWiped = 1014,          // a killed run's leftovers wiped (a notice)
+    kResultLeftoverRemains = 1015,         // one of them could not be wiped or removed
 };
 
 }  // namespace zorv

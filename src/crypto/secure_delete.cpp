@@ -7,8 +7,11 @@
 #include <memory>
 #include <new>
 #include <random>
+#include <string>
 
 #include "crypto/file_handle.h"
+#include "crypto/file_handle_backend.h"
+#include "crypto/leftover_names.h"
 #include "crypto/secure_delete_backend.h"
 
 namespace zorv {
@@ -22,7 +25,11 @@ constexpr size_t kPatternBytes = 4096;
 // same bytes on the disk at its own speed.
 constexpr size_t kPieceBytes = 256 * kPatternBytes;
 
-enum class WipeResult { kWiped, kHardLinked, kReplaced, kFailed };
+// kNotOpened: nothing was written; kFailed: a write or flush failed part-way.
+enum class WipeResult { kWiped, kHardLinked, kReplaced, kNotOpened, kFailed };
+
+// Attempts at a free wipe name before giving up.
+constexpr int kNameAttempts = 16;
 
 bool IsExpected(const FileHandle& file, const FileIdentity* expected) {
     FileIdentity found;
@@ -69,23 +76,13 @@ void FillPiece(uint8_t* piece, size_t pieceBytes, int overwrite) {
     }
 }
 
-// The overwrites are numbered 0 (0xAA), 1 (0x55), 2 (random) within a pass.
-WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileIdentity* expected) {
-    FileHandle file;
-    if (!file.OpenForOverwrite(path)) {
-        return WipeResult::kFailed;
-    }
-    if (!IsExpected(file, expected)) {
-        return WipeResult::kReplaced;
-    }
-    // Checked on the open handle, so no name can be linked in between.
-    const int64_t links = file.LinkCount();
-    if (links > 1) {
-        return WipeResult::kHardLinked;
-    }
+// Overwrites the open file from offset 0 to its end, passes times, starting
+// each pass at overwrite firstOverwrite (numbered 0 (0xAA), 1 (0x55),
+// 2 (random)).
+bool OverwriteAll(FileHandle& file, int passes, int firstOverwrite) {
     const int64_t size = file.Size();
-    if (links < 0 || size < 0) {
-        return WipeResult::kFailed;
+    if (size < 0) {
+        return false;
     }
     // No larger than the file needs (rounded up to whole patterns). The
     // buffer only ever holds the patterns, never file contents, so it is not
@@ -96,17 +93,82 @@ WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileIden
         static_cast<size_t>(std::min<uint64_t>(kPieceBytes, wanted - wanted % kPatternBytes)));
     std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[pieceBytes]);
     if (!piece) {
-        return WipeResult::kFailed;
+        return false;
     }
     for (int pass = 0; pass < passes; ++pass) {
         for (int overwrite = firstOverwrite; overwrite < 3; ++overwrite) {
             FillPiece(piece.get(), pieceBytes, overwrite);
             if (!OverwriteOnce(file, piece.get(), pieceBytes, static_cast<uint64_t>(size))) {
-                return WipeResult::kFailed;
+                return false;
             }
         }
     }
+    return true;
+}
+
+WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileIdentity* expected) {
+    FileHandle file;
+    if (!file.OpenForOverwrite(path)) {
+        return WipeResult::kNotOpened;
+    }
+    if (!IsExpected(file, expected)) {
+        return WipeResult::kReplaced;
+    }
+    // Checked on the open handle, so no name can be linked in between.
+    const int64_t links = file.LinkCount();
+    if (links > 1) {
+        return WipeResult::kHardLinked;
+    }
+    if (links < 0) {
+        return WipeResult::kNotOpened;
+    }
+    if (!OverwriteAll(file, passes, firstOverwrite)) {
+        return WipeResult::kFailed;
+    }
     return file.Close() ? WipeResult::kWiped : WipeResult::kFailed;
+}
+
+enum class Moved { kYes, kTooLong, kFailed };
+
+// Gives the file at path a wipe name in its folder, never replacing a file:
+// kYes with that name in wipePath. The file is untouched otherwise; kTooLong
+// when the wipe name would be past the path limit (it is longer than a short
+// name of the file's own).
+Moved MoveToWipeName(const char* path, std::string* wipePath) {
+    const std::string folder(path, backend::NameOffset(path));
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        char name[kLeftoverNameBytes];
+        MakeLeftoverName(LeftoverKind::kWipe, name);
+        *wipePath = folder + name;
+        if (!backend::FitsPathLimit(wipePath->c_str())) {
+            return Moved::kTooLong;
+        }
+        if (StepFails(FileStep::kRename)) {
+            return Moved::kFailed;
+        }
+        const ResultCode moved = backend::RenamePath(path, wipePath->c_str());
+        if (moved == kResultOk) {
+            return Moved::kYes;
+        }
+        if (moved != kResultFileExists) {
+            return moved == kResultPathTooLong ? Moved::kTooLong : Moved::kFailed;
+        }
+    }
+    return Moved::kFailed;
+}
+
+bool RemoveStep(const char* path) {
+    return !StepFails(FileStep::kRemove) && backend::RemoveFile(path);
+}
+
+// The outcome of a refused wipe of a file moved to wipePath: the file is
+// intact, so it gets its name back (unless another file took it meanwhile:
+// then a later run finishes it as the leftover it looks like).
+DeleteOutcome PutBack(const std::string& wipePath, const char* path, DeleteOutcome outcome) {
+    if (wipePath != path) {
+        (void)backend::RenamePath(wipePath.c_str(), path);
+    }
+    return outcome;
 }
 
 }  // namespace
@@ -131,25 +193,66 @@ DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected) {
             if (expected != nullptr) {
                 return DeleteOutcome::kReplaced;
             }
-            break;
+            // Nothing to hide under another name: an empty file is made and
+            // destroyed where the folder exists.
+            return Wipe(path, kPasses, 0, nullptr) == WipeResult::kWiped && RemoveStep(path)
+                       ? DeleteOutcome::kDeleted
+                       : DeleteOutcome::kFailed;
         case backend::Wipeable::kYes:
             break;
     }
-    switch (Wipe(path, kPasses, 0, expected)) {
-        case WipeResult::kHardLinked:
-            return DeleteOutcome::kHardLinked;
-        case WipeResult::kReplaced:
-            return DeleteOutcome::kReplaced;
-        case WipeResult::kFailed:
+    // Under a wipe name before the first overwrite: a wipe cut short (a
+    // kill, a power cut) never leaves a half-overwritten file under the name
+    // of the file it was, where it would pass for that file; later runs
+    // finish it.
+    std::string wipePath;
+    switch (MoveToWipeName(path, &wipePath)) {
+        case Moved::kYes:
+            break;
+        case Moved::kTooLong:
+            // No room for the wipe name: wiped under its own, as a last resort.
+            wipePath = path;
+            break;
+        case Moved::kFailed:
             return DeleteOutcome::kFailed;
+    }
+    switch (Wipe(wipePath.c_str(), kPasses, 0, expected)) {
+        case WipeResult::kHardLinked:
+            return PutBack(wipePath, path, DeleteOutcome::kHardLinked);
+        case WipeResult::kReplaced:
+            return PutBack(wipePath, path, DeleteOutcome::kReplaced);
+        case WipeResult::kNotOpened:
+            return PutBack(wipePath, path, DeleteOutcome::kFailed);
+        case WipeResult::kFailed:
+            return DeleteOutcome::kFailed;  // partly overwritten: stays a leftover
         case WipeResult::kWiped:
             break;
     }
-    return backend::RemoveFile(path) ? DeleteOutcome::kDeleted : DeleteOutcome::kFailed;
+    return RemoveStep(wipePath.c_str()) ? DeleteOutcome::kDeleted : DeleteOutcome::kFailed;
 }
 
 bool SecureDelete(const char* path) {
     return SecureDestroy(path) == DeleteOutcome::kDeleted;
+}
+
+bool WipeOpenFile(FileHandle& file) {
+    return OverwriteAll(file, kPasses, 0);
+}
+
+bool DestroyUnplaced(VanishingFile& output, bool plainText) {
+    const bool wiped = !plainText || !output.File().IsOpen() || WipeOpenFile(output.File());
+    output.Discard();
+    return wiped;
+}
+
+bool FinishLeftover(const char* path) {
+    // Wiped where it lies: the name already says what it is. A file that
+    // must not be overwritten (other names, a link) loses only this name.
+    bool wiped = false;
+    if (backend::MakeWritable(path) == backend::Wipeable::kYes) {
+        wiped = Wipe(path, kPasses, 0, nullptr) == WipeResult::kWiped;
+    }
+    return RemoveStep(path) && wiped;
 }
 
 bool SecureDeleteTemporary(const char* path) {

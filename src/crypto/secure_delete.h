@@ -7,9 +7,14 @@
 // older copies that no overwrite can touch.
 #pragma once
 
+#include <cstdint>
+
 #include "crypto/file_handle.h"
 
 namespace zorv {
+
+class FileHandle;
+class VanishingFile;
 
 // Why a file was not destroyed.
 enum class DeleteOutcome {
@@ -21,15 +26,24 @@ enum class DeleteOutcome {
 };
 
 // Makes the file writable (clears the read-only attribute; on POSIX adds the
-// owner's write permission), wipes it with WipeFile and deletes it.
+// owner's write permission), renames it to a wipe name in its folder
+// (.zorv-XXXXXXXX.wipe, never replacing), wipes it as WipeFile does and
+// deletes it. A wipe cut short thus never leaves a half-overwritten file
+// under its own name, and later runs finish it (FinishLeftover). The wipe
+// name stays only when the wipe fails part-way or the deletion fails;
+// otherwise a file that is kept gets its own name back. A file whose folder
+// leaves no room for the wipe name under the path limit (Windows: 260
+// characters) is wiped under its own name.
 // kDeleted when the file is gone. kFailed when it cannot be opened for writing
 // (held open elsewhere without write sharing, access denied): the file keeps
 // its contents, but stays writable; kFailed too when a write or a flush fails
 // part-way (partly overwritten) or when the deletion fails (fully
-// overwritten). kHardLinked and kNotAFile leave the file untouched. A path
+// overwritten), both under the wipe name, and when the rename fails (the
+// file untouched under its own name). kHardLinked and kNotAFile leave the file untouched. A path
 // that does not exist in an existing folder is created empty and deleted.
-// With expected, the file opened for the wipe must be that one (SameFile), or nothing
-// is written (kReplaced): a name swapped since the caller looked at it.
+// With expected, the file opened for the wipe must be that one, or nothing
+// is written (kReplaced): a name swapped since the caller looked at it. The
+// check is made on the file opened under the wipe name.
 DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected = nullptr);
 
 // SecureDestroy, true for kDeleted.
@@ -55,5 +69,23 @@ bool WipeOnceAndDelete(const char* path);
 // has more than one name (then nothing is written), or a write or flush
 // fails.
 bool WipeFile(const char* path);
+
+// WipeFile's 24 overwrites through a file the caller holds open for writing
+// (a temporary output that may hold plain text). False when a write or
+// flush fails.
+bool WipeOpenFile(FileHandle& file);
+
+// For an output that was not placed (VanishingFile::Place failed or never
+// came): when it may hold plain text, wipes it through its handle first;
+// then discards it. False when that wipe failed (the file is discarded all
+// the same); true when nothing was held.
+bool DestroyUnplaced(VanishingFile& output, bool plainText);
+
+// Finishes a file left by a run that was killed (a name of
+// leftover_names.h, which may hold plain text): wiped as WipeFile does,
+// where it lies, then deleted. A file that must not be overwritten (it has
+// other names, or is a link) only loses this name. True when it was wiped
+// and is gone; false when it is still there or was removed unwiped.
+bool FinishLeftover(const char* path);
 
 }  // namespace zorv

@@ -1,11 +1,13 @@
 #include "decrypt/decrypt_batch.h"
 
 #include <cstring>
+#include <string>
 
 #include "app/file_system.h"
 #include "app/path_utils.h"
 #include "batch/batch_steps.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
 #include "crypto/secure_delete.h"
 
 namespace zorv {
@@ -21,7 +23,12 @@ void DecryptionRule::ProcessInput(BatchRun& run, const char* path) {
         // Every step below works in kMaxPath buffers; a cut name would be
         // another file.
         run.LogFailure(path, kResultPathTooLong);
-    } else if (!PathExists(path)) {
+        return;
+    }
+    if (!IsFolder(path)) {
+        FinishLeftoversBeside(path, run, &leftoverFolder_);
+    }
+    if (!PathExists(path)) {
         run.LogFailure(path, kResultFileMissing);
     } else if (IsFolder(path)) {
         run.WalkFolder(path, *this);
@@ -44,14 +51,19 @@ void DecryptionRule::ProcessFile(BatchRun& run, const char* encryptedPath) {
     char target[kMaxPath] = {};
     std::memcpy(target, encryptedPath, std::strlen(encryptedPath));
     StripExtension(target);
-    char temporary[kMaxPath] = {};
-    // On failure the name stays empty and the transform reports that it
-    // cannot create its output.
-    MakeTempFileName("crp", temporary);
-    ResultCode rc = cipher_.DecryptFile(encryptedPath, temporary);
+    // Written beside its final name, where it vanishes should the program
+    // be killed before it is complete: plain text never waits in the shared
+    // temporary folder.
+    VanishingFile output;
+    ResultCode rc = output.Create(target);
+    if (rc != kResultOk) {
+        run.LogFailure(target, rc);
+        return;
+    }
+    rc = cipher_.DecryptFile(encryptedPath, output.File());
     if (rc != kResultOk) {
         run.LogFailure(encryptedPath, rc);
-    } else if ((rc = CopyToFinalName(temporary, target)) != kResultOk) {
+    } else if ((rc = output.Place()) != kResultOk) {
         run.LogFailure(target, rc);
     } else if (SecureDelete(encryptedPath)) {
         run.LogOk(encryptedPath);
@@ -60,9 +72,11 @@ void DecryptionRule::ProcessFile(BatchRun& run, const char* encryptedPath) {
         // but is no failure of the decryption.
         run.LogNotice(encryptedPath, kResultDeleteFailed);
     }
-    // The temporary file held plain text (or noise after a wrong password).
-    if (temporary[0] != '\0' && !SecureDeleteTemporary(temporary)) {
-        run.LogFailure(temporary, kResultDeleteFailed);
+    // An output that was not placed held plain text (or noise after a wrong
+    // password): wiped before it goes.
+    const std::string shown = output.TemporaryPath();
+    if (!DestroyUnplaced(output, true)) {
+        run.LogFailure(shown.empty() ? target : shown.c_str(), kResultDeleteFailed);
     }
 }
 

@@ -3,6 +3,8 @@
 // in place.
 #pragma once
 
+#include <string>
+
 #include "batch/batch_run.h"
 
 namespace zorv {
@@ -16,18 +18,22 @@ public:
 
     // A name of 260 bytes or more, a missing name, a read-only or system
     // file and a file without ".crp" are refused; a folder is walked; a
-    // ".crp" file is decrypted.
+    // ".crp" file is decrypted. Leftovers of a killed run beside an input
+    // that is no folder are finished first (FinishLeftoversBeside).
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are kept, every other file is passed over without a line.
     ResultCode ClassifyFolderFile(const char* name) override;
-    // Decrypts encryptedPath into a temporary file, copies that to the name
-    // without ".crp" and destroys the .crp and the temporary file. The line
-    // names the .crp file, or the plain name when the copy failed; a .crp
-    // that cannot be destroyed is reported without counting as a failure.
+    // Decrypts encryptedPath into a temporary file beside the name without
+    // ".crp" (see VanishingFile), renames it to that name, never replacing
+    // a file, and destroys the .crp file; a temporary that was not placed is
+    // wiped. The line names the .crp file, or the plain name when the
+    // temporary could not be made (70, 84) or placed (71, 83); a .crp that
+    // cannot be destroyed is reported without counting as a failure.
     void ProcessFile(BatchRun& run, const char* encryptedPath) override;
 
 private:
     FileCipher& cipher_;
+    std::string leftoverFolder_;  // see FinishLeftoversBeside
 };
 
 }  // namespace zorv

@@ -6,6 +6,7 @@
 #include "app/path_utils.h"
 #include "batch/batch_steps.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
 #include "crypto/secure_delete.h"
 #include "crypto/source_state.h"
 
@@ -40,6 +41,7 @@ void EncryptionRule::ProcessInput(BatchRun& run, const char* path) {
         run.WalkFolder(path, *this);
         return;
     }
+    FinishLeftoversBeside(path, run, &leftoverFolder_);
     // A name that the search finds but whose attributes cannot be read (one
     // with wildcards, for instance) names no single file: it is reported as
     // missing and never encrypted.
@@ -73,19 +75,26 @@ void EncryptionRule::ProcessFile(BatchRun& run, const char* source) {
         run.LogFailure(source, kResultFileExists);
         return;
     }
-    char temp[kMaxPath] = "";
-    MakeTempFileName("crp", temp);  // on failure temp stays "", which the transform cannot create
+    // Written beside its final name, where it vanishes should the program
+    // be killed before it is complete.
+    VanishingFile output;
+    ResultCode rc = output.Create(target);
+    if (rc != kResultOk) {
+        run.LogFailure(target, rc);
+        return;
+    }
     SourceStamp before;
     before.ReadFrom(source);
-    ResultCode rc = cipher_.EncryptFile(source, temp);
+    rc = cipher_.EncryptFile(source, output.File());
     if (rc != kResultOk) {
         run.LogFailure(source, rc);
-    } else if ((rc = CopyToFinalName(temp, target)) != kResultOk) {
+    } else if ((rc = output.Place()) != kResultOk) {
         run.LogFailure(target, rc);
     } else {
         // The transform checks its own open source; this also covers the
-        // copy. A source written to since its encryption began is kept, and
-        // its .crp file, made from what was read, must not pass as complete.
+        // placing. A source written to since its encryption began is kept,
+        // and its .crp file, made from what was read, must not pass as
+        // complete.
         SourceStamp after;
         after.ReadFrom(source);
         if (!after.SameAs(before)) {
@@ -95,11 +104,9 @@ void EncryptionRule::ProcessFile(BatchRun& run, const char* source) {
             FinishSource(run, source);
         }
     }
-    // The temporary file holds nothing but cipher text, complete or partial;
-    // a failure to destroy it is not reported.
-    if (temp[0] != '\0') {
-        SecureDelete(temp);
-    }
+    // An output that was not placed holds nothing but cipher text, complete
+    // or partial: removed without overwriting.
+    output.Discard();
 }
 
 void EncryptionRule::FinishSource(BatchRun& run, const char* source) {

@@ -2,6 +2,8 @@
 // beside it, folders walked, and the source destroyed on request.
 #pragma once
 
+#include <string>
+
 #include "batch/batch_run.h"
 
 namespace zorv {
@@ -15,14 +17,16 @@ public:
     EncryptionRule(FileCipher& cipher, bool deleteSource)
         : cipher_(cipher), deleteSource_(deleteSource) {}
 
-    // A folder is walked; a name that matches no single file, a read-only or
+    // A folder is walked; leftovers of a killed run beside any other input
+    // are finished (FinishLeftoversBeside); a name that matches no single file, a read-only or
     // system file and a ".crp" file are refused; any other file is encrypted.
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are refused (73), every other file is kept.
     ResultCode ClassifyFolderFile(const char* name) override;
-    // Encrypts source into a temporary file, copies that to source + ".crp"
-    // and destroys the temporary file; the line names the source, or the
-    // .crp file when the copy failed. A source whose size or last-write time
+    // Encrypts source into a temporary file beside source + ".crp" (see
+    // VanishingFile) and renames it to that name, never replacing a file;
+    // the line names the source, or the .crp file when the temporary could
+    // not be made (70, 84) or placed (71, 83). A source whose size or last-write time
     // changed meanwhile is kept and its .crp file removed (85).
     void ProcessFile(BatchRun& run, const char* source) override;
 
@@ -31,6 +35,7 @@ private:
 
     FileCipher& cipher_;
     bool deleteSource_;
+    std::string leftoverFolder_;  // see FinishLeftoversBeside
 };
 
 }  // namespace zorv

@@ -14,9 +14,10 @@
 
 #include "app/messages.h"
 #include "app/resource_ids.h"
-#include "batch/file_copy.h"
+#include "batch/progress_log.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
+#include "crypto/secure_delete.h"
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
 #include "support/win32_test_support.h"
@@ -32,211 +33,6 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
-TEST(CopyToFinalName, CopiesOnlyToAFreeNameAndLeavesTheTemporaryFile) {
-    TempFolder folder;
-    const std::string temp = folder.Join("crp1.tmp");
-    const std::string bytes = Pattern(10000);
-    ASSERT_TRUE(WriteLongFile(temp, bytes));
-    ASSERT_TRUE(WriteLongFile(folder.Join("taken.crp"), "old"));
-
-    const struct {
-        std::string target;
-        ResultCode expected;
-        std::string contentAfter;
-    } cases[] = {
-        {folder.Join("free.crp"), kResultOk, bytes},
-        {folder.Join("taken.crp"), kResultFileExists, "old"},
-        {folder.Join("no-such-folder\\x.crp"), kResultWriteFailed, "<missing>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CopyToFinalName(temp.c_str(), c.target.c_str()), c.expected) << c.target;
-        EXPECT_EQ(ReadFileOrMissing(c.target), c.contentAfter) << c.target;
-        EXPECT_EQ(ReadFileOrMissing(temp), bytes) << "the temporary file must stay: " << c.target;
-    }
-}
-
-// What the seams saw, in order: "copy" when a copy reaches the system,
-// "flush" for every flush that succeeds.
-struct SeamEvents {
-    std::vector<std::string> events;
-    std::string takeName;  // when set, this file is created just before a copy
-
-    static void BeforeCopy(void* context, const char*, const char*) {
-        auto* self = static_cast<SeamEvents*>(context);
-        self->events.push_back("copy");
-        if (!self->takeName.empty()) {
-            WriteLongFile(self->takeName, "theirs");
-        }
-    }
-    static void Observe(void* context, const uint8_t* bytes, size_t) {
-        if (bytes == nullptr) {
-            static_cast<SeamEvents*>(context)->events.push_back("flush");
-        }
-    }
-};
-
-// Failures injected through the copy and file seams, and a name taken by
-// another program between the existence test and the copy: the target holds
-// nothing of ours afterwards, and the temporary file is untouched.
-TEST(CopyToFinalName, AFailedCopyOrFlushLeavesNoPartialFileAndATakenNameIsNotOurs) {
-    TempFolder folder;
-    const std::string temp = folder.Join("crp2.tmp");
-    const std::string bytes = Pattern(100000);
-    ASSERT_TRUE(WriteLongFile(temp, bytes));
-
-    const struct {
-        const char* what;
-        CopyFaultPlan copy;
-        int64_t failFlushAt;
-        bool takeName;
-        ResultCode expected;
-        std::string contentAfter;
-    } cases[] = {
-        {"disk full part-way",
-         {1, ERROR_DISK_FULL, true},
-         0,
-         false,
-         kResultWriteFailed,
-         "<missing>"},
-        {"copy refused",
-         {1, ERROR_ACCESS_DENIED, false},
-         0,
-         false,
-         kResultWriteFailed,
-         "<missing>"},
-        {"flush of the copy fails", {}, 1, false, kResultWriteFailed, "<missing>"},
-        {"name taken before the copy", {}, 0, true, kResultFileExists, "theirs"},
-    };
-    for (const auto& c : cases) {
-        const std::string target = folder.Join("target.crp");
-        SeamEvents seen;
-        seen.takeName = c.takeName ? target : "";
-        CopyFaultPlan copy = c.copy;
-        copy.beforeCopy = &SeamEvents::BeforeCopy;
-        copy.context = &seen;
-        SetCopyFaults(copy);
-        FileFaultPlan file;
-        file.failFlushAt = c.failFlushAt;
-        SetFileFaults(file);
-        const ResultCode rc = CopyToFinalName(temp.c_str(), target.c_str());
-        ClearFileFaults();
-        ClearCopyFaults();
-        EXPECT_EQ(rc, c.expected) << c.what;
-        // Compared whole, not printed: the bytes are many.
-        EXPECT_TRUE(ReadFileOrMissing(target) == c.contentAfter) << c.what;
-        EXPECT_TRUE(ReadFileOrMissing(temp) == bytes) << c.what;
-        DeleteFileA(target.c_str());
-    }
-}
-
-// The copy is on the disk before the call returns: its flush comes after the
-// copy and before anything the caller does next.
-TEST(CopyToFinalName, FlushesTheCopyBeforeReturning) {
-    TempFolder folder;
-    const std::string temp = folder.Join("crp3.tmp");
-    ASSERT_TRUE(WriteLongFile(temp, Pattern(5000)));
-    SeamEvents seen;
-    CopyFaultPlan copy;
-    copy.beforeCopy = &SeamEvents::BeforeCopy;
-    copy.context = &seen;
-    SetCopyFaults(copy);
-    FileFaultPlan file;
-    file.observe = &SeamEvents::Observe;
-    file.observeContext = &seen;
-    SetFileFaults(file);
-    const ResultCode rc = CopyToFinalName(temp.c_str(), folder.Join("flushed.crp").c_str());
-    ClearFileFaults();
-    ClearCopyFaults();
-    EXPECT_EQ(rc, kResultOk);
-    EXPECT_EQ(seen.events, (std::vector<std::string>{"copy", "flush"}));
-}
-
-// --- The batch run of both front ends --------------------------------------
-
-// A full disk under the copy to the final name, for either front end: one
-// failure line naming the file that could not be written, the input as it
-// was, nothing under the output name and no temporary file left.
-TEST(BatchRun, AFullTargetVolumeLosesNothing) {
-    TempFolder folder;
-    const std::string plain = Pattern(40000);
-    FileCipher cipher("password", 8);
-    const std::string crp = folder.Join("made.doc.crp");
-    ASSERT_TRUE(WriteLongFile(folder.Join("made.doc"), plain));
-    ASSERT_EQ(cipher.EncryptFile(folder.Join("made.doc").c_str(), crp.c_str()), kResultOk);
-    DeleteFileA(folder.Join("made.doc").c_str());
-    const std::string crpBytes = ReadFileOrMissing(crp);
-    ASSERT_TRUE(WriteLongFile(folder.Join("big.doc"), plain));
-
-    EncryptionRule encryption(cipher, true);
-    DecryptionRule decryption(cipher);
-    const struct {
-        BatchRule* rule;
-        std::string input;
-        std::string inputBytes;
-        std::string output;
-    } cases[] = {
-        {&encryption, folder.Join("big.doc"), plain, folder.Join("big.doc.crp")},
-        {&decryption, crp, crpBytes, folder.Join("made.doc")},
-    };
-    for (const auto& c : cases) {
-        // Styled as the dialogs' log: without automatic scrolling an edit
-        // control refuses text beyond its window.
-        HWND edit =
-            CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
-                            100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(edit, nullptr);
-        const std::string outputBefore = ReadFileOrMissing(c.output);
-        const int temporaries = TemporaryFileCount();
-        ProgressLog log(edit);
-        BatchRun run(log);
-        const char* inputs[] = {c.input.c_str()};
-        FileRange range;
-        range.paths = inputs;
-        range.count = 1;
-        SetCopyFaults({1, ERROR_DISK_FULL, true});
-        run.Run(range, *c.rule);
-        ClearCopyFaults();
-
-        char text[1024] = {};
-        GetWindowTextA(edit, text, sizeof text);
-        DestroyWindow(edit);
-        // One message text at a time: LoadText reuses its buffer.
-        std::string expected = std::string(LoadText(IDS_PROCESSING_STARTED)) + "\r\n";
-        expected += c.output + "\r\n\t->" + LoadText(kResultWriteFailed) + "\r\n";
-        expected += std::string(LoadText(IDS_PROCESSING_DONE)) + "\r\n";
-        EXPECT_EQ(text, expected);
-        EXPECT_EQ(run.FailureCount(), 1);
-        EXPECT_TRUE(ReadFileOrMissing(c.input) == c.inputBytes) << c.input;
-        EXPECT_TRUE(ReadFileOrMissing(c.output) == outputBefore) << c.output;
-        EXPECT_EQ(TemporaryFileCount(), temporaries);
-    }
-}
-
-// The log text of one run of rule over the single input folder, the
-// number of failures it counted and, when asked, whether it needs a review.
-std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures,
-                          bool* review = nullptr) {
-    HWND edit = CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
-                                100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    EXPECT_NE(edit, nullptr);
-    ProgressLog log(edit);
-    BatchRun run(log);
-    const char* inputs[] = {folder.c_str()};
-    FileRange range;
-    range.paths = inputs;
-    range.count = 1;
-    run.Run(range, rule);
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-    DestroyWindow(edit);
-    *failures = run.FailureCount();
-    if (review != nullptr) {
-        *review = run.NeedsReview();
-    }
-    return text;
-}
-
 // The lines ProgressLog writes. One message text at a time: LoadText reuses
 // its buffer.
 std::string OkLine(const std::string& path) {
@@ -250,6 +46,183 @@ std::string Logged(const std::string& lines) {
     return text + LoadText(IDS_PROCESSING_DONE) + "\r\n";
 }
 
+// --- The batch run of both front ends --------------------------------------
+
+// The log text of one run of rule over the inputs, and the number of
+// failures it counted.
+std::string RunOver(BatchRule& rule, const std::vector<std::string>& paths, int* failures,
+                    bool* review = nullptr) {
+    // Styled as the dialogs' log: without automatic scrolling an edit
+    // control refuses text beyond its window.
+    HWND edit = CreateWindowExA(0, "EDIT", "", ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0,
+                                100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(edit, nullptr);
+    ProgressLog log(edit);
+    BatchRun run(log);
+    std::vector<const char*> inputs;
+    for (const std::string& path : paths) {
+        inputs.push_back(path.c_str());
+    }
+    FileRange range;
+    range.paths = inputs.data();
+    range.count = static_cast<int>(inputs.size());
+    run.Run(range, rule);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+    DestroyWindow(edit);
+    *failures = run.FailureCount();
+    if (review != nullptr) {
+        *review = run.NeedsReview();
+    }
+    return text;
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names = FoundOrder(folder);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Each step of writing and placing an output fails in turn, for either front
+// end (the output created, written, flushed, un-marked, renamed; its name
+// taken): one failure line naming the file that could not be made, the input
+// as it was, nothing new under the output name, and no temporary file left
+// in the folder or in the shared temporary folder. Without a fault, the
+// output is written once, beside its name: the bytes that reach the disk are
+// the output's and the 24 overwrites of the destroyed input, and nothing
+// else.
+TEST(BatchRun, EachFailingStepOfPlacingAnOutputLosesNothing) {
+    TempFolder folder;
+    const std::string plain = Pattern(40000);
+    FileCipher cipher("password", 8);
+    const std::string crp = folder.Join("made.doc.crp");
+    ASSERT_TRUE(WriteLongFile(folder.Join("made.doc"), plain));
+    ASSERT_EQ(cipher.EncryptFile(folder.Join("made.doc").c_str(), crp.c_str()), kResultOk);
+    DeleteFileA(folder.Join("made.doc").c_str());
+    const std::string crpBytes = ReadFileOrMissing(crp);
+
+    EncryptionRule encryption(cipher, true);
+    DecryptionRule decryption(cipher);
+    FileFaultPlan created;
+    created.failCreateAt = 1;
+    FileFaultPlan written;
+    written.failWriteAt = 1;
+    FileFaultPlan flushed;
+    flushed.failFlushAt = 1;
+    FileFaultPlan unmarked;
+    unmarked.failUnmarkAt = 1;
+    FileFaultPlan renamed;
+    renamed.failRenameAt = 1;
+    const struct {
+        const char* step;
+        FileFaultPlan plan;
+        bool takeName;
+        ResultCode code;
+        bool namesInput;  // the line names the input, not the output
+    } steps[] = {
+        {"created", created, false, kResultOpenFailed, false},
+        {"written", written, false, kResultWriteFailed, true},
+        {"flushed", flushed, false, kResultWriteFailed, false},
+        {"un-marked", unmarked, false, kResultWriteFailed, false},
+        {"renamed", renamed, false, kResultWriteFailed, false},
+        {"name taken", {}, true, kResultFileExists, false},
+        {"placed", {}, false, kResultOk, true},
+    };
+    const struct {
+        BatchRule* rule;
+        std::string input;
+        std::string inputBytes;
+        std::string output;
+        std::string outputBytes;
+    } rules[] = {
+        {&encryption, folder.Join("big.doc"), plain, folder.Join("big.doc.crp"), crpBytes},
+        {&decryption, crp, crpBytes, folder.Join("made.doc"), plain},
+    };
+    for (const auto& r : rules) {
+        for (const auto& c : steps) {
+            SCOPED_TRACE(r.output + ": " + c.step);
+            ASSERT_TRUE(WriteLongFile(r.input, r.inputBytes));
+            if (c.takeName) {
+                ASSERT_TRUE(WriteLongFile(r.output, "theirs"));
+            }
+            const std::vector<std::string> before = Entries(folder.Path());
+            const int temporaries = TemporaryFileCount();
+            SetFileFaults(c.plan);
+            int failures = 0;
+            const std::string text = RunOver(*r.rule, {r.input}, &failures);
+            const FileCallCounts counts = GetFileCallCounts();
+            ClearFileFaults();
+            EXPECT_EQ(TemporaryFileCount(), temporaries);
+            if (c.code != kResultOk) {
+                EXPECT_EQ(text, Logged(FailLine(c.namesInput ? r.input : r.output, c.code)));
+                EXPECT_EQ(failures, 1);
+                EXPECT_TRUE(ReadFileOrMissing(r.input) == r.inputBytes);
+                EXPECT_EQ(ReadFileOrMissing(r.output), c.takeName ? "theirs" : "<missing>");
+                EXPECT_EQ(Entries(folder.Path()), before);
+            } else {
+                EXPECT_EQ(text, Logged(OkLine(r.input)));
+                EXPECT_FALSE(FileExists(r.input));
+                EXPECT_TRUE(ReadFileOrMissing(r.output) == r.outputBytes);
+                EXPECT_EQ(counts.bytesWritten, r.outputBytes.size() + 24 * r.inputBytes.size());
+                std::vector<std::string> after = before;
+                std::replace(after.begin(), after.end(), r.input.substr(folder.Path().size() + 1),
+                             r.output.substr(folder.Path().size() + 1));
+                std::sort(after.begin(), after.end());
+                EXPECT_EQ(Entries(folder.Path()), after);
+            }
+            DeleteFileA(r.output.c_str());
+        }
+    }
+}
+
+// A source that a killed run was destroying is under a wipe name now: the
+// same inputs given again finish it (and any temporary left) before the
+// first input from that folder, with one notice, and then say that the
+// source is gone.
+TEST(BatchRun, NamedInputsFinishTheLeftoversBesideThem) {
+    TempFolder folder;
+    FileCipher cipher("password", 8);
+    const std::string gone = folder.Join("gone.doc");
+    const std::string other = folder.Join("other.doc");
+    for (const char* name : {".zorv-0123abcd.wipe", ".zorv-89abcdef.tmp", "other.doc"}) {
+        ASSERT_TRUE(WriteLongFile(folder.Join(name), name));
+    }
+    EncryptionRule rule(cipher, false);
+    int failures = 0;
+    EXPECT_EQ(RunOver(rule, {gone, other}, &failures),
+              Logged(FailLine(folder.Path() + "\\", kResultLeftoversFinished) +
+                     FailLine(gone, kResultFileMissing) + OkLine(other)));
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"other.doc", "other.doc.crp"}));
+}
+
+// The temporary's name is longer than a short source's: in a folder that
+// leaves no room for it under 260 bytes, the output is made all the same,
+// both ways.
+TEST(BatchRun, ADeepFolderWithoutRoomForTheTemporaryNameStillGetsItsOutput) {
+    TempFolder root;
+    const std::string folder = MakeFolderOfLength(root.Path(), 250);
+    const std::string source = folder + "\\a";  // a.crp: 256 bytes, the temporary 269
+    ASSERT_TRUE(WriteLongFile(source, "deep"));
+    FileCipher cipher("password", 8);
+    EncryptionRule encryption(cipher, true);
+    DecryptionRule decryption(cipher);
+    int failures = 0;
+    EXPECT_EQ(RunOver(encryption, {source}, &failures), Logged(OkLine(source)));
+    EXPECT_EQ(RunOver(decryption, {source + ".crp"}, &failures), Logged(OkLine(source + ".crp")));
+    EXPECT_EQ(ReadFileOrMissing(source), "deep");
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"a"});
+}
+
+// The log text of one run of rule over the single input folder, the
+// number of failures it counted and, when asked, whether it needs a review.
+std::string RunOverFolder(BatchRule& rule, const std::string& folder, int* failures,
+                          bool* review = nullptr) {
+    return RunOver(rule, {folder}, failures, review);
+}
+
 // Each rule's verdicts on what a walk finds, in the order the walk gives
 // them: while the search runs, a sub-folder's lines and the refusals as
 // found; then the folder's own kept files, last found first. A read-only or
@@ -258,11 +231,14 @@ TEST(BatchRun, EachRuleOverAWalkedFolder) {
     FileCipher cipher("password", 8);
     const DWORD locked = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
     {
-        SCOPED_TRACE("encryption: .crp files are refused (73), other files encrypted");
+        SCOPED_TRACE(
+            "encryption: .crp files are refused (73), other files encrypted, leftovers of a "
+            "killed run finished");
         TempFolder root;
         ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
         ASSERT_TRUE(MakeLongFolder(root.Join("sys")));
-        for (const char* name : {"a", "b", "c", "z.CRP", "sub\\x", "sub\\y.crp", "sys\\inside"}) {
+        for (const char* name : {"a", "b", "c", "z.CRP", "sub\\x", "sub\\y.crp", "sys\\inside",
+                                 ".zorv-0123abcd.tmp", "sub\\.zorv-89abcdef.wipe"}) {
             ASSERT_TRUE(WriteLongFile(root.Join(name), name));
         }
         // Wine keeps no read-only bit on a folder, only the system bit.
@@ -277,14 +253,19 @@ TEST(BatchRun, EachRuleOverAWalkedFolder) {
                 lines += FailLine(path, kResultReadOnlyOrSystem);
             } else if (name == "z.CRP") {
                 lines += FailLine(path, kResultAlreadyEncrypted);
-            } else {
+            } else if (name[0] != '.') {
                 ownFiles.insert(0, OkLine(path));
             }
         }
+        const std::string finished = FailLine(root.Path(), kResultLeftoversFinished);
         EncryptionRule rule(cipher, true);
         int failures = 0;
-        EXPECT_EQ(RunOverFolder(rule, root.Path(), &failures), Logged(lines + ownFiles));
+        EXPECT_EQ(RunOverFolder(rule, root.Path(), &failures), Logged(lines + ownFiles + finished));
         EXPECT_EQ(failures, 3);
+        for (const char* name : {".zorv-0123abcd.tmp", "sub\\.zorv-89abcdef.wipe"}) {
+            EXPECT_FALSE(FileExists(root.Join(name))) << name;
+            EXPECT_FALSE(FileExists(root.Join(name) + ".crp")) << name;
+        }
         for (const char* name : {"a", "b", "c", "sub\\x"}) {
             EXPECT_FALSE(FileExists(root.Join(name))) << name;
             EXPECT_TRUE(FileExists(root.Join(name) + ".crp")) << name;
@@ -403,6 +384,9 @@ public:
     void ReportFailure(const char* path, ResultCode code) override {
         events.push_back("fail " + std::to_string(code) + " " + path);
     }
+    void ReportNotice(const char* path, ResultCode code) override {
+        events.push_back("notice " + std::to_string(code) + " " + path);
+    }
 
     // end is lower case; text is compared without regard to ASCII case.
     static bool EndsWith(const std::string& text, const std::string& end) {
@@ -462,6 +446,39 @@ TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
         EXPECT_EQ(event.find("skip"), std::string::npos) << event;
         EXPECT_FALSE(RecordingVisitor::EndsWith(event, "x.crp")) << event;
     }
+}
+
+// Files a killed run left (named .zorv-XXXXXXXX.tmp or .wipe) are never
+// classified nor processed: they are wiped and removed once their folder's
+// search is closed, one that cannot be is a failure, and one notice at the
+// end of the whole walk says that some were. A look-alike is a user's file.
+TEST(WalkFolder, LeftoversOfAKilledRunAreFinishedNeverProcessed) {
+    TempFolder root;
+    ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
+    for (const char* name : {"a", ".zorv-0123abcd.tmp", ".zorv-0123abcd.tmp.crp", "busy.x",
+                             "sub\\.zorv-89abcdef.wipe", "sub\\.zorv-fedcba98.wipe"}) {
+        ASSERT_TRUE(WriteLongFile(root.Join(name), name));
+    }
+    // Held open without sharing: cannot be wiped nor removed.
+    const std::string busy = root.Join("sub\\.zorv-fedcba98.wipe");
+    HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RecordingVisitor visitor;
+    WalkFolder(root.Path().c_str(), visitor);
+    CloseHandle(held);
+    std::vector<std::string> expected = {"fail 68 " + busy, "process " + root.Join("a"),
+                                         "fail 73 " + root.Join(".zorv-0123abcd.tmp.crp"),
+                                         "process " + root.Join("busy.x")};
+    ASSERT_EQ(visitor.events.size(), 5u);
+    EXPECT_EQ(visitor.events.back(), "notice 67 " + root.Path());
+    visitor.events.pop_back();
+    std::sort(expected.begin(), expected.end());
+    std::sort(visitor.events.begin(), visitor.events.end());
+    EXPECT_EQ(visitor.events, expected);
+    EXPECT_FALSE(FileExists(root.Join(".zorv-0123abcd.tmp")));
+    EXPECT_FALSE(FileExists(root.Join("sub\\.zorv-89abcdef.wipe")));
+    EXPECT_EQ(ReadFileOrMissing(busy), "sub\\.zorv-fedcba98.wipe");
 }
 
 // "C:" names the drive's current folder, which IsFolder tests; the walk must

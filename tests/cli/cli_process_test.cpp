@@ -934,7 +934,8 @@ TEST_F(CliProcess, InterruptLeavesTheSourceIntactAndNoTemporary) {
     const Case kCases[] = {
         {"encrypt", "large", SIGINT, 1},     {"decrypt", "large.crp", SIGTERM, 1},
         {"decrypt", "large.crp", SIGHUP, 1}, {"decrypt", "large.crp", SIGQUIT, 1},
-        {"decrypt", "large.crp", SIGINT, 2},
+        {"decrypt", "large.crp", SIGINT, 2}, {"decrypt", "large.crp", SIGUSR1, 1},
+        {"encrypt", "large", SIGALRM, 1},
     };
     // Large enough that the work takes a good while even without sanitizers.
     const std::uint64_t size = 1ull << 30;

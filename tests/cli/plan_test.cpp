@@ -77,6 +77,10 @@ protected:
 
 TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
     const std::string s = Separator();
+    // Left by a killed run: never items (below, after a walk and beside a
+    // file named as an input, see LeftoversOfAKilledRunAreFinishedOnce).
+    ASSERT_TRUE(test::WriteText(root_ / ".zorv-0123abcd.tmp", "plain"));
+    ASSERT_TRUE(test::WriteText(root_ / "sub" + s + ".zorv-89abcdef.wipe", "half"));
     // Wine keeps no read-only attribute on folders; there zsub is walked.
     const bool readOnlyFolder = QueryEntry(root_ / "zsub").readOnly;
     const std::vector<std::string> zsub = readOnlyFolder
@@ -88,6 +92,7 @@ TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
     expected.insert(expected.end(), {"c.txt:0", "b.txt:0", "a.txt:0"});
     Plan encrypt = BuildPlan(Command::kEncrypt, {root_.path()}, true);
     EXPECT_EQ(Describe(encrypt), expected);
+    EXPECT_EQ(encrypt.leftovers.size(), 2u);
     EXPECT_EQ(encrypt.workCount, readOnlyFolder ? 4u : 5u);
     EXPECT_EQ(encrypt.workBytes, (5u + 5u + 5u + 1u) + (readOnlyFolder ? 0u : 1u));
 
@@ -100,6 +105,50 @@ TEST_F(PlanTest, WalksFoldersDepthFirstWithTheFolderOwnFilesLastFoundFirst) {
     // Checking writes nothing, so read-only entries are no obstacle.
     Plan verify = BuildPlan(Command::kVerify, {root_.path()}, true);
     EXPECT_EQ(Describe(verify), (std::vector<std::string>{"sub" + s + "y.crp:0", "d.crp:0"}));
+}
+
+// Leftovers of a killed run, in a walk or beside an input named on the
+// command line (where a source destroyed by that run now is), are noted
+// once, never taken as input even by name, and finished before any job: one
+// notice for those wiped, a failure for each that stays.
+TEST_F(PlanTest, LeftoversOfAKilledRunAreFinishedOnce) {
+    const std::string tmp = root_ / ".zorv-0123abcd.tmp";
+    const std::string wipe = root_ / ".zorv-89abcdef.wipe";
+    const std::string lookAlike = root_ / ".zorv-89abcdef.wipe.crp";
+    for (const std::string& path : {tmp, wipe, lookAlike}) {
+        ASSERT_TRUE(test::WriteText(path, "left"));
+    }
+    Plan plan = BuildPlan(Command::kEncrypt,
+                          {root_ / "a.txt", root_ / "missing", wipe, root_.path()}, true);
+    ASSERT_EQ(plan.leftovers.size(), 2u);
+    const std::size_t items = plan.items.size();
+    FinishLeftovers(&plan);
+    EXPECT_FALSE(std::filesystem::exists(tmp));
+    EXPECT_FALSE(std::filesystem::exists(wipe));
+    EXPECT_TRUE(std::filesystem::exists(lookAlike));
+    ASSERT_EQ(plan.items.size(), items + 1);
+    EXPECT_EQ(plan.items[0].path, root_.path());
+    EXPECT_EQ(plan.items[0].refusal, kResultLeftoversWiped);
+    EXPECT_FALSE(IsFailure(kResultLeftoversWiped));
+    EXPECT_EQ(plan.items[1].path, root_ / "a.txt");
+    EXPECT_EQ(plan.items[2].refusal, kResultFileMissing);
+    // Nothing left: no line.
+    FinishLeftovers(&plan);
+    EXPECT_EQ(plan.items.size(), items + 1);
+#ifndef _WIN32
+    if (geteuid() == 0) {
+        return;  // the super-user removes files from a read-only folder
+    }
+    // One that cannot be removed (its folder is read-only) is a failure.
+    ASSERT_TRUE(test::WriteText(root_ / "sub" + Separator() + ".zorv-00000000.tmp", "left"));
+    chmod((root_ / "sub").c_str(), 0555);
+    Plan stuck = BuildPlan(Command::kDecrypt, {root_ / "sub" + Separator() + "y.crp"}, false);
+    FinishLeftovers(&stuck);
+    chmod((root_ / "sub").c_str(), 0755);
+    ASSERT_EQ(stuck.items.size(), 2u);
+    EXPECT_EQ(stuck.items[0].refusal, kResultLeftoverRemains);
+    EXPECT_TRUE(IsFailure(kResultLeftoverRemains));
+#endif
 }
 
 TEST_F(PlanTest, AppliesTheInputRulesInOrder) {

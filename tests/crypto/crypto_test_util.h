@@ -38,6 +38,15 @@ public:
     // The path of a file name in the folder, as the narrow string the core
     // takes.
     std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // The names in the folder, sorted.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
 private:
     std::filesystem::path path_;

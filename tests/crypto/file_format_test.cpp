@@ -7,17 +7,28 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "crypto/cfb_cipher.h"
 #include "crypto/crc32.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
+#include "crypto/leftover_names.h"
 #include "crypto_test_util.h"
 
 namespace zorv {
@@ -388,6 +399,123 @@ TEST(FileFormat, ASourceWrittenToWhileEncryptedGives85) {
         EXPECT_TRUE(writer.done);
         EXPECT_EQ(rc, kResultSourceChanged) << (append ? "appended" : "touched");
     }
+}
+
+// An output written beside its final name: each step of the sequence fails
+// in turn (the temporary created, written, flushed, un-marked, renamed; the
+// name taken meanwhile). Nothing but the complete output ever stands under
+// the final name, a name taken meanwhile is left to its owner, and once
+// discarded no temporary stays in the folder.
+TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
+    ScratchDir dir;
+    FileCipher cipher = MakeCipher(kPassword);
+    const std::string plain = dir.File("plain");
+    WriteBytes(plain, Pattern(2 * kTransformChunkBytes + 10, 3));
+    ASSERT_EQ(cipher.EncryptFile(plain.c_str(), dir.File("expected.crp").c_str()), kResultOk);
+    const Bytes expected = ReadBytes(dir.File("expected.crp"));
+    const Bytes theirs = Pattern(7, 1);
+    FileFaultPlan created;
+    created.failCreateAt = 1;
+    FileFaultPlan written;
+    written.failWriteAt = 2;
+    FileFaultPlan flushed;
+    flushed.failFlushAt = 1;
+    FileFaultPlan unmarked;
+    unmarked.failUnmarkAt = 1;
+    FileFaultPlan renamed;
+    renamed.failRenameAt = 1;
+    const struct {
+        const char* step;
+        FileFaultPlan plan;
+        bool takeName;
+        ResultCode expected;
+    } kCases[] = {
+        {"created", created, false, kResultOpenFailed},
+        {"written", written, false, kResultWriteFailed},
+        {"flushed", flushed, false, kResultWriteFailed},
+        {"un-marked", unmarked, false, kResultWriteFailed},
+        {"renamed", renamed, false, kResultWriteFailed},
+        {"name taken", {}, true, kResultFileExists},
+        {"placed", {}, false, kResultOk},
+    };
+    for (const auto& c : kCases) {
+        const std::string target = dir.File("out.crp");
+        std::filesystem::remove(target);
+        if (c.takeName) {
+            WriteBytes(target, theirs);
+        }
+        SetFileFaults(c.plan);
+        VanishingFile output;
+        ResultCode rc = output.Create(target.c_str());
+        if (rc == kResultOk) {
+            rc = cipher.EncryptFile(plain.c_str(), output.File());
+        }
+        if (rc == kResultOk) {
+#ifndef _WIN32
+            // Only its owner may read what is being written (plain text, for
+            // a decryption).
+            struct stat st {};
+            ASSERT_EQ(fstat(static_cast<int>(output.File().native()), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u) << c.step;
+#endif
+            EXPECT_EQ(Exists(target), c.takeName) << c.step;
+            rc = output.Place();
+        }
+        ClearFileFaults();
+        output.Discard();
+        EXPECT_EQ(rc, c.expected) << c.step;
+        std::vector<std::string> names = {"expected.crp", "plain"};
+        if (c.takeName || rc == kResultOk) {
+            names.insert(names.begin() + 1, "out.crp");
+            EXPECT_TRUE(ReadBytes(target) == (c.takeName ? theirs : expected)) << c.step;
+        }
+        EXPECT_EQ(dir.Entries(), names) << c.step;
+    }
+}
+
+// Killed while it writes, a process leaves nothing of its temporary: the
+// system removes it with the process (on Windows a named file that stood in
+// the folder until then, on Linux one that never had a name).
+TEST(VanishingFile, IsGoneWhenItsProcessIsKilled) {
+    ScratchDir dir;
+    const std::string target = dir.File("out.crp");
+#ifdef _WIN32
+    std::string command = std::string("\"Z:") + ZORV_VANISHING_CHILD + "\" \"" + target + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+#else
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(ZORV_VANISHING_CHILD, ZORV_VANISHING_CHILD, target.c_str(), nullptr);
+        _exit(127);
+    }
+#endif
+    for (int i = 0; i < 1000 && !Exists(target + ".ready"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::vector<std::string> whileWriting = dir.Entries();
+#ifdef _WIN32
+    TerminateProcess(child.hProcess, 9);
+    WaitForSingleObject(child.hProcess, INFINITE);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_EQ(whileWriting.size(), 2u);
+    EXPECT_EQ(LeftoverKindOf(whileWriting[0].c_str()), LeftoverKind::kTemporary);
+#else
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    // Where the file system has no unnamed files, the named one stays for a
+    // later run to finish (leftover_names.h).
+    EXPECT_LE(whileWriting.size(), 2u);
+#endif
+    EXPECT_EQ(whileWriting.back(), "out.crp.ready");
+#if defined(_WIN32) || defined(__linux__)
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.crp.ready"});
+#endif
 }
 
 #ifndef _WIN32

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "crypto/file_handle.h"
+#include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
 #include "crypto_test_util.h"
 
@@ -109,29 +110,94 @@ TEST(SecureDelete, ReadOnlyEmptyAndMissingFiles) {
     EXPECT_FALSE(SecureDelete(dir.File("no-folder/file").c_str()));
 }
 
-// A failed or short write, or a failed flush, anywhere in the wipe stops it:
-// the file is kept with its length. A temporary file is deleted all the
-// same, and the failure still reported.
-TEST(SecureDelete, AFailedWriteOrFlushKeepsTheFile) {
+// The names in dir left by a killed or failed wipe.
+std::vector<std::string> WipeNames(const ScratchDir& dir) {
+    std::vector<std::string> names;
+    for (const std::string& name : dir.Entries()) {
+        if (LeftoverKindOf(name.c_str()) == LeftoverKind::kWipe) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// Each step of destroying a file fails in turn: the rename to a wipe name
+// (the file untouched under its own name), a write or flush anywhere in the
+// wipe (partly overwritten, under the wipe name only), the removal (wholly
+// overwritten, under the wipe name). The file never keeps its own name once
+// an overwrite began, and a later run finishes what is left. A temporary
+// file is deleted all the same, and the failure still reported.
+TEST(SecureDelete, EachFailingStepLeavesTheFileWholeOrUnderAWipeName) {
     ScratchDir dir;
     const std::string path = dir.File("half");
-    const FileFaultPlan kPlans[] = {
-        {0, 0, 5, 0, 0}, {0, 0, 0, 1, 0}, {0, 0, 0, 0, 1}, {0, 0, 0, 0, 13}, {0, 0, 0, 0, 24},
+    const Bytes contents = Pattern(5000, 3);
+    FileFaultPlan renamed;
+    renamed.failRenameAt = 1;
+    FileFaultPlan removed;
+    removed.failRemoveAt = 1;
+    const struct {
+        const char* step;
+        FileFaultPlan plan;
+        bool keepsItsName;
+    } kCases[] = {
+        {"renamed", renamed, true},
+        {"first write", {0, 0, 1, 0, 0}, false},
+        {"a later write", {0, 0, 5, 0, 0}, false},
+        {"a short write", {0, 0, 0, 1, 0}, false},
+        {"first flush", {0, 0, 0, 0, 1}, false},
+        {"a middle flush", {0, 0, 0, 0, 13}, false},
+        {"last flush", {0, 0, 0, 0, 24}, false},
+        {"removed", removed, false},
     };
-    for (const FileFaultPlan& plan : kPlans) {
-        WriteBytes(path, Pattern(5000, 3));
-        SetFileFaults(plan);
-        EXPECT_FALSE(SecureDelete(path.c_str()));
+    for (const auto& c : kCases) {
+        WriteBytes(path, contents);
+        SetFileFaults(c.plan);
+        EXPECT_EQ(SecureDestroy(path.c_str()), DeleteOutcome::kFailed) << c.step;
         ClearFileFaults();
-        ASSERT_TRUE(Exists(path));
-        EXPECT_EQ(ReadBytes(path).size(), 5000u);
+        const std::vector<std::string> left = WipeNames(dir);
+        if (c.keepsItsName) {
+            EXPECT_TRUE(ReadBytes(path) == contents) << c.step;
+            EXPECT_TRUE(left.empty()) << c.step;
+        } else {
+            EXPECT_FALSE(Exists(path)) << c.step;
+            ASSERT_EQ(left.size(), 1u) << c.step;
+            const std::string leftover = dir.File(left[0]);
+            EXPECT_EQ(ReadBytes(leftover).size(), contents.size()) << c.step;
+            EXPECT_TRUE(FinishLeftover(leftover.c_str())) << c.step;
+            EXPECT_FALSE(Exists(leftover)) << c.step;
+        }
+        std::filesystem::remove(path);
 
-        SetFileFaults(plan);
-        EXPECT_FALSE(SecureDeleteTemporary(path.c_str()));
+        WriteBytes(path, contents);
+        SetFileFaults(c.plan);
+        EXPECT_FALSE(SecureDeleteTemporary(path.c_str())) << c.step;
         ClearFileFaults();
-        EXPECT_FALSE(Exists(path)) << "write " << plan.failWriteAt << "/" << plan.shortWriteAt
-                                   << " flush " << plan.failFlushAt;
+        EXPECT_FALSE(Exists(path)) << c.step;
+        for (const std::string& name : WipeNames(dir)) {
+            std::filesystem::remove(dir.File(name));
+        }
     }
+}
+
+// The names a run gives its own files are recognised exactly; a user's file
+// that merely looks like one is not.
+TEST(SecureDelete, LeftoverNamesAreRecognisedExactly) {
+    char made[kLeftoverNameBytes];
+    MakeLeftoverName(LeftoverKind::kTemporary, made);
+    EXPECT_EQ(LeftoverKindOf(made), LeftoverKind::kTemporary);
+    char other[kLeftoverNameBytes];
+    MakeLeftoverName(LeftoverKind::kTemporary, other);
+    EXPECT_STRNE(made, other);
+    MakeLeftoverName(LeftoverKind::kWipe, made);
+    EXPECT_EQ(LeftoverKindOf(made), LeftoverKind::kWipe);
+    const char* const kOthers[] = {
+        ".zorv-0123abcd.tmp.crp", ".zorv-0123ABCD.tmp", ".zorv-0123abc.tmp", ".zorv-0123abcde.tmp",
+        "zorv-0123abcd.tmp",      ".zorv-0123abcd.TMP", ".zorv-0123abcd",    "x.zorv-0123abcd.wipe",
+    };
+    for (const char* name : kOthers) {
+        EXPECT_EQ(LeftoverKindOf(name), LeftoverKind::kNone) << name;
+    }
+    EXPECT_EQ(LeftoverKindOf(".zorv-0123abcd.wipe"), LeftoverKind::kWipe);
 }
 
 // Overwriting a file with other names would destroy their contents: it is
@@ -145,6 +211,11 @@ TEST(SecureDelete, AHardLinkedFileIsKept) {
     std::filesystem::create_hard_link(path, other);
     EXPECT_EQ(SecureDestroy(path.c_str()), DeleteOutcome::kHardLinked);
     EXPECT_FALSE(WipeFile(path.c_str()));
+    // A leftover with other names only loses its own.
+    const std::string leftover = dir.File(".zorv-0123abcd.wipe");
+    std::filesystem::create_hard_link(path, leftover);
+    EXPECT_FALSE(FinishLeftover(leftover.c_str()));
+    EXPECT_FALSE(Exists(leftover));
     EXPECT_EQ(ReadBytes(path), contents);
     EXPECT_EQ(ReadBytes(other), contents);
     // With one name again it is destroyed like any file.
@@ -168,7 +239,8 @@ TEST(SecureDelete, OnlyTheExpectedFileIsDestroyed) {
     FileIdentity other = meant;
     other.file += 1;
     EXPECT_EQ(SecureDestroy(path.c_str(), &other), DeleteOutcome::kReplaced);
-    EXPECT_EQ(ReadBytes(path), contents);
+    EXPECT_EQ(ReadBytes(path), contents);  // under its own name again
+    EXPECT_TRUE(WipeNames(dir).empty());
     EXPECT_EQ(SecureDestroy(path.c_str(), &meant), DeleteOutcome::kDeleted);
     EXPECT_FALSE(Exists(path));
     // Gone meanwhile: not created empty as a name without a file would be.

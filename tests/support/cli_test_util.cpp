@@ -273,8 +273,9 @@ constexpr int kClosedOutput = -2;
     setsid();  // no controlling terminal: the password never comes from one
     if (fileSizeLimit != 0) {
         // A write past the limit fails with EFBIG, as on a full disk, once
-        // the signal that would otherwise end the process is ignored.
-        signal(SIGXFSZ, SIG_IGN);
+        // the signal that would otherwise end the process is ignored: the
+        // program must do that itself (as under "ulimit -f").
+        signal(SIGXFSZ, SIG_DFL);
         rlimit limit = {fileSizeLimit, fileSizeLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
