@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "app/messages.h"
@@ -53,6 +54,15 @@ void RefusedComponent(const char* path, char* name) {
 
 void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
     WriteLine(BatchLine::Kind::kStart, nullptr, nullptr);
+    // The leftovers of a killed run beside the files named directly are
+    // finished before any of those files is worked on: once jobs run, a wipe
+    // or temporary name in that folder may be one of this run's own.
+    std::string leftoverFolder;
+    for (int i = 0; i < inputs.count && !Stopped(); ++i) {
+        if (!inputs.IsRefused(i) && !IsFolder(inputs.paths[i])) {
+            FinishLeftoversBeside(inputs.paths[i], *this, &leftoverFolder);
+        }
+    }
     for (int i = 0; i < inputs.count && !Stopped(); ++i) {
         if (inputs.IsRefused(i)) {
             LogFailure(inputs.paths[i], kResultUnhandledName);

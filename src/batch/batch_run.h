@@ -59,7 +59,9 @@ public:
     // line; an empty list does not. A stopped run writes neither that line
     // nor the done line. With jobs (SetJobs), an input that is not a folder
     // and every file a walk keeps go to the jobs instead, and the run waits
-    // for them all before its last lines.
+    // for them all before its last lines. Before any input, the leftovers of
+    // a killed run beside the inputs that are no folders are finished
+    // (FinishLeftoversBeside), on this thread.
     void Run(const FileRange& inputs, BatchRule& rule);
     // Walks folder (see WalkFolder in batch_steps.h): every file entry is
     // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile

@@ -25,9 +25,6 @@ void DecryptionRule::ProcessInput(BatchRun& run, const char* path) {
         run.LogFailure(path, kResultPathTooLong);
         return;
     }
-    if (!IsFolder(path)) {
-        FinishLeftoversBeside(path, run, &leftoverFolder_);
-    }
     if (!PathExists(path)) {
         run.LogFailure(path, kResultFileMissing);
     } else if (IsFolder(path)) {

@@ -18,8 +18,8 @@ public:
 
     // A name of 260 bytes or more, a missing name, a read-only or system
     // file and a file without ".crp" are refused; a folder is walked; a
-    // ".crp" file is decrypted. Leftovers of a killed run beside an input
-    // that is no folder are finished first (FinishLeftoversBeside).
+    // ".crp" file is decrypted. (The run finishes the leftovers beside the
+    // inputs first.)
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are kept, every other file is passed over without a line.
     ResultCode ClassifyFolderFile(const char* name) override;
@@ -33,7 +33,6 @@ public:
 
 private:
     FileCipher& cipher_;
-    std::string leftoverFolder_;  // see FinishLeftoversBeside
 };
 
 }  // namespace zorv

@@ -41,7 +41,6 @@ void EncryptionRule::ProcessInput(BatchRun& run, const char* path) {
         run.WalkFolder(path, *this);
         return;
     }
-    FinishLeftoversBeside(path, run, &leftoverFolder_);
     // A name that the search finds but whose attributes cannot be read (one
     // with wildcards, for instance) names no single file: it is reported as
     // missing and never encrypted.

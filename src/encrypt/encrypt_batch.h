@@ -17,9 +17,9 @@ public:
     EncryptionRule(FileCipher& cipher, bool deleteSource)
         : cipher_(cipher), deleteSource_(deleteSource) {}
 
-    // A folder is walked; leftovers of a killed run beside any other input
-    // are finished (FinishLeftoversBeside); a name that matches no single file, a read-only or
+    // A folder is walked; a name that matches no single file, a read-only or
     // system file and a ".crp" file are refused; any other file is encrypted.
+    // (The run finishes the leftovers beside the inputs first.)
     void ProcessInput(BatchRun& run, const char* path) override;
     // ".crp" files are refused (73), every other file is kept.
     ResultCode ClassifyFolderFile(const char* name) override;
@@ -35,7 +35,6 @@ private:
 
     FileCipher& cipher_;
     bool deleteSource_;
-    std::string leftoverFolder_;  // see FinishLeftoversBeside
 };
 
 }  // namespace zorv
