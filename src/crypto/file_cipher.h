@@ -77,6 +77,7 @@ public:
         threads_ = threads;
         parallelBytes_ = parallelBytes;
     }
+    unsigned Threads() const { return static_cast<unsigned>(threads_); }
 
     // Encrypts sourcePath into targetPath (created or truncated), then gives
     // the target the source's times. Returns
