@@ -76,9 +76,10 @@ public:
 
     // The line in its shape below, in one insertion.
     void Write(BatchLine line) override;
-    // The lines in one insertion: each insertion costs the control a pass
-    // over its whole text, so a batch of small files that wrote each line
-    // on its own spent more time in the log than in its files.
+    // The lines in one insertion. A hand-off holds every line made since
+    // the last, so a batch of small files costs the control one insertion
+    // (each laid out and repainted anew) per hand-off rather than three per
+    // line.
     void WriteAll(const std::vector<BatchLine>& lines);
 
     void WriteStart();
