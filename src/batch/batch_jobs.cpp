@@ -120,6 +120,12 @@ void BatchJobs::Serve(Worker& worker) {
             }
             job = std::move(queue_.front());
             queue_.pop_front();
+            // A file that has the batch to itself (no other file at work nor
+            // waiting) gets every thread: a large one runs on the parallel
+            // transform. Files that come meanwhile share the processors.
+            const bool alone = busy_ == 0 && queue_.empty();
+            worker.cipher.SetThreads(alone ? static_cast<unsigned>(workers_.size()) : 1);
+            ++busy_;
         }
         changed_.notify_all();
         Do(worker, job);
@@ -138,6 +144,7 @@ void BatchJobs::Do(Worker& worker, const Job& job) {
     }
     lines_.Close(job.place);
     std::lock_guard<std::mutex> lock(mutex_);
+    --busy_;
     failures_ += run.FailureCount();
     fileLines_ += run.FileLineCount();
 }

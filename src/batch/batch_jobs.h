@@ -79,7 +79,9 @@ public:
 
     // Queues path for the next free thread, which gives it to its rule's
     // ProcessInput (isInput) or ProcessFile; its lines take the next place.
-    // Waits while the queue already holds a file per thread.
+    // Waits while the queue already holds a file per thread. A file taken
+    // while no other is at work or waiting may use every thread of the
+    // batch (FileCipher::SetThreads), the others one each.
     void Submit(const char* path, bool isInput);
 
     // Waits until every queued file is done and the threads have ended;
@@ -109,6 +111,7 @@ private:
     std::condition_variable changed_;
     std::deque<Job> queue_;
     bool closing_ = false;
+    int busy_ = 0;  // threads at work on a file
     int failures_ = 0;
     int fileLines_ = 0;
 };

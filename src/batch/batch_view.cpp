@@ -131,10 +131,14 @@ bool BatchView::DeferClose() {
 }
 
 void BatchView::TakeLines() {
-    for (BatchLine& line : worker_ ? worker_->TakeLines() : std::vector<BatchLine>()) {
-        failureLogged_ = failureLogged_ || line.kind == BatchLine::Kind::kFailure;
-        log_.Write(std::move(line));
+    if (!worker_) {
+        return;
     }
+    const std::vector<BatchLine> lines = worker_->TakeLines();
+    for (const BatchLine& line : lines) {
+        failureLogged_ = failureLogged_ || line.kind == BatchLine::Kind::kFailure;
+    }
+    log_.WriteAll(lines);
 }
 
 void BatchView::ShowProgress() {

@@ -21,4 +21,20 @@ HWND PreparePasswordEdit(HWND edit);
 // which is the key the dialog uses, as it always was.
 KeyRefusal ReadPasswordKey(HWND edit, SecretBuffer* key);
 
+// A new password, typed twice (the encryption dialog and the orphan
+// recovery's dialog), as its two edits hold it.
+enum class NewPassword {
+    kAccepted,     // both the same and long enough
+    kTooShort,     // either below the settings' minimum: OK is disabled
+    kNotCodePage,  // a character code page 932 lacks (message 59)
+    kMismatch,     // the two differ (message 60)
+};
+
+// Whether OK is enabled for the two edits: each at least the minimum long,
+// or holding a character the code page lacks, so that pressing OK says why.
+bool NewPasswordEnablesOk(HWND first, HWND second);
+// Checks the two edits in that order; on kAccepted key holds the password's
+// key bytes, otherwise it is cleared.
+NewPassword ReadNewPassword(HWND first, HWND second, SecretBuffer* key);
+
 }  // namespace zorv

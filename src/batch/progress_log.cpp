@@ -37,57 +37,89 @@ void TextLog::AddLine() {
     AddText("\r\n");
 }
 
+namespace {
+
+// The line breaks (CR LF) in text.
+int LineBreaks(const std::string& text) {
+    int count = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2)) {
+        ++count;
+    }
+    return count;
+}
+
+BatchLine LineOf(BatchLine::Kind kind, const char* path, const char* text) {
+    BatchLine line;
+    line.kind = kind;
+    line.path = path;
+    line.text = text;
+    return line;
+}
+
+}  // namespace
+
 void ProgressLog::Write(BatchLine line) {
+    std::string text;
+    Compose(line, &text);
+    AddText(text.c_str());
+}
+
+void ProgressLog::WriteAll(const std::vector<BatchLine>& lines) {
+    std::string text;
+    for (const BatchLine& line : lines) {
+        Compose(line, &text);
+    }
+    if (!text.empty()) {
+        AddText(text.c_str());
+    }
+}
+
+void ProgressLog::Compose(const BatchLine& line, std::string* text) {
     switch (line.kind) {
         case BatchLine::Kind::kStart:
-            WriteStart();
+            *text += LoadText(IDS_PROCESSING_STARTED);
             break;
         case BatchLine::Kind::kDone:
-            WriteDone();
+            *text += LoadText(IDS_PROCESSING_DONE);
             break;
         case BatchLine::Kind::kNote:
-            WriteNote(line.text.c_str());
+            *text += line.text;
             break;
         case BatchLine::Kind::kOk:
-            WriteOk(line.path.c_str());
+            *text += line.path + "...OK";
             break;
         case BatchLine::Kind::kFailure:
-            WriteFailure(line.path.c_str(), line.text.c_str());
+            if (firstFailureLine_ < 0 && IsWriting()) {
+                // Every line ends with CR LF, so the control's last, empty
+                // line is where the text composed so far begins.
+                firstFailureLine_ = static_cast<int>(SendMessageA(Edit(), EM_GETLINECOUNT, 0, 0)) -
+                                    1 + LineBreaks(*text);
+            }
+            *text += line.path + "\r\n\t->" + line.text;
             break;
     }
+    *text += "\r\n";
 }
 
 void ProgressLog::WriteStart() {
-    AddText(LoadText(IDS_PROCESSING_STARTED));
-    AddLine();
+    Write(LineOf(BatchLine::Kind::kStart, "", ""));
 }
 
 void ProgressLog::WriteDone() {
-    AddText(LoadText(IDS_PROCESSING_DONE));
-    AddLine();
+    Write(LineOf(BatchLine::Kind::kDone, "", ""));
 }
 
 void ProgressLog::WriteNote(const char* messageText) {
-    AddText(messageText);
-    AddLine();
+    Write(LineOf(BatchLine::Kind::kNote, "", messageText));
 }
 
 void ProgressLog::WriteOk(const char* path) {
-    AddText(path);
-    AddText("...OK");
-    AddLine();
+    Write(LineOf(BatchLine::Kind::kOk, path, ""));
 }
 
 void ProgressLog::WriteFailure(const char* path, const char* messageText) {
-    if (firstFailureLine_ < 0 && IsWriting()) {
-        // Every line ends with CR LF, so the path starts the last, empty line.
-        firstFailureLine_ = static_cast<int>(SendMessageA(Edit(), EM_GETLINECOUNT, 0, 0)) - 1;
-    }
-    AddText(path);
-    AddLine();
-    AddText("\t->");
-    AddText(messageText);
-    AddLine();
+    Write(LineOf(BatchLine::Kind::kFailure, path, messageText));
 }
 
 void ProgressLog::ShowFirstFailure() {

@@ -2,12 +2,44 @@
 
 #include "crypto/file_handle.h"
 #include "crypto/file_transform.h"
+#include "crypto/secure_zero.h"
 #include "crypto/source_state.h"
 
 namespace zorv {
 namespace {
 
 using StreamTransform = ResultCode (*)(FileCipher&, ByteSource&, uint64_t, ByteSink&);
+using ParallelTransform = ResultCode (*)(const FileCipher&, const FileHandle&, uint64_t,
+                                         const FileHandle&, const TransformOptions&);
+
+ResultCode EncryptParallel(const FileCipher& cipher, const FileHandle& source, uint64_t size,
+                           const FileHandle& target, const TransformOptions& options) {
+    return EncryptToFile(cipher, source, size, target, options);
+}
+
+ResultCode DecryptParallel(const FileCipher& cipher, const FileHandle& source, uint64_t size,
+                           const FileHandle& target, const TransformOptions& options) {
+    return DecryptToFile(cipher, source, size, &target, options);
+}
+
+// One direction of the transforms, in both forms, and whether it checks that
+// its source did not change meanwhile (85: encryption only).
+struct Direction {
+    StreamTransform serial;
+    ParallelTransform parallel;
+    bool checkUnchanged;
+};
+
+const Direction kEncryption{EncryptStream, EncryptParallel, true};
+const Direction kDecryption{DecryptStream, DecryptParallel, false};
+
+// Where a transform reports, and from which size it runs on how many threads
+// (threads 1: always the serial form).
+struct Running {
+    TransformProgress* progress;
+    unsigned threads;
+    uint64_t parallelBytes;
+};
 
 // The state of the open source as FileCipher compares it: its size and,
 // when haveTimes, its last-write time. False when they cannot be read.
@@ -81,11 +113,25 @@ private:
     TransformProgress* progress_;
 };
 
-// Opens the source, runs the stream transform into the target and gives the
-// target the source's times. The source is checked for emptiness before the
-// target is created, so an empty or missing source leaves no target.
-ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const char* sourcePath,
-                         TargetSink& out, bool checkUnchanged, TransformProgress* progress) {
+// Runs the parallel transform from the open source into a held target. Both
+// forms read the whole source and tell progress of every byte, so the
+// caller's checks and reports after it are those of the serial form.
+ResultCode RunParallel(const FileCipher& cipher, const Direction& direction, FileHandle& source,
+                       uint64_t size, FileHandle& target, const Running& running) {
+    TransformOptions options;
+    options.threads = running.threads;
+    options.minRangeBytes = running.parallelBytes / 2;
+    options.report = running.progress;
+    return direction.parallel(cipher, source, size, target, options);
+}
+
+// Opens the source, runs a transform into the target and gives the target
+// the source's times. The source is checked for emptiness before the target
+// is created, so an empty or missing source leaves no target. A large source
+// into a held target runs on the parallel transform when running allows it.
+ResultCode TransformFile(FileCipher& cipher, const Direction& direction, const char* sourcePath,
+                         TargetSink& out, const Running& running) {
+    TransformProgress* progress = running.progress;
     FileHandle source;
     if (!source.OpenForRead(sourcePath)) {
         return kResultOpenFailed;
@@ -108,8 +154,15 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
     if (progress != nullptr) {
         progress->OnFileStart(sourcePath, static_cast<uint64_t>(size));
     }
-    ReportingSource in(source, progress);
-    ResultCode result = transform(cipher, in, static_cast<uint64_t>(size), out);
+    ResultCode result = kResultOk;
+    if (out.Path() == nullptr && running.threads > 1 &&
+        static_cast<uint64_t>(size) >= running.parallelBytes) {
+        result = RunParallel(cipher, direction, source, static_cast<uint64_t>(size), out.File(),
+                             running);
+    } else {
+        ReportingSource in(source, progress);
+        result = direction.serial(cipher, in, static_cast<uint64_t>(size), out);
+    }
     if (result == kResultOutOfMemory) {
         return result;
     }
@@ -119,7 +172,7 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
         return kResultOpenFailed;
     }
     FileHandle& target = out.File();
-    if (result == kResultOk && checkUnchanged && !Unchanged(source, before, haveTimes)) {
+    if (result == kResultOk && direction.checkUnchanged && !Unchanged(source, before, haveTimes)) {
         result = kResultSourceChanged;
     }
     const bool complete = result == kResultOk || result == kResultWrongPassword;
@@ -139,26 +192,33 @@ ResultCode TransformFile(FileCipher& cipher, StreamTransform transform, const ch
 
 FileCipher::FileCipher(const void* key, int32_t keyLength) : CfbCipher(key, keyLength, FileIv) {}
 
-FileCipher::~FileCipher() = default;
+// Nothing here is secret, but a destroyed cipher leaves nothing behind at
+// all: a test checks its whole storage for a key schedule left uncleared.
+FileCipher::~FileCipher() {
+    SecureZero(&threads_, sizeof threads_);
+    SecureZero(&parallelBytes_, sizeof parallelBytes_);
+}
 
 ResultCode FileCipher::EncryptFile(const char* sourcePath, const char* targetPath) {
     TargetSink out(targetPath);
-    return TransformFile(*this, EncryptStream, sourcePath, out, true, progress_);
+    return TransformFile(*this, kEncryption, sourcePath, out, Running{progress_, 1, 0});
 }
 
 ResultCode FileCipher::DecryptFile(const char* sourcePath, const char* targetPath) {
     TargetSink out(targetPath);
-    return TransformFile(*this, DecryptStream, sourcePath, out, false, progress_);
+    return TransformFile(*this, kDecryption, sourcePath, out, Running{progress_, 1, 0});
 }
 
 ResultCode FileCipher::EncryptFile(const char* sourcePath, FileHandle& target) {
     TargetSink out(target);
-    return TransformFile(*this, EncryptStream, sourcePath, out, true, progress_);
+    return TransformFile(*this, kEncryption, sourcePath, out,
+                         Running{progress_, static_cast<unsigned>(threads_), parallelBytes_});
 }
 
 ResultCode FileCipher::DecryptFile(const char* sourcePath, FileHandle& target) {
     TargetSink out(target);
-    return TransformFile(*this, DecryptStream, sourcePath, out, false, progress_);
+    return TransformFile(*this, kDecryption, sourcePath, out,
+                         Running{progress_, static_cast<unsigned>(threads_), parallelBytes_});
 }
 
 }  // namespace zorv

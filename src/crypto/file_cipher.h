@@ -26,9 +26,11 @@
 
 namespace zorv {
 
-// Told how a FileCipher's file transforms advance, on the thread that runs
-// them. Called once per piece read (256 KiB at most), so an implementation
-// should only count and store, never wait.
+// Told how a FileCipher's file transforms advance. Called once per piece
+// (256 KiB at most), so an implementation should only count and store, never
+// wait. OnFileStart comes on the thread that runs the transform; OnBytesRead
+// comes from several threads at once when a file runs on the parallel
+// transform (SetThreads), so it must count safely.
 class TransformProgress {
 public:
     TransformProgress() = default;
@@ -39,9 +41,17 @@ public:
     // A transform opened sourcePath, of size bytes (more than 0), and is
     // about to read it.
     virtual void OnFileStart(const char* sourcePath, uint64_t size) = 0;
-    // bytes more of that source were read.
+    // bytes more of that source were read (the parallel transform: were
+    // transformed). Over a whole transform they add up to the size.
     virtual void OnBytesRead(uint64_t bytes) = 0;
 };
+
+// A source of at least this many bytes runs on the parallel transform when
+// the cipher may use several threads: twice the range below which the
+// parallel decryption splits off no range (TransformOptions), so it is the
+// smallest file that decryption splits in two, and a file whose threads cost
+// a few hundredths of its time.
+constexpr uint64_t kParallelFileBytes = 8 * 1024 * 1024;
 
 class FileHandle;
 
@@ -57,6 +67,17 @@ public:
     // Where EncryptFile and DecryptFile report their progress from now on
     // (borrowed; null: nowhere, as after construction). Copies share it.
     void SetProgress(TransformProgress* progress) { progress_ = progress; }
+
+    // How many threads the file transforms into a held target may use from
+    // now on (1, as after construction: the serial transform). Above 1, a
+    // source of at least parallelBytes runs on the parallel transform with
+    // that many threads, decryption splitting it into ranges of at least
+    // half parallelBytes (tests lower it). Copies carry the setting.
+    void SetThreads(unsigned threads, uint64_t parallelBytes = kParallelFileBytes) {
+        threads_ = threads;
+        parallelBytes_ = parallelBytes;
+    }
+    unsigned Threads() const { return static_cast<unsigned>(threads_); }
 
     // Encrypts sourcePath into targetPath (created or truncated), then gives
     // the target the source's times. Returns
@@ -81,14 +102,19 @@ public:
     ResultCode DecryptFile(const char* sourcePath, const char* targetPath);
 
     // The same transforms into a target the caller has open for writing (a
-    // VanishingFile, say), written from its current position. The results
-    // are those above; the target is never closed nor removed, and is left
-    // empty when the source is missing, empty or has no buffer.
+    // VanishingFile, say), written from its current position, or from its
+    // offset 0 when the parallel transform runs (SetThreads; a new target's
+    // position either way). The results are those above, the same bytes and
+    // results on either transform; the target is never closed nor removed,
+    // and is left empty when the source is missing, empty or has no buffer
+    // (the parallel decryption: unless only some of its ranges get one).
     ResultCode EncryptFile(const char* sourcePath, FileHandle& target);
     ResultCode DecryptFile(const char* sourcePath, FileHandle& target);
 
 private:
     TransformProgress* progress_ = nullptr;
+    uint64_t threads_ = 1;  // as wide as the next: no padding left uncleared
+    uint64_t parallelBytes_ = kParallelFileBytes;
 };
 
 }  // namespace zorv

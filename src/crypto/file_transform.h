@@ -86,6 +86,8 @@ struct TransformOptions {
     // than it saves on less). Tests lower it to split small files.
     uint64_t minRangeBytes = 4 * 1024 * 1024;
     std::atomic<uint64_t>* progress = nullptr;  // source bytes done, if set
+    // Told of the same bytes, if set, from any of the run's threads at once.
+    TransformProgress* report = nullptr;
     // Polled before every piece, if set: true ends the run with -1
     // (kResultInterrupted).
     bool (*interrupted)() = nullptr;

@@ -20,6 +20,9 @@ void AddProgress(const TransformOptions& options, std::uint64_t n) {
     if (options.progress != nullptr) {
         options.progress->fetch_add(n, std::memory_order_relaxed);
     }
+    if (options.report != nullptr) {
+        options.report->OnBytesRead(n);
+    }
 }
 
 bool Interrupted(const TransformOptions& options) {

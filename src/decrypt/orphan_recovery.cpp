@@ -10,7 +10,6 @@
 #include "app/messages.h"
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
-#include "app/settings.h"
 #include "batch/password_edit.h"
 #include "crypto/result_code.h"
 #include "crypto/secret_buffer.h"
@@ -22,11 +21,6 @@ namespace {
 
 bool CopyExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The minimum password length in bytes, as the encryption dialog has it.
-int MinimumPasswordBytes() {
-    return g_settings.minimumChars < 1 ? 1 : g_settings.minimumChars;
 }
 
 // The password asked twice on the encryption dialog's template, without its
@@ -53,7 +47,7 @@ public:
             case IDC_ENCRYPT_PASSWORD:
             case IDC_ENCRYPT_CONFIRM:
                 if (HIWORD(wParam) == EN_CHANGE) {
-                    EnableWindow(GetItem(IDOK), BothLongEnough());
+                    EnableWindow(GetItem(IDOK), NewPasswordEnablesOk(first_, second_));
                 }
                 return TRUE;
             default:
@@ -72,38 +66,22 @@ private:
         return FALSE;
     }
 
-    bool BothLongEnough() const {
-        SecretBuffer first;
-        SecretBuffer second;
-        const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
-        // A character the code page lacks enables OK, so that OK says why.
-        const bool firstOk =
-            ReadPasswordKey(first_, &first) == KeyRefusal::kNotCodePage || first.size() >= minimum;
-        const bool secondOk = ReadPasswordKey(second_, &second) == KeyRefusal::kNotCodePage ||
-                              second.size() >= minimum;
-        return firstOk && secondOk;
-    }
-
     INT_PTR OnOk() {
-        SecretBuffer first;
-        SecretBuffer second;
-        const KeyRefusal firstRefusal = ReadPasswordKey(first_, &first);
-        const KeyRefusal secondRefusal = ReadPasswordKey(second_, &second);
-        const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
-        if (firstRefusal == KeyRefusal::kNotCodePage || secondRefusal == KeyRefusal::kNotCodePage) {
-            return Refuse(IDS_PASSWORD_CHARACTERS);
-        }
-        if (first.size() < minimum || second.size() < minimum) {
-            return TRUE;  // OK is disabled, but the command can still come
-        }
-        if (!first.Equals(second)) {
-            return Refuse(IDS_PASSWORD_MISMATCH);
+        SecretBuffer password;
+        switch (ReadNewPassword(first_, second_, &password)) {
+            case NewPassword::kNotCodePage:
+                return Refuse(IDS_PASSWORD_CHARACTERS);
+            case NewPassword::kTooShort:
+                return TRUE;  // OK is disabled, but the command can still come
+            case NewPassword::kMismatch:
+                return Refuse(IDS_PASSWORD_MISMATCH);
+            case NewPassword::kAccepted:
+                break;
         }
         ClearEdits();
         cipher_.reset(new (std::nothrow)
-                          FileCipher(first.data(), static_cast<int32_t>(first.size())));
-        first.Clear();
-        second.Clear();
+                          FileCipher(password.data(), static_cast<int32_t>(password.size())));
+        password.Clear();
         if (!cipher_) {
             ShowMessage(Handle(), IDS_OUT_OF_MEMORY, MB_ICONERROR);
         }

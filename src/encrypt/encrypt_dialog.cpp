@@ -6,7 +6,6 @@
 
 #include "app/messages.h"
 #include "app/resource_ids.h"
-#include "app/settings.h"
 #include "batch/password_edit.h"
 #include "crypto/file_cipher.h"
 #include "crypto/secret_buffer.h"
@@ -24,19 +23,6 @@ constexpr int kInputControls[] = {IDOK,
                                   IDC_ENCRYPT_PASSWORD,
                                   IDC_ENCRYPT_CONFIRM,
                                   IDC_DELETE_SOURCE};
-
-// The minimum password length in bytes; a hand-edited value below 1 would
-// allow an empty password, with which no cipher can be keyed.
-int MinimumPasswordBytes() {
-    return g_settings.minimumChars < 1 ? 1 : g_settings.minimumChars;
-}
-
-// An edit's key is long enough for OK; so is a text OK must refuse with
-// message 59, so that pressing OK says why.
-bool EnablesOk(KeyRefusal refusal, const SecretBuffer& key) {
-    return refusal == KeyRefusal::kNotCodePage ||
-           key.size() >= static_cast<size_t>(MinimumPasswordBytes());
-}
 
 }  // namespace
 
@@ -95,11 +81,7 @@ INT_PTR EncryptDialog::OnPasswordChange(int notification) {
     if (notification != EN_CHANGE) {
         return TRUE;
     }
-    SecretBuffer first;
-    SecretBuffer second;
-    const KeyRefusal firstRefusal = ReadPasswordKey(passwordEdit_, &first);
-    const KeyRefusal secondRefusal = ReadPasswordKey(confirmEdit_, &second);
-    EnableWindow(GetItem(IDOK), EnablesOk(firstRefusal, first) && EnablesOk(secondRefusal, second));
+    EnableWindow(GetItem(IDOK), NewPasswordEnablesOk(passwordEdit_, confirmEdit_));
     return TRUE;
 }
 
@@ -108,32 +90,20 @@ INT_PTR EncryptDialog::OnOk() {
         return TRUE;  // Enter on the hidden OK button
     }
     deleteSource_ = IsDlgButtonChecked(Handle(), IDC_DELETE_SOURCE) == BST_CHECKED;
-    SecretBuffer first;
-    SecretBuffer second;
-    const KeyRefusal firstRefusal = ReadPasswordKey(passwordEdit_, &first);
-    const KeyRefusal secondRefusal = ReadPasswordKey(confirmEdit_, &second);
-    if (firstRefusal == KeyRefusal::kNotCodePage || secondRefusal == KeyRefusal::kNotCodePage) {
-        // Such a character would key as something else, so that another
-        // password would open the file.
-        ShowMessage(Handle(), IDS_PASSWORD_CHARACTERS, MB_ICONEXCLAMATION);
+    SecretBuffer password;
+    const NewPassword check = ReadNewPassword(passwordEdit_, confirmEdit_, &password);
+    if (check == NewPassword::kTooShort) {
+        return TRUE;
+    }
+    if (check != NewPassword::kAccepted) {
+        ShowMessage(
+            Handle(),
+            check == NewPassword::kNotCodePage ? IDS_PASSWORD_CHARACTERS : IDS_PASSWORD_MISMATCH,
+            MB_ICONEXCLAMATION);
         ClearPasswordEdits();
         SetFocus(passwordEdit_);
         return TRUE;
     }
-    // OK is disabled below the minimum, but the command can still be sent;
-    // an empty password must never reach the cipher.
-    const auto minimum = static_cast<size_t>(MinimumPasswordBytes());
-    if (first.size() < minimum || second.size() < minimum) {
-        return TRUE;
-    }
-    if (!first.Equals(second)) {
-        ShowMessage(Handle(), IDS_PASSWORD_MISMATCH, MB_ICONEXCLAMATION);
-        ClearPasswordEdits();
-        SetFocus(passwordEdit_);
-        return TRUE;
-    }
-    SecretBuffer password(std::move(first));
-    second.Clear();
     // The hidden edits would otherwise keep the password while the batch
     // runs and during the review.
     ClearPasswordEdits();

@@ -93,8 +93,9 @@ private:
 
 // Each input is a word: "fail" logs a failure, "stop" asks the worker to
 // stop and logs its line, "slow" waits a fifth of a second before its line
-// (so that lines of later files are made first), any other word logs OK; "file:<path>" encrypts
-// that file into <path>.out with the cipher given.
+// (so that lines of later files are made first), "threads" logs "t<N>" for
+// the threads its cipher may use, any other word logs OK; "file:<path>"
+// encrypts that file into <path>.out with the cipher given.
 class FakeRule : public BatchRule {
 public:
     FakeRule(FileCipher& cipher, BatchWorker*& worker) : cipher_(cipher), worker_(worker) {}
@@ -116,7 +117,9 @@ public:
         if (std::strcmp(path, "slow") == 0) {
             Sleep(200);
         }
-        if (std::strcmp(path, "fail") == 0) {
+        if (std::strcmp(path, "threads") == 0) {
+            run.LogOk(("t" + std::to_string(cipher_.Threads())).c_str());
+        } else if (std::strcmp(path, "fail") == 0) {
             run.LogFailure(path, kResultOpenFailed);
         } else {
             run.LogOk(path);
@@ -175,7 +178,8 @@ Outcome RunFake(const std::vector<const char*>& inputs, unsigned jobs = 1) {
 
 // In list order whatever the number of jobs, even when a later file is
 // done first; a stop (with one job, where "later" is certain) begins no
-// further file.
+// further file. A file alone at work may use every job's thread; one that
+// starts beside another, one.
 TEST(BatchWorker, RunsTheRuleInListOrderAndStopsBetweenFiles) {
     const struct {
         std::vector<const char*> inputs;
@@ -191,6 +195,9 @@ TEST(BatchWorker, RunsTheRuleInListOrderAndStopsBetweenFiles) {
         {{"stop"}, 1, "S Ostop ", true, 0},
         {{}, 1, "S D ", false, 0},
         {{}, 2, "S D ", false, 0},
+        {{"threads"}, 3, "S Ot3 D ", false, 0},
+        {{"threads"}, 1, "S Ot1 D ", false, 0},
+        {{"slow", "threads"}, 2, "S Oslow Ot1 D ", false, 0},
     };
     for (const auto& c : cases) {
         const Outcome outcome = RunFake(c.inputs, c.jobs);

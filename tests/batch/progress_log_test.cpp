@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/cp932.h"
 
@@ -101,25 +102,42 @@ TEST_F(LogWindow, TextIsDroppedInReviewAndAcceptedAgainWhenWriting) {
 }
 
 // The review opens on the first failure, wherever it is, with the caret on
-// its path line; a log without a failure stays at its end.
+// its path line; a log without a failure stays at its end. Lines come one
+// by one or (together) in one insertion, as the batch's hand-off gives them.
 TEST_F(LogWindow, TheReviewShowsTheFirstFailure) {
     const struct {
         int okBefore;
         int failures;
-    } cases[] = {{40, 3}, {0, 3}, {40, 0}};
+        bool together;
+    } cases[] = {{40, 3, false}, {0, 3, false}, {40, 0, false}, {40, 3, true}, {0, 3, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.okBefore + 100 * c.failures);
+        SCOPED_TRACE(c.okBefore + 100 * c.failures + 1000 * c.together);
         SetWindowTextA(edit, "");
         ProgressLog log(edit);
         log.WriteStart();
+        std::vector<BatchLine> lines;
+        auto add = [&lines](BatchLine::Kind kind, const std::string& path) {
+            BatchLine line;
+            line.kind = kind;
+            line.path = path;
+            line.text = "text";
+            lines.push_back(line);
+        };
         for (int i = 0; i < c.okBefore; ++i) {
-            log.WriteOk(("C:\\before\\" + std::to_string(i)).c_str());
+            add(BatchLine::Kind::kOk, "C:\\before\\" + std::to_string(i));
         }
         for (int i = 0; i < c.failures; ++i) {
-            log.WriteFailure(("C:\\failed\\" + std::to_string(i)).c_str(), "text");
+            add(BatchLine::Kind::kFailure, "C:\\failed\\" + std::to_string(i));
         }
         for (int i = 0; i < 40; ++i) {
-            log.WriteOk(("C:\\after\\" + std::to_string(i)).c_str());
+            add(BatchLine::Kind::kOk, "C:\\after\\" + std::to_string(i));
+        }
+        if (c.together) {
+            log.WriteAll(lines);
+        } else {
+            for (const BatchLine& line : lines) {
+                log.Write(line);
+            }
         }
         log.WriteDone();
         const LRESULT endTop = SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0);

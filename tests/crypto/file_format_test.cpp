@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,6 +91,20 @@ FileTimes GetTimes(const std::string& path) {
     return times;
 }
 
+// The desktop program's transform into a target it holds open, as its
+// batch writes a VanishingFile: with threads above 1, on the parallel
+// transform from 16 bytes on, the decryption in ranges of 8 bytes and more.
+ResultCode HeldTransform(FileCipher& cipher, bool encrypt, unsigned threads,
+                         const std::string& source, const std::string& target) {
+    cipher.SetThreads(threads, 16);
+    FileHandle out;
+    if (!out.CreateForWrite(target.c_str(), false)) {
+        return kResultOpenFailed;
+    }
+    return encrypt ? cipher.EncryptFile(source.c_str(), out)
+                   : cipher.DecryptFile(source.c_str(), out);
+}
+
 TEST(FileFormat, SizesShapesAndRoundTrips) {
     ScratchDir dir;
     FileCipher cipher = MakeCipher(kPassword);
@@ -133,6 +149,12 @@ TEST(FileFormat, SizesShapesAndRoundTrips) {
         EXPECT_EQ(crp.size(), size / 8 * 8 + 16);
         EXPECT_EQ(crp, BuildCrp(kPassword, test::FormatMessage(plain, CrcText(plain, true))));
         ASSERT_EQ(cipher.DecryptFile(crpPath.c_str(), backPath.c_str()), kResultOk);
+        EXPECT_EQ(ReadBytes(backPath), plain);
+        // The same bytes when the desktop program runs a file on threads.
+        FileCipher threaded = MakeCipher(kPassword);
+        ASSERT_EQ(HeldTransform(threaded, true, 3, plainPath, dir.File("held.crp")), kResultOk);
+        EXPECT_EQ(ReadBytes(dir.File("held.crp")), crp);
+        ASSERT_EQ(HeldTransform(threaded, false, 3, crpPath, backPath), kResultOk);
         EXPECT_EQ(ReadBytes(backPath), plain);
     }
 }
@@ -187,6 +209,8 @@ TEST(FileFormat, WrongPasswordAndForeignFilesGive75) {
         FileCipher wrong = MakeCipher(kOtherPassword);
         EXPECT_EQ(wrong.DecryptFile(crpPath.c_str(), outPath.c_str()), kResultWrongPassword);
         // The whole file was decrypted (wrongly) before the check failed.
+        EXPECT_GE(ReadBytes(outPath).size() + 16, size);
+        EXPECT_EQ(HeldTransform(wrong, false, 3, crpPath, outPath), kResultWrongPassword);
         EXPECT_GE(ReadBytes(outPath).size() + 16, size);
 
         // A lower-case checksum text from another producer fails the check,
@@ -248,10 +272,16 @@ TEST(FileFormat, EmptyAndMissingSourcesAndRefusedBuffersLeaveNoTarget) {
     SetFileFaults(noMemory);
     const ResultCode encrypted = cipher.EncryptFile(dir.File("some").c_str(), target.c_str());
     const ResultCode decrypted = cipher.DecryptFile(dir.File("some").c_str(), target.c_str());
+    FileCipher threaded = MakeCipher(kPassword);
+    const ResultCode heldEncrypted = HeldTransform(threaded, true, 3, dir.File("some"), target);
+    const ResultCode heldDecrypted = HeldTransform(threaded, false, 3, dir.File("some"), target);
     ClearFileFaults();
     EXPECT_EQ(encrypted, kResultOutOfMemory);
     EXPECT_EQ(decrypted, kResultOutOfMemory);
-    EXPECT_FALSE(Exists(target));
+    EXPECT_EQ(heldEncrypted, kResultOutOfMemory);
+    EXPECT_EQ(heldDecrypted, kResultOutOfMemory);
+    EXPECT_TRUE(ReadBytes(target).empty());  // the held target, left empty
+    std::remove(target.c_str());
     // A folder is not a source; a target in a missing folder cannot be made.
     EXPECT_EQ(cipher.EncryptFile(dir.File("").c_str(), target.c_str()), kResultOpenFailed);
     WriteBytes(dir.File("plain"), Pattern(10, 1));
@@ -276,11 +306,15 @@ TEST(FileFormat, ATargetThatIsTheSourceIsRefused) {
 }
 
 // Between two files: the desktop program's transform (FileCipher, reading
-// and writing in order), or with threads the parallel one over FileHandles
-// at offsets, the decryption split into ranges.
+// and writing in order; held: on threads into a held target), or with
+// threads the parallel one over FileHandles at offsets, the decryption split
+// into ranges.
 ResultCode TransformFiles(bool encrypt, unsigned threads, const std::string& source,
-                          const std::string& target) {
+                          const std::string& target, bool held = false) {
     FileCipher cipher = MakeCipher(kPassword);
+    if (held) {
+        return HeldTransform(cipher, encrypt, threads, source, target);
+    }
     if (threads == 0) {
         return encrypt ? cipher.EncryptFile(source.c_str(), target.c_str())
                        : cipher.DecryptFile(source.c_str(), target.c_str());
@@ -312,19 +346,22 @@ TEST(FileFormat, FailedReadsAndWritesAreReported) {
         bool encrypt;
         unsigned threads;  // 0: the desktop program's transform
         Fault fault;
+        bool held = false;  // the desktop program's, on threads
     };
     const Row kRows[] = {
-        {true, 0, kFailRead},   {true, 0, kShortRead},   {true, 0, kFailWrite},
-        {true, 0, kShortWrite}, {false, 0, kFailRead},   {false, 0, kShortRead},
-        {false, 0, kFailWrite}, {false, 0, kShortWrite}, {true, 1, kFailRead},
-        {true, 2, kFailRead},   {true, 1, kFailWrite},   {true, 2, kFailWrite},
-        {false, 1, kFailRead},  {false, 3, kFailRead},   {false, 1, kFailWrite},
-        {false, 3, kFailWrite},
+        {true, 0, kFailRead},        {true, 0, kShortRead},        {true, 0, kFailWrite},
+        {true, 0, kShortWrite},      {false, 0, kFailRead},        {false, 0, kShortRead},
+        {false, 0, kFailWrite},      {false, 0, kShortWrite},      {true, 1, kFailRead},
+        {true, 2, kFailRead},        {true, 1, kFailWrite},        {true, 2, kFailWrite},
+        {false, 1, kFailRead},       {false, 3, kFailRead},        {false, 1, kFailWrite},
+        {false, 3, kFailWrite},      {true, 2, kFailRead, true},   {true, 2, kFailWrite, true},
+        {false, 3, kFailRead, true}, {false, 3, kFailWrite, true},
     };
     for (const Row& row : kRows) {
         const std::string source = dir.File(row.encrypt ? "plain" : "good.crp");
         ClearFileFaults();
-        ASSERT_EQ(TransformFiles(row.encrypt, row.threads, source, dir.File("out")), kResultOk);
+        ASSERT_EQ(TransformFiles(row.encrypt, row.threads, source, dir.File("out"), row.held),
+                  kResultOk);
         const FileCallCounts counts = GetFileCallCounts();
         const bool reading = row.fault == kFailRead || row.fault == kShortRead;
         const int64_t calls = reading ? counts.reads : counts.writes;
@@ -336,11 +373,13 @@ TEST(FileFormat, FailedReadsAndWritesAreReported) {
              : row.fault == kFailWrite ? plan.failWriteAt
                                        : plan.shortWriteAt) = at;
             SetFileFaults(plan);
-            const ResultCode rc = TransformFiles(row.encrypt, row.threads, source, dir.File("out"));
+            const ResultCode rc =
+                TransformFiles(row.encrypt, row.threads, source, dir.File("out"), row.held);
             ClearFileFaults();
             EXPECT_EQ(rc, reading ? kResultReadFailed : kResultWriteFailed)
                 << (row.encrypt ? "encryption" : "decryption") << " on " << row.threads
-                << " threads, fault " << row.fault << " at call " << at << " of " << calls;
+                << (row.held ? " held" : "") << " threads, fault " << row.fault << " at call " << at
+                << " of " << calls;
         }
     }
     EXPECT_EQ(ReadBytes(dir.File("good.crp")).size(), plain.size() + 16);
@@ -378,9 +417,70 @@ struct SourceWriter {
     }
 };
 
+// Adds up what a transform reports, from any of its threads; with a
+// writer, touches the source at the first report.
+class CountingProgress : public TransformProgress {
+public:
+    void OnFileStart(const char*, uint64_t size) override {
+        ++starts;
+        announced = size;
+    }
+    void OnBytesRead(uint64_t bytes) override {
+        read += bytes;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (writer != nullptr) {
+            const uint8_t any = 0;
+            SourceWriter::OnWrite(writer, &any, 0);
+        }
+    }
+
+    std::atomic<int> starts{0};
+    std::atomic<uint64_t> announced{0};
+    std::atomic<uint64_t> read{0};
+    SourceWriter* writer = nullptr;
+
+private:
+    std::mutex mutex_;
+};
+
+TEST(FileFormat, ProgressAddsUpToTheSourceOnEitherForm) {
+    ScratchDir dir;
+    for (size_t size : {size_t{5}, size_t{5000}, 3 * kTransformChunkBytes + 12}) {
+        WriteBytes(dir.File("plain"), Pattern(size, 4));
+        for (unsigned threads : {1u, 3u}) {
+            for (bool encrypt : {true, false}) {
+                FileCipher cipher = MakeCipher(kPassword);
+                CountingProgress progress;
+                cipher.SetProgress(&progress);
+                const std::string source = dir.File(encrypt ? "plain" : "plain.crp");
+                ASSERT_EQ(HeldTransform(cipher, encrypt, threads, source,
+                                        dir.File(encrypt ? "plain.crp" : "back")),
+                          kResultOk);
+                SCOPED_TRACE(testing::Message() << size << " bytes, " << threads << " threads");
+                EXPECT_EQ(progress.starts, 1);
+                EXPECT_EQ(progress.announced, ReadBytes(source).size());
+                EXPECT_EQ(progress.read, progress.announced);
+            }
+        }
+    }
+}
+
 TEST(FileFormat, ASourceWrittenToWhileEncryptedGives85) {
     ScratchDir dir;
     FileCipher cipher = MakeCipher(kPassword);
+    // Touched while read, on either of the desktop program's forms.
+    for (unsigned threads : {1u, 3u}) {
+        const std::string source = dir.File("touched");
+        WriteBytes(source, Pattern(3 * kTransformChunkBytes, 9));
+        SourceWriter writer{source, false};
+        CountingProgress progress;
+        progress.writer = &writer;
+        FileCipher held = MakeCipher(kPassword);
+        held.SetProgress(&progress);
+        EXPECT_EQ(HeldTransform(held, true, threads, source, dir.File("out")), kResultSourceChanged)
+            << threads;
+        EXPECT_TRUE(writer.done);
+    }
 #ifdef _WIN32
     const bool kAppends[] = {false};  // nobody may write its bytes while it is read
 #else
