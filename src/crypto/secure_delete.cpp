@@ -239,6 +239,10 @@ bool WipeOpenFile(FileHandle& file) {
     return OverwriteAll(file, kPasses, 0);
 }
 
+bool WipeOpenFileOnce(FileHandle& file) {
+    return OverwriteAll(file, 1, 2);
+}
+
 bool DestroyUnplaced(VanishingFile& output, bool plainText) {
     const bool wiped = !plainText || !output.File().IsOpen() || WipeOpenFile(output.File());
     output.Discard();
