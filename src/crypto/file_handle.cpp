@@ -288,24 +288,25 @@ ResultCode VanishingFile::Place(const Placing& placing) {
 
 ResultCode VanishingFile::GiveFinalName(bool replace) {
     const FileHandle::Native handle = file_.native();
-    if (temporary_.empty() && !replace) {
-        return backend::LinkUnnamed(handle, final_.c_str());
-    }
     if (temporary_.empty()) {
+        const ResultCode linked = backend::LinkUnnamed(handle, final_.c_str());
+        if (!replace || linked != kResultFileExists) {
+            return linked;
+        }
         // A link never replaces a name: the file is first given a temporary
         // name beside the final one (which a kill before the rename leaves
         // for later runs to finish), then renamed over it.
         const std::string folder = final_.substr(0, backend::NameOffset(final_.c_str()));
-        ResultCode linked = kResultFileExists;
-        for (int attempt = 0; attempt < kNameAttempts && linked == kResultFileExists; ++attempt) {
+        ResultCode named = kResultFileExists;
+        for (int attempt = 0; attempt < kNameAttempts && named == kResultFileExists; ++attempt) {
             char name[kLeftoverNameBytes];
             MakeLeftoverName(LeftoverKind::kTemporary, name);
             temporary_ = folder + name;
-            linked = backend::LinkUnnamed(handle, temporary_.c_str());
+            named = backend::LinkUnnamed(handle, temporary_.c_str());
         }
-        if (linked != kResultOk) {
+        if (named != kResultOk) {
             temporary_.clear();
-            return linked;
+            return named;
         }
     }
     return backend::RenameOpenFile(handle, temporary_.c_str(), final_.c_str(), replace);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <utility>
 
 #include "cli/file_jobs.h"
@@ -21,6 +23,18 @@ constexpr char kKey[] = "transform key";
 
 FileCipher KeyedCipher() {
     return FileCipher(kKey, sizeof kKey - 1);
+}
+
+// The process's open descriptors on Linux (0 elsewhere, where a temporary
+// has a name that the folder's listing shows).
+std::size_t OpenDescriptorCount() {
+#ifdef __linux__
+    std::error_code error;
+    std::filesystem::directory_iterator fds("/proc/self/fd", error);
+    return error ? 0 : static_cast<std::size_t>(std::distance(fds, {}));
+#else
+    return 0;
+#endif
 }
 
 // What each flush saw of a job's names, in order.
@@ -44,8 +58,9 @@ struct FlushWitness {
 // A job's flushes, alone or (a small output) in a group's one request: the
 // data reaches the disk before the output has its name, and (POSIX, where
 // the move does not write through) the name before the source goes. A flush
-// that fails, on any thread, ends the job with 83: no output and no
-// temporary are left, and the source stays. (tests/crypto/file_format_test
+// that fails, on any thread, ends the job with 83, and so does a failed
+// write or rename (1009 a failed creation): no output and no temporary are
+// left, the temporary's handle is closed, and the source stays. (tests/crypto/file_format_test
 // fails the transforms' reads and writes.)
 TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
     ScratchFolder folder;
@@ -103,15 +118,31 @@ TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
         const std::int64_t calls = GetFileCallCounts().flushes;
         ASSERT_GT(calls, 0);
         RemoveFile(output);
-        for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
+        struct Fault {
+            const char* step;
             FileFaultPlan plan;
-            plan.failFlushAt = at;
-            SetFileFaults(plan);
-            EXPECT_EQ(job(row, source, true), kResultWriteFailed)
-                << "flush " << at << " of " << calls;
+            ResultCode expected;
+        };
+        std::vector<Fault> faults;
+        for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
+            faults.push_back(Fault{"flush", {}, kResultWriteFailed});
+            faults.back().plan.failFlushAt = at;
+        }
+        faults.push_back(Fault{"create", {}, kResultNoTemporary});
+        faults.back().plan.failCreateAt = 1;
+        faults.push_back(Fault{"write", {}, kResultWriteFailed});
+        faults.back().plan.failWriteAt = 2;
+        faults.push_back(Fault{"rename", {}, kResultWriteFailed});
+        faults.back().plan.failRenameAt = 1;
+        const std::size_t descriptors = OpenDescriptorCount();
+        for (const Fault& fault : faults) {
+            SetFileFaults(fault.plan);
+            EXPECT_EQ(job(row, source, true), fault.expected) << fault.step;
             for (const std::string& name : folder.Names()) {
                 EXPECT_EQ(name.find(".tmp"), std::string::npos) << "a temporary is left";
             }
+            // A temporary without a name is gone once its handle is closed.
+            EXPECT_EQ(OpenDescriptorCount(), descriptors) << fault.step;
             EXPECT_FALSE(test::Exists(output));
         }
     }
