@@ -253,6 +253,9 @@ public:
         bool flushed = false;
         // A file that has the final name is replaced in one step (the name
         // always holds the old file or the new one) instead of refusing it.
+        // A file without a name then gets a temporary one first, as a link
+        // cannot replace: a kill before the rename leaves that name for
+        // later runs to finish.
         bool replace = false;
         // POSIX: the permission bits the file gets once it has the final
         // name; until then it keeps 0600, whatever it holds. Negative: it
