@@ -150,5 +150,44 @@ TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
     EXPECT_EQ(ReadBytes(folder / "plain.crp").size(), 1100016u);
 }
 
+#ifndef _WIN32
+// The folder of a decryption renamed before its output is placed: it is
+// never placed elsewhere, the job fails, and no temporary (plain text) is
+// left in the folder under either name; the .crp file stays.
+std::string renamedFrom, renamedTo;
+
+TEST(FileJobs, AFolderRenamedDuringADecryptionFailsTheJobAndLeavesNothing) {
+    ScratchFolder folder;
+    const std::string sub = folder / "sub";
+    ASSERT_TRUE(std::filesystem::create_directory(sub));
+    ASSERT_TRUE(WriteBytes(sub + "/plain", RandomBytes(300000, 8)));
+    ASSERT_EQ(KeyedCipher().EncryptFile((sub + "/plain").c_str(), (sub + "/p.crp").c_str()), 0);
+    renamedFrom = sub;
+    renamedTo = folder / "moved";
+    FileFaultPlan plan;  // renamed at the flush that precedes the placing
+    plan.observe = [](void*, const std::uint8_t* bytes, std::size_t) {
+        if (bytes == nullptr && test::Exists(renamedFrom)) {
+            EXPECT_EQ(std::rename(renamedFrom.c_str(), renamedTo.c_str()), 0);
+        }
+    };
+    SetFileFaults(plan);
+    PlanItem item;
+    item.path = sub + "/p.crp";
+    JobSettings settings;
+    settings.keep = true;
+    std::vector<Outcome> lines = DecryptJob(KeyedCipher(), item, settings);
+    ClearFileFaults();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].code, kResultWriteFailed);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"moved"});
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(renamedTo)) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"p.crp", "plain"}));
+}
+#endif
+
 }  // namespace
 }  // namespace zorv
