@@ -82,55 +82,63 @@ TransformOptions OptionsOf(const JobSettings& settings) {
     return options;
 }
 
-// Transforms into a temporary file in folder (the target's, as the job
-// reaches it; shownFolder as lines name it) and gives it the source's times
-// and mode; flushes it to the disk unless its group will. True with
-// its name in temporary, registered in registration; otherwise the
-// failure's lines (none when interrupted) are in lines and nothing is left.
+// The permission bits an output gets once it is placed: its source's, or a
+// new file's for standard input. Until then it keeps 0600.
+int ModeOfOutput(const FileHandle& source) {
+    return static_cast<int>(source.IsOpen() ? source.ModeOfCopy() : FileHandle::NewFileMode());
+}
+
+// Transforms into a temporary beside target (as the job reaches it; shown
+// as lines name it) that vanishes with the process, and gives it the
+// source's times; flushes it to the disk unless its group will. True with
+// the file in output, and a named one registered in registration;
+// otherwise the failure's lines (none when interrupted) are in lines and
+// nothing is left.
 bool WriteTemporary(Transform transform, const FileCipher& cipher, const std::string& path,
-                    const FileHandle& source, std::uint64_t size, const std::string& folder,
-                    const std::string& shownFolder, const JobSettings& settings, bool flush,
-                    std::string* temporary, std::unique_ptr<TemporaryRegistration>* registration,
+                    const FileHandle& source, std::uint64_t size, const std::string& target,
+                    const std::string& shownTarget, const JobSettings& settings, bool flush,
+                    VanishingFile* output, std::unique_ptr<TemporaryRegistration>* registration,
                     std::vector<Outcome>* lines) {
-    FileHandle output;
-    if (!output.CreateTemporary(folder, temporary)) {
-        lines->push_back(Outcome{path, kResultNoTemporary});
+    ResultCode created = output->Create(target.c_str());
+    if (created != kResultOk) {
+        lines->push_back(
+            Outcome{path, created == kResultPathTooLong ? created : kResultNoTemporary});
         return false;
     }
-    // Until it has its final name or is destroyed.
-    *registration = std::make_unique<TemporaryRegistration>(*temporary);
-    ResultCode result = transform(cipher, source, size, output, OptionsOf(settings));
+    if (!output->TemporaryPath().empty()) {
+        // A name that a kill leaves behind: a second signal removes it.
+        *registration = std::make_unique<TemporaryRegistration>(output->TemporaryPath());
+    }
+    ResultCode result = transform(cipher, source, size, output->File(), OptionsOf(settings));
     if (result == kResultOk) {
         if (source.IsOpen()) {
-            output.CopyMetadataFrom(source);
-        } else {
-            output.GiveNewFileMode();
+            output->File().CopyTimesFrom(source);
         }
         // On the disk before the name is: a crash must never leave a short
         // file under the final name, and the source may be wiped next.
-        result = !flush || output.Flush() ? kResultOk : kResultWriteFailed;
+        result = !flush || output->File().Flush() ? kResultOk : kResultWriteFailed;
     }
-    output.Close();
     if (result != kResultOk) {
         if (result != kResultInterrupted) {
             lines->push_back(Outcome{path, result});
         }
-        DestroyTemporary(*temporary, shownFolder, HoldsPlainText(transform), lines);
+        DestroyTemporary(*output, shownTarget, HoldsPlainText(transform), lines);
         registration->reset();
         return false;
     }
     return true;
 }
 
-// Moves a flushed temporary file to target (shown as shownTarget). True when
-// it is in place, with its identity in placed.
-bool PlaceFlushed(const std::string& temporary, const std::string& target,
-                  const std::string& shownTarget, bool plainText, const JobSettings& settings,
-                  FileIdentity* placed, std::vector<Outcome>* lines) {
-    ResultCode moved = PlaceOutput(temporary, target, settings, placed);
+// Gives a flushed temporary its final name (target, shown as shownTarget)
+// and the permission bits mode. True when it is in place, with its
+// identity in placed.
+bool PlaceFlushed(VanishingFile& output, const std::string& target, const std::string& shownTarget,
+                  bool plainText, int mode, const JobSettings& settings, FileIdentity* placed,
+                  std::vector<Outcome>* lines) {
+    ResultCode moved = PlaceOutput(output, settings, mode, placed);
     if (moved != kResultOk) {
         lines->push_back(Outcome{shownTarget, moved});
-        DestroyTemporary(temporary, FolderOf(shownTarget), plainText, lines);
+        DestroyTemporary(output, shownTarget, plainText, lines);
         return false;
     }
     if (!settings.keep) {
@@ -151,24 +159,25 @@ std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher,
     bool grouped = settings.group != nullptr && read.size <= OutputGroup::kMaxGroupedBytes;
     bool plainText = HoldsPlainText(transform);
     bool encrypting = transform == EncryptTransform;
-    std::string temporary;
+    int mode = ModeOfOutput(source);
+    auto output = std::make_unique<VanishingFile>();
     std::unique_ptr<TemporaryRegistration> registration;
     std::vector<Outcome> lines;
-    bool written = WriteTemporary(transform, cipher, names.source, source, read.size,
-                                  FolderOf(names.targetAt), FolderOf(names.target), settings,
-                                  !grouped, &temporary, &registration, &lines);
+    bool written =
+        WriteTemporary(transform, cipher, names.source, source, read.size, names.targetAt,
+                       names.target, settings, !grouped, output.get(), &registration, &lines);
     source.Close();  // Windows deletes no open file
     if (!written) {
         return lines;
     }
     if (grouped) {
-        settings.group->Add(PendingOutput{settings.slot, names, temporary, plainText, encrypting,
-                                          read, std::move(registration)});
+        settings.group->Add(PendingOutput{settings.slot, names, std::move(output), mode, plainText,
+                                          encrypting, read, std::move(registration)});
         return {Outcome{names.source, kResultPlacementPending}};
     }
     FileIdentity placed;
-    bool inPlace =
-        PlaceFlushed(temporary, names.targetAt, names.target, plainText, settings, &placed, &lines);
+    bool inPlace = PlaceFlushed(*output, names.targetAt, names.target, plainText, mode, settings,
+                                &placed, &lines);
     registration.reset();
     if (inPlace) {
         FinishSource(encrypting, names, read, placed, settings, &lines);
@@ -261,14 +270,13 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
     FileHandle none;
     std::vector<Outcome> lines;
     Transform transform = decrypting ? DecryptStandardInput : EncryptStandardInput;
-    std::string temporary;
+    VanishingFile output;
     std::unique_ptr<TemporaryRegistration> registration;
     FileIdentity placed;
-    if (WriteTemporary(transform, cipher, "-", none, 0, FolderOf(settings.output),
-                       FolderOf(settings.output), settings, true, &temporary, &registration,
-                       &lines) &&
-        PlaceFlushed(temporary, settings.output, settings.output, decrypting, settings, &placed,
-                     &lines)) {
+    if (WriteTemporary(transform, cipher, "-", none, 0, settings.output, settings.output, settings,
+                       true, &output, &registration, &lines) &&
+        PlaceFlushed(output, settings.output, settings.output, decrypting, ModeOfOutput(none),
+                     settings, &placed, &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }
     return lines;

@@ -1,13 +1,15 @@
 // One job per file, with the desktop program's steps and outcomes, made
 // safe for a command line that may be interrupted or run several jobs at
 // once:
-//   - the output is written under a temporary name in the target's own
-//     folder (never the shared temporary folder), flushed to the disk, and
-//     moved to the final name without ever replacing a file (71 when the
-//     name is taken, 83 when the move fails otherwise);
-//   - a failed or interrupted job destroys its temporary file, with
-//     SecureDelete when it may hold plain text (decryption), and leaves its
-//     source alone;
+//   - the output is written as a temporary that vanishes with the process
+//     (VanishingFile: without a name on Linux, marked for deletion on
+//     Windows) in the target's own folder (never the shared temporary
+//     folder), owner-only until placed, flushed to the disk, and given the
+//     final name without ever replacing a file (71 when the name is taken,
+//     83 when the move fails otherwise), and only then the source's mode;
+//   - a failed or interrupted job destroys its temporary file, wiped
+//     through its handle when it may hold plain text (decryption), and
+//     leaves its source alone;
 //   - a target name that exists already fails the job before anything is
 //     read or written (the no-replace move stays the real guard); with -f,
 //     one that holds anything but a regular file, or an output of this

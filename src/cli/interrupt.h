@@ -28,11 +28,11 @@ int InterruptedExitStatus();
 // Raises the flag as an interrupt would (tests, and a failed terminal read).
 void RaiseInterruptFlag();
 
-// Temporary files that a second signal removes before the process ends.
-// Register right after creating one, unregister once it is renamed or
-// destroyed. A path that does not fit, or more files at once than there are
-// places, goes unregistered (the first signal still destroys it).
-// Thread-safe.
+// Temporary files that a second signal removes before the process ends:
+// those with a name (a file system without files that have none); the
+// others vanish with the process anyway. Register right after creating
+// one, unregister once it is renamed or destroyed. A path that does not fit, or more files at once
+// than there are places, goes unregistered (the first signal still destroys it). Thread-safe.
 class TemporaryRegistration {
 public:
     explicit TemporaryRegistration(const std::string& path);

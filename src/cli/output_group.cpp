@@ -38,12 +38,12 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
         group.swap(pending_);
     }
     std::vector<SlotLines> result;
-    std::vector<std::string> temporaries;
-    for (const PendingOutput& output : group) {
-        temporaries.push_back(output.temporary);
+    std::vector<FileHandle*> files;
+    for (PendingOutput& output : group) {
+        files.push_back(&output.output->File());
     }
     bool interrupted = Interrupted();
-    bool durable = !interrupted && SyncFiles(temporaries);
+    bool durable = !interrupted && SyncFiles(files);
     std::vector<std::string> folders;
     std::vector<bool> placed(group.size(), false);
     std::vector<FileIdentity> outputs(group.size());
@@ -51,15 +51,13 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
         PendingOutput& output = group[i];
         result.emplace_back(output.slot, std::vector<Outcome>());
         std::vector<Outcome>& lines = result.back().second;
-        ResultCode code =
-            durable ? PlaceOutput(output.temporary, output.names.targetAt, settings, &outputs[i])
-                    : kResultWriteFailed;
+        ResultCode code = durable ? PlaceOutput(*output.output, settings, output.mode, &outputs[i])
+                                  : kResultWriteFailed;
         if (code != kResultOk) {
             if (!interrupted) {
                 lines.push_back(Outcome{durable ? output.names.target : output.names.source, code});
             }
-            DestroyTemporary(output.temporary, FolderOf(output.names.target), output.plainText,
-                             &lines);
+            DestroyTemporary(*output.output, output.names.target, output.plainText, &lines);
             output.registration.reset();
             continue;
         }
@@ -83,19 +81,18 @@ std::vector<SlotLines> OutputGroup::Commit(const JobSettings& settings) {
     return result;
 }
 
-void DestroyTemporary(const std::string& temporary, const std::string& shownFolder, bool plainText,
+void DestroyTemporary(VanishingFile& output, const std::string& shownTarget, bool plainText,
                       std::vector<Outcome>* lines) {
-    bool removed = false;
-    if (!plainText) {
-        removed = RemoveFile(temporary);
-    } else if (Interrupted()) {
-        removed = WipeOnceAndDelete(temporary.c_str());
-    } else {
-        removed = SecureDeleteTemporary(temporary.c_str());
+    const std::string shown =
+        output.TemporaryPath().empty()
+            ? shownTarget
+            : JoinFolderAndName(FolderOf(shownTarget), NameOf(output.TemporaryPath()));
+    bool wiped = true;
+    if (plainText && output.File().IsOpen()) {
+        wiped = Interrupted() ? WipeOpenFileOnce(output.File()) : WipeOpenFile(output.File());
     }
-    if (!removed) {
-        lines->push_back(
-            Outcome{JoinFolderAndName(shownFolder, NameOf(temporary)), kResultDeleteFailed});
+    if (!output.Discard() || !wiped) {
+        lines->push_back(Outcome{shown, kResultDeleteFailed});
     }
 }
 
@@ -138,19 +135,24 @@ ResultCode TargetRefusal(const std::string& target, const JobSettings& settings)
     return TargetRefusalLocked(target, settings);
 }
 
-ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
-                       const JobSettings& settings, FileIdentity* placed) {
+ResultCode PlaceOutput(VanishingFile& output, const JobSettings& settings, int mode,
+                       FileIdentity* placed) {
     // The name may have changed hands since the job began: looked at again,
     // and taken, under the lock.
     std::unique_lock<std::mutex> lock = LockPlaced(settings);
-    if (!QueryIdentity(temporary, placed)) {
+    if (!output.File().Identify(placed)) {
         return kResultWriteFailed;
     }
+    VanishingFile::Placing placing;
+    placing.flushed = true;
+    placing.replace = settings.replace;
+    placing.mode = mode;
     ResultCode code = kResultOk;
-    if (!settings.replace) {
-        code = RenameNoReplace(temporary, target);
-    } else if ((code = TargetRefusalLocked(target, settings)) == kResultOk) {
-        code = RenameReplace(temporary, target);
+    if (settings.replace) {
+        code = TargetRefusalLocked(output.FinalPath(), settings);
+    }
+    if (code == kResultOk) {
+        code = output.Place(placing);
     }
     if (code == kResultOk && settings.placed != nullptr) {
         settings.placed->Add(*placed);

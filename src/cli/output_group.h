@@ -31,12 +31,13 @@ struct JobNames {
     std::shared_ptr<PinnedFolder> folder;
 };
 
-// A complete temporary file, closed, not yet flushed.
+// A complete temporary file, open, not yet flushed.
 struct PendingOutput {
     std::size_t slot = 0;  // the job's place in the plan
     JobNames names;
-    std::string temporary;   // beside names.targetAt
-    bool plainText = false;  // wiped rather than removed when it is dropped
+    std::unique_ptr<VanishingFile> output;  // beside names.targetAt
+    int mode = -1;                          // given once placed (VanishingFile::Placing)
+    bool plainText = false;                 // wiped rather than removed when it is dropped
     bool encrypting = false;
     FileIdentity read;  // the source as it was read
     // Keeps the temporary known to a second signal until it is placed.
@@ -100,22 +101,24 @@ private:
 // of this run (1011). A folder is left to the move, which fails.
 ResultCode TargetRefusal(const std::string& target, const JobSettings& settings);
 
-// Destroys a temporary file; a line when it could not be wiped or stays
-// behind. A decryption's may hold plain text and is wiped, and removed even
-// when the wipe fails; once the user has interrupted the run, with a single
-// overwrite, so that the program ends promptly. An encryption's only ever
-// receives cipher text (the same bytes a finished run leaves on the disk),
-// so it is simply removed.
-// The line names it in shownFolder, the folder as the user named it.
-void DestroyTemporary(const std::string& temporary, const std::string& shownFolder, bool plainText,
+// Destroys a temporary file that was not placed; a line when it could not
+// be wiped or stays behind. A decryption's may hold plain text and is wiped
+// through its handle, and discarded even when the wipe fails; once the user
+// has interrupted the run, with a single overwrite, so that the program
+// ends promptly. An encryption's only ever receives cipher text (the same
+// bytes a finished run leaves on the disk), so it is simply discarded.
+// The line names a named temporary in shownTarget's folder, the folder as
+// the user named it, and one without a name as shownTarget.
+void DestroyTemporary(VanishingFile& output, const std::string& shownTarget, bool plainText,
                       std::vector<Outcome>* lines);
 
-// Moves a finished temporary file to target: without replacing a file, or
-// replacing it in one step with -f when TargetRefusal allows it. 0 with the
-// output's identity in placed (and in settings.placed); 71, 83, 84, or a
-// refusal of TargetRefusal.
-ResultCode PlaceOutput(const std::string& temporary, const std::string& target,
-                       const JobSettings& settings, FileIdentity* placed);
+// Gives a finished, flushed temporary file its final name: without
+// replacing a file, or replacing it in one step with -f when TargetRefusal
+// allows it; then the permission bits mode. 0 with the output's identity
+// in placed (and in settings.placed); 71, 83, 84, or a refusal of
+// TargetRefusal. On failure the temporary is still held.
+ResultCode PlaceOutput(VanishingFile& output, const JobSettings& settings, int mode,
+                       FileIdentity* placed);
 
 // After the output (placed) is in place: the source is destroyed (wiped, or
 // only deleted with --no-wipe), or with --keep left, only when its name

@@ -1,6 +1,8 @@
 // The platform-independent part of file_entries.h.
 #include "crypto/file_entries.h"
 
+#include "crypto/file_handle_backend.h"
+
 namespace zorv {
 
 std::size_t PathLength(const std::string& path) {
@@ -15,6 +17,14 @@ std::size_t PathLength(const std::string& path) {
 #else
     return path.size();
 #endif
+}
+
+ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
+    return backend::RenamePath(from.c_str(), to.c_str());
+}
+
+bool RemoveFile(const std::string& path) {
+    return backend::RemoveName(path.c_str());
 }
 
 }  // namespace zorv

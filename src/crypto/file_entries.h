@@ -118,15 +118,10 @@ private:
 
 // Moves from to to without ever replacing an existing file: the no-replace
 // rename, or a hard link and an unlink where that is missing, on POSIX;
-// MoveFileExW without the replace flag on Windows. Returns 0, 71 when to
-// exists, or 83 for any other failure. from is unchanged on failure.
+// MoveFileExW without the replace flag on Windows (the rename of
+// VanishingFile's backend). Returns 0, 71 when to exists, 84 when a path
+// is too long, or 83 for any other failure. from is unchanged on failure.
 ResultCode RenameNoReplace(const std::string& from, const std::string& to);
-
-// Moves from to to, replacing a file that has the name, in one step (rename
-// on POSIX; MoveFileExW with the replace and write-through flags on
-// Windows): the name always holds either the old file or the new one.
-// Returns 0, or 83. from is unchanged on failure.
-ResultCode RenameReplace(const std::string& from, const std::string& to);
 
 // Deletes a file without overwriting it; true when it is gone.
 bool RemoveFile(const std::string& path);
@@ -135,11 +130,11 @@ bool RemoveFile(const std::string& path);
 // it first before other threads create files: reading it means setting it.
 unsigned CurrentUmask();
 
-// Waits until the contents of every file in paths are on the disk, with as
-// few flushes as the system allows: on Linux one syncfs per file system;
-// elsewhere each file is flushed. False when any flush fails. Each flush
-// counts as one under the fault plan (FileFaultPlan).
-bool SyncFiles(const std::vector<std::string>& paths);
+// Waits until the contents of every open file in files are on the disk,
+// with as few flushes as the system allows: on Linux one syncfs per file
+// system; elsewhere each file is flushed. False when any flush fails. Each
+// flush counts as one under the fault plan (FileFaultPlan).
+bool SyncFiles(const std::vector<FileHandle*>& files);
 
 // Makes a rename in folder durable (fsync of the folder on POSIX, a flush
 // under the fault plan; nothing to do on Windows, where MoveFileEx writes

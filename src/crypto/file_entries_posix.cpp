@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <utility>
 
 #include "crypto/file_handle_backend.h"
@@ -33,19 +32,6 @@ EntryInfo InfoFromStat(const struct stat& st) {
     info.unreadable = info.isFolder && (st.st_mode & S_IRUSR) == 0;
     info.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     return info;
-}
-
-// Tries the kernel's no-replace rename; -1 with errno set when it fails,
-// errno EINVAL or ENOSYS when the file system or kernel lacks it.
-int RenameExclusive(const char* from, const char* to) {
-#if defined(__linux__)
-    return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
-#elif defined(__APPLE__)
-    return renamex_np(from, to, RENAME_EXCL);
-#else
-    errno = ENOSYS;
-    return -1;
-#endif
 }
 
 }  // namespace
@@ -160,54 +146,6 @@ std::string PinnedFolder::Reach(const std::string& name) const {
     return JoinFolderAndName(reached_.empty() ? folder_ : reached_, name);
 }
 
-bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".zorv-%08x.tmp", static_cast<unsigned>(entropy()));
-        std::string candidate = JoinFolderAndName(folder, name);
-        if (CreateNewPrivate(candidate.c_str())) {
-            *path = std::move(candidate);
-            return true;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    path->clear();
-    return false;
-}
-
-ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
-    if (RenameExclusive(from.c_str(), to.c_str()) == 0) {
-        return kResultOk;
-    }
-    if (errno == EEXIST) {
-        return kResultFileExists;
-    }
-    if (errno == ENAMETOOLONG) {
-        return kResultPathTooLong;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return kResultWriteFailed;
-    }
-    // No kernel support on this file system: a hard link also refuses an
-    // existing name, and the temporary name is dropped afterwards.
-    if (link(from.c_str(), to.c_str()) != 0) {
-        return errno == EEXIST ? kResultFileExists : kResultWriteFailed;
-    }
-    unlink(from.c_str());
-    return kResultOk;
-}
-
-ResultCode RenameReplace(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0 ? kResultOk : kResultWriteFailed;
-}
-
-bool RemoveFile(const std::string& path) {
-    return unlink(path.c_str()) == 0;
-}
-
 unsigned CurrentUmask() {
     // umask() can only be read by setting it: set it back at once, before
     // the worker threads start creating files.
@@ -219,37 +157,26 @@ unsigned CurrentUmask() {
     return mask;
 }
 
-bool SyncFiles(const std::vector<std::string>& paths) {
+bool SyncFiles(const std::vector<FileHandle*>& files) {
     bool ok = true;
 #ifdef __linux__
-    // One request per file system, made through the files' folders: a single
-    // journal commit instead of one per file. syncfs reports the write-back
-    // errors of the file system since the last call (Linux 5.8 and later).
-    std::vector<std::string> folders;
-    for (const std::string& path : paths) {
-        std::string folder = FolderOf(path);
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
-            folders.push_back(folder);
-        }
-    }
+    // One request per file system: a single journal commit instead of one
+    // per file. syncfs reports the write-back errors of the file system
+    // since the last call (Linux 5.8 and later).
     std::vector<dev_t> done;
-    for (const std::string& folder : folders) {
-        int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (FileHandle* file : files) {
+        const int fd = static_cast<int>(file->native());
         struct stat st = {};
-        if (fd < 0 || fstat(fd, &st) != 0) {
+        if (fstat(fd, &st) != 0) {
             ok = false;
         } else if (std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
             ok = backend::PlannedFlush([fd] { return syncfs(fd) == 0; }) && ok;
             done.push_back(st.st_dev);
         }
-        if (fd >= 0) {
-            close(fd);
-        }
     }
 #else
-    for (const std::string& path : paths) {
-        FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW), true);
-        ok = file.IsOpen() && file.Flush() && ok;
+    for (FileHandle* file : files) {
+        ok = file->Flush() && ok;
     }
 #endif
     return ok;

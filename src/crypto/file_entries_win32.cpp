@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
-#include <random>
 #include <utility>
 
 #include "crypto/wide_path.h"
@@ -134,57 +133,14 @@ bool ListFolder(const std::string& folder, const FileIdentity& expected,
     return true;
 }
 
-bool FileHandle::CreateTemporary(const std::string& folder, std::string* path) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, "zv%06x.tmp", static_cast<unsigned>(entropy() & 0xFFFFFF));
-        std::string candidate = JoinFolderAndName(folder, name);
-        if (PathLength(candidate) > kMaxPathBytes) {
-            break;
-        }
-        if (CreateNewPrivate(candidate.c_str())) {
-            *path = std::move(candidate);
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            break;
-        }
-    }
-    path->clear();
-    return false;
-}
-
-ResultCode RenameNoReplace(const std::string& from, const std::string& to) {
-    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
-        return kResultOk;
-    }
-    DWORD error = GetLastError();
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kResultFileExists
-                                                                       : kResultWriteFailed;
-}
-
-ResultCode RenameReplace(const std::string& from, const std::string& to) {
-    DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) ? kResultOk
-                                                                    : kResultWriteFailed;
-}
-
-bool RemoveFile(const std::string& path) {
-    return DeleteFileW(Wide(path).c_str()) != 0;
-}
-
 unsigned CurrentUmask() {
     return 0;
 }
 
-bool SyncFiles(const std::vector<std::string>& paths) {
+bool SyncFiles(const std::vector<FileHandle*>& files) {
     bool ok = true;
-    for (const std::string& path : paths) {
-        FileHandle file(Owned(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                          nullptr, OPEN_EXISTING, 0, nullptr)));
-        ok = file.IsOpen() && file.Flush() && ok;
+    for (FileHandle* file : files) {
+        ok = file->Flush() && ok;
     }
     return ok;
 }

@@ -224,7 +224,7 @@ bool StepFails(FileStep step) {
 }
 
 ResultCode VanishingFile::Create(const char* finalPath) {
-    Discard();
+    (void)Discard();
     if (StepFails(FileStep::kCreate)) {
         return kResultOpenFailed;
     }
@@ -256,11 +256,11 @@ ResultCode VanishingFile::Create(const char* finalPath) {
     return kResultOpenFailed;
 }
 
-ResultCode VanishingFile::Place() {
+ResultCode VanishingFile::Place(const Placing& placing) {
     // On the disk before it has the name: a power cut must never leave a
     // short file under the final name, and the caller may wipe the source
     // next.
-    if (!file_.FlushData()) {
+    if (!placing.flushed && !file_.FlushData()) {
         return kResultWriteFailed;
     }
     const FileHandle::Native handle = file_.native();
@@ -269,17 +269,16 @@ ResultCode VanishingFile::Place() {
         return kResultWriteFailed;
     }
     marked_ = false;
-    ResultCode result = kResultWriteFailed;
-    if (!StepFails(FileStep::kRename)) {
-        result = temporary_.empty()
-                     ? backend::LinkUnnamed(handle, final_.c_str())
-                     : backend::RenameOpenFile(handle, temporary_.c_str(), final_.c_str());
-    }
+    const ResultCode result =
+        StepFails(FileStep::kRename) ? kResultWriteFailed : GiveFinalName(placing.replace);
     if (result != kResultOk) {
         // Marked again, so that it still vanishes with the process; should
         // that fail, Discard removes it by name.
         marked_ = wasMarked && backend::SetDeleteMark(handle, true);
         return result;
+    }
+    if (placing.mode >= 0) {
+        backend::SetMode(handle, static_cast<unsigned>(placing.mode));
     }
     // Flushed above: a late error of the close cannot concern the contents.
     (void)file_.Close();
@@ -287,14 +286,39 @@ ResultCode VanishingFile::Place() {
     return kResultOk;
 }
 
-void VanishingFile::Discard() {
+ResultCode VanishingFile::GiveFinalName(bool replace) {
+    const FileHandle::Native handle = file_.native();
+    if (temporary_.empty()) {
+        const ResultCode linked = backend::LinkUnnamed(handle, final_.c_str());
+        if (!replace || linked != kResultFileExists) {
+            return linked;
+        }
+        // A link never replaces a name: the file is first given a temporary
+        // name beside the final one (which a kill before the rename leaves
+        // for later runs to finish), then renamed over it.
+        const std::string folder = final_.substr(0, backend::NameOffset(final_.c_str()));
+        ResultCode named = kResultFileExists;
+        for (int attempt = 0; attempt < kNameAttempts && named == kResultFileExists; ++attempt) {
+            char name[kLeftoverNameBytes];
+            MakeLeftoverName(LeftoverKind::kTemporary, name);
+            temporary_ = folder + name;
+            named = backend::LinkUnnamed(handle, temporary_.c_str());
+        }
+        if (named != kResultOk) {
+            temporary_.clear();
+            return named;
+        }
+    }
+    return backend::RenameOpenFile(handle, temporary_.c_str(), final_.c_str(), replace);
+}
+
+bool VanishingFile::Discard() {
     const bool named = !temporary_.empty() && file_.IsOpen();
     (void)file_.Close();
-    if (named && !marked_) {
-        (void)backend::RemoveName(temporary_.c_str());
-    }
+    const bool removed = !named || marked_ || backend::RemoveName(temporary_.c_str());
     temporary_.clear();
     marked_ = false;
+    return removed;
 }
 
 }  // namespace zorv

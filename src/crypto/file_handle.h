@@ -133,11 +133,6 @@ public:
     // name exists; not shared (Win32), owner-only access (POSIX): it may
     // hold plain text.
     bool CreateNewPrivate(const char* path);
-    // Creates a new, empty, uniquely named file in folder with
-    // CreateNewPrivate (".zorv-XXXXXXXX.tmp" on POSIX, "zvXXXXXX.tmp" on
-    // Windows). On failure returns false, holds nothing and leaves path
-    // empty. (Defined beside the names it makes, in file_entries_*.cpp.)
-    bool CreateTemporary(const std::string& folder, std::string* path);
     // Reads exactly n bytes at offset (loops over short reads); false on an
     // error or when the file ends first.
     bool ReadAt(uint64_t offset, void* buffer, size_t n) const override;
@@ -146,12 +141,15 @@ public:
     // Starts writing [offset, offset + n) to the disk without waiting
     // (Linux); a hint, no result.
     void StartWriteBack(uint64_t offset, uint64_t n) const override;
-    // Gives this file the times of source and (POSIX) its permission bits
-    // less the process's umask, as a program creating the file would.
-    void CopyMetadataFrom(const FileHandle& source) const;
-    // Gives this file the permission bits of a new file, 0666 less the umask
-    // (POSIX; nothing to do on Windows).
-    void GiveNewFileMode() const;
+    // Gives this file the times of source.
+    void CopyTimesFrom(const FileHandle& source) const;
+    // The permission bits a copy of this file gets: its own less the
+    // process's umask, as a program creating the file would give (POSIX;
+    // 0 on Windows, which has none).
+    unsigned ModeOfCopy() const;
+    // The permission bits of a new file, 0666 less the umask (POSIX; 0 on
+    // Windows).
+    static unsigned NewFileMode();
 
 private:
     bool FlushWith(bool dataOnly);
@@ -234,7 +232,7 @@ bool BuffersRefused();
 class VanishingFile {
 public:
     VanishingFile() = default;
-    ~VanishingFile() { Discard(); }
+    ~VanishingFile() { (void)Discard(); }
     VanishingFile(const VanishingFile&) = delete;
     VanishingFile& operator=(const VanishingFile&) = delete;
 
@@ -246,18 +244,40 @@ public:
     FileHandle& File() { return file_; }
     // The temporary's name, for a report; empty for a file without a name.
     const std::string& TemporaryPath() const { return temporary_; }
+    // The final name given to Create.
+    const std::string& FinalPath() const { return final_; }
+    // How Place gives the final name.
+    struct Placing {
+        // The contents are on the disk already (a grouped flush: SyncFiles
+        // of file_entries.h), so Place does not flush them again.
+        bool flushed = false;
+        // A file that has the final name is replaced in one step (the name
+        // always holds the old file or the new one) instead of refusing it.
+        // A file without a name then gets a temporary one first, as a link
+        // cannot replace: a kill before the rename leaves that name for
+        // later runs to finish.
+        bool replace = false;
+        // POSIX: the permission bits the file gets once it has the final
+        // name; until then it keeps 0600, whatever it holds. Negative: it
+        // keeps 0600.
+        int mode = -1;
+    };
     // Flushes the file, clears its mark and gives it the final name unless a
     // file has that name. 0: in place, closed, nothing left to discard. 71:
     // the name is taken and left alone; 84: too long; 83: the flush or the
     // rename failed. On failure the temporary is still held, marked again.
-    ResultCode Place();
+    ResultCode Place() { return Place(Placing()); }
+    ResultCode Place(const Placing& placing);
     // Closes and removes the temporary unless it was placed: a file without
     // a name or with the mark vanishes as it is closed, a named one is
     // removed by name. Contents are not overwritten: a caller whose file
     // may hold plain text wipes it through File() first (secure_delete.h).
-    void Discard();
+    // False when a named one could not be removed and stays behind.
+    bool Discard();
 
 private:
+    ResultCode GiveFinalName(bool replace);
+
     FileHandle file_;
     std::string final_;
     std::string temporary_;  // empty for a file without a name

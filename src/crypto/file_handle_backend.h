@@ -78,12 +78,18 @@ bool SetDeleteMark(FileHandle::Native handle, bool marked);
 // taken), 84 (too long) or 83.
 ResultCode LinkUnnamed(FileHandle::Native handle, const char* path);
 // Renames the file at from to the name to, never replacing a file there:
-// 0, 71 (name taken), 84 (too long) or 83.
+// 0, 71 (name taken), 84 (too long) or 83. The one no-replace rename of
+// both programs (RenameNoReplace of file_entries.h is this call). Windows:
+// MoveFileExA for the desktop's ANSI paths; after UseUtf8Paths the wide
+// call, writing through (zorv-cli flushes no folder there).
 ResultCode RenamePath(const char* from, const char* to);
 // RenamePath for a file held open by handle: Windows renames through the
 // handle (a file opened without sharing cannot be renamed by name), POSIX
-// by name.
-ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to);
+// by name. With replace, a file named to is replaced in one step: 0 or 83.
+ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to,
+                          bool replace);
+// Gives an open file the permission bits mode (POSIX; nothing on Windows).
+void SetMode(FileHandle::Native handle, unsigned mode);
 // Removes the name path; false when it stays.
 bool RemoveName(const char* path);
 

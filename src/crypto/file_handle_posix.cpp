@@ -253,7 +253,7 @@ void FileHandle::StartWriteBack(uint64_t offset, uint64_t n) const {
 #endif
 }
 
-void FileHandle::CopyMetadataFrom(const FileHandle& source) const {
+void FileHandle::CopyTimesFrom(const FileHandle& source) const {
     struct stat st {};
     if (::fstat(ToFd(source.handle_), &st) != 0) {
         return;
@@ -264,11 +264,18 @@ void FileHandle::CopyMetadataFrom(const FileHandle& source) const {
     const timespec times[2] = {st.st_atim, st.st_mtim};
 #endif
     ::futimens(ToFd(handle_), times);
-    ::fchmod(ToFd(handle_), st.st_mode & 0777 & ~static_cast<mode_t>(CurrentUmask()));
 }
 
-void FileHandle::GiveNewFileMode() const {
-    ::fchmod(ToFd(handle_), 0666 & ~static_cast<mode_t>(CurrentUmask()));
+unsigned FileHandle::ModeOfCopy() const {
+    struct stat st {};
+    if (::fstat(ToFd(handle_), &st) != 0) {
+        return NewFileMode();
+    }
+    return st.st_mode & 0777 & ~static_cast<mode_t>(CurrentUmask());
+}
+
+unsigned FileHandle::NewFileMode() {
+    return 0666 & ~static_cast<mode_t>(CurrentUmask());
 }
 
 }  // namespace zorv
@@ -375,8 +382,15 @@ ResultCode RenamePath(const char* from, const char* to) {
     return kResultOk;
 }
 
-ResultCode RenameOpenFile(FileHandle::Native, const char* from, const char* to) {
-    return RenamePath(from, to);
+ResultCode RenameOpenFile(FileHandle::Native, const char* from, const char* to, bool replace) {
+    if (!replace) {
+        return RenamePath(from, to);
+    }
+    return ::rename(from, to) == 0 ? kResultOk : kResultWriteFailed;
+}
+
+void SetMode(FileHandle::Native handle, unsigned mode) {
+    ::fchmod(ToFd(handle), static_cast<mode_t>(mode));
 }
 
 bool RemoveName(const char* path) {

@@ -232,14 +232,20 @@ bool FileHandle::CreateNewPrivate(const char* path) {
 
 void FileHandle::StartWriteBack(uint64_t, uint64_t) const {}
 
-void FileHandle::CopyMetadataFrom(const FileHandle& source) const {
+void FileHandle::CopyTimesFrom(const FileHandle& source) const {
     FILETIME creation = {}, access = {}, write = {};
     if (GetFileTime(ToHandle(source.handle_), &creation, &access, &write)) {
         SetFileTime(ToHandle(handle_), &creation, &access, &write);
     }
 }
 
-void FileHandle::GiveNewFileMode() const {}
+unsigned FileHandle::ModeOfCopy() const {
+    return 0;
+}
+
+unsigned FileHandle::NewFileMode() {
+    return 0;
+}
 
 }  // namespace zorv
 
@@ -378,11 +384,13 @@ ResultCode RenamePath(const char* from, const char* to) {
     if (!WidePath(from, &wideFrom) || !WidePath(to, &wideTo)) {
         return kResultWriteFailed;
     }
-    return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), 0) ? kResultOk
-                                                            : RenameFailure(GetLastError());
+    return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)
+               ? kResultOk
+               : RenameFailure(GetLastError());
 }
 
-ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to) {
+ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const char* to,
+                          bool replace) {
     (void)from;
     std::wstring wide;
     if (!FitsPathLimit(to)) {
@@ -395,16 +403,18 @@ ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const cha
     const std::size_t nameBytes = wide.size() * sizeof(wchar_t);
     std::vector<unsigned char> record(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(record.data());
-    info->ReplaceIfExists = FALSE;
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(nameBytes);
     std::memcpy(info->FileName, wide.c_str(), nameBytes + sizeof(wchar_t));
     if (SetFileInformationByHandle(ToHandle(handle), FileRenameInfo, info,
                                    static_cast<DWORD>(record.size())) == 0) {
-        return RenameFailure(GetLastError());
+        return replace ? kResultWriteFailed : RenameFailure(GetLastError());
     }
     return kResultOk;
 }
+
+void SetMode(FileHandle::Native, unsigned) {}
 
 bool RemoveName(const char* path) {
     return DeleteAtPath(path);

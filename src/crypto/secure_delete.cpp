@@ -158,7 +158,7 @@ Moved MoveToWipeName(const char* path, std::string* wipePath) {
 }
 
 bool RemoveStep(const char* path) {
-    return !StepFails(FileStep::kRemove) && backend::RemoveFile(path);
+    return !StepFails(FileStep::kRemove) && backend::RemoveName(path);
 }
 
 // The outcome of a refused wipe of a file moved to wipePath: the file is
@@ -179,7 +179,7 @@ bool WipeFile(const char* path) {
 
 bool WipeOnceAndDelete(const char* path) {
     (void)Wipe(path, 1, 2, nullptr);
-    return backend::RemoveFile(path);
+    return backend::RemoveName(path);
 }
 
 DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected) {
@@ -239,6 +239,10 @@ bool WipeOpenFile(FileHandle& file) {
     return OverwriteAll(file, kPasses, 0);
 }
 
+bool WipeOpenFileOnce(FileHandle& file) {
+    return OverwriteAll(file, 1, 2);
+}
+
 bool DestroyUnplaced(VanishingFile& output, bool plainText) {
     const bool wiped = !plainText || !output.File().IsOpen() || WipeOpenFile(output.File());
     output.Discard();
@@ -261,7 +265,7 @@ bool SecureDeleteTemporary(const char* path) {
     }
     // Removing a name never harms the file's other names, so this holds for a
     // temporary file that someone linked elsewhere too.
-    backend::RemoveFile(path);
+    backend::RemoveName(path);
     return false;
 }
 

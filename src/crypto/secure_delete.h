@@ -74,6 +74,8 @@ bool WipeFile(const char* path);
 // (a temporary output that may hold plain text). False when a write or
 // flush fails.
 bool WipeOpenFile(FileHandle& file);
+// WipeOnceAndDelete's single overwrite, flushed, through an open file.
+bool WipeOpenFileOnce(FileHandle& file);
 
 // For an output that was not placed (VanishingFile::Place failed or never
 // came): when it may hold plain text, wipes it through its handle first;

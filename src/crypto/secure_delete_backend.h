@@ -21,8 +21,5 @@ enum class Wipeable {
 // attribute belongs to all of them.
 Wipeable MakeWritable(const char* path);
 
-// Deletes the file; false when it stays.
-bool RemoveFile(const char* path);
-
 }  // namespace backend
 }  // namespace zorv

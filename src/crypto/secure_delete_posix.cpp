@@ -27,9 +27,5 @@ Wipeable MakeWritable(const char* path) {
     return Wipeable::kYes;
 }
 
-bool RemoveFile(const char* path) {
-    return ::unlink(path) == 0;
-}
-
 }  // namespace backend
 }  // namespace zorv

@@ -51,9 +51,5 @@ Wipeable MakeWritable(const char* path) {
     return Wipeable::kYes;
 }
 
-bool RemoveFile(const char* path) {
-    return DeleteAtPath(path);
-}
-
 }  // namespace backend
 }  // namespace zorv

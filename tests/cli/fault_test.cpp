@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <utility>
 
 #include "cli/file_jobs.h"
@@ -21,6 +23,18 @@ constexpr char kKey[] = "transform key";
 
 FileCipher KeyedCipher() {
     return FileCipher(kKey, sizeof kKey - 1);
+}
+
+// The process's open descriptors on Linux (0 elsewhere, where a temporary
+// has a name that the folder's listing shows).
+std::size_t OpenDescriptorCount() {
+#ifdef __linux__
+    std::error_code error;
+    std::filesystem::directory_iterator fds("/proc/self/fd", error);
+    return error ? 0 : static_cast<std::size_t>(std::distance(fds, {}));
+#else
+    return 0;
+#endif
 }
 
 // What each flush saw of a job's names, in order.
@@ -44,8 +58,9 @@ struct FlushWitness {
 // A job's flushes, alone or (a small output) in a group's one request: the
 // data reaches the disk before the output has its name, and (POSIX, where
 // the move does not write through) the name before the source goes. A flush
-// that fails, on any thread, ends the job with 83: no output and no
-// temporary are left, and the source stays. (tests/crypto/file_format_test
+// that fails, on any thread, ends the job with 83, and so does a failed
+// write or rename (1009 a failed creation): no output and no temporary are
+// left, the temporary's handle is closed, and the source stays. (tests/crypto/file_format_test
 // fails the transforms' reads and writes.)
 TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
     ScratchFolder folder;
@@ -103,21 +118,76 @@ TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
         const std::int64_t calls = GetFileCallCounts().flushes;
         ASSERT_GT(calls, 0);
         RemoveFile(output);
-        for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
+        struct Fault {
+            const char* step;
             FileFaultPlan plan;
-            plan.failFlushAt = at;
-            SetFileFaults(plan);
-            EXPECT_EQ(job(row, source, true), kResultWriteFailed)
-                << "flush " << at << " of " << calls;
+            ResultCode expected;
+        };
+        std::vector<Fault> faults;
+        for (std::int64_t at : {std::int64_t{1}, calls / 2 + 1, calls}) {
+            faults.push_back(Fault{"flush", {}, kResultWriteFailed});
+            faults.back().plan.failFlushAt = at;
+        }
+        faults.push_back(Fault{"create", {}, kResultNoTemporary});
+        faults.back().plan.failCreateAt = 1;
+        faults.push_back(Fault{"write", {}, kResultWriteFailed});
+        faults.back().plan.failWriteAt = 2;
+        faults.push_back(Fault{"rename", {}, kResultWriteFailed});
+        faults.back().plan.failRenameAt = 1;
+        const std::size_t descriptors = OpenDescriptorCount();
+        for (const Fault& fault : faults) {
+            SetFileFaults(fault.plan);
+            EXPECT_EQ(job(row, source, true), fault.expected) << fault.step;
             for (const std::string& name : folder.Names()) {
                 EXPECT_EQ(name.find(".tmp"), std::string::npos) << "a temporary is left";
             }
+            // A temporary without a name is gone once its handle is closed.
+            EXPECT_EQ(OpenDescriptorCount(), descriptors) << fault.step;
             EXPECT_FALSE(test::Exists(output));
         }
     }
     ClearFileFaults();
     EXPECT_EQ(ReadBytes(folder / "plain.crp").size(), 1100016u);
 }
+
+#ifndef _WIN32
+// The folder of a decryption renamed before its output is placed: it is
+// never placed elsewhere, the job fails, and no temporary (plain text) is
+// left in the folder under either name; the .crp file stays.
+std::string renamedFrom, renamedTo;
+
+TEST(FileJobs, AFolderRenamedDuringADecryptionFailsTheJobAndLeavesNothing) {
+    ScratchFolder folder;
+    const std::string sub = folder / "sub";
+    ASSERT_TRUE(std::filesystem::create_directory(sub));
+    ASSERT_TRUE(WriteBytes(sub + "/plain", RandomBytes(300000, 8)));
+    ASSERT_EQ(KeyedCipher().EncryptFile((sub + "/plain").c_str(), (sub + "/p.crp").c_str()), 0);
+    renamedFrom = sub;
+    renamedTo = folder / "moved";
+    FileFaultPlan plan;  // renamed at the flush that precedes the placing
+    plan.observe = [](void*, const std::uint8_t* bytes, std::size_t) {
+        if (bytes == nullptr && test::Exists(renamedFrom)) {
+            EXPECT_EQ(std::rename(renamedFrom.c_str(), renamedTo.c_str()), 0);
+        }
+    };
+    SetFileFaults(plan);
+    PlanItem item;
+    item.path = sub + "/p.crp";
+    JobSettings settings;
+    settings.keep = true;
+    std::vector<Outcome> lines = DecryptJob(KeyedCipher(), item, settings);
+    ClearFileFaults();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].code, kResultWriteFailed);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"moved"});
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(renamedTo)) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"p.crp", "plain"}));
+}
+#endif
 
 }  // namespace
 }  // namespace zorv

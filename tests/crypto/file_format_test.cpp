@@ -504,8 +504,9 @@ TEST(FileFormat, ASourceWrittenToWhileEncryptedGives85) {
 // An output written beside its final name: each step of the sequence fails
 // in turn (the temporary created, written, flushed, un-marked, renamed; the
 // name taken meanwhile). Nothing but the complete output ever stands under
-// the final name, a name taken meanwhile is left to its owner, and once
-// discarded no temporary stays in the folder.
+// the final name, a name taken meanwhile is left to its owner unless the
+// placing replaces it, the mode asked for is given only once the file has
+// its name, and once discarded no temporary stays in the folder.
 TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
     ScratchDir dir;
     FileCipher cipher = MakeCipher(kPassword);
@@ -524,19 +525,27 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
     unmarked.failUnmarkAt = 1;
     FileFaultPlan renamed;
     renamed.failRenameAt = 1;
+    VanishingFile::Placing replacing;
+    replacing.replace = true;
+    VanishingFile::Placing flushedBefore;  // the flush of Place is not made
+    flushedBefore.flushed = true;
     const struct {
         const char* step;
         FileFaultPlan plan;
         bool takeName;
         ResultCode expected;
+        VanishingFile::Placing placing;
     } kCases[] = {
-        {"created", created, false, kResultOpenFailed},
-        {"written", written, false, kResultWriteFailed},
-        {"flushed", flushed, false, kResultWriteFailed},
-        {"un-marked", unmarked, false, kResultWriteFailed},
-        {"renamed", renamed, false, kResultWriteFailed},
-        {"name taken", {}, true, kResultFileExists},
-        {"placed", {}, false, kResultOk},
+        {"created", created, false, kResultOpenFailed, {}},
+        {"written", written, false, kResultWriteFailed, {}},
+        {"flushed", flushed, false, kResultWriteFailed, {}},
+        {"flushed before", flushed, false, kResultOk, flushedBefore},
+        {"un-marked", unmarked, false, kResultWriteFailed, {}},
+        {"renamed", renamed, false, kResultWriteFailed, {}},
+        {"renamed, replacing", renamed, true, kResultWriteFailed, replacing},
+        {"name taken", {}, true, kResultFileExists, {}},
+        {"name replaced", {}, true, kResultOk, replacing},
+        {"placed", {}, false, kResultOk, {}},
     };
     for (const auto& c : kCases) {
         const std::string target = dir.File("out.crp");
@@ -559,7 +568,19 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
             EXPECT_EQ(st.st_mode & 0777, 0600u) << c.step;
 #endif
             EXPECT_EQ(Exists(target), c.takeName) << c.step;
-            rc = output.Place();
+            VanishingFile::Placing placing = c.placing;
+            placing.mode = 0640;
+            rc = output.Place(placing);
+#ifndef _WIN32
+            // The mode is given once the file has its name, never before.
+            if (rc == kResultOk) {
+                ASSERT_EQ(stat(target.c_str(), &st), 0);
+                EXPECT_EQ(st.st_mode & 0777, 0640u) << c.step;
+            } else {
+                ASSERT_EQ(fstat(static_cast<int>(output.File().native()), &st), 0);
+                EXPECT_EQ(st.st_mode & 0777, 0600u) << c.step;
+            }
+#endif
         }
         ClearFileFaults();
         output.Discard();
@@ -567,7 +588,8 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
         std::vector<std::string> names = {"expected.crp", "plain"};
         if (c.takeName || rc == kResultOk) {
             names.insert(names.begin() + 1, "out.crp");
-            EXPECT_TRUE(ReadBytes(target) == (c.takeName ? theirs : expected)) << c.step;
+            const bool theirsStay = c.takeName && rc != kResultOk;
+            EXPECT_TRUE(ReadBytes(target) == (theirsStay ? theirs : expected)) << c.step;
         }
         EXPECT_EQ(dir.Entries(), names) << c.step;
     }
