@@ -1,6 +1,6 @@
-// One job per file, with the desktop program's steps and outcomes, made
-// safe for a command line that may be interrupted or run several jobs at
-// once:
+// One job per file, with the desktop program's steps and outcomes (the job
+// steps of both programs: crypto/job_steps.h), made safe for a command line
+// that may be interrupted or run several jobs at once:
 //   - the output is written as a temporary that vanishes with the process
 //     (VanishingFile: without a name on Linux, marked for deletion on
 //     Windows) in the target's own folder (never the shared temporary
@@ -16,11 +16,14 @@
 //     run;
 //   - a job does nothing with a file that is not the one its plan found
 //     under the name (replaced since the walk);
-//   - a job on a file found by a walk reaches the file's folder from the
-//     folder named on the command line down, never through a link, and
-//     then reads, writes, renames and deletes only through that folder: a
-//     folder of the tree swapped for a link during the run cannot lead its
-//     output, temporary or wipe outside the tree;
+//   - a job reaches its file's folder from the folder named on the command
+//     line down (a file given by name: its own folder), never through a
+//     link, and then reads, writes, renames and deletes only through that
+//     folder: a folder of the tree swapped for a link during the run cannot
+//     lead its output, temporary or wipe outside the tree. A folder that
+//     no longer has the name the lines give it (renamed during the job)
+//     gets no output: the job fails (83) and its temporary is destroyed
+//     through the folder it holds;
 //   - the source is destroyed with SecureDelete only after its output is
 //     complete, flushed and in place, and not with --keep, nor once the
 //     user has interrupted the run; and only when the name still leads to
@@ -33,27 +36,74 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/batch_plan.h"
+#include "cli/interrupt.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_entries.h"
 #include "crypto/result_code.h"
 
 namespace zorv {
-
-class OutputGroup;
-class PlacedOutputs;
-
-// Not a line: the job's output waits in its group (see OutputGroup), whose
-// commit gives the job's lines.
-constexpr ResultCode kResultPlacementPending = -3;
 
 // One line of the report: the path, and 0 for "...OK" or the outcome.
 struct Outcome {
     std::string path;
     ResultCode code = kResultOk;
 };
+
+// The outputs a run has placed, shared by its jobs. With -f a job never
+// replaces one: two inputs whose outputs meet on one name (x.crp and X.crp
+// where letter case does not tell names apart) would otherwise leave one
+// output and destroy both sources. A name is looked up and taken under one
+// lock, so two jobs cannot both find it free.
+class PlacedOutputs {
+public:
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+    // With the lock held.
+    bool Contains(const FileIdentity& file) const;
+    void Add(const FileIdentity& file);
+
+private:
+    std::mutex mutex_;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
+};
+
+// The names of a job's source and target: as its lines show them, and as
+// the job reaches them (through its pinned folder, which they need open).
+struct JobNames {
+    std::string source;
+    std::string target;
+    std::string sourceAt;
+    std::string targetAt;
+    std::shared_ptr<PinnedFolder> folder;
+    // When the target is reached through folder: that folder's identity,
+    // which the folder of target must still have when the output is placed.
+    FileIdentity targetFolder;
+};
+
+// A job's complete output in its temporary file, open, and what finishing
+// the job needs.
+struct PendingOutput {
+    JobNames names;
+    VanishingFile output;  // beside names.targetAt
+    int mode = -1;         // given once placed (VanishingFile::Placing)
+    bool plainText = false;
+    bool encrypting = false;
+    FileIdentity read;    // the source as it was read
+    FileIdentity placed;  // the output, once placed
+    // Keeps a named temporary known to a second signal until it is placed.
+    std::unique_ptr<TemporaryRegistration> registration;
+};
+
+// Outputs up to this size may wait for a group's flush (see OutputGroup);
+// larger ones flush on their own, where the flush is small beside the work.
+constexpr std::uint64_t kMaxGroupedBytes = 1 << 20;
 
 struct JobSettings {
     bool keep = false;     // do not destroy the source
@@ -62,10 +112,10 @@ struct JobSettings {
     std::string output;    // -o: the output's name instead of the one beside the source
     unsigned threads = 1;  // for the ranges of one decryption
     std::atomic<std::uint64_t>* progress = nullptr;
-    // When set, small outputs join this group instead of being flushed and
-    // placed by their job; slot is the job's place in the plan.
-    OutputGroup* group = nullptr;
-    std::size_t slot = 0;
+    // When set, a job whose output is small (kMaxGroupedBytes) neither
+    // flushes nor places it: its complete output is left here and the job
+    // has no lines; PlacePending and FinishPending then end it.
+    std::unique_ptr<PendingOutput>* pending = nullptr;
     // When set, the outputs of the run, which -f never replaces.
     PlacedOutputs* placed = nullptr;
 };
@@ -88,10 +138,21 @@ std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
 std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
                                       const JobSettings& settings);
 
-// For tests: called in every encryption or decryption job with the source's
-// path once its output is in place, before the checks that precede
-// destroying the source. Null (the default): nothing is called.
-void SetJobCheckHook(void (*hook)(const std::string& path));
+// The end of a job whose output was left pending. durable: its contents
+// are on the disk; otherwise the flush meant to put them there failed (83)
+// or the run was interrupted (no line). Gives the output its final name
+// without replacing a file, or with -f replacing one in a single step
+// unless the target is refused as before the job began: true once it is in
+// place. Otherwise its line is added and the temporary destroyed (a second
+// line when that fails).
+bool PlacePending(PendingOutput& job, const JobSettings& settings, bool durable,
+                  std::vector<Outcome>* lines);
+// Once the output is placed, and the rename made durable unless the source
+// is kept: the source's line (crypto/job_steps.h, FinishSource), which is
+// "OK" once the user has interrupted the run.
+void FinishPending(const PendingOutput& job, const JobSettings& settings,
+                   std::vector<Outcome>* lines);
+
 // For tests: called in every encryption or decryption job with the source's
 // path once the source is open and checked, before anything is written.
 void SetJobOpenedHook(void (*hook)(const std::string& path));

@@ -1,5 +1,6 @@
 #include "cli/job_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -7,9 +8,58 @@
 
 #include "cli/interrupt.h"
 #include "cli/key_protection.h"
-#include "cli/output_group.h"
 
 namespace zorv {
+
+void OutputGroup::Add(std::size_t slot, std::unique_ptr<PendingOutput> output) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_.emplace_back(slot, std::move(output));
+}
+
+std::size_t OutputGroup::Size() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pending_.size();
+}
+
+std::vector<std::pair<std::size_t, std::vector<Outcome>>> OutputGroup::Commit(
+    const JobSettings& settings) {
+    std::vector<std::pair<std::size_t, std::unique_ptr<PendingOutput>>> group;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        group.swap(pending_);
+    }
+    std::vector<FileHandle*> files;
+    for (auto& entry : group) {
+        files.push_back(&entry.second->output.File());
+    }
+    bool durable = !Interrupted() && SyncFiles(files);
+    std::vector<std::pair<std::size_t, std::vector<Outcome>>> result;
+    std::vector<std::string> folders;
+    for (auto& entry : group) {
+        result.emplace_back(entry.first, std::vector<Outcome>());
+        if (!PlacePending(*entry.second, settings, durable, &result.back().second)) {
+            entry.second.reset();
+            continue;
+        }
+        std::string folder = FolderOf(entry.second->names.targetAt);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(std::move(folder));
+        }
+    }
+    if (!settings.keep) {
+        // The new names must survive a power cut before the sources go.
+        for (const std::string& folder : folders) {
+            SyncFolder(folder);
+        }
+    }
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        if (group[i].second != nullptr) {
+            FinishPending(*group[i].second, settings, &result[i].second);
+        }
+    }
+    return result;
+}
+
 namespace {
 
 // kGrouped: the job is over, its output waits in the group.
@@ -41,11 +91,15 @@ public:
                 Finish(index, JobState::kDone, {Outcome{item.path, item.refusal}});
             } else {
                 JobSettings settings = settings_;
-                settings.group = grouping_ ? &group_ : nullptr;
-                settings.slot = index;
+                std::unique_ptr<PendingOutput> pending;
+                settings.pending = grouping_ ? &pending : nullptr;
                 std::vector<Outcome> lines = job_(own, item, settings);
-                bool grouped = lines.size() == 1 && lines[0].code == kResultPlacementPending;
-                Finish(index, grouped ? JobState::kGrouped : JobState::kDone, std::move(lines));
+                if (pending != nullptr) {
+                    group_.Add(index, std::move(pending));
+                    Finish(index, JobState::kGrouped, {});
+                } else {
+                    Finish(index, JobState::kDone, std::move(lines));
+                }
             }
         }
     }
@@ -113,7 +167,7 @@ private:
 
     void CommitGroup() {
         waiting_ = false;
-        for (SlotLines& done : group_.Commit(settings_)) {
+        for (auto& done : group_.Commit(settings_)) {
             Finish(done.first, JobState::kDone, std::move(done.second));
         }
     }

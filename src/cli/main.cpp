@@ -12,7 +12,6 @@
 #include "cli/interrupt.h"
 #include "cli/job_runner.h"
 #include "cli/key_protection.h"
-#include "cli/output_group.h"
 #include "cli/password_prompt.h"
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"

@@ -37,7 +37,9 @@ std::size_t PathLength(const std::string& path);
 
 // The identity of the entry named path itself: a symbolic link (Windows: a
 // reparse point) is not followed, unless followLink asks for the identity
-// of what the path leads to. False when it cannot be read.
+// of what the path leads to. False when it cannot be read. Like RemoveFile,
+// it also takes the desktop program's ANSI paths, as FileHandle does (the
+// job steps of both programs: job_steps.h).
 bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followLink = false);
 
 // What the batch rules need to know of a directory entry.

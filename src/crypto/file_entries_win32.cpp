@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "crypto/path_calls_win32.h"
 #include "crypto/wide_path.h"
 
 namespace zorv {
@@ -74,9 +75,11 @@ bool QueryIdentity(const std::string& path, FileIdentity* identity, bool followL
     // No access to the contents, only to the identity, and of the reparse
     // point itself rather than of what it leads to (unless asked).
     DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const FileHandle entry(Owned(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, flags, nullptr)));
+    // Through the path calls of FileHandle: the desktop program's job steps
+    // (job_steps.h) ask with its ANSI paths.
+    const FileHandle entry(Owned(backend::CreateFileAtPath(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        OPEN_EXISTING, flags)));
     return entry.IsOpen() && entry.Identify(identity);
 }
 

@@ -243,12 +243,6 @@ bool WipeOpenFileOnce(FileHandle& file) {
     return OverwriteAll(file, 1, 2);
 }
 
-bool DestroyUnplaced(VanishingFile& output, bool plainText) {
-    const bool wiped = !plainText || !output.File().IsOpen() || WipeOpenFile(output.File());
-    output.Discard();
-    return wiped;
-}
-
 bool FinishLeftover(const char* path) {
     // Wiped where it lies: the name already says what it is. A file that
     // must not be overwritten (other names, a link) loses only this name.

@@ -14,7 +14,6 @@
 namespace zorv {
 
 class FileHandle;
-class VanishingFile;
 
 // Why a file was not destroyed.
 enum class DeleteOutcome {
@@ -76,12 +75,6 @@ bool WipeFile(const char* path);
 bool WipeOpenFile(FileHandle& file);
 // WipeOnceAndDelete's single overwrite, flushed, through an open file.
 bool WipeOpenFileOnce(FileHandle& file);
-
-// For an output that was not placed (VanishingFile::Place failed or never
-// came): when it may hold plain text, wipes it through its handle first;
-// then discards it. False when that wipe failed (the file is discarded all
-// the same); true when nothing was held.
-bool DestroyUnplaced(VanishingFile& output, bool plainText);
 
 // Finishes a file left by a run that was killed (a name of
 // leftover_names.h, which may hold plain text): wiped as WipeFile does,

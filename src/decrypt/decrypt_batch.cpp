@@ -7,8 +7,9 @@
 #include "app/path_utils.h"
 #include "batch/batch_steps.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
-#include "crypto/secure_delete.h"
+#include "crypto/job_steps.h"
 
 namespace zorv {
 namespace {
@@ -57,22 +58,26 @@ void DecryptionRule::ProcessFile(BatchRun& run, const char* encryptedPath) {
         run.LogFailure(target, rc);
         return;
     }
+    FileIdentity read;
+    QueryIdentity(encryptedPath, &read);
+    FileIdentity placed;
     rc = cipher_.DecryptFile(encryptedPath, output.File());
     if (rc != kResultOk) {
         run.LogFailure(encryptedPath, rc);
-    } else if ((rc = output.Place()) != kResultOk) {
+    } else if ((rc = PlaceOutput(output, {}, &placed)) != kResultOk) {
         run.LogFailure(target, rc);
-    } else if (SecureDelete(encryptedPath)) {
+    } else if (FinishSource(encryptedPath, read, target, placed, SourceFate()) == kResultOk) {
         run.LogOk(encryptedPath);
     } else {
-        // The plain file is in place; a .crp that will not go is reported
-        // but is no failure of the decryption.
+        // The plain file is in place; a .crp that will not go (or that was
+        // written to meanwhile, and is kept) is reported but is no failure
+        // of the decryption.
         run.LogNotice(encryptedPath, kResultDeleteFailed);
     }
     // An output that was not placed held plain text (or noise after a wrong
     // password): wiped before it goes.
     const std::string shown = output.TemporaryPath();
-    if (!DestroyUnplaced(output, true)) {
+    if (!DropOutput(output, true)) {
         run.LogFailure(shown.empty() ? target : shown.c_str(), kResultDeleteFailed);
     }
 }

@@ -25,10 +25,12 @@ public:
     ResultCode ClassifyFolderFile(const char* name) override;
     // Decrypts encryptedPath into a temporary file beside the name without
     // ".crp" (see VanishingFile), renames it to that name, never replacing
-    // a file, and destroys the .crp file; a temporary that was not placed is
-    // wiped. The line names the .crp file, or the plain name when the
-    // temporary could not be made (70, 84) or placed (71, 83); a .crp that
-    // cannot be destroyed is reported without counting as a failure.
+    // a file, and destroys the .crp file (FinishSource of job_steps.h); a
+    // temporary that was not placed is wiped. The line names the .crp file,
+    // or the plain name when the temporary could not be made (70, 84) or
+    // placed (71, 83); a .crp that cannot be destroyed, or that was written
+    // to meanwhile and is kept, is reported (81) without counting as a
+    // failure.
     void ProcessFile(BatchRun& run, const char* encryptedPath) override;
 
 private:

@@ -6,33 +6,15 @@
 #include "app/path_utils.h"
 #include "batch/batch_steps.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
-#include "crypto/secure_delete.h"
-#include "crypto/source_state.h"
+#include "crypto/job_steps.h"
 
 namespace zorv {
 namespace {
 
 constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEncryptedPattern[] = "*.crp";
-
-// A file's size and last-write time as the directory reports them.
-struct SourceStamp {
-    SourceState state;
-    bool read = false;
-
-    void ReadFrom(const char* path) {
-        WIN32_FILE_ATTRIBUTE_DATA data = {};
-        read = GetFileAttributesExA(path, GetFileExInfoStandard, &data) != 0;
-        state.size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-        state.lastWrite =
-            static_cast<int64_t>(static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
-                                 data.ftLastWriteTime.dwLowDateTime);
-    }
-    bool SameAs(const SourceStamp& other) const {
-        return read && other.read && SourceUnchanged(other.state, state);
-    }
-};
 
 }  // namespace
 
@@ -82,41 +64,30 @@ void EncryptionRule::ProcessFile(BatchRun& run, const char* source) {
         run.LogFailure(target, rc);
         return;
     }
-    SourceStamp before;
-    before.ReadFrom(source);
+    // The transform checks its own open source; FinishSource also covers
+    // the placing. One that cannot be read counts as changed.
+    FileIdentity read;
+    QueryIdentity(source, &read);
+    FileIdentity placed;
     rc = cipher_.EncryptFile(source, output.File());
     if (rc != kResultOk) {
         run.LogFailure(source, rc);
-    } else if ((rc = output.Place()) != kResultOk) {
+    } else if ((rc = PlaceOutput(output, {}, &placed)) != kResultOk) {
         run.LogFailure(target, rc);
     } else {
-        // The transform checks its own open source; this also covers the
-        // placing. A source written to since its encryption began is kept,
-        // and its .crp file, made from what was read, must not pass as
-        // complete.
-        SourceStamp after;
-        after.ReadFrom(source);
-        if (!after.SameAs(before)) {
-            DeleteFileA(target);
-            run.LogFailure(source, kResultSourceChanged);
+        SourceFate fate;
+        fate.encrypting = true;
+        fate.destroy = deleteSource_;
+        rc = FinishSource(source, read, target, placed, fate);
+        if (rc == kResultOk) {
+            run.LogOk(source);
         } else {
-            FinishSource(run, source);
+            // A source that will not go is a failure too: the dialog stays
+            // open and the line is read.
+            run.LogFailure(source, rc == kResultSourceChanged ? rc : kResultDeleteFailed);
         }
     }
-    // An output that was not placed holds nothing but cipher text, complete
-    // or partial: removed without overwriting.
-    output.Discard();
-}
-
-void EncryptionRule::FinishSource(BatchRun& run, const char* source) {
-    if (deleteSource_ && !SecureDelete(source)) {
-        // The .crp file is in place, but the plain file the user asked to
-        // destroy is still there (held open elsewhere, or with other names):
-        // a failure, so that the dialog stays open and the line is read.
-        run.LogFailure(source, kResultDeleteFailed);
-        return;
-    }
-    run.LogOk(source);
+    DropOutput(output, false);
 }
 
 }  // namespace zorv

@@ -26,13 +26,13 @@ public:
     // Encrypts source into a temporary file beside source + ".crp" (see
     // VanishingFile) and renames it to that name, never replacing a file;
     // the line names the source, or the .crp file when the temporary could
-    // not be made (70, 84) or placed (71, 83). A source whose size or last-write time
-    // changed meanwhile is kept and its .crp file removed (85).
+    // not be made (70, 84) or placed (71, 83). Then the source's job step
+    // (FinishSource of job_steps.h): one no longer as it was read is kept
+    // and its .crp file removed (85); one that cannot be destroyed is a
+    // failure (81).
     void ProcessFile(BatchRun& run, const char* source) override;
 
 private:
-    void FinishSource(BatchRun& run, const char* source);
-
     FileCipher& cipher_;
     bool deleteSource_;
 };

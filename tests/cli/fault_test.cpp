@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "cli/file_jobs.h"
-#include "cli/output_group.h"
+#include "cli/job_runner.h"
 #include "crypto/file_entries.h"
 #include "support/cli_test_util.h"
 
@@ -77,20 +77,21 @@ TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
     };
     const Row rows[] = {{true, 2, false}, {false, 3, false}, {true, 1, true}, {false, 2, true}};
     auto job = [&](const Row& row, const std::string& source, bool keep) {
-        OutputGroup group;
+        std::unique_ptr<PendingOutput> pending;
         JobSettings settings;
         settings.keep = keep;
         settings.noWipe = true;
         settings.threads = row.threads;
         settings.output = output;
-        settings.group = row.grouped ? &group : nullptr;
+        settings.pending = row.grouped ? &pending : nullptr;
         PlanItem item;
         item.path = source;
         std::vector<Outcome> lines = row.encrypt ? EncryptJob(KeyedCipher(), item, settings)
                                                  : DecryptJob(KeyedCipher(), item, settings);
-        if (row.grouped && lines.size() == 1 && lines[0].code == kResultPlacementPending) {
-            std::vector<SlotLines> committed = group.Commit(settings);
-            lines = committed.size() == 1 ? committed[0].second : std::vector<Outcome>{};
+        if (pending != nullptr) {
+            OutputGroup group;
+            group.Add(0, std::move(pending));
+            lines = group.Commit(settings)[0].second;
         }
         return lines.size() == 1 ? lines[0].code : kResultInterrupted;
     };
@@ -151,41 +152,48 @@ TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
 }
 
 #ifndef _WIN32
-// The folder of a decryption renamed before its output is placed: it is
-// never placed elsewhere, the job fails, and no temporary (plain text) is
-// left in the folder under either name; the .crp file stays.
+// The folder of a decryption renamed before its output is placed, for a
+// file given by name and one found by a walk (both reached through the
+// folder the job holds): it is never placed elsewhere, the job fails, and
+// no temporary (plain text) is left in the folder under either name; the
+// .crp file stays.
 std::string renamedFrom, renamedTo;
 
 TEST(FileJobs, AFolderRenamedDuringADecryptionFailsTheJobAndLeavesNothing) {
-    ScratchFolder folder;
-    const std::string sub = folder / "sub";
-    ASSERT_TRUE(std::filesystem::create_directory(sub));
-    ASSERT_TRUE(WriteBytes(sub + "/plain", RandomBytes(300000, 8)));
-    ASSERT_EQ(KeyedCipher().EncryptFile((sub + "/plain").c_str(), (sub + "/p.crp").c_str()), 0);
-    renamedFrom = sub;
-    renamedTo = folder / "moved";
-    FileFaultPlan plan;  // renamed at the flush that precedes the placing
-    plan.observe = [](void*, const std::uint8_t* bytes, std::size_t) {
-        if (bytes == nullptr && test::Exists(renamedFrom)) {
-            EXPECT_EQ(std::rename(renamedFrom.c_str(), renamedTo.c_str()), 0);
+    for (bool walked : {false, true}) {
+        SCOPED_TRACE(walked ? "walked" : "by name");
+        ScratchFolder folder;
+        const std::string sub = folder / "sub";
+        ASSERT_TRUE(std::filesystem::create_directory(sub));
+        ASSERT_TRUE(WriteBytes(sub + "/plain", RandomBytes(300000, 8)));
+        ASSERT_EQ(KeyedCipher().EncryptFile((sub + "/plain").c_str(), (sub + "/p.crp").c_str()), 0);
+        std::remove((sub + "/plain").c_str());
+        const Plan plan =
+            BuildPlan(Command::kDecrypt, {walked ? folder.path() : sub + "/p.crp"}, walked);
+        ASSERT_EQ(plan.items.size(), 1u);
+        ASSERT_FALSE(plan.items[0].folders.empty());
+        renamedFrom = sub;
+        renamedTo = folder / "moved";
+        FileFaultPlan renaming;  // at the flush that precedes the placing
+        renaming.observe = [](void*, const std::uint8_t* bytes, std::size_t) {
+            if (bytes == nullptr && test::Exists(renamedFrom)) {
+                EXPECT_EQ(std::rename(renamedFrom.c_str(), renamedTo.c_str()), 0);
+            }
+        };
+        SetFileFaults(renaming);
+        JobSettings settings;
+        settings.keep = true;
+        std::vector<Outcome> lines = DecryptJob(KeyedCipher(), plan.items[0], settings);
+        ClearFileFaults();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].code, kResultWriteFailed);
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"moved"});
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(renamedTo)) {
+            left.push_back(entry.path().filename().string());
         }
-    };
-    SetFileFaults(plan);
-    PlanItem item;
-    item.path = sub + "/p.crp";
-    JobSettings settings;
-    settings.keep = true;
-    std::vector<Outcome> lines = DecryptJob(KeyedCipher(), item, settings);
-    ClearFileFaults();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].code, kResultWriteFailed);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"moved"});
-    std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(renamedTo)) {
-        left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"p.crp"});
     }
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"p.crp", "plain"}));
 }
 #endif
 
