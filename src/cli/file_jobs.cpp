@@ -1,5 +1,7 @@
 #include "cli/file_jobs.h"
 
+#include <algorithm>
+
 #include "cli/key_protection.h"
 #include "cli/std_streams.h"
 #include "crypto/file_transform.h"
@@ -77,8 +79,7 @@ ResultCode TargetRefusal(const std::string& target, const JobSettings& settings)
 void DropPending(PendingOutput& job, std::vector<Outcome>* lines) {
     const std::string& temporary = job.output.TemporaryPath();
     const std::string shown =
-        temporary.empty() ? job.names.target
-                          : JoinFolderAndName(FolderOf(job.names.target), NameOf(temporary));
+        temporary.empty() ? job.target : JoinFolderAndName(FolderOf(job.target), NameOf(temporary));
     if (!DropOutput(job.output, job.plainText, Interrupted())) {
         lines->push_back(Outcome{shown, kResultDeleteFailed});
     }
@@ -89,12 +90,11 @@ void DropPending(PendingOutput& job, std::vector<Outcome>* lines) {
 // still has the name that the lines give it. Renamed during the job, it
 // gets no output: the report would name a file that is not there. (Reached
 // by its name, a renamed folder fails the move by itself.)
-bool TargetFolderKeepsItsName(const JobNames& names) {
-    const std::string folder = FolderOf(names.target);
+bool TargetFolderKeepsItsName(const PendingOutput& job) {
+    const std::string folder = FolderOf(job.target);
     FileIdentity now;
-    return !names.targetFolder.Known() ||
-           (QueryIdentity(folder.empty() ? "." : folder, &now, true) &&
-            now.SameFile(names.targetFolder));
+    return !job.targetFolder.Known() || (QueryIdentity(folder.empty() ? "." : folder, &now, true) &&
+                                         now.SameFile(job.targetFolder));
 }
 
 // Gives the flushed output its name under the lock of the run's outputs:
@@ -106,7 +106,7 @@ ResultCode PlaceLocked(PendingOutput& job, const JobSettings& settings) {
     placing.flushed = true;
     placing.replace = settings.replace;
     placing.mode = job.mode;
-    ResultCode code = settings.replace ? TargetRefusal(job.names.targetAt, settings) : kResultOk;
+    ResultCode code = settings.replace ? TargetRefusal(job.targetAt, settings) : kResultOk;
     if (code == kResultOk) {
         code = PlaceOutput(job.output, placing, &job.placed);
     }
@@ -116,26 +116,68 @@ ResultCode PlaceLocked(PendingOutput& job, const JobSettings& settings) {
     return code;
 }
 
-// Transforms source into job's temporary beside its target, and gives it
-// the source's times. True when it is complete; otherwise the failure's
+// The end of a job whose output is complete. durable: its contents are on
+// the disk; otherwise the flush meant to put them there failed (83) or the
+// run was interrupted (no line). True once it is in place; otherwise its
+// line is added and the temporary destroyed.
+bool PlacePending(PendingOutput& job, const JobSettings& settings, bool durable,
+                  std::vector<Outcome>* lines) {
+    if (!durable) {
+        if (!Interrupted()) {
+            lines->push_back(Outcome{job.source, kResultWriteFailed});
+        }
+        DropPending(job, lines);
+        return false;
+    }
+    ResultCode code =
+        TargetFolderKeepsItsName(job) ? PlaceLocked(job, settings) : kResultWriteFailed;
+    if (code != kResultOk) {
+        lines->push_back(Outcome{job.target, code});
+        DropPending(job, lines);
+        return false;
+    }
+    job.registration.reset();  // under its final name now
+    return true;
+}
+
+// Once the output is placed, and the rename made durable unless the source
+// is kept: the source's line, "OK" once the user has interrupted the run.
+void FinishPending(const PendingOutput& job, const JobSettings& settings,
+                   std::vector<Outcome>* lines) {
+    if (Interrupted()) {
+        // Interrupted after the move: the output is in place and the source
+        // stays as it was.
+        lines->push_back(Outcome{job.source, kResultOk});
+        return;
+    }
+    SourceFate fate;
+    fate.encrypting = job.encrypting;
+    fate.destroy = !settings.keep;
+    fate.wipe = !settings.noWipe;
+    lines->push_back(
+        Outcome{job.source, FinishSource(job.sourceAt, job.read, job.targetAt, job.placed, fate)});
+}
+
+// Transforms source (of job->read.size bytes) into job's temporary beside
+// its target, and gives it the source's times. True when it is complete; otherwise the failure's
 // lines (none when interrupted) are in lines and nothing is left.
 bool WriteTemporary(Transform transform, const FileCipher& cipher, const FileHandle& source,
-                    std::uint64_t size, const JobSettings& settings, PendingOutput* job,
-                    std::vector<Outcome>* lines) {
-    ResultCode created = job->output.Create(job->names.targetAt.c_str());
+                    const JobSettings& settings, PendingOutput* job, std::vector<Outcome>* lines) {
+    ResultCode created = job->output.Create(job->targetAt.c_str());
     if (created != kResultOk) {
-        lines->push_back(Outcome{job->names.source,
-                                 created == kResultPathTooLong ? created : kResultNoTemporary});
+        lines->push_back(
+            Outcome{job->source, created == kResultPathTooLong ? created : kResultNoTemporary});
         return false;
     }
     if (!job->output.TemporaryPath().empty()) {
         // A name that a kill leaves behind: a second signal removes it.
         job->registration = std::make_unique<TemporaryRegistration>(job->output.TemporaryPath());
     }
-    ResultCode result = transform(cipher, source, size, job->output.File(), OptionsOf(settings));
+    ResultCode result =
+        transform(cipher, source, job->read.size, job->output.File(), OptionsOf(settings));
     if (result != kResultOk) {
         if (result != kResultInterrupted) {
-            lines->push_back(Outcome{job->names.source, result});
+            lines->push_back(Outcome{job->source, result});
         }
         DropPending(*job, lines);
         return false;
@@ -146,26 +188,11 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const FileHan
     return true;
 }
 
-// The whole job once its source is open: the temporary file, then its
-// placement and the source's destruction, here or (a small output) by the
-// caller that asked for it in settings.pending. Closes source.
-std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher, JobNames names,
-                                 FileHandle& source, const FileIdentity& read,
-                                 const JobSettings& settings) {
-    auto job = std::make_unique<PendingOutput>();
-    job->names = std::move(names);
-    job->mode = static_cast<int>(source.ModeOfCopy());
-    job->plainText = transform == DecryptTransform;
-    job->encrypting = transform == EncryptTransform;
-    job->read = read;
-    std::vector<Outcome> lines;
-    bool written =
-        WriteTemporary(transform, cipher, source, read.size, settings, job.get(), &lines);
-    source.Close();  // Windows deletes no open file
-    if (!written) {
-        return lines;
-    }
-    if (settings.pending != nullptr && read.size <= kMaxGroupedBytes) {
+// Ends a job whose output is complete, flushed here unless the caller asked
+// for a small one in settings.pending.
+std::vector<Outcome> EndJob(std::unique_ptr<PendingOutput> job, const JobSettings& settings,
+                            std::vector<Outcome> lines) {
+    if (settings.pending != nullptr && job->read.size <= kMaxGroupedBytes) {
         *settings.pending = std::move(job);
         return lines;
     }
@@ -176,15 +203,16 @@ std::vector<Outcome> WriteTarget(Transform transform, const FileCipher& cipher, 
             // The new name must survive a power cut before the source is
             // wiped; with --keep nothing depends on it, and each folder
             // flush costs a journal commit.
-            SyncFolder(FolderOf(job->names.targetAt));
+            SyncFolder(FolderOf(job->targetAt));
         }
         FinishPending(*job, settings, &lines);
     }
     return lines;
 }
 
-// Opens and checks the source, then WriteTarget. The file is reached
-// through its folder, pinned from the folder given on the command line down.
+// Opens and checks the source, writes the temporary, then EndJob. The file
+// is reached through its folder, pinned from the folder given on the
+// command line down.
 std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
                                   const PlanItem& item, const std::string& target,
                                   const JobSettings& settings) {
@@ -192,43 +220,50 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     if (PathLength(target) > kMaxPathBytes || PathLength(NameOf(target)) > kMaxNameBytes) {
         return {Outcome{path, kResultPathTooLong}};
     }
-    JobNames names{path, target, path, target, nullptr, FileIdentity{}};
+    auto job = std::make_unique<PendingOutput>();
+    job->source = job->sourceAt = path;
+    job->target = job->targetAt = target;
     if (!item.folders.empty()) {
-        names.folder = std::make_shared<PinnedFolder>();
-        if (!names.folder->Pin(path, item.rootLength, item.folders)) {
+        job->folder = std::make_shared<PinnedFolder>();
+        if (!job->folder->Pin(path, item.rootLength, item.folders)) {
             return {Outcome{path, kResultReplaced}};
         }
-        names.sourceAt = names.folder->Reach(NameOf(path));
+        job->sourceAt = job->folder->Reach(NameOf(path));
         if (settings.output.empty()) {
-            names.targetAt = names.folder->Reach(NameOf(target));
-            names.targetFolder = item.folders.back();
+            job->targetAt = job->folder->Reach(NameOf(target));
+            job->targetFolder = item.folders.back();
         }
     }
     {
         std::unique_lock<std::mutex> lock = LockPlaced(settings);
-        ResultCode taken = TargetRefusal(names.targetAt, settings);
+        ResultCode taken = TargetRefusal(job->targetAt, settings);
         if (taken != kResultOk) {
             return {Outcome{target, taken}};
         }
     }
     FileHandle source;
-    if (!source.OpenRegularForRead(names.sourceAt.c_str())) {
-        return {Outcome{path, WhyNotOpened(names.sourceAt)}};
+    if (!source.OpenRegularForRead(job->sourceAt.c_str())) {
+        return {Outcome{path, WhyNotOpened(job->sourceAt)}};
     }
-    FileIdentity read;
-    if (!source.Identify(&read)) {
+    if (!source.Identify(&job->read)) {
         return {Outcome{path, kResultReadFailed}};
     }
-    if (item.identity.Known() && !read.SameFile(item.identity)) {
+    if (item.identity.Known() && !job->read.SameFile(item.identity)) {
         return {Outcome{path, kResultReplaced}};
     }
-    if (read.size == 0) {
+    if (job->read.size == 0) {
         return {Outcome{path, kResultEmptyFile}};
     }
     if (jobOpenedHook != nullptr) {
         jobOpenedHook(path);
     }
-    return WriteTarget(transform, cipher, std::move(names), source, read, settings);
+    job->mode = static_cast<int>(source.ModeOfCopy());
+    job->plainText = transform == DecryptTransform;
+    job->encrypting = transform == EncryptTransform;
+    std::vector<Outcome> lines;
+    bool written = WriteTemporary(transform, cipher, source, settings, job.get(), &lines);
+    source.Close();  // Windows deletes no open file
+    return written ? EndJob(std::move(job), settings, std::move(lines)) : lines;
 }
 
 }  // namespace
@@ -241,40 +276,37 @@ void PlacedOutputs::Add(const FileIdentity& file) {
     files_.insert({file.device, file.file});
 }
 
-bool PlacePending(PendingOutput& job, const JobSettings& settings, bool durable,
-                  std::vector<Outcome>* lines) {
-    if (!durable) {
-        if (!Interrupted()) {
-            lines->push_back(Outcome{job.names.source, kResultWriteFailed});
+std::vector<std::vector<Outcome>> CommitOutputs(
+    std::vector<std::unique_ptr<PendingOutput>>& outputs, const JobSettings& settings) {
+    std::vector<FileHandle*> files;
+    for (const std::unique_ptr<PendingOutput>& job : outputs) {
+        files.push_back(&job->output.File());
+    }
+    bool durable = !Interrupted() && SyncFiles(files);
+    std::vector<std::vector<Outcome>> lines(outputs.size());
+    std::vector<std::string> folders;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (!PlacePending(*outputs[i], settings, durable, &lines[i])) {
+            outputs[i].reset();
+            continue;
         }
-        DropPending(job, lines);
-        return false;
+        std::string folder = FolderOf(outputs[i]->targetAt);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(std::move(folder));
+        }
     }
-    ResultCode code =
-        TargetFolderKeepsItsName(job.names) ? PlaceLocked(job, settings) : kResultWriteFailed;
-    if (code != kResultOk) {
-        lines->push_back(Outcome{job.names.target, code});
-        DropPending(job, lines);
-        return false;
+    if (!settings.keep) {
+        // The new names must survive a power cut before the sources go.
+        for (const std::string& folder : folders) {
+            SyncFolder(folder);
+        }
     }
-    job.registration.reset();  // under its final name now
-    return true;
-}
-
-void FinishPending(const PendingOutput& job, const JobSettings& settings,
-                   std::vector<Outcome>* lines) {
-    if (Interrupted()) {
-        // Interrupted after the move: the output is in place and the source
-        // stays as it was.
-        lines->push_back(Outcome{job.names.source, kResultOk});
-        return;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (outputs[i] != nullptr) {
+            FinishPending(*outputs[i], settings, &lines[i]);
+        }
     }
-    SourceFate fate;
-    fate.encrypting = job.encrypting;
-    fate.destroy = !settings.keep;
-    fate.wipe = !settings.noWipe;
-    lines->push_back(Outcome{job.names.source, FinishSource(job.names.sourceAt, job.read,
-                                                            job.names.targetAt, job.placed, fate)});
+    return lines;
 }
 
 std::vector<Outcome> EncryptJob(const FileCipher& cipher, const PlanItem& item,
@@ -314,13 +346,14 @@ std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
         return {Outcome{settings.output, kResultPathTooLong}};
     }
     PendingOutput job;
-    job.names = JobNames{"-", settings.output, "-", settings.output, nullptr, FileIdentity{}};
+    job.source = job.sourceAt = "-";
+    job.target = job.targetAt = settings.output;
     job.mode = static_cast<int>(FileHandle::NewFileMode());
     job.plainText = decrypting;
     FileHandle none;
     std::vector<Outcome> lines;
     Transform transform = decrypting ? StandardInputTransform<true> : StandardInputTransform<false>;
-    if (WriteTemporary(transform, cipher, none, 0, settings, &job, &lines) &&
+    if (WriteTemporary(transform, cipher, none, settings, &job, &lines) &&
         PlacePending(job, settings, job.output.File().Flush(), &lines)) {
         lines.push_back(Outcome{"-", kResultOk});
     }

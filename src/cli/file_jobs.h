@@ -74,9 +74,11 @@ private:
     std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
 };
 
-// The names of a job's source and target: as its lines show them, and as
-// the job reaches them (through its pinned folder, which they need open).
-struct JobNames {
+// A job's output, complete in its temporary file and open, with what
+// ending the job needs. The names of its source and target are kept as the
+// lines show them, and as the job reaches them (through its pinned folder,
+// which they need open).
+struct PendingOutput {
     std::string source;
     std::string target;
     std::string sourceAt;
@@ -85,13 +87,7 @@ struct JobNames {
     // When the target is reached through folder: that folder's identity,
     // which the folder of target must still have when the output is placed.
     FileIdentity targetFolder;
-};
-
-// A job's complete output in its temporary file, open, and what finishing
-// the job needs.
-struct PendingOutput {
-    JobNames names;
-    VanishingFile output;  // beside names.targetAt
+    VanishingFile output;  // beside targetAt
     int mode = -1;         // given once placed (VanishingFile::Placing)
     bool plainText = false;
     bool encrypting = false;
@@ -101,7 +97,7 @@ struct PendingOutput {
     std::unique_ptr<TemporaryRegistration> registration;
 };
 
-// Outputs up to this size may wait for a group's flush (see OutputGroup);
+// Outputs up to this size may wait for a group's flush (CommitOutputs);
 // larger ones flush on their own, where the flush is small beside the work.
 constexpr std::uint64_t kMaxGroupedBytes = 1 << 20;
 
@@ -114,7 +110,7 @@ struct JobSettings {
     std::atomic<std::uint64_t>* progress = nullptr;
     // When set, a job whose output is small (kMaxGroupedBytes) neither
     // flushes nor places it: its complete output is left here and the job
-    // has no lines; PlacePending and FinishPending then end it.
+    // has no lines; CommitOutputs then ends it.
     std::unique_ptr<PendingOutput>* pending = nullptr;
     // When set, the outputs of the run, which -f never replaces.
     PlacedOutputs* placed = nullptr;
@@ -138,20 +134,18 @@ std::vector<Outcome> VerifyJob(const FileCipher& cipher, const PlanItem& item,
 std::vector<Outcome> StandardInputJob(const FileCipher& cipher, bool decrypting,
                                       const JobSettings& settings);
 
-// The end of a job whose output was left pending. durable: its contents
-// are on the disk; otherwise the flush meant to put them there failed (83)
-// or the run was interrupted (no line). Gives the output its final name
-// without replacing a file, or with -f replacing one in a single step
-// unless the target is refused as before the job began: true once it is in
-// place. Otherwise its line is added and the temporary destroyed (a second
-// line when that fails).
-bool PlacePending(PendingOutput& job, const JobSettings& settings, bool durable,
-                  std::vector<Outcome>* lines);
-// Once the output is placed, and the rename made durable unless the source
-// is kept: the source's line (crypto/job_steps.h, FinishSource), which is
-// "OK" once the user has interrupted the run.
-void FinishPending(const PendingOutput& job, const JobSettings& settings,
-                   std::vector<Outcome>* lines);
+// Many small outputs made durable together. Flushing each output before its
+// rename costs a journal commit per file, which dominates a run over many
+// small files (a few milliseconds for a 4 KiB file). This ends the jobs
+// whose outputs were left pending instead: it flushes them all with one
+// request (SyncFiles), and only then moves each to its name in the order
+// given, as a job on its own does, flushes each folder once unless the
+// sources are kept, and destroys the sources. No final name appears before
+// its data is on the disk, as with one file at a time. The lines of each
+// job, in the order of outputs; after an interrupt the temporaries are
+// destroyed and the jobs have no lines.
+std::vector<std::vector<Outcome>> CommitOutputs(
+    std::vector<std::unique_ptr<PendingOutput>>& outputs, const JobSettings& settings);
 
 // For tests: called in every encryption or decryption job with the source's
 // path once the source is open and checked, before anything is written.

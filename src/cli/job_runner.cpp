@@ -1,6 +1,5 @@
 #include "cli/job_runner.h"
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -11,56 +10,14 @@
 
 namespace zorv {
 
-void OutputGroup::Add(std::size_t slot, std::unique_ptr<PendingOutput> output) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pending_.emplace_back(slot, std::move(output));
-}
-
-std::size_t OutputGroup::Size() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return pending_.size();
-}
-
-std::vector<std::pair<std::size_t, std::vector<Outcome>>> OutputGroup::Commit(
-    const JobSettings& settings) {
-    std::vector<std::pair<std::size_t, std::unique_ptr<PendingOutput>>> group;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        group.swap(pending_);
-    }
-    std::vector<FileHandle*> files;
-    for (auto& entry : group) {
-        files.push_back(&entry.second->output.File());
-    }
-    bool durable = !Interrupted() && SyncFiles(files);
-    std::vector<std::pair<std::size_t, std::vector<Outcome>>> result;
-    std::vector<std::string> folders;
-    for (auto& entry : group) {
-        result.emplace_back(entry.first, std::vector<Outcome>());
-        if (!PlacePending(*entry.second, settings, durable, &result.back().second)) {
-            entry.second.reset();
-            continue;
-        }
-        std::string folder = FolderOf(entry.second->names.targetAt);
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
-            folders.push_back(std::move(folder));
-        }
-    }
-    if (!settings.keep) {
-        // The new names must survive a power cut before the sources go.
-        for (const std::string& folder : folders) {
-            SyncFolder(folder);
-        }
-    }
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        if (group[i].second != nullptr) {
-            FinishPending(*group[i].second, settings, &result[i].second);
-        }
-    }
-    return result;
-}
-
 namespace {
+
+// A group is committed once this many outputs wait. It stays below the 64
+// temporaries that a second signal can remember, so that the pending ones
+// normally stay registered (a few more may join while a flush runs; those
+// the first signal still destroys); 48 files still share one flush where
+// there was one each.
+constexpr std::size_t kMaxGroupedFiles = 48;
 
 // kGrouped: the job is over, its output waits in the group.
 enum class JobState { kPending, kGrouped, kDone, kSkipped };
@@ -94,12 +51,7 @@ public:
                 std::unique_ptr<PendingOutput> pending;
                 settings.pending = grouping_ ? &pending : nullptr;
                 std::vector<Outcome> lines = job_(own, item, settings);
-                if (pending != nullptr) {
-                    group_.Add(index, std::move(pending));
-                    Finish(index, JobState::kGrouped, {});
-                } else {
-                    Finish(index, JobState::kDone, std::move(lines));
-                }
+                Finish(index, JobState::kDone, std::move(lines), std::move(pending));
             }
         }
     }
@@ -139,13 +91,17 @@ public:
     void GroupOutputs(bool on) { grouping_ = on; }
 
 private:
-    void Finish(std::size_t index, JobState state, std::vector<Outcome> lines) {
+    // A job's output left pending joins the group, and its slot waits for it.
+    void Finish(std::size_t index, JobState state, std::vector<Outcome> lines,
+                std::unique_ptr<PendingOutput> pending = nullptr) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (state == JobState::kGrouped && slots_[index].state == JobState::kDone) {
-                return;  // a commit took the output between the job and here
-            }
             finished_ += slots_[index].state == JobState::kPending ? 1u : 0u;
+            if (pending != nullptr) {
+                groupSlots_.push_back(index);
+                group_.push_back(std::move(pending));
+                state = JobState::kGrouped;
+            }
             slots_[index].lines = std::move(lines);
             slots_[index].state = state;
         }
@@ -161,14 +117,22 @@ private:
             waiting_ = true;
             waitingSince_ = now;
         }
-        return finished_ == slots_.size() || group_.Size() >= OutputGroup::kMaxFiles ||
+        return finished_ == slots_.size() || group_.size() >= kMaxGroupedFiles ||
                now - waitingSince_ >= std::chrono::milliseconds(200);
     }
 
     void CommitGroup() {
         waiting_ = false;
-        for (auto& done : group_.Commit(settings_)) {
-            Finish(done.first, JobState::kDone, std::move(done.second));
+        std::vector<std::size_t> slots;
+        std::vector<std::unique_ptr<PendingOutput>> group;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            slots.swap(groupSlots_);
+            group.swap(group_);
+        }
+        std::vector<std::vector<Outcome>> lines = CommitOutputs(group, settings_);
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            Finish(slots[i], JobState::kDone, std::move(lines[i]));
         }
     }
 
@@ -178,7 +142,9 @@ private:
     JobFunction job_;
     std::vector<JobSlot> slots_;
     std::atomic<std::size_t> next_{0};
-    OutputGroup group_;
+    // The outputs waiting for the group's flush, and their jobs' slots.
+    std::vector<std::unique_ptr<PendingOutput>> group_;
+    std::vector<std::size_t> groupSlots_;
     bool grouping_ = false;
     std::size_t finished_ = 0;  // slots no longer pending
     bool waiting_ = false;      // the collector waits for a group to fill

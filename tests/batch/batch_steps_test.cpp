@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "batch/progress_log.h"
 #include "crypto/file_cipher.h"
 #include "crypto/file_handle.h"
+#include "crypto/job_steps.h"
 #include "crypto/secure_delete.h"
 #include "decrypt/decrypt_batch.h"
 #include "encrypt/encrypt_batch.h"
@@ -175,6 +177,42 @@ TEST(BatchRun, EachFailingStepOfPlacingAnOutputLosesNothing) {
             DeleteFileA(r.output.c_str());
         }
     }
+}
+
+// A source written to between its transform and its destruction (the job
+// steps' hook): an encryption's is kept and its .crp file removed, a
+// failure; a decryption's .crp file is kept beside its plain file, a notice.
+std::string touched;
+void AppendToTouched(const std::string& path) {
+    if (path == touched) {
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        std::fputs("tail", file);
+        std::fclose(file);
+    }
+}
+
+TEST(BatchRun, ASourceWrittenToBeforeItIsDestroyedIsKept) {
+    TempFolder folder;
+    FileCipher cipher("password", 8);
+    EncryptionRule encryption(cipher, true);
+    DecryptionRule decryption(cipher);
+    const std::string plain = folder.Join("doc");
+    ASSERT_TRUE(WriteLongFile(plain, "contents"));
+    SetSourceCheckHook(AppendToTouched);
+    touched = plain;
+    int failures = 0;
+    EXPECT_EQ(RunOver(encryption, {plain}, &failures),
+              Logged(FailLine(plain, kResultSourceChanged)));
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"doc"});
+    touched = plain + ".crp";
+    ASSERT_EQ(cipher.EncryptFile(plain.c_str(), touched.c_str()), kResultOk);
+    DeleteFileA(plain.c_str());
+    EXPECT_EQ(RunOver(decryption, {touched}, &failures),
+              Logged(FailLine(touched, kResultDeleteFailed)));
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"doc", "doc.crp"}));
+    SetSourceCheckHook(nullptr);
 }
 
 // A source that a killed run was destroying is under a wipe name now: the

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "cli/file_jobs.h"
-#include "cli/job_runner.h"
 #include "crypto/file_entries.h"
 #include "support/cli_test_util.h"
 
@@ -89,9 +88,9 @@ TEST(FileJobs, FlushesComeBeforeTheNameAndTheSourceAndAFailedOneLeavesNothing) {
         std::vector<Outcome> lines = row.encrypt ? EncryptJob(KeyedCipher(), item, settings)
                                                  : DecryptJob(KeyedCipher(), item, settings);
         if (pending != nullptr) {
-            OutputGroup group;
-            group.Add(0, std::move(pending));
-            lines = group.Commit(settings)[0].second;
+            std::vector<std::unique_ptr<PendingOutput>> group;
+            group.push_back(std::move(pending));
+            lines = CommitOutputs(group, settings)[0];
         }
         return lines.size() == 1 ? lines[0].code : kResultInterrupted;
     };
