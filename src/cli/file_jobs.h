@@ -24,14 +24,10 @@
 //     no longer has the name the lines give it (renamed during the job)
 //     gets no output: the job fails (83) and its temporary is destroyed
 //     through the folder it holds;
-//   - the source is destroyed with SecureDelete only after its output is
-//     complete, flushed and in place, and not with --keep, nor once the
-//     user has interrupted the run; and only when the name still leads to
-//     the file that was read, with the size, last-write and change times
-//     it had when it was opened. An encryption source changed meanwhile
-//     fails the job (85), is kept, and the .crp file made from it is
-//     removed if its name still holds it; a decryption's .crp file is kept
-//     (81).
+//   - the source is destroyed only after its output is complete, flushed
+//     and in place, and not with --keep, nor once the user has interrupted
+//     the run; and only when it is still the file that was read, as it was
+//     read (FinishSource: 85, 81, 1002, 1003).
 #pragma once
 
 #include <atomic>

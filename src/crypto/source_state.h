@@ -11,8 +11,8 @@ namespace zorv {
 // units (see FileTimes). lastChange is the change time (POSIX st_ctime;
 // Windows the ChangeTime of the file's basic information), which a program
 // cannot set back as it can the last-write time after editing a file in
-// place. 0 where it is not read: the desktop program reads the size and the
-// last-write time only.
+// place. 0 where it is not read: the transforms' own check on the open
+// source (file_cipher.cpp) reads the size and the last-write time only.
 struct SourceState {
     uint64_t size = 0;
     int64_t lastWrite = 0;
