@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "crypto/file_handle.h"
+#include "crypto/job_steps.h"
 #include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
 #include "crypto_test_util.h"
@@ -176,6 +177,30 @@ TEST(SecureDelete, EachFailingStepLeavesTheFileWholeOrUnderAWipeName) {
         for (const std::string& name : WipeNames(dir)) {
             std::filesystem::remove(dir.File(name));
         }
+    }
+}
+
+// An output that was not placed (job_steps.h): one that may hold plain text
+// is overwritten through its handle before it goes, 24 times or, when the
+// user is waiting for the program to end, once; an encryption's, which holds
+// only cipher text, is only discarded. Nothing stays in the folder.
+TEST(SecureDelete, AnUnplacedOutputIsWipedOnlyWhenItMayHoldPlainText) {
+    ScratchDir dir;
+    const Bytes contents = Pattern(5000, 4);
+    const struct {
+        bool plainText;
+        bool quick;
+        uint64_t overwrites;
+    } kCases[] = {{true, false, 24}, {true, true, 1}, {false, false, 0}};
+    for (const auto& c : kCases) {
+        VanishingFile output;
+        ASSERT_EQ(output.Create(dir.File("out").c_str()), kResultOk);
+        ASSERT_EQ(output.File().Write(contents.data(), contents.size()), contents.size());
+        SetFileFaults(FileFaultPlan());
+        EXPECT_TRUE(DropOutput(output, c.plainText, c.quick)) << c.overwrites;
+        EXPECT_EQ(GetFileCallCounts().bytesWritten, c.overwrites * contents.size());
+        ClearFileFaults();
+        EXPECT_TRUE(dir.Entries().empty()) << c.overwrites;
     }
 }
 
