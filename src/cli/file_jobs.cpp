@@ -48,7 +48,8 @@ TransformOptions OptionsOf(const JobSettings& settings) {
 }
 
 std::unique_lock<std::mutex> LockPlaced(const JobSettings& settings) {
-    return settings.placed != nullptr ? settings.placed->Lock() : std::unique_lock<std::mutex>();
+    return settings.placed != nullptr ? std::unique_lock<std::mutex>(settings.placed->mutex)
+                                      : std::unique_lock<std::mutex>();
 }
 
 // Why target cannot take a job's output, or 0, with the run's outputs
@@ -69,7 +70,7 @@ ResultCode TargetRefusal(const std::string& target, const JobSettings& settings)
     }
     FileIdentity there;
     bool ours = settings.placed != nullptr && QueryIdentity(target, &there) &&
-                settings.placed->Contains(there);
+                settings.placed->files.count({there.device, there.file}) != 0;
     return ours ? ResultCode{kResultSharedOutput} : kResultOk;
 }
 
@@ -111,7 +112,7 @@ ResultCode PlaceLocked(PendingOutput& job, const JobSettings& settings) {
         code = PlaceOutput(job.output, placing, &job.placed);
     }
     if (code == kResultOk && settings.placed != nullptr) {
-        settings.placed->Add(job.placed);
+        settings.placed->files.insert({job.placed.device, job.placed.file});
     }
     return code;
 }
@@ -267,14 +268,6 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
 }
 
 }  // namespace
-
-bool PlacedOutputs::Contains(const FileIdentity& file) const {
-    return files_.count({file.device, file.file}) != 0;
-}
-
-void PlacedOutputs::Add(const FileIdentity& file) {
-    files_.insert({file.device, file.file});
-}
 
 std::vector<std::vector<Outcome>> CommitOutputs(
     std::vector<std::unique_ptr<PendingOutput>>& outputs, const JobSettings& settings) {

@@ -58,16 +58,9 @@ struct Outcome {
 // where letter case does not tell names apart) would otherwise leave one
 // output and destroy both sources. A name is looked up and taken under one
 // lock, so two jobs cannot both find it free.
-class PlacedOutputs {
-public:
-    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
-    // With the lock held.
-    bool Contains(const FileIdentity& file) const;
-    void Add(const FileIdentity& file);
-
-private:
-    std::mutex mutex_;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
+struct PlacedOutputs {
+    std::mutex mutex;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> files;  // device and file numbers
 };
 
 // A job's output, complete in its temporary file and open, with what
