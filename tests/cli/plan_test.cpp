@@ -408,16 +408,24 @@ void SwapOnce(const std::string&) {
     }
 }
 
-// A sub-folder or a source swapped after the walk, or once a job has opened
-// its source: nothing is read, written or removed outside the tree, nor in
-// what took the name. A job that finds its folder swapped before it starts
-// does nothing; one that had its source open fails (83), its source kept in
-// the folder it had reached, now under the old name. Each defence has a row that it alone
-// passes: the folder swapped for a link to itself (only the refusal of a
-// link below the folder named on the command line tells), for another real
-// folder (only the folder's identity, for a file named by itself), the
-// source swapped for another file (only the source's identity) or for a
-// link to itself (only the refusal to open a link).
+void SwapThenWatch(const std::string& path) {
+    SwapOnce(path);
+    WatchOutside(path);
+}
+
+// A sub-folder or a source swapped after the walk, once a job has opened
+// its source, or once its output is placed: nothing is read, written or
+// removed outside the tree, nor in what took the name. A job that finds its
+// folder swapped before it starts does nothing; one that had its source
+// open fails (83), its source kept in the folder it had reached, now under
+// the old name; one whose output is placed destroys its source there. Each
+// defence has a row that it alone passes: the folder swapped for a link to
+// itself (only the refusal of a link below the folder named on the command
+// line tells), for another real folder (only the folder's identity, for a
+// file named by itself), once the output is placed (only reaching the
+// source through the folder the job holds), the source swapped for another
+// file (only the source's identity) or for a link to itself (only the
+// refusal to open a link).
 TEST_F(PlanTest, AnEntrySwappedAfterTheWalkSendsNoJobOutside) {
     enum Swap {
         kFolderForLinkOutside,
@@ -426,26 +434,29 @@ TEST_F(PlanTest, AnEntrySwappedAfterTheWalkSendsNoJobOutside) {
         kSourceForOther,
         kSourceForLinkToItself
     };
+    enum When { kBeforeJob, kAfterOpen, kPlaced };
     struct Case {
         bool encrypt;
-        bool afterOpen;
+        When when;
         bool byName;  // the file named on the command line, not found by a walk
         Swap swap;
         ResultCode expected;
     };
     const Case kCases[] = {
-        {true, false, false, kFolderForLinkOutside, kResultReplaced},
-        {true, true, false, kFolderForLinkOutside, kResultWriteFailed},
-        {false, false, false, kFolderForLinkOutside, kResultReplaced},
-        {false, true, false, kFolderForLinkOutside, kResultWriteFailed},
-        {true, false, true, kFolderForLinkOutside, kResultReplaced},
-        {true, true, true, kFolderForLinkOutside, kResultWriteFailed},
-        {false, false, true, kFolderForLinkOutside, kResultReplaced},
-        {false, true, true, kFolderForLinkOutside, kResultWriteFailed},
-        {true, false, false, kFolderForLinkToItself, kResultReplaced},
-        {true, false, true, kFolderForOther, kResultReplaced},
-        {true, false, false, kSourceForOther, kResultReplaced},
-        {true, false, false, kSourceForLinkToItself, kResultSymbolicLink},
+        {true, kBeforeJob, false, kFolderForLinkOutside, kResultReplaced},
+        {true, kAfterOpen, false, kFolderForLinkOutside, kResultWriteFailed},
+        {false, kBeforeJob, false, kFolderForLinkOutside, kResultReplaced},
+        {false, kAfterOpen, false, kFolderForLinkOutside, kResultWriteFailed},
+        {true, kBeforeJob, true, kFolderForLinkOutside, kResultReplaced},
+        {true, kAfterOpen, true, kFolderForLinkOutside, kResultWriteFailed},
+        {false, kBeforeJob, true, kFolderForLinkOutside, kResultReplaced},
+        {false, kAfterOpen, true, kFolderForLinkOutside, kResultWriteFailed},
+        {true, kPlaced, false, kFolderForLinkOutside, kResultOk},
+        {false, kPlaced, false, kFolderForLinkOutside, kResultOk},
+        {true, kBeforeJob, false, kFolderForLinkToItself, kResultReplaced},
+        {true, kBeforeJob, true, kFolderForOther, kResultReplaced},
+        {true, kBeforeJob, false, kSourceForOther, kResultReplaced},
+        {true, kBeforeJob, false, kSourceForLinkToItself, kResultSymbolicLink},
     };
     const FileCipher cipher("password", 8);
     int row = 0;
@@ -481,32 +492,33 @@ TEST_F(PlanTest, AnEntrySwappedAfterTheWalkSendsNoJobOutside) {
                  : c.swap == kSourceForOther     ? other + Separator() + "x.txt"
                                                  : swapFrom + "-old";
         swapByLink = c.swap != kFolderForOther && c.swap != kSourceForOther;
-        if (!c.afterOpen) {
+        if (c.when == kBeforeJob) {
             SwapOnce(planned);
         }
-        SetJobOpenedHook(SwapOnce);
-        SetSourceCheckHook(WatchOutside);
+        SetJobOpenedHook(c.when == kAfterOpen ? SwapOnce : nullptr);
+        SetSourceCheckHook(SwapThenWatch);
         const std::vector<Outcome> lines =
             c.encrypt ? EncryptJob(cipher, *item, JobSettings{}) : DecryptJob(cipher, *item, {});
         SetJobOpenedHook(nullptr);
         SetSourceCheckHook(nullptr);
         ASSERT_TRUE(swapFrom.empty());
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.afterOpen << c.byName;
-        EXPECT_EQ(seenOutside, untouched) << c.encrypt << c.afterOpen << c.byName;
-        EXPECT_EQ(outside.Names(), untouched) << c.encrypt << c.afterOpen << c.byName;
+        EXPECT_EQ(lines[0].code, c.expected) << c.encrypt << c.when << c.byName;
+        EXPECT_EQ(seenOutside, untouched) << c.encrypt << c.when << c.byName;
+        EXPECT_EQ(outside.Names(), untouched) << c.encrypt << c.when << c.byName;
         EXPECT_EQ(test::ReadBytes(outside / "other.txt"),
                   (test::Bytes{'o', 'u', 't', 's', 'i', 'd', 'e'}));
         if (!swapByLink) {  // what took the name is as it was
             EXPECT_EQ(test::ReadBytes(source), (test::Bytes{'o', 't', 'h', 'e', 'r'}));
             EXPECT_FALSE(test::Exists(source + ".crp"));
         }
-        if (c.afterOpen) {  // the source alone, in the folder under its old name
+        if (c.when != kBeforeJob) {  // the source or the output alone, under the old name
             std::vector<std::string> left;
             for (const auto& entry : std::filesystem::directory_iterator(folder + "-old")) {
                 left.push_back(entry.path().filename().string());
             }
-            EXPECT_EQ(left, std::vector<std::string>{NameOf(planned)});
+            const std::string output = c.encrypt ? "x.txt.crp" : "x.txt";
+            EXPECT_EQ(left, std::vector<std::string>{c.when == kPlaced ? output : NameOf(planned)});
         }
         if (c.swap == kFolderForLinkOutside) {
             // Planned now, the link is not followed: nothing outside the tree.
