@@ -7,9 +7,11 @@
 // plain text in the temporary folder; and after the retry: just the
 // expected files, each complete.
 //
-// ZORV_KILL_MOMENTS kills per kind of batch (2 by default; make test-kill
-// runs many more). A complete .crp file of given plain bytes is always the
-// same bytes, so outputs are compared whole.
+// Each kind of batch is killed as soon as an output's temporary shows, as
+// soon as a wipe name shows, and at ZORV_KILL_MOMENTS moments spread over its
+// unkilled duration (2 by default; make test-kill runs many more). A complete
+// .crp file of given plain bytes is always the same bytes, so outputs are
+// compared whole.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -238,28 +240,58 @@ DWORD TimeTheJob(const Job& job) {
     return duration;
 }
 
-void KillAndRetry(const Job& job, int moment, DWORD delayMs) {
+// When a run is ended: a delay after the click on OK, or as soon as a file
+// whose name ends so shows in the folder (the phases that time alone rarely
+// meets with few moments: an output being written, a source being wiped).
+struct Moment {
+    DWORD delayMs;
+    const char* sighting;
+};
+
+bool SightAndKill(const std::string& folder, const char* end, ZorvProcess& process) {
+    const DWORD start = GetTickCount();
+    while (process.IsRunning() && GetTickCount() - start < kJobTimeoutMs) {
+        std::vector<std::string> files;
+        ListFiles(folder, "", &files);
+        for (const std::string& file : files) {
+            if (IsLeftover(file, end)) {
+                process.Kill();
+                return true;
+            }
+        }
+    }
+    process.Kill();
+    return false;
+}
+
+void KillAndRetry(const Job& job, int number, const Moment& moment) {
     const int temporaries = TemporaryFileCount();
     const std::string folder = Prepare(job);
+    std::string when = std::to_string(moment.delayMs) + " ms";
     {
         JobRun run;
         ASSERT_TRUE(run.Start(job, folder));
-        Sleep(delayMs);
-        run.Process().Kill();
+        if (moment.sighting == nullptr) {
+            Sleep(moment.delayMs);
+            run.Process().Kill();
+        } else {
+            when = SightAndKill(folder, moment.sighting, run.Process())
+                       ? std::string("the first ") + moment.sighting
+                       : std::string("the end (no ") + moment.sighting + " seen)";
+        }
     }
     Survey survey = Look(job, folder);
     if (TemporaryFileCount() != temporaries) {
         survey.faults.push_back("a file left in the temporary folder");
     }
-    Report(job, moment, "after the kill", survey.faults);
-    std::printf("  kill %d at %lu ms: %d/%zu outputs, %d sources, %d wipe names\n", moment,
-                static_cast<unsigned long>(delayMs), survey.outputs, job.items.size(),
-                survey.sources, survey.wipes);
+    Report(job, number, "after the kill", survey.faults);
+    std::printf("  kill %d at %s: %d/%zu outputs, %d sources, %d wipe names\n", number,
+                when.c_str(), survey.outputs, job.items.size(), survey.sources, survey.wipes);
 
     JobRun retry;
     ASSERT_TRUE(retry.Start(job, folder));
     bool reviewed = false;
-    ASSERT_TRUE(retry.RunToTheEnd(&reviewed)) << job.title << ", retry " << moment;
+    ASSERT_TRUE(retry.RunToTheEnd(&reviewed)) << job.title << ", retry " << number;
     survey = Look(job, folder);
     if (survey.outputs != static_cast<int>(job.items.size())) {
         survey.faults.push_back("outputs missing");
@@ -276,7 +308,7 @@ void KillAndRetry(const Job& job, int moment, DWORD delayMs) {
     if (TemporaryFileCount() != temporaries) {
         survey.faults.push_back("a file left in the temporary folder");
     }
-    Report(job, moment, "after the retry", survey.faults);
+    Report(job, number, "after the retry", survey.faults);
 }
 
 TEST(KillHarness, EveryBatchKilledAtMomentsSpreadOverItAndRunAgain) {
@@ -286,10 +318,14 @@ TEST(KillHarness, EveryBatchKilledAtMomentsSpreadOverItAndRunAgain) {
     const int moments = Moments();
     for (const Job& job : Jobs()) {
         const DWORD duration = TimeTheJob(job);
-        std::printf("%s: %d kills, %lu ms a run\n", job.title, moments,
+        std::printf("%s: %d kills, %lu ms a run\n", job.title, moments + 2,
                     static_cast<unsigned long>(duration));
+        std::vector<Moment> plan = {{0, ".tmp"}, {0, ".wipe"}};
         for (int moment = 1; moment <= moments; ++moment) {
-            KillAndRetry(job, moment, duration * moment / (moments + 1));
+            plan.push_back({duration * moment / (moments + 1), nullptr});
+        }
+        for (std::size_t number = 0; number < plan.size(); ++number) {
+            KillAndRetry(job, static_cast<int>(number + 1), plan[number]);
         }
     }
 }
