@@ -10,10 +10,10 @@
 // leaves it empty or complete, for the next run to finish; counted here.
 //
 // Each kind of batch is killed as soon as an output's temporary holds
-// something, as soon as a wipe name shows, and at ZORV_KILL_MOMENTS moments spread over its
-// unkilled duration (3 under make test; make test-kill runs many more). A complete
-// .crp file of given plain bytes is always the same bytes, so outputs are
-// compared whole.
+// something, as soon as a wipe name shows, and at ZORV_KILL_MOMENTS moments
+// spread over its unkilled duration (3 under make test; make test-kill runs
+// many more). A complete .crp file of given plain bytes is always the same
+// bytes, so outputs are compared whole.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -261,8 +261,8 @@ DWORD TimeTheJob(const Job& job) {
 }
 
 // When a run is ended: a delay after the click on OK, or as soon as a file
-// whose name ends so shows in the folder, not empty (the phases that time alone rarely
-// meets with few moments: an output being written, a source being wiped).
+// whose name ends so shows in the folder, not empty (the phases that a few
+// timed moments rarely meet: an output being written, a source being wiped).
 struct Moment {
     DWORD delayMs;
     const char* sighting;
