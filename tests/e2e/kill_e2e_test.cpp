@@ -293,6 +293,7 @@ void KillAndRetry(const Job& job, int number, const Moment& moment) {
     const int temporaries = TemporaryFileCount();
     const std::string folder = Prepare(job);
     std::string when = std::to_string(moment.delayMs) + " ms";
+    bool seen = true;
     {
         JobRun run;
         ASSERT_TRUE(run.Start(job, folder));
@@ -300,12 +301,16 @@ void KillAndRetry(const Job& job, int number, const Moment& moment) {
             Sleep(moment.delayMs);
             run.Process().Kill();
         } else {
-            when = SightAndKill(folder, moment.sighting, run.Process())
-                       ? std::string("the first ") + moment.sighting
-                       : std::string("the end (no ") + moment.sighting + " seen)";
+            seen = SightAndKill(folder, moment.sighting, run.Process());
+            when = std::string("the first ") + moment.sighting;
         }
     }
     Survey survey = Look(job, folder);
+    // Every job writes each output under a temporary name and destroys each
+    // source under a wipe name.
+    if (!seen) {
+        survey.faults.push_back(std::string("no ") + moment.sighting + " seen while it ran");
+    }
     if (TemporaryFileCount() != temporaries) {
         survey.faults.push_back("a file left in the temporary folder");
     }
