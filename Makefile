@@ -50,11 +50,13 @@ bench-desktop: win64
 test-large: native-release
 	@scripts/test-large
 
-# Opt-in: zorv-cli killed at KILLS moments of each kind of job, each followed
-# by a retry (minutes).
+# Opt-in: zorv-cli, and zorv.exe under Wine, killed at KILLS moments of each
+# kind of job, each kill followed by a retry (minutes).
 KILLS ?= 40
-test-kill: native
-	@scripts/kill-harness $(KILLS)
+test-kill: native win64
+	@status=0; scripts/kill-harness $(KILLS) || status=1; \
+	ZORV_KILL_MOMENTS=$(KILLS) scripts/with-display scripts/wine-run \
+	    build/win64/tests/e2e/e2e_kill_test.exe || status=1; exit $$status
 
 dist: setup
 	@scripts/make-dist
