@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
 #include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
@@ -198,6 +199,89 @@ TEST(SecureDelete, LeftoverNamesAreRecognisedExactly) {
         EXPECT_EQ(LeftoverKindOf(name), LeftoverKind::kNone) << name;
     }
     EXPECT_EQ(LeftoverKindOf(".zorv-0123abcd.wipe"), LeftoverKind::kWipe);
+}
+
+// A file that a live run holds (FileHandle::OpenForWipe, or a VanishingFile
+// it writes) is no leftover of a killed one: another run finishing the
+// folder passes it over untouched, without a failure, and finishes it once
+// its owner has let it go. The holders: a second descriptor (Windows:
+// handle) held on a wipe name; a temporary being placed under a temporary
+// name (a file without one that replaces another) or its own; a wipe in
+// flight, met by a finisher between two of its writes.
+std::string finishing;  // the folder a wipe in flight is met in
+LeftoverFinish metInFlight = LeftoverFinish::kFailed;
+
+TEST(SecureDelete, AFileALiveRunHoldsIsPassedOverThenFinishedOnceLetGo) {
+    ScratchDir dir;
+    const Bytes contents = Pattern(5000, 8);
+    enum Holder { kSecondHandle, kPlacing, kWipeInFlight };
+    for (Holder holder : {kSecondHandle, kPlacing, kWipeInFlight}) {
+        SCOPED_TRACE(holder);
+        const std::string leftover = dir.File(".zorv-0123abcd.wipe");
+        FileHandle held;
+        VanishingFile output;
+        std::string heldPath = leftover;
+        if (holder == kSecondHandle) {
+            WriteBytes(leftover, contents);
+            ASSERT_EQ(held.OpenForWipe(leftover.c_str()), FileHandle::Hold::kHeld);
+        } else if (holder == kPlacing) {
+            const std::string target = dir.File("out.crp");
+            WriteBytes(target, Pattern(10, 9));
+            ASSERT_EQ(output.Create(target.c_str()), kResultOk);
+            ASSERT_EQ(output.File().Write(contents.data(), contents.size()), contents.size());
+            // The rename to the final name fails, after the temporary name
+            // where the file had none.
+            FileFaultPlan plan;
+            plan.failRenameAt = output.TemporaryPath().empty() ? 2 : 1;
+            SetFileFaults(plan);
+            VanishingFile::Placing placing;
+            placing.replace = true;
+            EXPECT_EQ(output.Place(placing), kResultWriteFailed);
+            ClearFileFaults();
+            heldPath = output.TemporaryPath();
+            ASSERT_EQ(LeftoverKindOf(NameOf(heldPath).c_str()), LeftoverKind::kTemporary);
+        } else {
+            // Another run meets the wipe name at the first write of the wipe.
+            const std::string source = dir.File("source");
+            WriteBytes(source, contents);
+            finishing = dir.File("");
+            metInFlight = LeftoverFinish::kFailed;
+            FileFaultPlan plan;
+            plan.observe = [](void*, const uint8_t* bytes, size_t) {
+                static bool inside = false;
+                if (bytes == nullptr || inside) {
+                    return;
+                }
+                inside = true;
+                for (const auto& entry : std::filesystem::directory_iterator(finishing)) {
+                    const std::string name = entry.path().filename().string();
+                    if (LeftoverKindOf(name.c_str()) == LeftoverKind::kWipe) {
+                        metInFlight = FinishLeftoverFile(entry.path().string().c_str());
+                    }
+                }
+                inside = false;
+            };
+            SetFileFaults(plan);
+            EXPECT_EQ(SecureDestroy(source.c_str()), DeleteOutcome::kDeleted);
+            ClearFileFaults();
+            EXPECT_EQ(metInFlight, LeftoverFinish::kPassedOver);
+            EXPECT_TRUE(dir.Entries().empty());
+            continue;
+        }
+        EXPECT_EQ(FinishLeftoverFile(heldPath.c_str()), LeftoverFinish::kPassedOver);
+        EXPECT_TRUE(FinishLeftover(heldPath.c_str()));  // no failure to report
+        ASSERT_TRUE(Exists(heldPath));
+        if (holder == kSecondHandle) {
+            EXPECT_EQ(ReadBytes(leftover), contents);
+            held.Close();
+            EXPECT_EQ(FinishLeftoverFile(leftover.c_str()), LeftoverFinish::kFinished);
+        } else {
+            output.Discard();
+        }
+        EXPECT_FALSE(Exists(heldPath));
+        std::filesystem::remove(dir.File("out.crp"));
+        EXPECT_TRUE(dir.Entries().empty());
+    }
 }
 
 // Overwriting a file with other names would destroy their contents: it is
