@@ -149,6 +149,11 @@ Moved MoveToWipeName(FileHandle& file, const char* path, std::string* wipePath) 
             backend::RenameOpenFile(file.native(), path, wipePath->c_str(), false);
         if (moved == kResultOk) {
             if (file.IsSameFileAs(wipePath->c_str())) {
+                // The new name on the disk before the first overwrite: a
+                // power cut must not bring the old one back over a
+                // half-wiped file. A failure is not reported: the wipe is
+                // no less due.
+                (void)backend::FlushFolder(folder);
                 return Moved::kYes;
             }
             (void)backend::RenamePath(wipePath->c_str(), path);

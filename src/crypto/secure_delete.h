@@ -27,7 +27,8 @@ enum class DeleteOutcome {
 
 // Makes the file writable (clears the read-only attribute; on POSIX adds the
 // owner's write permission), renames it to a wipe name in its folder
-// (.zorv-XXXXXXXX.wipe, never replacing), wipes it as WipeFile does and
+// (.zorv-XXXXXXXX.wipe, never replacing) and flushes the folder (one flush
+// under the fault plan before the wipe's), wipes it as WipeFile does and
 // deletes it. A wipe cut short thus never leaves a half-overwritten file
 // under its own name, and later runs finish it (FinishLeftover). The wipe
 // name stays only when the wipe fails part-way or the deletion fails;

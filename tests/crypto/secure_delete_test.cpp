@@ -145,11 +145,18 @@ TEST(SecureDelete, EachFailingStepLeavesTheFileWholeOrUnderAWipeName) {
         {"first write", {0, 0, 1, 0, 0}, false},
         {"a later write", {0, 0, 5, 0, 0}, false},
         {"a short write", {0, 0, 0, 1, 0}, false},
-        {"first flush", {0, 0, 0, 0, 1}, false},
+        // The first flush is the folder's, after the rename; unreported.
+        {"first flush of the wipe", {0, 0, 0, 0, 2}, false},
         {"a middle flush", {0, 0, 0, 0, 13}, false},
-        {"last flush", {0, 0, 0, 0, 24}, false},
+        {"last flush", {0, 0, 0, 0, 25}, false},
         {"removed", removed, false},
     };
+    // The folder's flush after the rename, failing, fails nothing.
+    WriteBytes(path, contents);
+    SetFileFaults({0, 0, 0, 0, 1});
+    EXPECT_EQ(SecureDestroy(path.c_str()), DeleteOutcome::kDeleted);
+    EXPECT_EQ(GetFileCallCounts().flushes, 25);
+    ClearFileFaults();
     for (const auto& c : kCases) {
         WriteBytes(path, contents);
         SetFileFaults(c.plan);
