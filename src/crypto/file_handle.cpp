@@ -349,12 +349,18 @@ void VanishingFile::DropWatch() {
 
 bool VanishingFile::Discard() {
     const bool named = !temporary_.empty() && file_.IsOpen();
+    bool removed = !named || marked_;
+    const bool refused = !removed && StepFails(FileStep::kRemove);
     // Removed while held: closed first, a named file could be taken by
-    // another run for a leftover before its name is gone.
-    const bool removed = !named || marked_ ||
-                         (!StepFails(FileStep::kRemove) &&
-                          backend::RemoveHeldName(file_.native(), temporary_.c_str()));
+    // another run for a leftover before its name is gone. By name once
+    // closed where that fails (Windows, when the mark cannot be set).
+    if (!removed && !refused) {
+        removed = backend::RemoveHeldName(file_.native(), temporary_.c_str());
+    }
     (void)file_.Close();
+    if (!removed && !refused) {
+        removed = backend::RemoveName(temporary_.c_str());
+    }
     DropWatch();
     temporary_.clear();
     marked_ = false;

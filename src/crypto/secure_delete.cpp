@@ -170,9 +170,17 @@ bool RemoveStep(const char* path) {
     return !StepFails(FileStep::kRemove) && backend::RemoveName(path);
 }
 
-// Removes the name path of the file held in file, before it is closed.
-bool RemoveHeldStep(const FileHandle& file, const char* path) {
-    return !StepFails(FileStep::kRemove) && backend::RemoveHeldName(file.native(), path);
+// Removes the name path of the file held in file, before it is closed; by
+// name once closed where that fails (Windows, when the mark cannot be set).
+bool RemoveHeldStep(FileHandle& file, const char* path) {
+    if (StepFails(FileStep::kRemove)) {
+        return false;
+    }
+    if (backend::RemoveHeldName(file.native(), path)) {
+        return true;
+    }
+    (void)file.Close();
+    return backend::RemoveName(path);
 }
 
 }  // namespace
