@@ -275,12 +275,15 @@ TEST(SecureDelete, AFileALiveRunHoldsIsPassedOverThenFinishedOnceLetGo) {
             EXPECT_TRUE(dir.Entries().empty());
             continue;
         }
+        SetFileFaults(FileFaultPlan{});
         EXPECT_EQ(FinishLeftoverFile(heldPath.c_str()), LeftoverFinish::kPassedOver);
         EXPECT_TRUE(FinishLeftover(heldPath.c_str()));  // no failure to report
+        EXPECT_EQ(GetFileCallCounts().writes, 0);       // untouched
+        ClearFileFaults();
         ASSERT_TRUE(Exists(heldPath));
         if (holder == kSecondHandle) {
-            EXPECT_EQ(ReadBytes(leftover), contents);
             held.Close();
+            EXPECT_EQ(ReadBytes(leftover), contents);
             EXPECT_EQ(FinishLeftoverFile(leftover.c_str()), LeftoverFinish::kFinished);
         } else {
             output.Discard();
