@@ -174,7 +174,8 @@ private:
 
 // Failure injection for tests, in the manner of a mock of the system calls:
 // counts every read (Read, ReadAt), write (Write, WriteAt) and flush (Flush,
-// FlushData; SyncFiles and SyncFolder of file_entries.h) of the process,
+// FlushData; SyncFiles and SyncFolder of file_entries.h; the folder flushes
+// of VanishingFile::Place and SecureDestroy) of the process,
 // from any thread, and lets the Nth of them fail or (Read and Write only)
 // come up short: a counter is taken in one step, so exactly one call is the
 // Nth whichever thread makes it. Tests install a plan while no file work
