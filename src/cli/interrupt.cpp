@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+#include "crypto/file_handle.h"
+
 namespace zorv {
 namespace {
 
@@ -51,6 +53,30 @@ void RemoveRegisteredTemporaries() {
             unlink(slot.path);  // async-signal-safe
 #endif
         }
+    }
+}
+
+// Takes a place for path: its number, or -1 when the path does not fit or
+// every place is taken.
+int TakeSlot(const char* path) {
+    const std::size_t bytes = std::strlen(path) + 1;
+    if (bytes > kSlotBytes) {
+        return -1;
+    }
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (slots[i].state.compare_exchange_strong(expected, kWriting)) {
+            std::memcpy(slots[i].path, path, bytes);
+            slots[i].state.store(kReady);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void FreeSlot(int slot) {
+    if (slot >= 0) {
+        slots[slot].state.store(kFree);
     }
 }
 
@@ -111,6 +137,12 @@ void OnSignal(int number) {
 }  // namespace
 
 void InstallInterruptHandler() {
+    // The names the file seam gives temporaries while placing them, which
+    // the jobs never see, are remembered too.
+    TemporaryNameWatch watch;
+    watch.named = TakeSlot;
+    watch.dropped = FreeSlot;
+    WatchTemporaryNames(watch);
 #ifdef _WIN32
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 #else
@@ -145,25 +177,11 @@ void RaiseInterruptFlag() {
     interruptFlag.store(true);
 }
 
-TemporaryRegistration::TemporaryRegistration(const std::string& path) : slot_(-1) {
-    if (path.size() >= kSlotBytes) {
-        return;
-    }
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = kFree;
-        if (slots[i].state.compare_exchange_strong(expected, kWriting)) {
-            std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-            slots[i].state.store(kReady);
-            slot_ = i;
-            return;
-        }
-    }
-}
+TemporaryRegistration::TemporaryRegistration(const std::string& path)
+    : slot_(TakeSlot(path.c_str())) {}
 
 TemporaryRegistration::~TemporaryRegistration() {
-    if (slot_ >= 0) {
-        slots[slot_].state.store(kFree);
-    }
+    FreeSlot(slot_);
 }
 
 }  // namespace zorv

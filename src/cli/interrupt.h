@@ -15,7 +15,10 @@
 
 namespace zorv {
 
-// Installs the handlers. Call once, early, from the main thread.
+// Installs the handlers, and has the file seam report the temporary names
+// it gives on its own (WatchTemporaryNames), which a second signal then
+// removes as it removes registered ones. Call once, early, from the main
+// thread.
 void InstallInterruptHandler();
 
 // True once the user has interrupted the run.
@@ -31,8 +34,9 @@ void RaiseInterruptFlag();
 // Temporary files that a second signal removes before the process ends:
 // those with a name (a file system without files that have none); the
 // others vanish with the process anyway. Register right after creating
-// one, unregister once it is renamed or destroyed. A path that does not fit, or more files at once
-// than there are places, goes unregistered (the first signal still destroys it). Thread-safe.
+// one, unregister once it is renamed or destroyed. A path that does not
+// fit, or more files at once than there are places, goes unregistered (the
+// first signal still destroys it). Thread-safe.
 class TemporaryRegistration {
 public:
     explicit TemporaryRegistration(const std::string& path);

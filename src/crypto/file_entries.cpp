@@ -27,4 +27,8 @@ bool RemoveFile(const std::string& path) {
     return backend::RemoveName(path.c_str());
 }
 
+void SyncFolder(const std::string& folder) {
+    (void)backend::FlushFolder(folder);
+}
+
 }  // namespace zorv

@@ -138,9 +138,10 @@ unsigned CurrentUmask();
 // flush counts as one under the fault plan (FileFaultPlan).
 bool SyncFiles(const std::vector<FileHandle*>& files);
 
-// Makes a rename in folder durable (fsync of the folder on POSIX, a flush
-// under the fault plan; nothing to do on Windows, where MoveFileEx writes
-// through). A failure is not reported: the rename stands either way.
+// Makes a rename in folder durable (fsync of the folder on POSIX,
+// FlushFileBuffers of the folder on Windows, where a rename through a
+// handle does not write through; a flush under the fault plan). A failure
+// is not reported: the rename stands either way.
 void SyncFolder(const std::string& folder);
 
 // The name part of a path: what follows the last separator.

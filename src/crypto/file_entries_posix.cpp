@@ -182,14 +182,6 @@ bool SyncFiles(const std::vector<FileHandle*>& files) {
     return ok;
 }
 
-void SyncFolder(const std::string& folder) {
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        backend::PlannedFlush([fd] { return fsync(fd) == 0; });
-        close(fd);
-    }
-}
-
 std::string NameOf(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -148,8 +148,6 @@ bool SyncFiles(const std::vector<FileHandle*>& files) {
     return ok;
 }
 
-void SyncFolder(const std::string&) {}
-
 std::string NameOf(const std::string& path) {
     std::size_t separator = FindLastSeparator(path);
     return separator == std::string::npos ? path : path.substr(separator + 1);

@@ -206,7 +206,16 @@ namespace {
 // Attempts at a free name before giving up: a taken one is a rare collision.
 constexpr int kNameAttempts = 16;
 
+TemporaryNameWatch& Watch() {
+    static TemporaryNameWatch watch;
+    return watch;
+}
+
 }  // namespace
+
+void WatchTemporaryNames(const TemporaryNameWatch& watch) {
+    Watch() = watch;
+}
 
 bool StepFails(FileStep step) {
     FaultState& f = Faults();
@@ -232,6 +241,8 @@ ResultCode VanishingFile::Create(const char* finalPath) {
     const std::string folder = final_.substr(0, backend::NameOffset(finalPath));
     const FileHandle::Native unnamed = backend::CreateUnnamed(folder);
     if (unnamed != FileHandle::kNone) {
+        // Held from the start: it may get a temporary name while placed.
+        (void)backend::HoldAlone(unnamed);
         file_ = FileHandle(unnamed, true);
         return kResultOk;
     }
@@ -242,6 +253,8 @@ ResultCode VanishingFile::Create(const char* finalPath) {
         FileHandle::Native handle = FileHandle::kNone;
         switch (backend::CreateNamed(path.c_str(), &handle, &marked_)) {
             case backend::Created::kOk:
+                // Nobody else knows the name yet: nobody else holds it.
+                (void)backend::HoldAlone(handle);
                 file_ = FileHandle(handle, true);
                 temporary_ = path;
                 return kResultOk;
@@ -269,16 +282,19 @@ ResultCode VanishingFile::Place(const Placing& placing) {
         return kResultWriteFailed;
     }
     marked_ = false;
-    const ResultCode result =
-        StepFails(FileStep::kRename) ? kResultWriteFailed : GiveFinalName(placing.replace);
+    const ResultCode result = GiveFinalName(placing.replace);
     if (result != kResultOk) {
         // Marked again, so that it still vanishes with the process; should
         // that fail, Discard removes it by name.
         marked_ = wasMarked && backend::SetDeleteMark(handle, true);
         return result;
     }
+    DropWatch();
     if (placing.mode >= 0) {
         backend::SetMode(handle, static_cast<unsigned>(placing.mode));
+    }
+    if (!placing.flushed) {
+        (void)backend::FlushFolder(final_.substr(0, backend::NameOffset(final_.c_str())));
     }
     // Flushed above: a late error of the close cannot concern the contents.
     (void)file_.Close();
@@ -287,8 +303,14 @@ ResultCode VanishingFile::Place(const Placing& placing) {
 }
 
 ResultCode VanishingFile::GiveFinalName(bool replace) {
+    // One rename step under the fault plan per name given: a file without a
+    // name that replaces another takes two (its temporary name, then the
+    // final one).
     const FileHandle::Native handle = file_.native();
     if (temporary_.empty()) {
+        if (StepFails(FileStep::kRename)) {
+            return kResultWriteFailed;
+        }
         const ResultCode linked = backend::LinkUnnamed(handle, final_.c_str());
         if (!replace || linked != kResultFileExists) {
             return linked;
@@ -308,14 +330,38 @@ ResultCode VanishingFile::GiveFinalName(bool replace) {
             temporary_.clear();
             return named;
         }
+        if (Watch().named != nullptr) {
+            watch_ = Watch().named(temporary_.c_str());
+        }
+    }
+    if (StepFails(FileStep::kRename)) {
+        return kResultWriteFailed;
     }
     return backend::RenameOpenFile(handle, temporary_.c_str(), final_.c_str(), replace);
 }
 
+void VanishingFile::DropWatch() {
+    if (watch_ >= 0 && Watch().dropped != nullptr) {
+        Watch().dropped(watch_);
+    }
+    watch_ = -1;
+}
+
 bool VanishingFile::Discard() {
     const bool named = !temporary_.empty() && file_.IsOpen();
+    bool removed = !named || marked_;
+    const bool refused = !removed && StepFails(FileStep::kRemove);
+    // Removed while held: closed first, a named file could be taken by
+    // another run for a leftover before its name is gone. By name once
+    // closed where that fails (Windows, when the mark cannot be set).
+    if (!removed && !refused) {
+        removed = backend::RemoveHeldName(file_.native(), temporary_.c_str());
+    }
     (void)file_.Close();
-    const bool removed = !named || marked_ || backend::RemoveName(temporary_.c_str());
+    if (!removed && !refused) {
+        removed = backend::RemoveName(temporary_.c_str());
+    }
+    DropWatch();
     temporary_.clear();
     marked_ = false;
     return removed;

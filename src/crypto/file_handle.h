@@ -81,6 +81,20 @@ public:
     // buffered by the system as usual; the caller makes each overwrite reach
     // the disk with FlushData. Used by secure deletion.
     bool OpenForOverwrite(const char* path);
+    // How OpenForWipe went.
+    enum class Hold {
+        kHeld,    // open, and no other process can take the file while it is
+        kBusy,    // another process holds it so (a run at work on it): not opened
+        kFailed,  // not opened: missing, a link (POSIX), access denied
+    };
+    // Opens an existing file for destroying it (secure_delete.h), held for
+    // this process alone: POSIX takes an exclusive lock (flock) without
+    // waiting for it, never through a symbolic link; Windows shares it for
+    // reading only, with DELETE access so that it can be renamed and removed
+    // through the handle. A live run holds its own files in flight this way
+    // (VanishingFile too), so another run can tell them from leftovers.
+    // Where the file system has no locks, the file is opened all the same.
+    Hold OpenForWipe(const char* path);
 
     bool IsOpen() const { return handle_ != kNone; }
     Native native() const { return handle_; }
@@ -160,7 +174,8 @@ private:
 
 // Failure injection for tests, in the manner of a mock of the system calls:
 // counts every read (Read, ReadAt), write (Write, WriteAt) and flush (Flush,
-// FlushData; SyncFiles and SyncFolder of file_entries.h) of the process,
+// FlushData; SyncFiles and SyncFolder of file_entries.h; the folder flushes
+// of VanishingFile::Place and SecureDestroy) of the process,
 // from any thread, and lets the Nth of them fail or (Read and Write only)
 // come up short: a counter is taken in one step, so exactly one call is the
 // Nth whichever thread makes it. Tests install a plan while no file work
@@ -183,7 +198,7 @@ struct FileFaultPlan {
     int64_t failCreateAt = 0;  // creating a temporary (VanishingFile::Create)
     int64_t failUnmarkAt = 0;  // clearing a temporary's delete mark (Place)
     int64_t failRenameAt = 0;  // giving a file another name (Place, SecureDestroy)
-    int64_t failRemoveAt = 0;  // removing a name (SecureDestroy, FinishLeftover)
+    int64_t failRemoveAt = 0;  // removing a name (SecureDestroy, FinishLeftover, Discard)
 };
 
 struct FileCallCounts {
@@ -213,6 +228,20 @@ FileCallCounts GetFileCallCounts();
 // True when the installed plan refuses the transforms their chunk buffer.
 bool BuffersRefused();
 
+// Names that a kill would leave behind and that a VanishingFile gives its
+// file on its own, out of its caller's sight: the temporary name of a file
+// without one that is to replace another (Placing::replace). named is
+// called once the name exists and returns a token (negative: not watched),
+// dropped with that token once the name is gone or has become the final
+// one. zorv-cli watches them so that a second signal removes them too
+// (cli/interrupt.h). Install while no file work runs; nothing is watched by
+// default.
+struct TemporaryNameWatch {
+    int (*named)(const char* path) = nullptr;
+    void (*dropped)(int token) = nullptr;
+};
+void WatchTemporaryNames(const TemporaryNameWatch& watch);
+
 // --- Temporary files that vanish with the process ---------------------------
 //
 // An output written beside its final name, which nobody sees before it is
@@ -228,7 +257,10 @@ bool BuffersRefused();
 //     .zorv-XXXXXXXX.tmp, which a killed process leaves behind; later runs
 //     recognise it and finish it (leftover_names.h). So does a power cut on
 //     Windows, which forgets the mark.
-// The file is readable and writable by its owner only (POSIX mode 0600).
+// The file is readable and writable by its owner only (POSIX mode 0600), and
+// held as OpenForWipe holds a file (POSIX: locked; Windows: not shared), so
+// that a run working in the same folder passes a named one over instead of
+// finishing it as a leftover (FinishLeftover).
 class VanishingFile {
 public:
     VanishingFile() = default;
@@ -249,7 +281,11 @@ public:
     // How Place gives the final name.
     struct Placing {
         // The contents are on the disk already (a grouped flush: SyncFiles
-        // of file_entries.h), so Place does not flush them again.
+        // of file_entries.h), so Place does not flush them again; the caller
+        // then makes the new name durable too (SyncFolder), once for all
+        // the files it places in a folder. Otherwise Place flushes the
+        // final name's folder after giving the name (a rename through a
+        // handle does not write through on Windows).
         bool flushed = false;
         // A file that has the final name is replaced in one step (the name
         // always holds the old file or the new one) instead of refusing it.
@@ -266,22 +302,26 @@ public:
     // file has that name. 0: in place, closed, nothing left to discard. 71:
     // the name is taken and left alone; 84: too long; 83: the flush or the
     // rename failed. On failure the temporary is still held, marked again.
+    // A failed flush of the folder is not reported: the name stands.
     ResultCode Place() { return Place(Placing()); }
     ResultCode Place(const Placing& placing);
     // Closes and removes the temporary unless it was placed: a file without
     // a name or with the mark vanishes as it is closed, a named one is
-    // removed by name. Contents are not overwritten: a caller whose file
-    // may hold plain text wipes it through File() first (secure_delete.h).
+    // removed while still held (POSIX: by name; Windows: marked through the
+    // handle), so no other run can take it for a leftover meanwhile. Contents are not overwritten:
+    // a caller whose file may hold plain text wipes it through File() first (secure_delete.h).
     // False when a named one could not be removed and stays behind.
     bool Discard();
 
 private:
     ResultCode GiveFinalName(bool replace);
+    void DropWatch();
 
     FileHandle file_;
     std::string final_;
     std::string temporary_;  // empty for a file without a name
     bool marked_ = false;    // Windows: the delete mark is set
+    int watch_ = -1;         // the token of a watched name (TemporaryNameWatch)
 };
 
 }  // namespace zorv

@@ -92,6 +92,22 @@ ResultCode RenameOpenFile(FileHandle::Native handle, const char* from, const cha
 void SetMode(FileHandle::Native handle, unsigned mode);
 // Removes the name path; false when it stays.
 bool RemoveName(const char* path);
+// Removes the name path of a file that handle holds open (OpenForWipe or
+// CreateNamed), before the handle is closed, so that no other process can
+// take the file in between: POSIX by name, Windows by marking it for
+// deletion through the handle (it goes when the handle is closed). False
+// when it stays.
+bool RemoveHeldName(FileHandle::Native handle, const char* path);
+// Holds a file this process has just opened or created for itself alone
+// (POSIX: flock LOCK_EX without waiting; Windows: nothing, its handle is not
+// shared). kBusy when another process holds it; a file system without locks
+// counts as held.
+FileHandle::Hold HoldAlone(FileHandle::Native handle);
+// Makes the names in folder ("" for the current one; a path in the form the
+// seam's calls take) durable, under the fault plan as a flush: POSIX fsync
+// of the folder; Windows FlushFileBuffers of the folder opened for writing.
+// A system that refuses to flush a folder leaves nothing to do: true.
+bool FlushFolder(const std::string& folder);
 
 }  // namespace backend
 }  // namespace zorv

@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +137,21 @@ bool FileHandle::OpenForOverwrite(const char* path) {
     handle_ = fd;
     owns_ = true;
     return true;
+}
+
+FileHandle::Hold FileHandle::OpenForWipe(const char* path) {
+    Close();
+    const int fd = ::open(path, O_WRONLY | O_NOFOLLOW | kCommonFlags);
+    if (fd < 0) {
+        return Hold::kFailed;
+    }
+    handle_ = fd;
+    owns_ = true;
+    const Hold held = backend::HoldAlone(fd);
+    if (held != Hold::kHeld) {
+        Close();
+    }
+    return held;
 }
 
 bool FileHandle::Rewind() {
@@ -395,6 +411,38 @@ void SetMode(FileHandle::Native handle, unsigned mode) {
 
 bool RemoveName(const char* path) {
     return ::unlink(path) == 0;
+}
+
+bool RemoveHeldName(FileHandle::Native, const char* path) {
+    // The lock stays with the open file until it is closed.
+    return ::unlink(path) == 0;
+}
+
+FileHandle::Hold HoldAlone(FileHandle::Native handle) {
+    // flock rather than fcntl's record locks: those belong to the process
+    // and go with any descriptor of the file it closes.
+    for (;;) {
+        if (::flock(ToFd(handle), LOCK_EX | LOCK_NB) == 0) {
+            return FileHandle::Hold::kHeld;
+        }
+        if (errno == EWOULDBLOCK) {
+            return FileHandle::Hold::kBusy;
+        }
+        if (errno != EINTR) {
+            return FileHandle::Hold::kHeld;  // no locks here (ENOLCK, EOPNOTSUPP)
+        }
+    }
+}
+
+bool FlushFolder(const std::string& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | kCommonFlags);
+    if (fd < 0) {
+        return false;
+    }
+    const bool flushed = PlannedFlush([fd] { return ::fsync(fd) == 0; });
+    ::close(fd);
+    return flushed;
 }
 
 }  // namespace backend

@@ -108,6 +108,46 @@ bool FileHandle::OpenForOverwrite(const char* path) {
     return owns_;
 }
 
+namespace {
+
+// Whether a file that could not be opened for writing is one another process
+// holds: opened without sharing writes (a live run's file), or marked for
+// deletion by its owner (a live run's temporary, which goes with that
+// owner's handle). Windows refuses a marked file even an open for reading
+// its attributes, with access denied; a file the user may not write still
+// opens so.
+bool HeldElsewhere(const char* path, DWORD error) {
+    if (error == ERROR_SHARING_VIOLATION) {
+        return true;
+    }
+    if (error != ERROR_ACCESS_DENIED) {
+        return false;
+    }
+    const HANDLE query = backend::CreateFileAtPath(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (query != INVALID_HANDLE_VALUE) {
+        CloseHandle(query);
+        return false;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+FileHandle::Hold FileHandle::OpenForWipe(const char* path) {
+    Close();
+    // Shared for reading only: another run's finisher, which opens for
+    // writing, meets a sharing violation.
+    handle_ = OpenNative(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL);
+    owns_ = IsOpen();
+    if (owns_) {
+        return Hold::kHeld;
+    }
+    return HeldElsewhere(path, GetLastError()) ? Hold::kBusy : Hold::kFailed;
+}
+
 bool FileHandle::Rewind() {
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
@@ -418,6 +458,38 @@ void SetMode(FileHandle::Native, unsigned) {}
 
 bool RemoveName(const char* path) {
     return DeleteAtPath(path);
+}
+
+bool RemoveHeldName(FileHandle::Native handle, const char*) {
+    // No sharing lets DeleteFile open it: the mark goes through the handle.
+    return SetDeleteMark(handle, true);
+}
+
+FileHandle::Hold HoldAlone(FileHandle::Native) {
+    return FileHandle::Hold::kHeld;
+}
+
+bool FlushFolder(const std::string& folder) {
+    // A folder opens only with backup semantics, and flushes only when
+    // opened for writing.
+    const HANDLE opened = CreateFileAtPath(folder.empty() ? "." : folder.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool flushed = PlannedFlush([opened] {
+        if (FlushFileBuffers(opened)) {
+            return true;
+        }
+        // Some file systems (FAT, some network ones) refuse to flush a
+        // folder: there is nothing of theirs to flush.
+        const DWORD error = GetLastError();
+        return error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER ||
+               error == ERROR_NOT_SUPPORTED || error == ERROR_ACCESS_DENIED;
+    });
+    CloseHandle(opened);
+    return flushed;
 }
 
 }  // namespace backend

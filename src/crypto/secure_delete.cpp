@@ -26,7 +26,7 @@ constexpr size_t kPatternBytes = 4096;
 constexpr size_t kPieceBytes = 256 * kPatternBytes;
 
 // kNotOpened: nothing was written; kFailed: a write or flush failed part-way.
-enum class WipeResult { kWiped, kHardLinked, kReplaced, kNotOpened, kFailed };
+enum class WipeResult { kWiped, kHardLinked, kNotOpened, kFailed };
 
 // Attempts at a free wipe name before giving up.
 constexpr int kNameAttempts = 16;
@@ -106,13 +106,10 @@ bool OverwriteAll(FileHandle& file, int passes, int firstOverwrite) {
     return true;
 }
 
-WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileIdentity* expected) {
+WipeResult Wipe(const char* path, int passes, int firstOverwrite) {
     FileHandle file;
     if (!file.OpenForOverwrite(path)) {
         return WipeResult::kNotOpened;
-    }
-    if (!IsExpected(file, expected)) {
-        return WipeResult::kReplaced;
     }
     // Checked on the open handle, so no name can be linked in between.
     const int64_t links = file.LinkCount();
@@ -128,13 +125,15 @@ WipeResult Wipe(const char* path, int passes, int firstOverwrite, const FileIden
     return file.Close() ? WipeResult::kWiped : WipeResult::kFailed;
 }
 
-enum class Moved { kYes, kTooLong, kFailed };
+enum class Moved { kYes, kTooLong, kReplaced, kFailed };
 
-// Gives the file at path a wipe name in its folder, never replacing a file:
-// kYes with that name in wipePath. The file is untouched otherwise; kTooLong
-// when the wipe name would be past the path limit (it is longer than a short
-// name of the file's own).
-Moved MoveToWipeName(const char* path, std::string* wipePath) {
+// Gives the file held in file, opened under path, a wipe name in its
+// folder, never replacing a file: kYes with that name in wipePath. The file
+// is untouched otherwise; kTooLong when the wipe name would be past the path
+// limit (it is longer than a short name of the file's own); kReplaced when
+// path had come to name another file since it was opened (POSIX renames by
+// name), which keeps its name.
+Moved MoveToWipeName(FileHandle& file, const char* path, std::string* wipePath) {
     const std::string folder(path, backend::NameOffset(path));
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         char name[kLeftoverNameBytes];
@@ -146,9 +145,19 @@ Moved MoveToWipeName(const char* path, std::string* wipePath) {
         if (StepFails(FileStep::kRename)) {
             return Moved::kFailed;
         }
-        const ResultCode moved = backend::RenamePath(path, wipePath->c_str());
+        const ResultCode moved =
+            backend::RenameOpenFile(file.native(), path, wipePath->c_str(), false);
         if (moved == kResultOk) {
-            return Moved::kYes;
+            if (file.IsSameFileAs(wipePath->c_str())) {
+                // The new name on the disk before the first overwrite: a
+                // power cut must not bring the old one back over a
+                // half-wiped file. A failure is not reported: the wipe is
+                // no less due.
+                (void)backend::FlushFolder(folder);
+                return Moved::kYes;
+            }
+            (void)backend::RenamePath(wipePath->c_str(), path);
+            return Moved::kReplaced;
         }
         if (moved != kResultFileExists) {
             return moved == kResultPathTooLong ? Moved::kTooLong : Moved::kFailed;
@@ -161,24 +170,27 @@ bool RemoveStep(const char* path) {
     return !StepFails(FileStep::kRemove) && backend::RemoveName(path);
 }
 
-// The outcome of a refused wipe of a file moved to wipePath: the file is
-// intact, so it gets its name back (unless another file took it meanwhile:
-// then a later run finishes it as the leftover it looks like).
-DeleteOutcome PutBack(const std::string& wipePath, const char* path, DeleteOutcome outcome) {
-    if (wipePath != path) {
-        (void)backend::RenamePath(wipePath.c_str(), path);
+// Removes the name path of the file held in file, before it is closed; by
+// name once closed where that fails (Windows, when the mark cannot be set).
+bool RemoveHeldStep(FileHandle& file, const char* path) {
+    if (StepFails(FileStep::kRemove)) {
+        return false;
     }
-    return outcome;
+    if (backend::RemoveHeldName(file.native(), path)) {
+        return true;
+    }
+    (void)file.Close();
+    return backend::RemoveName(path);
 }
 
 }  // namespace
 
 bool WipeFile(const char* path) {
-    return Wipe(path, kPasses, 0, nullptr) == WipeResult::kWiped;
+    return Wipe(path, kPasses, 0) == WipeResult::kWiped;
 }
 
 bool WipeOnceAndDelete(const char* path) {
-    (void)Wipe(path, 1, 2, nullptr);
+    (void)Wipe(path, 1, 2);
     return backend::RemoveName(path);
 }
 
@@ -195,40 +207,50 @@ DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected) {
             }
             // Nothing to hide under another name: an empty file is made and
             // destroyed where the folder exists.
-            return Wipe(path, kPasses, 0, nullptr) == WipeResult::kWiped && RemoveStep(path)
+            return Wipe(path, kPasses, 0) == WipeResult::kWiped && RemoveStep(path)
                        ? DeleteOutcome::kDeleted
                        : DeleteOutcome::kFailed;
         case backend::Wipeable::kYes:
             break;
+    }
+    // Held from here to its removal, so that another run in the folder
+    // never takes the wipe name for a leftover of a killed one. A file
+    // another process holds so is left alone.
+    FileHandle file;
+    if (file.OpenForWipe(path) != FileHandle::Hold::kHeld) {
+        return DeleteOutcome::kFailed;
+    }
+    if (!IsExpected(file, expected)) {
+        return DeleteOutcome::kReplaced;
+    }
+    // Checked on the open handle, so no name can be linked in between.
+    const int64_t links = file.LinkCount();
+    if (links != 1) {
+        return links > 1 ? DeleteOutcome::kHardLinked : DeleteOutcome::kFailed;
     }
     // Under a wipe name before the first overwrite: a wipe cut short (a
     // kill, a power cut) never leaves a half-overwritten file under the name
     // of the file it was, where it would pass for that file; later runs
     // finish it.
     std::string wipePath;
-    switch (MoveToWipeName(path, &wipePath)) {
+    switch (MoveToWipeName(file, path, &wipePath)) {
         case Moved::kYes:
             break;
         case Moved::kTooLong:
             // No room for the wipe name: wiped under its own, as a last resort.
             wipePath = path;
             break;
+        case Moved::kReplaced:
+            return DeleteOutcome::kReplaced;
         case Moved::kFailed:
             return DeleteOutcome::kFailed;
     }
-    switch (Wipe(wipePath.c_str(), kPasses, 0, expected)) {
-        case WipeResult::kHardLinked:
-            return PutBack(wipePath, path, DeleteOutcome::kHardLinked);
-        case WipeResult::kReplaced:
-            return PutBack(wipePath, path, DeleteOutcome::kReplaced);
-        case WipeResult::kNotOpened:
-            return PutBack(wipePath, path, DeleteOutcome::kFailed);
-        case WipeResult::kFailed:
-            return DeleteOutcome::kFailed;  // partly overwritten: stays a leftover
-        case WipeResult::kWiped:
-            break;
+    if (!OverwriteAll(file, kPasses, 0)) {
+        return DeleteOutcome::kFailed;  // partly overwritten: stays a leftover
     }
-    return RemoveStep(wipePath.c_str()) ? DeleteOutcome::kDeleted : DeleteOutcome::kFailed;
+    // Each overwrite was flushed: a late error of the close concerns none.
+    return RemoveHeldStep(file, wipePath.c_str()) ? DeleteOutcome::kDeleted
+                                                  : DeleteOutcome::kFailed;
 }
 
 bool SecureDelete(const char* path) {
@@ -243,14 +265,39 @@ bool WipeOpenFileOnce(FileHandle& file) {
     return OverwriteAll(file, 1, 2);
 }
 
-bool FinishLeftover(const char* path) {
+LeftoverFinish FinishLeftoverFile(const char* path) {
     // Wiped where it lies: the name already says what it is. A file that
     // must not be overwritten (other names, a link) loses only this name.
-    bool wiped = false;
-    if (backend::MakeWritable(path) == backend::Wipeable::kYes) {
-        wiped = Wipe(path, kPasses, 0, nullptr) == WipeResult::kWiped;
+    switch (backend::MakeWritable(path)) {
+        case backend::Wipeable::kMissing:
+            return LeftoverFinish::kPassedOver;  // finished meanwhile by another run
+        case backend::Wipeable::kHardLinked:
+        case backend::Wipeable::kRefused:
+            (void)RemoveStep(path);
+            return LeftoverFinish::kFailed;
+        case backend::Wipeable::kYes:
+            break;
     }
-    return RemoveStep(path) && wiped;
+    FileHandle file;
+    switch (file.OpenForWipe(path)) {
+        case FileHandle::Hold::kBusy:
+            // A live run's file in flight, not a leftover: its run places
+            // or destroys it.
+            return LeftoverFinish::kPassedOver;
+        case FileHandle::Hold::kFailed:
+            (void)RemoveStep(path);
+            return LeftoverFinish::kFailed;
+        case FileHandle::Hold::kHeld:
+            break;
+    }
+    // Checked on the open handle, so no name can be linked in between.
+    const bool wiped = file.LinkCount() == 1 && OverwriteAll(file, kPasses, 0);
+    return RemoveHeldStep(file, path) && wiped ? LeftoverFinish::kFinished
+                                               : LeftoverFinish::kFailed;
+}
+
+bool FinishLeftover(const char* path) {
+    return FinishLeftoverFile(path) != LeftoverFinish::kFailed;
 }
 
 bool SecureDeleteTemporary(const char* path) {

@@ -26,7 +26,8 @@ enum class DeleteOutcome {
 
 // Makes the file writable (clears the read-only attribute; on POSIX adds the
 // owner's write permission), renames it to a wipe name in its folder
-// (.zorv-XXXXXXXX.wipe, never replacing), wipes it as WipeFile does and
+// (.zorv-XXXXXXXX.wipe, never replacing) and flushes the folder (one flush
+// under the fault plan before the wipe's), wipes it as WipeFile does and
 // deletes it. A wipe cut short thus never leaves a half-overwritten file
 // under its own name, and later runs finish it (FinishLeftover). The wipe
 // name stays only when the wipe fails part-way or the deletion fails;
@@ -34,15 +35,15 @@ enum class DeleteOutcome {
 // leaves no room for the wipe name under the path limit (Windows: 260
 // characters) is wiped under its own name.
 // kDeleted when the file is gone. kFailed when it cannot be opened for writing
-// (held open elsewhere without write sharing, access denied): the file keeps
-// its contents, but stays writable; kFailed too when a write or a flush fails
-// part-way (partly overwritten) or when the deletion fails (fully
-// overwritten), both under the wipe name, and when the rename fails (the
-// file untouched under its own name). kHardLinked and kNotAFile leave the file untouched. A path
-// that does not exist in an existing folder is created empty and deleted.
-// With expected, the file opened for the wipe must be that one, or nothing
-// is written (kReplaced): a name swapped since the caller looked at it. The
-// check is made on the file opened under the wipe name.
+// (held open elsewhere without write sharing, held by another run, access
+// denied): the file keeps its contents, but stays writable; kFailed too when a write or a flush
+// fails part-way (partly overwritten) or when the deletion fails (fully overwritten), both under
+// the wipe name, and when the rename fails (the file untouched under its own name). kHardLinked and
+// kNotAFile leave the file untouched. A path that does not exist in an existing folder is created
+// empty and deleted. With expected, the file opened for the wipe must be that one, or nothing is
+// written (kReplaced): a name swapped since the caller looked at it. The file is opened and held
+// (FileHandle::OpenForWipe) before it is renamed, until its removal, and the wipe name checked to
+// lead to it.
 DeleteOutcome SecureDestroy(const char* path, const FileIdentity* expected = nullptr);
 
 // SecureDestroy, true for kDeleted.
@@ -76,11 +77,24 @@ bool WipeOpenFile(FileHandle& file);
 // WipeOnceAndDelete's single overwrite, flushed, through an open file.
 bool WipeOpenFileOnce(FileHandle& file);
 
-// Finishes a file left by a run that was killed (a name of
-// leftover_names.h, which may hold plain text): wiped as WipeFile does,
-// where it lies, then deleted. A file that must not be overwritten (it has
-// other names, or is a link) only loses this name. True when it was wiped
-// and is gone; false when it is still there or was removed unwiped.
+// What became of a leftover name (leftover_names.h) found in a folder.
+enum class LeftoverFinish {
+    kFinished,  // wiped as WipeFile does, where it lay, then deleted
+    // Not this run's to finish: a file another process holds (a live run's
+    // temporary or file being destroyed, FileHandle::OpenForWipe), left
+    // untouched; or one gone meanwhile (another run finished it).
+    kPassedOver,
+    // Still there, or removed unwiped: a file that must not be overwritten
+    // (it has other names, or is a link) only loses this name; one that
+    // cannot be opened or wiped is removed all the same where it can be.
+    kFailed,
+};
+
+// Finishes a file left by a run that was killed, which may hold plain text.
+LeftoverFinish FinishLeftoverFile(const char* path);
+
+// FinishLeftoverFile for a caller with nothing to report of a file passed
+// over: false only for kFailed.
 bool FinishLeftover(const char* path);
 
 }  // namespace zorv

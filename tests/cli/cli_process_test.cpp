@@ -22,12 +22,15 @@
 
 #include "app/message_texts.h"
 #include "support/cli_test_util.h"
+#include "cli/interrupt.h"
 #include "crypto/file_cipher.h"
+#include "crypto/file_handle.h"
 
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -973,6 +976,45 @@ TEST_F(CliProcess, InterruptLeavesTheSourceIntactAndNoTemporary) {
         in.close();
         std::remove(input.c_str());
     }
+}
+
+// With -f, a temporary file without a name takes a temporary name before it
+// replaces the target (a link cannot replace). The file seam gives that name
+// out of the jobs' sight; a second signal arriving while it stands removes it
+// all the same. The process here is one of the program's own making: the
+// handlers installed, the rename to the target failed, then two signals.
+TEST_F(CliProcess, ASecondSignalRemovesTheTemporaryNameOfAReplacingOutput) {
+    const std::string target = work_ / "out.crp";
+    ASSERT_TRUE(WriteBytes(target, RandomBytes(10, 1)));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallInterruptHandler();
+        VanishingFile output;
+        if (output.Create(target.c_str()) != kResultOk || !output.TemporaryPath().empty()) {
+            _exit(1);  // no file without a name here
+        }
+        (void)output.File().Write("plain", 5);
+        FileFaultPlan plan;
+        plan.failRenameAt = 2;  // the link to a temporary name, then the rename
+        SetFileFaults(plan);
+        VanishingFile::Placing placing;
+        placing.replace = true;
+        if (output.Place(placing) != kResultWriteFailed || output.TemporaryPath().empty()) {
+            _exit(2);
+        }
+        raise(SIGTERM);
+        raise(SIGTERM);
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 1) {
+        GTEST_SKIP() << "the file system has no files without a name";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_EQ(work_.Names(), (std::vector<std::string>{"out.crp"}));
 }
 #endif
 

@@ -503,7 +503,8 @@ TEST(FileFormat, ASourceWrittenToWhileEncryptedGives85) {
 
 // An output written beside its final name: each step of the sequence fails
 // in turn (the temporary created, written, flushed, un-marked, renamed; the
-// name taken meanwhile). Nothing but the complete output ever stands under
+// name taken meanwhile; the folder flushed after the rename, which is not
+// reported). Nothing but the complete output ever stands under
 // the final name, a name taken meanwhile is left to its owner unless the
 // placing replaces it, the mode asked for is given only once the file has
 // its name, and once discarded no temporary stays in the folder.
@@ -525,6 +526,12 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
     unmarked.failUnmarkAt = 1;
     FileFaultPlan renamed;
     renamed.failRenameAt = 1;
+#ifdef __linux__
+    FileFaultPlan renamedLater;  // a file without a name takes two names
+    renamedLater.failRenameAt = 2;
+#endif
+    FileFaultPlan folderFlushed;  // the rename stands all the same
+    folderFlushed.failFlushAt = 2;
     VanishingFile::Placing replacing;
     replacing.replace = true;
     VanishingFile::Placing flushedBefore;  // the flush of Place is not made
@@ -543,6 +550,12 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
         {"un-marked", unmarked, false, kResultWriteFailed, {}},
         {"renamed", renamed, false, kResultWriteFailed, {}},
         {"renamed, replacing", renamed, true, kResultWriteFailed, replacing},
+#ifdef __linux__
+        // Only a file without a name takes a temporary one first.
+        {"renamed after a temporary name, replacing", renamedLater, true, kResultWriteFailed,
+         replacing},
+#endif
+        {"folder flushed", folderFlushed, false, kResultOk, {}},
         {"name taken", {}, true, kResultFileExists, {}},
         {"name replaced", {}, true, kResultOk, replacing},
         {"placed", {}, false, kResultOk, {}},
@@ -570,7 +583,13 @@ TEST(VanishingFile, EachFailingStepLeavesTheFinalNameAlone) {
             EXPECT_EQ(Exists(target), c.takeName) << c.step;
             VanishingFile::Placing placing = c.placing;
             placing.mode = 0640;
+            const int64_t flushes = GetFileCallCounts().flushes;
             rc = output.Place(placing);
+            // Placed, the contents and then the new name are flushed,
+            // unless the caller flushed them (and flushes the folder).
+            if (rc == kResultOk) {
+                EXPECT_EQ(GetFileCallCounts().flushes - flushes, placing.flushed ? 0 : 2) << c.step;
+            }
 #ifndef _WIN32
             // The mode is given once the file has its name, never before.
             if (rc == kResultOk) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "crypto/file_entries.h"
 #include "crypto/file_handle.h"
 #include "crypto/job_steps.h"
 #include "crypto/leftover_names.h"
@@ -145,11 +146,18 @@ TEST(SecureDelete, EachFailingStepLeavesTheFileWholeOrUnderAWipeName) {
         {"first write", {0, 0, 1, 0, 0}, false},
         {"a later write", {0, 0, 5, 0, 0}, false},
         {"a short write", {0, 0, 0, 1, 0}, false},
-        {"first flush", {0, 0, 0, 0, 1}, false},
+        // The first flush is the folder's, after the rename; unreported.
+        {"first flush of the wipe", {0, 0, 0, 0, 2}, false},
         {"a middle flush", {0, 0, 0, 0, 13}, false},
-        {"last flush", {0, 0, 0, 0, 24}, false},
+        {"last flush", {0, 0, 0, 0, 25}, false},
         {"removed", removed, false},
     };
+    // The folder's flush after the rename, failing, fails nothing.
+    WriteBytes(path, contents);
+    SetFileFaults({0, 0, 0, 0, 1});
+    EXPECT_EQ(SecureDestroy(path.c_str()), DeleteOutcome::kDeleted);
+    EXPECT_EQ(GetFileCallCounts().flushes, 25);
+    ClearFileFaults();
     for (const auto& c : kCases) {
         WriteBytes(path, contents);
         SetFileFaults(c.plan);
@@ -223,6 +231,87 @@ TEST(SecureDelete, LeftoverNamesAreRecognisedExactly) {
         EXPECT_EQ(LeftoverKindOf(name), LeftoverKind::kNone) << name;
     }
     EXPECT_EQ(LeftoverKindOf(".zorv-0123abcd.wipe"), LeftoverKind::kWipe);
+}
+
+// A file that a live run holds (FileHandle::OpenForWipe, or a VanishingFile
+// it writes) is no leftover of a killed one: another run finishing the
+// folder passes it over untouched, without a failure, and finishes it once
+// its owner has let it go. The holders: a second descriptor (Windows:
+// handle) held on a wipe name; a temporary being placed under a temporary
+// name (a file without one that replaces another) or its own; a wipe in
+// flight, met by a finisher between two of its writes.
+
+TEST(SecureDelete, AFileALiveRunHoldsIsPassedOverThenFinishedOnceLetGo) {
+    ScratchDir dir;
+    const Bytes contents = Pattern(5000, 8);
+    enum Holder { kSecondHandle, kPlacing, kWipeInFlight };
+    for (Holder holder : {kSecondHandle, kPlacing, kWipeInFlight}) {
+        SCOPED_TRACE(holder);
+        const std::string leftover = dir.File(".zorv-0123abcd.wipe");
+        FileHandle held;
+        VanishingFile output;
+        std::string heldPath = leftover;
+        if (holder == kSecondHandle) {
+            WriteBytes(leftover, contents);
+            ASSERT_EQ(held.OpenForWipe(leftover.c_str()), FileHandle::Hold::kHeld);
+        } else if (holder == kPlacing) {
+            const std::string target = dir.File("out.crp");
+            WriteBytes(target, Pattern(10, 9));
+            ASSERT_EQ(output.Create(target.c_str()), kResultOk);
+            ASSERT_EQ(output.File().Write(contents.data(), contents.size()), contents.size());
+            // The rename to the final name fails, after the temporary name
+            // where the file had none.
+            FileFaultPlan plan;
+            plan.failRenameAt = output.TemporaryPath().empty() ? 2 : 1;
+            SetFileFaults(plan);
+            VanishingFile::Placing placing;
+            placing.replace = true;
+            EXPECT_EQ(output.Place(placing), kResultWriteFailed);
+            ClearFileFaults();
+            heldPath = output.TemporaryPath();
+            ASSERT_EQ(LeftoverKindOf(NameOf(heldPath).c_str()), LeftoverKind::kTemporary);
+        } else {
+            // Another run meets the wipe name at each write of the wipe.
+            const std::string source = dir.File("source");
+            WriteBytes(source, contents);
+            FileFaultPlan plan;
+            plan.observeContext = &dir;
+            plan.observe = [](void* folder, const uint8_t* bytes, size_t) {
+                static bool finishing = false;  // not again for the finisher's own writes
+                if (bytes == nullptr || finishing) {
+                    return;
+                }
+                finishing = true;
+                const auto& scratch = *static_cast<ScratchDir*>(folder);
+                for (const std::string& name : WipeNames(scratch)) {
+                    EXPECT_EQ(FinishLeftoverFile(scratch.File(name).c_str()),
+                              LeftoverFinish::kPassedOver);
+                }
+                finishing = false;
+            };
+            SetFileFaults(plan);
+            EXPECT_EQ(SecureDestroy(source.c_str()), DeleteOutcome::kDeleted);
+            ClearFileFaults();
+            EXPECT_TRUE(dir.Entries().empty());
+            continue;
+        }
+        SetFileFaults(FileFaultPlan{});
+        EXPECT_EQ(FinishLeftoverFile(heldPath.c_str()), LeftoverFinish::kPassedOver);
+        EXPECT_TRUE(FinishLeftover(heldPath.c_str()));  // no failure to report
+        EXPECT_EQ(GetFileCallCounts().writes, 0);       // untouched
+        ClearFileFaults();
+        ASSERT_TRUE(Exists(heldPath));
+        if (holder == kSecondHandle) {
+            held.Close();
+            EXPECT_EQ(ReadBytes(leftover), contents);
+            EXPECT_EQ(FinishLeftoverFile(leftover.c_str()), LeftoverFinish::kFinished);
+        } else {
+            output.Discard();
+        }
+        EXPECT_FALSE(Exists(heldPath));
+        std::filesystem::remove(dir.File("out.crp"));
+        EXPECT_TRUE(dir.Entries().empty());
+    }
 }
 
 // Overwriting a file with other names would destroy their contents: it is
