@@ -12,12 +12,6 @@
 
 namespace zorv {
 
-// A listing that yields no line (the folder is gone, or was replaced by a
-// link since its parent was listed); also the verdict of a desktop rule that
-// passes a file over. Negative, so never a message, and apart from -1, which
-// the command line uses for an interrupted job.
-constexpr ResultCode kPassOver = -2;
-
 // Walks folder with host, which lists and receives:
 //   using Entry = ...;  a found entry's path and what the host keeps of it;
 //   ResultCode List(const Entry& folder, Each each): calls

@@ -57,7 +57,7 @@ InputRules CliRules(Command command, bool recursive, bool readOnlyAllowed) {
 InputRules DesktopRules(Command command) {
     InputRules rules;
     rules.command = command;
-    rules.refuseLongInput = command == Command::kDecrypt;
+    rules.nameFirst = command == Command::kDecrypt;
     rules.unnamableCode = kResultUnhandledName;
     return rules;
 }
@@ -79,8 +79,8 @@ ResultCode RefusalOf(const InputRules& rules, const EntryFacts& facts) {
 }
 
 Decision DecideInput(const InputRules& rules, const char* name, const EntryFacts& facts) {
-    if (rules.refuseLongInput && facts.tooLong) {
-        return Refuse(kResultPathTooLong);
+    if (rules.nameFirst && (facts.tooLong || !facts.exists)) {
+        return Refuse(facts.tooLong ? kResultPathTooLong : kResultFileMissing);
     }
     if (facts.isFolder) {
         return rules.walkFolders ? Decision{Verdict::kWalk} : Refuse(kResultFolderWithoutRecursion);

@@ -13,6 +13,11 @@
 
 namespace zorv {
 
+// A verdict or a listing that yields no line: a file passed over, a folder
+// gone. Negative, so never a message, and apart from -1, which the command
+// line uses for an interrupted job.
+constexpr ResultCode kPassOver = -2;
+
 enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
 
 // What a program does with the entries of a run.
@@ -23,10 +28,11 @@ struct InputRules {
     // A read-only file may be a source (nothing is written to it, or it is
     // kept): verify and cat always, encrypt and decrypt when asked.
     bool readOnlyAllowed = false;
-    // An input whose path has no room under the path limit is refused (84)
-    // before anything else is looked at (the desktop decryption, whose steps
-    // work in fixed buffers).
-    bool refuseLongInput = false;
+    // An input's name is checked before it is taken for a folder: a path
+    // without room under the path limit is refused (84), and a name the
+    // directory search does not find (a drive's root among them) is missing
+    // (79). The desktop decryption, whose steps work in fixed buffers.
+    bool nameFirst = false;
     // An input named as a run's own leftover is passed over without a line
     // (zorv-cli; the desktop finishes those beside its inputs first).
     bool passOverLeftoverInput = false;
@@ -82,7 +88,8 @@ ResultCode RefusalOf(const InputRules& rules, const EntryFacts& facts);
 
 // An input named by the user; name is the last component of its path. The
 // first rule that matches:
-//   a path too long (refuseLongInput)         refused 84;
+//   nameFirst: a path too long                refused 84;
+//              not found                      refused 79;
 //   a folder                                  walked, or refused 1001;
 //   a leftover's name (passOverLeftoverInput) passed over;
 //   missing                                   refused 79;

@@ -125,9 +125,7 @@ public:
             run.LogOk(path);
         }
     }
-    ResultCode ClassifyFolderFile(const char* name) override {
-        return std::strncmp(name, "file:", 5) == 0 ? kPassOver : kResultOk;
-    }
+    InputRules Rules() const override { return DesktopRules(Command::kEncrypt); }
     void ProcessFile(BatchRun& run, const char* path) override { run.LogOk(path); }
 
 private:
@@ -256,8 +254,8 @@ TEST(BatchWorker, ProgressCountsTheBytesTheTransformsRead) {
     ASSERT_TRUE(WriteLongFile(second, std::string(5000, 'y')));
     const std::string firstInput = "file:" + first;
     const std::string secondInput = "file:" + second;
-    // The fake rule passes its "file:" words over when sizing: the sizes
-    // come from the folder, as a walk would give them.
+    // The "file:" words name no file when sizing: the sizes come from the
+    // folder, as a walk would give them.
     const Outcome outcome =
         RunFake({firstInput.c_str(), secondInput.c_str(), folder.Path().c_str()});
     EXPECT_EQ(outcome.failures, 0) << outcome.lines;

@@ -1,0 +1,264 @@
+// The input rules of both programs, row by row from the facts a probe would
+// give, and the walk order over a fake listing.
+#include "batch/input_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch/folder_walk.h"
+
+namespace zorv {
+namespace {
+
+// The facts of the rows, by letter: e exists, f folder, r read-only,
+// s special, l link, n not regular, u unreadable, x unnamable, t too long,
+// a found without attributes.
+EntryFacts Facts(const char* letters) {
+    EntryFacts facts;
+    for (const char* c = letters; *c != '\0'; ++c) {
+        switch (*c) {
+            case 'e':
+                facts.exists = true;
+                break;
+            case 'f':
+                facts.isFolder = true;
+                break;
+            case 'r':
+                facts.readOnly = true;
+                break;
+            case 's':
+                facts.special = true;
+                break;
+            case 'l':
+                facts.isLink = facts.special = true;
+                break;
+            case 'n':
+                facts.notRegular = facts.special = true;
+                break;
+            case 'u':
+                facts.unreadable = true;
+                break;
+            case 'x':
+                facts.unnamable = facts.special = true;
+                break;
+            case 't':
+                facts.tooLong = true;
+                break;
+            case 'a':
+                facts.noAttributes = true;
+                break;
+            default:
+                ADD_FAILURE() << "no fact " << *c;
+        }
+    }
+    return facts;
+}
+
+const InputRules kCliEncrypt = CliRules(Command::kEncrypt, true, false);
+const InputRules kCliDecrypt = CliRules(Command::kDecrypt, true, false);
+const InputRules kCliKeep = CliRules(Command::kEncrypt, true, true);  // -c
+const InputRules kCliFlat = CliRules(Command::kEncrypt, false, false);
+const InputRules kCliVerify = CliRules(Command::kVerify, true, false);
+const InputRules kCliCat = CliRules(Command::kCat, true, false);
+const InputRules kDesktopEncrypt = DesktopRules(Command::kEncrypt);
+const InputRules kDesktopDecrypt = DesktopRules(Command::kDecrypt);
+
+struct Row {
+    const InputRules* rules;
+    const char* name;
+    const char* facts;
+    Verdict verdict;
+    ResultCode code;
+};
+
+constexpr Verdict kWork = Verdict::kWork;
+constexpr Verdict kWalk = Verdict::kWalk;
+constexpr Verdict kRefuse = Verdict::kRefuse;
+constexpr Verdict kSilent = Verdict::kPassOver;
+constexpr Verdict kLeft = Verdict::kLeftover;
+
+void Check(Decision (*decide)(const InputRules&, const char*, const EntryFacts&),
+           const std::vector<Row>& rows) {
+    int index = 0;
+    for (const Row& row : rows) {
+        const Decision decision = decide(*row.rules, row.name, Facts(row.facts));
+        EXPECT_EQ(decision.verdict, row.verdict) << "row " << index << " " << row.name;
+        if (row.verdict == kRefuse) {
+            EXPECT_EQ(decision.code, row.code) << "row " << index << " " << row.name;
+        }
+        ++index;
+    }
+}
+
+TEST(InputRules, AnInputNamedByTheUser) {
+    Check(DecideInput, {
+                           // A folder: walked with -r (never by cat), and by the desktop.
+                           {&kCliEncrypt, "dir", "ef", kWalk, 0},
+                           {&kCliFlat, "dir", "ef", kRefuse, kResultFolderWithoutRecursion},
+                           {&kCliCat, "dir", "ef", kRefuse, kResultFolderWithoutRecursion},
+                           {&kDesktopEncrypt, "dir", "ef", kWalk, 0},
+                           {&kDesktopDecrypt, "dir", "ef", kWalk, 0},
+                           // A drive's root, which the search does not find: decryption
+                           // checks the name first; the same goes for a long path.
+                           {&kDesktopDecrypt, "C:\\", "f", kRefuse, kResultFileMissing},
+                           {&kDesktopEncrypt, "C:\\", "f", kWalk, 0},
+                           {&kDesktopDecrypt, "a.crp", "et", kRefuse, kResultPathTooLong},
+                           {&kDesktopEncrypt, "a.txt", "et", kWork, 0},
+                           // A leftover by name: passed over by zorv-cli even when missing.
+                           {&kCliEncrypt, ".zorv-0123abcd.tmp", "", kSilent, 0},
+                           {&kCliDecrypt, ".zorv-0123abcd.wipe", "e", kSilent, 0},
+                           {&kDesktopEncrypt, ".zorv-0123abcd.tmp", "e", kWork, 0},
+                           {&kCliEncrypt, "missing", "", kRefuse, kResultFileMissing},
+                           {&kDesktopDecrypt, "missing.crp", "", kRefuse, kResultFileMissing},
+                           // Found without attributes (wildcards): no single file.
+                           {&kDesktopEncrypt, "*.txt", "ea", kRefuse, kResultFileMissing},
+                           {&kDesktopDecrypt, "*.crp", "ea", kRefuse, kResultReadOnlyOrSystem},
+                           // Read-only matters where a run writes to or removes it.
+                           {&kCliEncrypt, "ro.txt", "er", kRefuse, kResultReadOnlyOrSystem},
+                           {&kCliDecrypt, "ro.crp", "er", kRefuse, kResultReadOnlyOrSystem},
+                           {&kCliKeep, "ro.txt", "er", kWork, 0},
+                           {&kCliVerify, "ro.crp", "er", kWork, 0},
+                           {&kCliCat, "ro.crp", "er", kWork, 0},
+                           {&kDesktopDecrypt, "ro.crp", "er", kRefuse, kResultReadOnlyOrSystem},
+                           {&kDesktopEncrypt, "sys.txt", "es", kRefuse, kResultReadOnlyOrSystem},
+                           // Special files, for every command.
+                           {&kCliVerify, "link.crp", "el", kRefuse, kResultSymbolicLink},
+                           {&kCliKeep, "fifo", "en", kRefuse, kResultNotRegular},
+                           {&kCliCat, "dev.crp", "es", kRefuse, kResultReadOnlyOrSystem},
+                           {&kCliEncrypt, "bad?name", "ex", kRefuse, kResultNameNotHandled},
+                           // The names.
+                           {&kCliEncrypt, "d.crp", "e", kRefuse, kResultAlreadyEncrypted},
+                           {&kDesktopEncrypt, "D.CRP", "e", kRefuse, kResultAlreadyEncrypted},
+                           {&kCliEncrypt, "a.txt", "e", kWork, 0},
+                           {&kCliDecrypt, ".crp", "e", kRefuse, kResultNoName},
+                           {&kDesktopDecrypt, ".crp", "e", kWork, 0},
+                           {&kCliDecrypt, "a.txt", "e", kRefuse, kResultNotEncrypted},
+                           {&kCliVerify, "a.txt", "e", kRefuse, kResultNotEncrypted},
+                           {&kDesktopDecrypt, "a.txt", "e", kRefuse, kResultNotEncrypted},
+                           {&kCliDecrypt, "d.crp", "e", kWork, 0},
+                           {&kCliCat, "d.crp", "e", kWork, 0},
+                       });
+}
+
+TEST(InputRules, AnEntryMetInAWalk) {
+    Check(DecideWalkedEntry,
+          {
+              {&kCliEncrypt, "sub", "eft", kRefuse, kResultPathTooLong},
+              {&kDesktopDecrypt, "a.crp", "et", kRefuse, kResultPathTooLong},
+              {&kCliEncrypt, "bad", "ex", kRefuse, kResultNameNotHandled},
+              {&kDesktopEncrypt, "bad", "ex", kRefuse, kResultUnhandledName},
+              // A link is a notice, never followed, not even by verify.
+              {&kCliVerify, "link", "el", kRefuse, kResultLinkPassedOver},
+              {&kCliEncrypt, "fifo", "en", kRefuse, kResultNotRegular},
+              // Read-only or system entries, folders too, are not entered.
+              {&kCliEncrypt, "zsub", "efr", kRefuse, kResultReadOnlyOrSystem},
+              {&kDesktopDecrypt, "sys", "efs", kRefuse, kResultReadOnlyOrSystem},
+              {&kCliVerify, "zsub", "efr", kWalk, 0},
+              {&kCliVerify, "ro.crp", "er", kWork, 0},
+              {&kCliDecrypt, "sub", "ef", kWalk, 0},
+              // A leftover is never a source, nor refused as ".crp".
+              {&kCliEncrypt, ".zorv-0123abcd.tmp", "e", kLeft, 0},
+              {&kDesktopDecrypt, ".zorv-89abcdef.wipe", "e", kLeft, 0},
+              {&kDesktopEncrypt, ".zorv-89abcdef.wipe.crp", "e", kRefuse, kResultAlreadyEncrypted},
+              {&kDesktopEncrypt, ".zorv-0123abcd.tmp", "ef", kWalk, 0},
+              // The names: decryption passes other files over without a line.
+              {&kDesktopEncrypt, "z.CRP", "e", kRefuse, kResultAlreadyEncrypted},
+              {&kDesktopEncrypt, "x", "e", kWork, 0},
+              {&kCliDecrypt, ".crp", "e", kRefuse, kResultNoName},
+              {&kCliDecrypt, "notes.txt", "e", kSilent, 0},
+              {&kDesktopDecrypt, "notes.txt", "e", kSilent, 0},
+              {&kCliVerify, "y.crp", "e", kWork, 0},
+          });
+}
+
+// A fake tree: each folder's listing in the order given, a "*" before a name
+// marks a folder, a "!" one that cannot be listed; every call recorded.
+class FakeHost {
+public:
+    using Entry = std::string;
+
+    explicit FakeHost(std::map<std::string, std::vector<std::string>> tree)
+        : tree_(std::move(tree)) {}
+
+    template <class Each>
+    ResultCode List(const std::string& folder, Each each) {
+        calls.push_back("list " + folder);
+        if (folder.back() == '!') {
+            return kResultFolderUnreadable;
+        }
+        for (const std::string& found : tree_[folder]) {
+            const bool isFolder = found[0] == '*' || found[0] == '!';
+            const std::string name =
+                isFolder ? found.substr(1) + (found[0] == '!' ? "!" : "") : found;
+            EntryFacts facts;
+            facts.exists = true;
+            facts.isFolder = isFolder;
+            each(folder + "/" + name, name.c_str(), facts);
+        }
+        return kResultOk;
+    }
+    void Enter(const std::string& folder) { calls.push_back("enter " + folder); }
+    void Leave() { calls.push_back("leave"); }
+    void Refuse(const std::string& path, ResultCode code) {
+        calls.push_back("refuse " + std::to_string(code) + " " + path);
+    }
+    void Leftover(const std::string& path) { calls.push_back("met " + path); }
+    void Listed(const std::vector<std::string>& leftovers) {
+        std::string line = "listed";
+        for (const std::string& path : leftovers) {
+            line += " " + path;
+        }
+        calls.push_back(line);
+    }
+    void Work(const std::string& path) { calls.push_back("work " + path); }
+
+    std::vector<std::string> calls;
+
+private:
+    std::map<std::string, std::vector<std::string>> tree_;
+};
+
+// Depth first, a sub-folder walked as its parent's listing meets it; a
+// folder's leftovers named as met and handed over once its listing is over,
+// then its own sources, the last found first.
+TEST(FolderWalk, DepthFirstWithAFolderOwnFilesLastFoundFirst) {
+    FakeHost host({
+        {"r", {"a", "*sub", ".zorv-0123abcd.tmp", "b.crp", "!bad", "c", "notes"}},
+        {"r/sub", {"x", ".zorv-89abcdef.wipe", "y"}},
+    });
+    WalkFolderTree(kCliDecrypt, host, std::string("r"));
+    const std::vector<std::string> expected = {
+        "enter r",
+        "list r",
+        "enter r/sub",
+        "list r/sub",
+        "met r/sub/.zorv-89abcdef.wipe",
+        "listed r/sub/.zorv-89abcdef.wipe",
+        "leave",
+        "met r/.zorv-0123abcd.tmp",
+        "enter r/bad!",
+        "list r/bad!",
+        "refuse 1004 r/bad!",
+        "leave",
+        "listed r/.zorv-0123abcd.tmp",
+        "work r/b.crp",
+        "leave",
+    };
+    EXPECT_EQ(host.calls, expected);
+
+    FakeHost encrypt({{"r", {"a", "*sub", "b.crp", "c"}}, {"r/sub", {"x", "y"}}});
+    WalkFolderTree(kCliEncrypt, encrypt, std::string("r"));
+    const std::vector<std::string> encrypted = {
+        "enter r",      "list r",       "enter r/sub", "list r/sub",        "listed",
+        "work r/sub/y", "work r/sub/x", "leave",       "refuse 73 r/b.crp", "listed",
+        "work r/c",     "work r/a",     "leave",
+    };
+    EXPECT_EQ(encrypt.calls, encrypted);
+}
+
+}  // namespace
+}  // namespace zorv
