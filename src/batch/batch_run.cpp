@@ -135,7 +135,7 @@ void BatchRun::ApplyRules(BatchRule& rule, const char* path) {
         case Verdict::kRefuse:
             LogFailure(path, decision.code);
             break;
-        case Verdict::kPassOver:
+        case Verdict::kSilent:
         case Verdict::kLeftover:
             break;
     }

@@ -48,7 +48,7 @@ void WalkFolderTree(const InputRules& rules, Host& host, const typename Host::En
                 case Verdict::kWork:
                     sources.push_back(std::move(entry));
                     break;
-                case Verdict::kPassOver:
+                case Verdict::kSilent:
                     break;
             }
         });

@@ -86,7 +86,7 @@ Decision DecideInput(const InputRules& rules, const char* name, const EntryFacts
         return rules.walkFolders ? Decision{Verdict::kWalk} : Refuse(kResultFolderWithoutRecursion);
     }
     if (rules.passOverLeftoverInput && IsLeftover(name)) {
-        return Decision{Verdict::kPassOver};  // never an input, even by name
+        return Decision{Verdict::kSilent};  // never an input, even by name
     }
     if (!facts.exists) {
         return Refuse(kResultFileMissing);
@@ -123,7 +123,7 @@ Decision DecideWalkedEntry(const InputRules& rules, const char* name, const Entr
     if (IsLeftover(name)) {
         return Decision{Verdict::kLeftover};
     }
-    return ByName(rules, name, Decision{Verdict::kPassOver});
+    return ByName(rules, name, Decision{Verdict::kSilent});
 }
 
 }  // namespace zorv

@@ -71,12 +71,12 @@ enum class Verdict {
     kWork,      // a source: encrypt, decrypt, verify or show it
     kWalk,      // a folder to walk
     kRefuse,    // a line with the code, nothing done
-    kPassOver,  // nothing done, no line
+    kSilent,    // nothing done, no line
     kLeftover,  // a run's own leftover: finished, never a source
 };
 
 struct Decision {
-    Verdict verdict = Verdict::kPassOver;
+    Verdict verdict = Verdict::kSilent;
     ResultCode code = kResultOk;  // kRefuse
 };
 

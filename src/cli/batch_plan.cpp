@@ -62,7 +62,7 @@ public:
                 return AddWork(path, info);
             case Verdict::kRefuse:
                 return Refuse(path, decision.code);
-            case Verdict::kPassOver:
+            case Verdict::kSilent:
             case Verdict::kLeftover:
                 return;
         }

@@ -78,7 +78,7 @@ struct Row {
 constexpr Verdict kWork = Verdict::kWork;
 constexpr Verdict kWalk = Verdict::kWalk;
 constexpr Verdict kRefuse = Verdict::kRefuse;
-constexpr Verdict kSilent = Verdict::kPassOver;
+constexpr Verdict kSilent = Verdict::kSilent;
 constexpr Verdict kLeft = Verdict::kLeftover;
 
 void Check(Decision (*decide)(const InputRules&, const char*, const EntryFacts&),
