@@ -11,6 +11,7 @@
 #include "crypto/secure_delete.h"
 
 namespace zorv {
+
 void DecryptionRule::ProcessInput(BatchRun& run, const char* path) {
     run.ApplyRules(*this, path);
 }
