@@ -477,37 +477,6 @@ TEST(WalkFolder, ABareDriveIsWalkedAsItsCurrentFolder) {
     RemoveDirectoryA(folder.c_str());
 }
 
-TEST(WalkFolder, ReadOnlyAndSystemEntriesAreRefusedAndNotEntered) {
-    TempFolder root;
-    ASSERT_TRUE(MakeLongFolder(root.Join("locked")));
-    ASSERT_TRUE(WriteLongFile(root.Join("locked\\inside"), "i"));
-    ASSERT_TRUE(WriteLongFile(root.Join("ro.txt"), "r"));
-    ASSERT_TRUE(WriteLongFile(root.Join("sys.txt"), "s"));
-    // Wine keeps no read-only bit on a folder, only the system bit; either
-    // one refuses it.
-    ASSERT_TRUE(SetFileAttributesA(root.Join("locked").c_str(),
-                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
-    ASSERT_NE(GetFileAttributesA(root.Join("locked").c_str()) &
-                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
-              0u);
-    ASSERT_TRUE(SetFileAttributesA(root.Join("ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    SetFileAttributesA(root.Join("sys.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
-    bool systemKept =
-        (GetFileAttributesA(root.Join("sys.txt").c_str()) & FILE_ATTRIBUTE_SYSTEM) != 0;
-
-    RecordingVisitor visitor;
-    WalkFolder(root.Path().c_str(), visitor);
-    std::vector<std::string> expected = {
-        "fail 74 " + root.Join("locked"), "fail 74 " + root.Join("ro.txt"),
-        systemKept ? "fail 74 " + root.Join("sys.txt") : "process " + root.Join("sys.txt")};
-    std::sort(expected.begin(), expected.end());
-    std::sort(visitor.events.begin(), visitor.events.end());
-    EXPECT_EQ(visitor.events, expected);
-    if (!systemKept) {
-        std::printf("note: this file system keeps no system attribute; checked read-only only\n");
-    }
-}
-
 TEST(WalkFolder, AnEntryWhosePathWouldNotFitIsReportedInFullAndNeverUsed) {
     TempFolder root;
     const std::string folder = MakeFolderOfLength(root.Path(), 250);

@@ -6,7 +6,6 @@
 
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "batch/folder_walk.h"
@@ -16,45 +15,21 @@ namespace {
 
 // The facts of the rows, by letter: e exists, f folder, r read-only,
 // s special, l link, n not regular, u unreadable, x unnamable, t too long,
-// a found without attributes.
-EntryFacts Facts(const char* letters) {
+// a found without attributes (a link, a pipe and an unnamable entry are
+// special).
+EntryFacts Facts(const std::string& letters) {
+    const auto has = [&letters](char c) { return letters.find(c) != std::string::npos; };
     EntryFacts facts;
-    for (const char* c = letters; *c != '\0'; ++c) {
-        switch (*c) {
-            case 'e':
-                facts.exists = true;
-                break;
-            case 'f':
-                facts.isFolder = true;
-                break;
-            case 'r':
-                facts.readOnly = true;
-                break;
-            case 's':
-                facts.special = true;
-                break;
-            case 'l':
-                facts.isLink = facts.special = true;
-                break;
-            case 'n':
-                facts.notRegular = facts.special = true;
-                break;
-            case 'u':
-                facts.unreadable = true;
-                break;
-            case 'x':
-                facts.unnamable = facts.special = true;
-                break;
-            case 't':
-                facts.tooLong = true;
-                break;
-            case 'a':
-                facts.noAttributes = true;
-                break;
-            default:
-                ADD_FAILURE() << "no fact " << *c;
-        }
-    }
+    facts.exists = has('e');
+    facts.isFolder = has('f');
+    facts.readOnly = has('r');
+    facts.isLink = has('l');
+    facts.notRegular = has('n');
+    facts.unreadable = has('u');
+    facts.unnamable = has('x');
+    facts.special = has('s') || has('l') || has('n') || has('x');
+    facts.tooLong = has('t');
+    facts.noAttributes = has('a');
     return facts;
 }
 
@@ -95,169 +70,128 @@ void Check(Decision (*decide)(const InputRules&, const char*, const EntryFacts&)
 }
 
 TEST(InputRules, AnInputNamedByTheUser) {
-    Check(DecideInput, {
-                           // A folder: walked with -r (never by cat), and by the desktop.
-                           {&kCliEncrypt, "dir", "ef", kWalk, 0},
-                           {&kCliFlat, "dir", "ef", kRefuse, kResultFolderWithoutRecursion},
-                           {&kCliCat, "dir", "ef", kRefuse, kResultFolderWithoutRecursion},
-                           {&kDesktopEncrypt, "dir", "ef", kWalk, 0},
-                           {&kDesktopDecrypt, "dir", "ef", kWalk, 0},
-                           // A drive's root, which the search does not find: decryption
-                           // checks the name first; the same goes for a long path.
-                           {&kDesktopDecrypt, "C:\\", "f", kRefuse, kResultFileMissing},
-                           {&kDesktopEncrypt, "C:\\", "f", kWalk, 0},
-                           {&kDesktopDecrypt, "a.crp", "et", kRefuse, kResultPathTooLong},
-                           {&kDesktopEncrypt, "a.txt", "et", kWork, 0},
-                           // A leftover by name: passed over by zorv-cli even when missing.
-                           {&kCliEncrypt, ".zorv-0123abcd.tmp", "", kSilent, 0},
-                           {&kCliDecrypt, ".zorv-0123abcd.wipe", "e", kSilent, 0},
-                           {&kDesktopEncrypt, ".zorv-0123abcd.tmp", "e", kWork, 0},
-                           {&kCliEncrypt, "missing", "", kRefuse, kResultFileMissing},
-                           {&kDesktopDecrypt, "missing.crp", "", kRefuse, kResultFileMissing},
-                           // Found without attributes (wildcards): no single file.
-                           {&kDesktopEncrypt, "*.txt", "ea", kRefuse, kResultFileMissing},
-                           {&kDesktopDecrypt, "*.crp", "ea", kRefuse, kResultReadOnlyOrSystem},
-                           // Read-only matters where a run writes to or removes it.
-                           {&kCliEncrypt, "ro.txt", "er", kRefuse, kResultReadOnlyOrSystem},
-                           {&kCliDecrypt, "ro.crp", "er", kRefuse, kResultReadOnlyOrSystem},
-                           {&kCliKeep, "ro.txt", "er", kWork, 0},
-                           {&kCliVerify, "ro.crp", "er", kWork, 0},
-                           {&kCliCat, "ro.crp", "er", kWork, 0},
-                           {&kDesktopDecrypt, "ro.crp", "er", kRefuse, kResultReadOnlyOrSystem},
-                           {&kDesktopEncrypt, "sys.txt", "es", kRefuse, kResultReadOnlyOrSystem},
-                           // Special files, for every command.
-                           {&kCliVerify, "link.crp", "el", kRefuse, kResultSymbolicLink},
-                           {&kCliKeep, "fifo", "en", kRefuse, kResultNotRegular},
-                           {&kCliCat, "dev.crp", "es", kRefuse, kResultReadOnlyOrSystem},
-                           {&kCliEncrypt, "bad?name", "ex", kRefuse, kResultNameNotHandled},
-                           // The names.
-                           {&kCliEncrypt, "d.crp", "e", kRefuse, kResultAlreadyEncrypted},
-                           {&kDesktopEncrypt, "D.CRP", "e", kRefuse, kResultAlreadyEncrypted},
-                           {&kCliEncrypt, "a.txt", "e", kWork, 0},
-                           {&kCliDecrypt, ".crp", "e", kRefuse, kResultNoName},
-                           {&kDesktopDecrypt, ".crp", "e", kWork, 0},
-                           {&kCliDecrypt, "a.txt", "e", kRefuse, kResultNotEncrypted},
-                           {&kCliVerify, "a.txt", "e", kRefuse, kResultNotEncrypted},
-                           {&kDesktopDecrypt, "a.txt", "e", kRefuse, kResultNotEncrypted},
-                           {&kCliDecrypt, "d.crp", "e", kWork, 0},
-                           {&kCliCat, "d.crp", "e", kWork, 0},
-                       });
+    const std::vector<Row> rows = {
+        // A folder: walked with -r (never by cat), and by the desktop.
+        {&kCliEncrypt, "dir", "ef", kWalk, 0},
+        {&kCliFlat, "dir", "ef", kRefuse, kResultFolderWithoutRecursion},
+        {&kCliCat, "dir", "ef", kRefuse, kResultFolderWithoutRecursion},
+        {&kDesktopEncrypt, "dir", "ef", kWalk, 0},
+        {&kDesktopDecrypt, "dir", "ef", kWalk, 0},
+        // A drive's root, which the search does not find: decryption
+        // checks the name first; the same goes for a long path.
+        {&kDesktopDecrypt, "C:\\", "f", kRefuse, kResultFileMissing},
+        {&kDesktopEncrypt, "C:\\", "f", kWalk, 0},
+        {&kDesktopDecrypt, "a.crp", "et", kRefuse, kResultPathTooLong},
+        {&kDesktopEncrypt, "a.txt", "et", kWork, 0},
+        // A leftover by name: passed over by zorv-cli even when missing.
+        {&kCliEncrypt, ".zorv-0123abcd.tmp", "", kSilent, 0},
+        {&kCliDecrypt, ".zorv-0123abcd.wipe", "e", kSilent, 0},
+        {&kDesktopEncrypt, ".zorv-0123abcd.tmp", "e", kWork, 0},
+        {&kCliEncrypt, "missing", "", kRefuse, kResultFileMissing},
+        // Found without attributes (wildcards): no single file.
+        {&kDesktopEncrypt, "*.txt", "ea", kRefuse, kResultFileMissing},
+        {&kDesktopDecrypt, "*.crp", "ea", kRefuse, kResultReadOnlyOrSystem},
+        // Read-only matters where a run writes to or removes it.
+        {&kCliEncrypt, "ro.txt", "er", kRefuse, kResultReadOnlyOrSystem},
+        {&kCliDecrypt, "ro.crp", "er", kRefuse, kResultReadOnlyOrSystem},
+        {&kCliKeep, "ro.txt", "er", kWork, 0},
+        {&kCliVerify, "ro.crp", "er", kWork, 0},
+        {&kDesktopEncrypt, "sys.txt", "es", kRefuse, kResultReadOnlyOrSystem},
+        // Special files, for every command.
+        {&kCliVerify, "link.crp", "el", kRefuse, kResultSymbolicLink},
+        {&kCliKeep, "fifo", "en", kRefuse, kResultNotRegular},
+        {&kCliCat, "dev.crp", "es", kRefuse, kResultReadOnlyOrSystem},
+        {&kCliEncrypt, "bad?name", "ex", kRefuse, kResultNameNotHandled},
+        // The names.
+        {&kCliEncrypt, "d.crp", "e", kRefuse, kResultAlreadyEncrypted},
+        {&kDesktopEncrypt, "D.CRP", "e", kRefuse, kResultAlreadyEncrypted},
+        {&kCliEncrypt, "a.txt", "e", kWork, 0},
+        {&kCliDecrypt, ".crp", "e", kRefuse, kResultNoName},
+        {&kDesktopDecrypt, ".crp", "e", kWork, 0},
+        {&kCliDecrypt, "a.txt", "e", kRefuse, kResultNotEncrypted},
+        {&kDesktopDecrypt, "a.txt", "e", kRefuse, kResultNotEncrypted},
+        {&kCliCat, "d.crp", "e", kWork, 0},
+    };
+    Check(DecideInput, rows);
 }
 
 TEST(InputRules, AnEntryMetInAWalk) {
-    Check(DecideWalkedEntry,
-          {
-              {&kCliEncrypt, "sub", "eft", kRefuse, kResultPathTooLong},
-              {&kDesktopDecrypt, "a.crp", "et", kRefuse, kResultPathTooLong},
-              {&kCliEncrypt, "bad", "ex", kRefuse, kResultNameNotHandled},
-              {&kDesktopEncrypt, "bad", "ex", kRefuse, kResultUnhandledName},
-              // A link is a notice, never followed, not even by verify.
-              {&kCliVerify, "link", "el", kRefuse, kResultLinkPassedOver},
-              {&kCliEncrypt, "fifo", "en", kRefuse, kResultNotRegular},
-              // Read-only or system entries, folders too, are not entered.
-              {&kCliEncrypt, "zsub", "efr", kRefuse, kResultReadOnlyOrSystem},
-              {&kDesktopDecrypt, "sys", "efs", kRefuse, kResultReadOnlyOrSystem},
-              {&kCliVerify, "zsub", "efr", kWalk, 0},
-              {&kCliVerify, "ro.crp", "er", kWork, 0},
-              {&kCliDecrypt, "sub", "ef", kWalk, 0},
-              // A leftover is never a source, nor refused as ".crp".
-              {&kCliEncrypt, ".zorv-0123abcd.tmp", "e", kLeft, 0},
-              {&kDesktopDecrypt, ".zorv-89abcdef.wipe", "e", kLeft, 0},
-              {&kDesktopEncrypt, ".zorv-89abcdef.wipe.crp", "e", kRefuse, kResultAlreadyEncrypted},
-              {&kDesktopEncrypt, ".zorv-0123abcd.tmp", "ef", kWalk, 0},
-              // The names: decryption passes other files over without a line.
-              {&kDesktopEncrypt, "z.CRP", "e", kRefuse, kResultAlreadyEncrypted},
-              {&kDesktopEncrypt, "x", "e", kWork, 0},
-              {&kCliDecrypt, ".crp", "e", kRefuse, kResultNoName},
-              {&kCliDecrypt, "notes.txt", "e", kSilent, 0},
-              {&kDesktopDecrypt, "notes.txt", "e", kSilent, 0},
-              {&kCliVerify, "y.crp", "e", kWork, 0},
-          });
+    const std::vector<Row> rows = {
+        {&kCliEncrypt, "sub", "eft", kRefuse, kResultPathTooLong},
+        {&kDesktopDecrypt, "a.crp", "et", kRefuse, kResultPathTooLong},
+        {&kCliEncrypt, "bad", "ex", kRefuse, kResultNameNotHandled},
+        {&kDesktopEncrypt, "bad", "ex", kRefuse, kResultUnhandledName},
+        // A link is a notice, never followed, not even by verify.
+        {&kCliVerify, "link", "el", kRefuse, kResultLinkPassedOver},
+        {&kCliEncrypt, "fifo", "en", kRefuse, kResultNotRegular},
+        {&kCliEncrypt, "locked", "efru", kRefuse, kResultFolderUnreadable},
+        // Read-only or system entries, folders too, are not entered.
+        {&kCliEncrypt, "zsub", "efr", kRefuse, kResultReadOnlyOrSystem},
+        {&kDesktopDecrypt, "sys", "efs", kRefuse, kResultReadOnlyOrSystem},
+        {&kCliVerify, "zsub", "efr", kWalk, 0},
+        {&kCliVerify, "ro.crp", "er", kWork, 0},
+        // A leftover is never a source, nor refused as ".crp".
+        {&kCliEncrypt, ".zorv-0123abcd.tmp", "e", kLeft, 0},
+        {&kDesktopDecrypt, ".zorv-89abcdef.wipe", "e", kLeft, 0},
+        {&kDesktopEncrypt, ".zorv-89abcdef.wipe.crp", "e", kRefuse, kResultAlreadyEncrypted},
+        {&kDesktopEncrypt, ".zorv-0123abcd.tmp", "ef", kWalk, 0},
+        // The names: decryption passes other files over without a line.
+        {&kDesktopEncrypt, "z.CRP", "e", kRefuse, kResultAlreadyEncrypted},
+        {&kCliDecrypt, ".crp", "e", kRefuse, kResultNoName},
+        {&kDesktopDecrypt, "notes.txt", "e", kSilent, 0},
+    };
+    Check(DecideWalkedEntry, rows);
 }
 
-// A fake tree: each folder's listing in the order given, a "*" before a name
-// marks a folder, a "!" one that cannot be listed; every call recorded.
+// A fake tree: each folder's listing in the order given, "*" before a name
+// marks a folder, "!" one that cannot be listed; every call recorded.
 class FakeHost {
 public:
     using Entry = std::string;
 
-    explicit FakeHost(std::map<std::string, std::vector<std::string>> tree)
-        : tree_(std::move(tree)) {}
-
     template <class Each>
     ResultCode List(const std::string& folder, Each each) {
-        calls.push_back("list " + folder);
-        if (folder.back() == '!') {
-            return kResultFolderUnreadable;
-        }
-        for (const std::string& found : tree_[folder]) {
-            const bool isFolder = found[0] == '*' || found[0] == '!';
-            const std::string name =
-                isFolder ? found.substr(1) + (found[0] == '!' ? "!" : "") : found;
+        Note("list " + folder);
+        for (const std::string& found : tree[folder]) {
             EntryFacts facts;
             facts.exists = true;
-            facts.isFolder = isFolder;
-            each(folder + "/" + name, name.c_str(), facts);
+            facts.isFolder = found[0] == '*' || found[0] == '!';
+            const std::string name = facts.isFolder ? found.substr(1) : found;
+            each(folder + "/" + name + (found[0] == '!' ? "!" : ""), name.c_str(), facts);
         }
-        return kResultOk;
+        return folder.back() == '!' ? kResultFolderUnreadable : kResultOk;
     }
-    void Enter(const std::string& folder) { calls.push_back("enter " + folder); }
-    void Leave() { calls.push_back("leave"); }
+    void Enter(const std::string& folder) { Note("enter " + folder); }
+    void Leave() { Note("leave"); }
     void Refuse(const std::string& path, ResultCode code) {
-        calls.push_back("refuse " + std::to_string(code) + " " + path);
+        Note("refuse " + std::to_string(code) + " " + path);
     }
-    void Leftover(const std::string& path) { calls.push_back("met " + path); }
+    void Leftover(const std::string& path) { Note("met " + path); }
     void Listed(const std::vector<std::string>& leftovers) {
-        std::string line = "listed";
-        for (const std::string& path : leftovers) {
-            line += " " + path;
-        }
-        calls.push_back(line);
+        Note("listed " + std::to_string(leftovers.size()));
     }
-    void Work(const std::string& path) { calls.push_back("work " + path); }
+    void Work(const std::string& path) { Note("work " + path); }
 
-    std::vector<std::string> calls;
+    void Note(const std::string& call) { calls += call + "; "; }
 
-private:
-    std::map<std::string, std::vector<std::string>> tree_;
+    std::map<std::string, std::vector<std::string>> tree;
+    std::string calls;  // each call and "; "
 };
 
 // Depth first, a sub-folder walked as its parent's listing meets it; a
 // folder's leftovers named as met and handed over once its listing is over,
 // then its own sources, the last found first.
 TEST(FolderWalk, DepthFirstWithAFolderOwnFilesLastFoundFirst) {
-    FakeHost host({
-        {"r", {"a", "*sub", ".zorv-0123abcd.tmp", "b.crp", "!bad", "c", "notes"}},
-        {"r/sub", {"x", ".zorv-89abcdef.wipe", "y"}},
-    });
-    WalkFolderTree(kCliDecrypt, host, std::string("r"));
-    const std::vector<std::string> expected = {
-        "enter r",
-        "list r",
-        "enter r/sub",
-        "list r/sub",
-        "met r/sub/.zorv-89abcdef.wipe",
-        "listed r/sub/.zorv-89abcdef.wipe",
-        "leave",
-        "met r/.zorv-0123abcd.tmp",
-        "enter r/bad!",
-        "list r/bad!",
-        "refuse 1004 r/bad!",
-        "leave",
-        "listed r/.zorv-0123abcd.tmp",
-        "work r/b.crp",
-        "leave",
-    };
-    EXPECT_EQ(host.calls, expected);
-
-    FakeHost encrypt({{"r", {"a", "*sub", "b.crp", "c"}}, {"r/sub", {"x", "y"}}});
-    WalkFolderTree(kCliEncrypt, encrypt, std::string("r"));
-    const std::vector<std::string> encrypted = {
-        "enter r",      "list r",       "enter r/sub", "list r/sub",        "listed",
-        "work r/sub/y", "work r/sub/x", "leave",       "refuse 73 r/b.crp", "listed",
-        "work r/c",     "work r/a",     "leave",
-    };
-    EXPECT_EQ(encrypt.calls, encrypted);
+    FakeHost host;
+    host.tree["r"] = {"a", "*sub", ".zorv-0123abcd.tmp", "b.crp", "!bad", "c"};
+    host.tree["r/sub"] = {"x", ".zorv-89abcdef.wipe", "y"};
+    WalkFolderTree(kCliEncrypt, host, std::string("r"));
+    EXPECT_EQ(host.calls,
+              "enter r; list r; enter r/sub; list r/sub; "
+              "met r/sub/.zorv-89abcdef.wipe; listed 1; work r/sub/y; work r/sub/x; "
+              "leave; met r/.zorv-0123abcd.tmp; refuse 73 r/b.crp; enter r/bad!; "
+              "list r/bad!; refuse 1004 r/bad!; leave; listed 1; "
+              "work r/c; work r/a; leave; ");
 }
 
 }  // namespace
