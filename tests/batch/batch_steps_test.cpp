@@ -198,44 +198,6 @@ TEST(BatchRun, NamedInputsFinishTheLeftoversBesideThem) {
     EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"other.doc", "other.doc.crp"}));
 }
 
-// Each line of a run as its kind's letter and its path ("S", "Oa", "Fb",
-// "D"); and a rule whose every input is one OK line, so that the line shows
-// when the input was worked on.
-class LetterSink : public LineSink {
-public:
-    void Write(BatchLine line) override {
-        lines += "SDNOF"[static_cast<int>(line.kind)] + line.path + " ";
-    }
-    std::string lines;
-};
-class OkRule : public BatchRule {
-public:
-    void ProcessInput(BatchRun& run, const char* path) override { run.LogOk(path); }
-    InputRules Rules() const override { return DesktopRules(Command::kEncrypt); }
-    void ProcessFile(BatchRun& run, const char* path) override { run.LogOk(path); }
-};
-
-// The leftovers beside every named input are finished before the first
-// input is worked on, not as the run reaches each folder: once jobs run, a
-// wipe name in a later input's folder may be an earlier job's own.
-TEST(BatchRun, LeftoversBesideEveryInputGoBeforeTheFirstInput) {
-    TempFolder first;
-    TempFolder second;
-    ASSERT_TRUE(WriteLongFile(second.Join(".zorv-0123abcd.wipe"), "half"));
-    const std::string a = first.Join("a");
-    const std::string b = second.Join("b");
-    const char* paths[] = {a.c_str(), b.c_str()};
-    FileRange range;
-    range.paths = paths;
-    range.count = 2;
-    LetterSink sink;
-    BatchRun run(sink);
-    OkRule rule;
-    run.Run(range, rule);
-    EXPECT_EQ(sink.lines, "S F" + second.Path() + "\\ O" + a + " O" + b + " D ");
-    EXPECT_FALSE(FileExists(second.Join(".zorv-0123abcd.wipe")));
-}
-
 // The temporary's name is longer than a short source's: in a folder that
 // leaves no room for it under 260 bytes, the output is made all the same,
 // both ways.

@@ -264,6 +264,20 @@ TEST(BatchWorker, ProgressCountsTheBytesTheTransformsRead) {
     EXPECT_EQ(outcome.progress.currentPath, second);
 }
 
+// The leftovers beside every named input are finished before the first
+// input is worked on, not as the run reaches each folder: once jobs run, a
+// wipe name in a later input's folder may be an earlier job's own.
+TEST(BatchWorker, LeftoversBesideEveryInputGoBeforeTheFirstInput) {
+    TempFolder first;
+    TempFolder second;
+    ASSERT_TRUE(WriteLongFile(second.Join(".zorv-0123abcd.wipe"), "half"));
+    const std::string a = first.Join("a");
+    const std::string b = second.Join("b");
+    const Outcome outcome = RunFake({a.c_str(), b.c_str()}, 2);
+    EXPECT_EQ(outcome.lines, "S F" + second.Path() + "\\ O" + a + " O" + b + " D ");
+    EXPECT_FALSE(FileExists(second.Join(".zorv-0123abcd.wipe")));
+}
+
 // The label's text: the percentage, then the path shortened in its middle
 // so that the whole fits, keeping the file's name.
 TEST(ProgressLabel, ThePercentageAndAPathThatFits) {
