@@ -19,7 +19,7 @@ class RuleVisitor : public FolderVisitor {
 public:
     RuleVisitor(BatchRun& run, BatchRule& rule) : run_(run), rule_(rule) {}
 
-    ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
+    InputRules Rules() const override { return rule_.Rules(); }
     void ProcessFile(const char* path) override { run_.ProcessFile(rule_, path); }
     void ReportFailure(const char* path, ResultCode code) override { run_.LogFailure(path, code); }
     void ReportNotice(const char* path, ResultCode code) override { run_.LogNotice(path, code); }
@@ -50,7 +50,39 @@ void RefusedComponent(const char* path, char* name) {
     name[length] = '\0';
 }
 
+// What the directory reports of an input named by the user: found by its
+// search (PathExists), then its attributes.
+EntryFacts InputFacts(const char* path) {
+    EntryFacts facts;
+    facts.tooLong = std::strlen(path) >= kMaxPath;
+    facts.exists = PathExists(path);
+    facts.isFolder = IsFolder(path);
+    // A name that the search finds but whose attributes cannot be read (one
+    // with wildcards, for instance) names no single file.
+    const DWORD attributes = facts.exists ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    facts.noAttributes = facts.exists && attributes == INVALID_FILE_ATTRIBUTES;
+    if (!facts.noAttributes) {
+        facts.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        facts.special = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    }
+    return facts;
+}
+
 }  // namespace
+
+ResultCode BatchRule::ClassifyFolderFile(const char* name) const {
+    EntryFacts file;
+    file.exists = true;
+    const Decision decision = DecideWalkedEntry(Rules(), name, file);
+    switch (decision.verdict) {
+        case Verdict::kWork:
+            return kResultOk;
+        case Verdict::kRefuse:
+            return decision.code;
+        default:
+            return kPassOver;
+    }
+}
 
 void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
     WriteLine(BatchLine::Kind::kStart, nullptr, nullptr);
@@ -89,6 +121,24 @@ void BatchRun::Run(const FileRange& inputs, BatchRule& rule) {
         WriteLine(BatchLine::Kind::kNote, nullptr, text);
     }
     WriteLine(BatchLine::Kind::kDone, nullptr, nullptr);
+}
+
+void BatchRun::ApplyRules(BatchRule& rule, const char* path) {
+    const Decision decision = DecideInput(rule.Rules(), GetFileNamePart(path), InputFacts(path));
+    switch (decision.verdict) {
+        case Verdict::kWalk:
+            WalkFolder(path, rule);
+            break;
+        case Verdict::kWork:
+            rule.ProcessFile(*this, path);
+            break;
+        case Verdict::kRefuse:
+            LogFailure(path, decision.code);
+            break;
+        case Verdict::kSilent:
+        case Verdict::kLeftover:
+            break;
+    }
 }
 
 void BatchRun::WalkFolder(const char* folder, BatchRule& rule) {

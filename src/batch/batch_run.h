@@ -12,6 +12,7 @@
 #include <cstddef>
 
 #include "app/file_list.h"
+#include "batch/input_rules.h"
 #include "batch/progress_log.h"
 #include "crypto/result_code.h"
 
@@ -31,11 +32,13 @@ public:
 
     // One input of the list, as the user named it: a file, a folder (which
     // the rule may hand to BatchRun::WalkFolder) or a name that matches
-    // nothing.
+    // nothing. The front ends' rules apply Rules() (BatchRun::ApplyRules).
     virtual void ProcessInput(BatchRun& run, const char* path) = 0;
-    // The verdict on a file found in a walked folder, as
-    // FolderVisitor::ClassifyFile gives it.
-    virtual ResultCode ClassifyFolderFile(const char* name) = 0;
+    // The rules that judge each input and each entry a walk finds.
+    virtual InputRules Rules() const = 0;
+    // The verdict of Rules() on a plain file named name found by a walk:
+    // kResultOk kept, kPassOver passed over without a line, or the refusal.
+    ResultCode ClassifyFolderFile(const char* name) const;
     // A file that the folder walk kept (see WalkFolder for when).
     virtual void ProcessFile(BatchRun& run, const char* path) = 0;
 };
@@ -63,9 +66,14 @@ public:
     // a killed run beside the inputs that are no folders are finished
     // (FinishLeftoversBeside), on this thread.
     void Run(const FileRange& inputs, BatchRule& rule);
-    // Walks folder (see WalkFolder in batch_steps.h): every file entry is
-    // judged by rule.ClassifyFolderFile, kept files go to rule.ProcessFile
-    // (or to the jobs), and refused entries are logged as failures.
+    // Applies rule.Rules() to an input named by the user (DecideInput), as
+    // the directory reports it (its search, then its attributes): a folder
+    // is walked (WalkFolder), a source goes to rule.ProcessFile, a refusal
+    // is a failure line.
+    void ApplyRules(BatchRule& rule, const char* path);
+    // Walks folder (see WalkFolder in batch_steps.h): every entry is judged
+    // by rule.Rules(), kept files go to rule.ProcessFile (or to the jobs),
+    // and refused entries are logged as failures.
     void WalkFolder(const char* folder, BatchRule& rule);
     // A file a walk kept: to rule.ProcessFile, or to the jobs; nothing once
     // stopped.

@@ -5,11 +5,14 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/exact_name.h"
 #include "app/file_system.h"
 #include "app/path_utils.h"
 #include "batch/batch_run.h"
+#include "batch/folder_walk.h"
 #include "crypto/file_handle.h"
 #include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
@@ -17,8 +20,6 @@
 namespace zorv {
 
 namespace {
-
-constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
 
 // Copies text into a kMaxPath buffer; false (output unusable) when it has
 // more than kMaxPath - 1 bytes.
@@ -78,81 +79,90 @@ private:
     Node* top_ = nullptr;
 };
 
-// Reports an entry whose joined path does not fit: the folder, a backslash
-// where the folder has none at its end, and the whole name. Both parts have
-// at most kMaxPath - 1 bytes, so the display buffer holds them in full.
-void ReportTooLong(const char* folder, const char* name, FolderVisitor& visitor) {
-    char shown[2 * kMaxPath];
-    std::size_t length = std::strlen(folder);
-    std::memcpy(shown, folder, length);
-    if (!EndsWithBackslash(folder) && !IsBareDrive(folder)) {
-        shown[length++] = '\\';
-    }
-    std::memcpy(shown + length, name, std::strlen(name) + 1);
-    visitor.ReportFailure(shown, kResultPathTooLong);
-}
-
 // Room for an entry's name (MAX_PATH wide characters) in ANSI.
 constexpr int kEntryNameBytes = 2 * MAX_PATH;
 
-// The entry's name is taken in its wide form: the ANSI search would report
-// a look-alike (another file's name, or a backslash for U+00A5) for a name
-// the code page lacks. Such an entry is one failure line; a folder among
-// them is not entered.
-// What one folder's search keeps for after it is closed.
-struct FolderFinds {
-    PendingFiles pending;
-    PendingFiles leftovers;
-};
-
-void WalkTree(const char* folder, FolderVisitor& visitor, int* finished);
-
-void VisitEntry(const char* folder, const WIN32_FIND_DATAW& entry, FolderVisitor& visitor,
-                FolderFinds& finds, int* finished) {
-    char name[kEntryNameBytes];
-    if (ToAnsiName(entry.cFileName, -1, name, kEntryNameBytes) < 0) {
-        return;  // cannot happen: every character has at most two bytes
-    }
-    if (IsDotEntry(name)) {
-        return;
-    }
-    char path[kMaxPath];
-    CopyPath(path, folder);
-    if (!JoinInFolder(path, name)) {
-        ReportTooLong(folder, name, visitor);
-        return;
-    }
-    if (!HasExactAnsiForm(entry.cFileName, -1)) {
-        visitor.ReportFailure(path, kResultUnhandledName);
-        return;
-    }
-    if ((entry.dwFileAttributes & kReadOnlyOrSystem) != 0) {
-        visitor.ReportFailure(path, kResultReadOnlyOrSystem);
-        return;
-    }
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        WalkTree(path, visitor, finished);
-        return;
-    }
-    if (LeftoverKindOf(name) != LeftoverKind::kNone) {
-        // Never an input: encrypting one would keep its plain text.
-        if (!finds.leftovers.Push(path)) {
-            visitor.ReportFailure(path, kResultOutOfMemory);
-        }
-        return;
-    }
-    ResultCode verdict = visitor.ClassifyFile(name);
-    if (verdict == kPassOver) {
-        return;
-    }
-    if (verdict != kResultOk) {
-        visitor.ReportFailure(path, verdict);
-        return;
-    }
-    if (!finds.pending.Push(path)) {
-        visitor.ReportFailure(path, kResultOutOfMemory);
-    }
+// folder joined with name as JoinInFolder joins them, in full even when it
+// does not fit in kMaxPath: a bare drive ("C:") takes the name without a
+// separator, "C:name" being in its current folder.
+std::string JoinedInFolder(const std::string& folder, const char* name) {
+    const bool separated = EndsWithBackslash(folder.c_str()) || IsBareDrive(folder.c_str());
+    return folder + (separated ? "" : "\\") + name;
 }
+
+// The desktop's side of the walk (folder_walk.h): a wide search of each
+// folder, and the visitor's calls.
+class SearchedWalk {
+public:
+    using Entry = std::string;
+
+    explicit SearchedWalk(FolderVisitor& visitor) : visitor_(visitor) {}
+
+    // The entries as the search returns them. Each name is taken in its
+    // wide form: the ANSI search would report a look-alike (another file's
+    // name, or a backslash for U+00A5) for a name the code page lacks; such
+    // an entry is unnamable. A folder whose search cannot be started
+    // (missing, inaccessible) yields nothing.
+    template <class Each>
+    ResultCode List(const std::string& folder, Each each) {
+        char pattern[kMaxPath];
+        // A bare drive ("C:") is searched as "C:*.*", its current folder, the
+        // one that IsFolder found.
+        if (!CopyPath(pattern, folder.c_str()) || !JoinInFolder(pattern, "*.*")) {
+            return kResultPathTooLong;
+        }
+        wchar_t widePattern[kMaxPath];
+        if (ToWide(pattern, widePattern, kMaxPath) == 0) {
+            return kPassOver;
+        }
+        WIN32_FIND_DATAW found;
+        ScopedFindHandle search(FindFirstFileW(widePattern, &found));
+        if (!search.IsValid()) {
+            return kPassOver;
+        }
+        do {
+            char name[kEntryNameBytes];
+            // (ToAnsiName cannot fail: every character has at most two bytes.)
+            if (ToAnsiName(found.cFileName, -1, name, kEntryNameBytes) < 0 || IsDotEntry(name)) {
+                continue;
+            }
+            std::string path = JoinedInFolder(folder, name);
+            EntryFacts facts;
+            facts.exists = true;
+            facts.tooLong = path.size() >= kMaxPath;
+            facts.unnamable = !HasExactAnsiForm(found.cFileName, -1);
+            facts.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            facts.readOnly = (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+            facts.special = (found.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+            each(std::move(path), name, facts);
+        } while (FindNextFileW(search.Get(), &found));
+        return kResultOk;
+    }
+    void Enter(const std::string&) {}
+    void Leave() {}
+    void Refuse(const std::string& path, ResultCode code) {
+        visitor_.ReportFailure(path.c_str(), code);
+    }
+    void Leftover(const std::string&) {}
+    // The search is closed: files written into the folder from here on are
+    // never met by it. A walk that only looks leaves the leftovers alone.
+    void Listed(const std::vector<std::string>& leftovers) {
+        for (auto it = leftovers.rbegin(); visitor_.FinishesLeftovers() && it != leftovers.rend();
+             ++it) {
+            if (FinishLeftover(it->c_str())) {
+                ++finished;
+            } else {
+                visitor_.ReportFailure(it->c_str(), kResultLeftoverKept);
+            }
+        }
+    }
+    void Work(const std::string& path) { visitor_.ProcessFile(path.c_str()); }
+
+    int finished = 0;  // leftovers finished, anywhere below the folder
+
+private:
+    FolderVisitor& visitor_;
+};
 
 }  // namespace
 
@@ -166,48 +176,6 @@ bool FlushToDisk(const char* path) {
     const bool flushed = file.Flush();
     return file.Close() && flushed;
 }
-
-namespace {
-
-void WalkTree(const char* folder, FolderVisitor& visitor, int* finished) {
-    char pattern[kMaxPath];
-    // A bare drive ("C:") is searched as "C:*.*", its current folder, the one
-    // that IsFolder found.
-    if (!CopyPath(pattern, folder) || !JoinInFolder(pattern, "*.*")) {
-        visitor.ReportFailure(folder, kResultPathTooLong);
-        return;
-    }
-    wchar_t widePattern[kMaxPath];
-    if (ToWide(pattern, widePattern, kMaxPath) == 0) {
-        return;
-    }
-    FolderFinds finds;
-    {
-        WIN32_FIND_DATAW entry;
-        ScopedFindHandle search(FindFirstFileW(widePattern, &entry));
-        if (!search.IsValid()) {
-            return;
-        }
-        do {
-            VisitEntry(folder, entry, visitor, finds, finished);
-        } while (FindNextFileW(search.Get(), &entry));
-    }
-    // The search is closed: files written into the folder from here on are
-    // never met by it.
-    char path[kMaxPath];
-    while (visitor.FinishesLeftovers() && finds.leftovers.Pop(path)) {
-        if (FinishLeftover(path)) {
-            ++*finished;
-        } else {
-            visitor.ReportFailure(path, kResultLeftoverKept);
-        }
-    }
-    while (finds.pending.Pop(path)) {
-        visitor.ProcessFile(path);
-    }
-}
-
-}  // namespace
 
 void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder) {
     // The folder with its backslash ("C:\\" for C:\\b.txt), "" for a name in
@@ -254,9 +222,9 @@ void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFol
 }
 
 void WalkFolder(const char* folder, FolderVisitor& visitor) {
-    int finished = 0;
-    WalkTree(folder, visitor, &finished);
-    if (finished > 0) {
+    SearchedWalk walk(visitor);
+    WalkFolderTree(visitor.Rules(), walk, std::string(folder));
+    if (walk.finished > 0) {
         visitor.ReportNotice(folder, kResultLeftoversFinished);
     }
 }

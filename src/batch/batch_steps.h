@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "batch/input_rules.h"
 #include "crypto/result_code.h"
 
 namespace zorv {
@@ -28,14 +29,7 @@ bool FlushToDisk(const char* path);
 // folder lists it once.
 void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder);
 
-// Result of FolderVisitor::ClassifyFile: the entry is passed over without a
-// line and without counting. Negative, so never a message, and apart from -1,
-// which the command line uses for an interrupted job.
-constexpr ResultCode kPassOver = -2;
-
-// The per-file rule and the reporting of a folder walk. The encryption batch
-// refuses "*.crp" entries and keeps the rest; the decryption batch keeps
-// "*.crp" entries and passes over the rest.
+// The rules and the reporting of a folder walk.
 class FolderVisitor {
 public:
     FolderVisitor() = default;
@@ -43,20 +37,15 @@ public:
     FolderVisitor(const FolderVisitor&) = delete;
     FolderVisitor& operator=(const FolderVisitor&) = delete;
 
-    // The verdict on a file entry of a folder (not a directory, not
-    // read-only or system) named name: kResultOk keeps it pending, to be
-    // processed after the folder's search is closed; kPassOver skips it;
-    // any other code is reported through ReportFailure with the entry's path.
-    virtual ResultCode ClassifyFile(const char* name) = 0;
+    // The rules that judge every entry (DecideWalkedEntry).
+    virtual InputRules Rules() const = 0;
 
     // Processes a pending file; path is the folder joined with its name (at
     // most 259 bytes).
     virtual void ProcessFile(const char* path) = 0;
 
-    // An entry refused by the walk or by ClassifyFile: path is the folder
-    // joined with the entry's name, in full even when it exceeds 259 bytes
-    // (then code is kResultPathTooLong). The visitor logs it and counts it as
-    // a failure.
+    // An entry the rules refuse, or a leftover that stays. The visitor logs
+    // it and counts it as a failure.
     virtual void ReportFailure(const char* path, ResultCode code) = 0;
 
     // A line the user should read that is no failure (the visitor logs it
@@ -69,34 +58,22 @@ public:
     virtual bool FinishesLeftovers() const { return true; }
 };
 
-// Walks folder (at most 259 bytes) depth first. A search on folder\*.*, in
-// wide form so that every entry's name is its own, lists
-// the entries in the order the file system returns them; for each entry, the
-// first rule that matches:
-//   "." and ".."                         skipped;
-//   folder\name longer than 259 bytes    ReportFailure(kResultPathTooLong),
-//                                        never processed nor entered;
-//   a name without an exact ANSI form    ReportFailure(kResultUnhandledName)
-//                                        with its shown form (exact_name.h),
-//                                        never processed nor entered;
-//   read-only or system attribute        ReportFailure(kResultReadOnlyOrSystem),
-//                                        a directory is thus not entered;
-//   directory                            walked at once, while this folder's
-//                                        search stays open;
-//   a file left by a killed run          never classified nor processed:
-//   (leftover_names.h)                   finished (FinishLeftover) once the
-//                                        search is closed; one that stays is
-//                                        ReportFailure(kResultLeftoverKept);
-//   otherwise                            visitor.ClassifyFile(name).
-// After the search is closed the leftovers are finished, then the pending
-// files are processed last found first, so that no file of a folder is
-// written to while its search is open. When the walk finished any
-// leftover, anywhere below folder, it ends with one
-// ReportNotice(folder, kResultLeftoversFinished).
+// Walks folder (at most 259 bytes) in the walk order of folder_walk.h, each
+// entry judged by DecideWalkedEntry under visitor.Rules(). A search on
+// folder\*.*, in wide form so that every entry's name is its own, lists the
+// entries in the order the file system returns them. Refusals go to
+// ReportFailure with the entry's path, in full even when it exceeds 259
+// bytes (kResultPathTooLong); a name without an exact ANSI form is shown as
+// exact_name.h shows it (kResultUnhandledName). A file left by a killed run
+// (leftover_names.h) is finished (FinishLeftover) once its folder's search
+// is closed, before that folder's sources; one that stays is
+// ReportFailure(kResultLeftoverKept). The sources are processed last found
+// first, so that no file of a folder is written to while its search is
+// open. When the walk finished any leftover, anywhere below folder, it ends
+// with one ReportNotice(folder, kResultLeftoversFinished).
 // A folder whose search cannot be started (missing, inaccessible) yields no
 // call at all; one whose search pattern would not fit in 259 bytes is
-// reported with kResultPathTooLong under its own path. A pending entry that
-// cannot be kept for lack of memory is reported with kResultOutOfMemory.
+// reported with kResultPathTooLong under its own path.
 void WalkFolder(const char* folder, FolderVisitor& visitor);
 
 }  // namespace zorv

@@ -22,7 +22,7 @@ class SizingVisitor : public FolderVisitor {
 public:
     explicit SizingVisitor(BatchRule& rule) : rule_(rule) {}
 
-    ResultCode ClassifyFile(const char* name) override { return rule_.ClassifyFolderFile(name); }
+    InputRules Rules() const override { return rule_.Rules(); }
     void ProcessFile(const char* path) override { total += FileSize(path); }
     void ReportFailure(const char*, ResultCode) override {}
     void ReportNotice(const char*, ResultCode) override {}

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/path_utils.h"
+#include "batch/folder_walk.h"
 #include "crypto/file_entries.h"
 #include "crypto/leftover_names.h"
 #include "crypto/secure_delete.h"
@@ -16,100 +17,90 @@ bool IsLeftover(const std::string& name) {
     return LeftoverKindOf(name.c_str()) != LeftoverKind::kNone;
 }
 
-bool IsCrpName(const std::string& path) {
-    return MatchPattern(path.c_str(), "*.crp");
+EntryFacts FactsOf(const EntryInfo& info) {
+    EntryFacts facts;
+    facts.exists = info.exists;
+    facts.isFolder = info.isFolder;
+    facts.readOnly = info.readOnly;
+    facts.special = info.special;
+    facts.isLink = info.isLink;
+    facts.notRegular = info.notRegular;
+    facts.unreadable = info.unreadable;
+    facts.unnamable = info.unnamable;
+    return facts;
 }
 
-// Decrypting ".crp" would make a file without a name.
-bool IsBareExtension(const std::string& path) {
-    return MatchPattern(NameOf(path).c_str(), ".crp");
-}
-
+// The probe and the receiver of the rules: looks at each input and walks
+// each folder (folder_walk.h) through the file seam, and makes the plan's
+// items of the decisions.
 class PlanBuilder {
 public:
+    // An entry met by the walk, or the folder given on the command line.
+    struct Entry {
+        std::string path;
+        EntryInfo info;
+        bool given = false;  // the folder named on the command line
+    };
+
     PlanBuilder(Command command, bool recursive, bool readOnlyAllowed)
-        : command_(command), recursive_(recursive), readOnlyAllowed_(readOnlyAllowed) {}
+        : rules_(CliRules(command, recursive, readOnlyAllowed)) {}
 
     void AddInput(const std::string& path) {
         EntryInfo info = QueryEntry(path);
-        if (info.isFolder) {
-            if (!recursive_ || command_ == Command::kCat) {
-                return Refuse(path, kResultFolderWithoutRecursion);
-            }
-            root_ = path;
-            folders_.assign(1, info.identity);
-            return WalkFolder(path, FileIdentity{});
+        if (!info.isFolder) {
+            // A source destroyed by a run that was killed may be under a
+            // wipe name in this folder now.
+            NoteLeftoversBeside(path);
         }
-        // A source destroyed by a run that was killed may be under a wipe
-        // name in this folder now.
-        NoteLeftoversBeside(path);
-        if (IsLeftover(NameOf(path))) {
-            return;  // never an input, even by name
+        const Decision decision = DecideInput(rules_, NameOf(path).c_str(), FactsOf(info));
+        switch (decision.verdict) {
+            case Verdict::kWalk:
+                root_ = path;
+                folders_.clear();
+                return WalkFolderTree(rules_, *this, Entry{path, info, true});
+            case Verdict::kWork:
+                return AddWork(path, info);
+            case Verdict::kRefuse:
+                return Refuse(path, decision.code);
+            case Verdict::kSilent:
+            case Verdict::kLeftover:
+                return;
         }
-        if (!info.exists) {
-            return Refuse(path, kResultFileMissing);
-        }
-        if (Refused(info)) {
-            return Refuse(path, RefusalOf(info));
-        }
-        if (command_ == Command::kEncrypt) {
-            return IsCrpName(path) ? Refuse(path, kResultAlreadyEncrypted) : AddWork(path, info);
-        }
-        if (IsBareExtension(path)) {
-            return Refuse(path, kResultNoName);
-        }
-        return IsCrpName(path) ? AddWork(path, info) : Refuse(path, kResultNotEncrypted);
     }
 
     Plan Take() { return std::move(plan_); }
 
-private:
-    // Checking reads only, so a read-only file may be checked.
-    bool Refused(const EntryInfo& info) const {
-        bool readOnlyMatters =
-            !readOnlyAllowed_ && (command_ == Command::kEncrypt || command_ == Command::kDecrypt);
-        return info.special || (readOnlyMatters && info.readOnly);
-    }
-
-    void WalkFolder(const std::string& folder, const FileIdentity& identity) {
+    // The walk's side (folder_walk.h). A folder is listed only when it is
+    // still the one its parent's listing found (the one given: whatever its
+    // name leads to).
+    template <class Each>
+    ResultCode List(const Entry& folder, Each each) {
         std::vector<FolderEntry> entries;
-        if (!ListFolder(folder, identity, &entries)) {
+        if (!ListFolder(folder.path, folder.given ? FileIdentity{} : folder.info.identity,
+                        &entries)) {
             // An unreadable folder fails the run; one replaced by a symbolic
             // link since its parent was listed adds no line.
-            if (!QueryEntry(folder).isLink) {
-                Refuse(folder, kResultFolderUnreadable);
-            }
-            return;
+            return QueryEntry(folder.path).isLink ? kPassOver : kResultFolderUnreadable;
         }
-        std::vector<PlanItem> pending;
-        for (const FolderEntry& entry : entries) {
-            std::string path = JoinFolderAndName(folder, entry.name);
-            if (PathLength(path) > kMaxPathBytes) {
-                Refuse(path, kResultPathTooLong);
-            } else if (entry.info.isLink) {
-                Refuse(path, kResultLinkPassedOver);
-            } else if (Refused(entry.info)) {
-                Refuse(path, RefusalOf(entry.info));
-            } else if (entry.info.isFolder) {
-                folders_.push_back(entry.info.identity);
-                WalkFolder(path, entry.info.identity);
-                folders_.pop_back();
-            } else if (IsLeftover(entry.name)) {
-                NoteLeftover(path);
-            } else if (command_ == Command::kEncrypt && IsCrpName(entry.name)) {
-                Refuse(path, kResultAlreadyEncrypted);
-            } else if (command_ != Command::kEncrypt && IsBareExtension(entry.name)) {
-                Refuse(path, kResultNoName);
-            } else if (command_ == Command::kEncrypt || IsCrpName(entry.name)) {
-                pending.push_back(PlanItem{path, kResultOk, entry.info.size, entry.info.identity,
-                                           root_.size(), folders_});
-            }  // decrypting: other files are passed over without a line
+        for (FolderEntry& found : entries) {
+            Entry entry{JoinFolderAndName(folder.path, found.name), found.info, false};
+            EntryFacts facts = FactsOf(found.info);
+            facts.tooLong = PathLength(entry.path) > kMaxPathBytes;
+            each(std::move(entry), found.name.c_str(), facts);
         }
-        for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-            AddWork(*it);
-        }
+        return kResultOk;
+    }
+    void Enter(const Entry& folder) { folders_.push_back(folder.info.identity); }
+    void Leave() { folders_.pop_back(); }
+    void Refuse(const Entry& entry, ResultCode code) { Refuse(entry.path, code); }
+    void Leftover(const Entry& entry) { NoteLeftover(entry.path); }
+    void Listed(const std::vector<Entry>&) {}  // finished before any job
+    void Work(const Entry& entry) {
+        AddWork(PlanItem{entry.path, kResultOk, entry.info.size, entry.info.identity, root_.size(),
+                         folders_});
     }
 
+private:
     void NoteLeftover(const std::string& path) {
         if (noted_.insert(path).second) {
             plan_.leftovers.push_back(path);
@@ -119,7 +110,7 @@ private:
     // The leftovers in the folder of an input given by name, listed once
     // per folder.
     void NoteLeftoversBeside(const std::string& path) {
-        if (command_ != Command::kEncrypt && command_ != Command::kDecrypt) {
+        if (rules_.command != Command::kEncrypt && rules_.command != Command::kDecrypt) {
             return;  // nothing is written: nothing to finish
         }
         std::string folder = FolderOf(path);
@@ -159,9 +150,7 @@ private:
         plan_.workBytes += item.size;
     }
 
-    Command command_;
-    bool recursive_;
-    bool readOnlyAllowed_;
+    InputRules rules_;
     Plan plan_;
     std::string root_;                   // the folder being walked, as given
     std::vector<FileIdentity> folders_;  // from root_ down to the folder listed
@@ -172,19 +161,7 @@ private:
 }  // namespace
 
 ResultCode RefusalOf(const EntryInfo& info) {
-    if (info.unnamable) {
-        return kResultNameNotHandled;
-    }
-    if (info.isLink) {
-        return kResultSymbolicLink;
-    }
-    if (info.notRegular) {
-        return kResultNotRegular;
-    }
-    if (info.unreadable) {
-        return kResultFolderUnreadable;
-    }
-    return kResultReadOnlyOrSystem;
+    return RefusalOf(InputRules{}, FactsOf(info));
 }
 
 ResultCode WhyNotOpened(const std::string& path) {

@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/input_rules.h"
 #include "crypto/file_entries.h"
 #include "crypto/result_code.h"
 
 namespace zorv {
-
-enum class Command { kEncrypt, kDecrypt, kVerify, kCat };
 
 // Outcomes that are reported but are not failures: they leave the exit
 // status alone.
@@ -59,31 +58,15 @@ struct Plan {
     std::vector<std::string> leftovers;
 };
 
-// Applies the desktop program's input rules, the first that matches:
-//   encrypt: folder (walked with recursive), missing 79, read-only or
-//            system 74, named *.crp 73, else work;
-//   decrypt: missing 79, folder, read-only or system 74, named just ".crp"
-//            1008, *.crp work, else 76;
-//   verify:  as decrypt, but a read-only file is checked (nothing is
-//            written); only special files are refused with 74;
-//   cat:     as verify, without walking folders.
-// A symbolic link is refused with 1006 and a device, pipe or socket with
-// 1007 where the desktop program would say 74 (POSIX); a name that has no
-// exact form for the system's calls (Windows) with 1013, a folder too,
-// whose contents are then not walked.
-// In a folder walk (sorted by name): a folder that cannot be listed is
-// refused with 1004; a symbolic link is passed over with the notice 1005
-// (never followed); "." and ".." skipped; read-only or
-// system entries (folders too) refused with 74; sub-folders walked at once,
-// depth first; encrypt refuses *.crp entries with 73, decrypt and verify
-// skip entries not named *.crp without a line; a path that would exceed the
-// platform's limit is refused with 84 and never entered. A sub-folder is
-// listed only when it is still the folder its parent's listing found (one
-// replaced by a symbolic link meanwhile adds no line). A folder's own
-// files come after everything found beneath it, the last found first.
-// A file named as a run's own leftover (.zorv-XXXXXXXX.tmp or .wipe) is
-// never an item: those met in a walk, and (encrypt and decrypt) those in
-// the folder of an input given by name, go to plan.leftovers.
+// Applies the input rules (CliRules and DecideInput, input_rules.h) to each
+// input in order, and walks each folder as the desktop program does
+// (folder_walk.h; DecideWalkedEntry), its listing sorted by name (byte
+// order). A sub-folder is listed only when it is still the folder its
+// parent's listing found (one replaced by a symbolic link meanwhile adds no
+// line); one that cannot be listed is refused with 1004. A file named as a
+// run's own leftover (.zorv-XXXXXXXX.tmp or .wipe) is never an item: those
+// met in a walk, and (encrypt and decrypt) those in the folder of an input
+// given by name, go to plan.leftovers.
 // readOnlyAllowed: the source is kept (-c, or -k with -f), so a read-only
 // file is taken as verify takes it.
 Plan BuildPlan(Command command, const std::vector<std::string>& inputs, bool recursive,

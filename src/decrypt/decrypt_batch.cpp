@@ -12,37 +12,13 @@
 #include "crypto/job_steps.h"
 
 namespace zorv {
-namespace {
-
-constexpr char kEncryptedPattern[] = "*.crp";
-constexpr DWORD kRefusedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
-
-}  // namespace
 
 void DecryptionRule::ProcessInput(BatchRun& run, const char* path) {
-    if (std::strlen(path) >= kMaxPath) {
-        // Every step below works in kMaxPath buffers; a cut name would be
-        // another file.
-        run.LogFailure(path, kResultPathTooLong);
-        return;
-    }
-    if (!PathExists(path)) {
-        run.LogFailure(path, kResultFileMissing);
-    } else if (IsFolder(path)) {
-        run.WalkFolder(path, *this);
-    } else if ((GetFileAttributesA(path) & kRefusedAttributes) != 0) {
-        // Also unreadable attributes (all bits set): such an input is never
-        // decrypted.
-        run.LogFailure(path, kResultReadOnlyOrSystem);
-    } else if (MatchPattern(path, kEncryptedPattern)) {
-        ProcessFile(run, path);
-    } else {
-        run.LogFailure(path, kResultNotEncrypted);
-    }
+    run.ApplyRules(*this, path);
 }
 
-ResultCode DecryptionRule::ClassifyFolderFile(const char* name) {
-    return MatchPattern(name, kEncryptedPattern) ? kResultOk : kPassOver;
+InputRules DecryptionRule::Rules() const {
+    return DesktopRules(Command::kDecrypt);
 }
 
 void DecryptionRule::ProcessFile(BatchRun& run, const char* encryptedPath) {

@@ -16,13 +16,13 @@ public:
     // cipher: keyed with the password, borrowed for the run.
     explicit DecryptionRule(FileCipher& cipher) : cipher_(cipher) {}
 
-    // A name of 260 bytes or more, a missing name, a read-only or system
-    // file and a file without ".crp" are refused; a folder is walked; a
-    // ".crp" file is decrypted. (The run finishes the leftovers beside the
-    // inputs first.)
+    // The desktop's decryption rules (DesktopRules, input_rules.h): a name
+    // of 260 bytes or more, a missing name, a read-only or system file and a
+    // file without ".crp" are refused; a folder is walked; a ".crp" file is
+    // decrypted. In a walk, files without ".crp" are passed over without a
+    // line. (The run finishes the leftovers beside the inputs first.)
     void ProcessInput(BatchRun& run, const char* path) override;
-    // ".crp" files are kept, every other file is passed over without a line.
-    ResultCode ClassifyFolderFile(const char* name) override;
+    InputRules Rules() const override;
     // Decrypts encryptedPath into a temporary file beside the name without
     // ".crp" (see VanishingFile), renames it to that name, never replacing
     // a file, and destroys the .crp file (FinishSource of job_steps.h); a

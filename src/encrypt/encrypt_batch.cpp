@@ -11,35 +11,13 @@
 #include "crypto/job_steps.h"
 
 namespace zorv {
-namespace {
-
-constexpr DWORD kReadOnlyOrSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
-constexpr char kEncryptedPattern[] = "*.crp";
-
-}  // namespace
 
 void EncryptionRule::ProcessInput(BatchRun& run, const char* path) {
-    if (IsFolder(path)) {
-        run.WalkFolder(path, *this);
-        return;
-    }
-    // A name that the search finds but whose attributes cannot be read (one
-    // with wildcards, for instance) names no single file: it is reported as
-    // missing and never encrypted.
-    DWORD attributes = PathExists(path) ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        run.LogFailure(path, kResultFileMissing);
-    } else if ((attributes & kReadOnlyOrSystem) != 0) {
-        run.LogFailure(path, kResultReadOnlyOrSystem);
-    } else if (MatchPattern(path, kEncryptedPattern)) {
-        run.LogFailure(path, kResultAlreadyEncrypted);
-    } else {
-        ProcessFile(run, path);
-    }
+    run.ApplyRules(*this, path);
 }
 
-ResultCode EncryptionRule::ClassifyFolderFile(const char* name) {
-    return MatchPattern(name, kEncryptedPattern) ? kResultAlreadyEncrypted : kResultOk;
+InputRules EncryptionRule::Rules() const {
+    return DesktopRules(Command::kEncrypt);
 }
 
 void EncryptionRule::ProcessFile(BatchRun& run, const char* source) {

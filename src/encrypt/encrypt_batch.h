@@ -17,12 +17,12 @@ public:
     EncryptionRule(FileCipher& cipher, bool deleteSource)
         : cipher_(cipher), deleteSource_(deleteSource) {}
 
-    // A folder is walked; a name that matches no single file, a read-only or
-    // system file and a ".crp" file are refused; any other file is encrypted.
-    // (The run finishes the leftovers beside the inputs first.)
+    // The desktop's encryption rules (DesktopRules, input_rules.h): a folder
+    // is walked; a name that matches no single file, a read-only or system
+    // file and a ".crp" file are refused; any other file is encrypted. (The
+    // run finishes the leftovers beside the inputs first.)
     void ProcessInput(BatchRun& run, const char* path) override;
-    // ".crp" files are refused (73), every other file is kept.
-    ResultCode ClassifyFolderFile(const char* name) override;
+    InputRules Rules() const override;
     // Encrypts source into a temporary file beside source + ".crp" (see
     // VanishingFile) and renames it to that name, never replacing a file;
     // the line names the source, or the .crp file when the temporary could

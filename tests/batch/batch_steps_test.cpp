@@ -398,26 +398,13 @@ TEST(BatchRun, NothingToProcessIsSaidAndReviewed) {
 
 // --- Folder walk --------------------------------------------------------------
 
-// Records every call of the walk as "process <path>" or "fail <code> <path>".
-// Names ending in ".crp" are refused with 73, names ending in ".skip" passed
-// over, others kept.
+// Records every call of the walk as "process <path>", "fail <code> <path>"
+// or "notice <code> <path>", under the encryption rules (".crp" refused).
 class RecordingVisitor : public FolderVisitor {
 public:
-    ResultCode ClassifyFile(const char* name) override {
-        std::string text = name;
-        if (text.find('\\') != std::string::npos) {
-            events.push_back("classify got a path " + text);
-        }
-        if (EndsWith(text, ".crp")) {
-            return kResultAlreadyEncrypted;
-        }
-        return EndsWith(text, ".skip") ? kPassOver : kResultOk;
-    }
+    InputRules Rules() const override { return DesktopRules(Command::kEncrypt); }
     void ProcessFile(const char* path) override {
         events.push_back(std::string("process ") + path);
-        if (writeOutputs) {
-            WriteLongFile(std::string(path) + ".crp", "out");
-        }
     }
     void ReportFailure(const char* path, ResultCode code) override {
         events.push_back("fail " + std::to_string(code) + " " + path);
@@ -425,66 +412,11 @@ public:
     void ReportNotice(const char* path, ResultCode code) override {
         events.push_back("notice " + std::to_string(code) + " " + path);
     }
-
-    // end is lower case; text is compared without regard to ASCII case.
-    static bool EndsWith(const std::string& text, const std::string& end) {
-        if (text.size() < end.size()) {
-            return false;
-        }
-        std::string tail = text.substr(text.size() - end.size());
-        std::transform(tail.begin(), tail.end(), tail.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-        return tail == end;
-    }
+    bool FinishesLeftovers() const override { return !onlyLooks; }
 
     std::vector<std::string> events;
-    bool writeOutputs = false;
+    bool onlyLooks = false;  // as the worker's sizing walk
 };
-
-size_t IndexOf(const std::vector<std::string>& events, const std::string& event) {
-    return static_cast<size_t>(std::find(events.begin(), events.end(), event) - events.begin());
-}
-
-TEST(WalkFolder, SubFoldersFirstThenTheFolderOwnFilesLastFoundFirst) {
-    TempFolder root;
-    for (const char* name : {"a", "b", "c", "old.crp", "note.skip"}) {
-        ASSERT_TRUE(WriteLongFile(root.Join(name), name));
-    }
-    ASSERT_TRUE(MakeLongFolder(root.Join("sub")));
-    for (const char* name : {"x", "y", "z.CRP"}) {
-        ASSERT_TRUE(WriteLongFile(root.Join("sub\\" + std::string(name)), name));
-    }
-    RecordingVisitor visitor;
-    visitor.writeOutputs = true;
-    WalkFolder(root.Path().c_str(), visitor);
-
-    // The folder's own files, in the reverse of the order they were found.
-    std::vector<std::string> rootFiles;
-    for (const std::string& name : FoundOrder(root.Path())) {
-        if (name.size() == 1) {
-            rootFiles.push_back("process " + root.Join(name));
-        }
-    }
-    ASSERT_EQ(rootFiles.size(), 3u);
-    std::vector<std::string> tail(visitor.events.end() - 3, visitor.events.end());
-    EXPECT_EQ(tail, std::vector<std::string>(rootFiles.rbegin(), rootFiles.rend()));
-
-    // Everything inside the sub-folder comes before them.
-    const std::vector<std::string> inside = {"process " + root.Join("sub\\x"),
-                                             "process " + root.Join("sub\\y"),
-                                             "fail 73 " + root.Join("sub\\z.CRP")};
-    for (const std::string& event : inside) {
-        EXPECT_LT(IndexOf(visitor.events, event), visitor.events.size() - 3) << event;
-    }
-    EXPECT_NE(IndexOf(visitor.events, "fail 73 " + root.Join("old.crp")), visitor.events.size());
-    // Nothing else: no line for the passed-over file, and none for the .crp
-    // files written while the walk ran.
-    EXPECT_EQ(visitor.events.size(), 7u);
-    for (const std::string& event : visitor.events) {
-        EXPECT_EQ(event.find("skip"), std::string::npos) << event;
-        EXPECT_FALSE(RecordingVisitor::EndsWith(event, "x.crp")) << event;
-    }
-}
 
 // Files a killed run left (named .zorv-XXXXXXXX.tmp or .wipe) are never
 // classified nor processed: they are wiped and removed once their folder's
@@ -503,6 +435,15 @@ TEST(WalkFolder, LeftoversOfAKilledRunAreFinishedNeverProcessed) {
     HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // A walk that only looks (sizing the batch) leaves every leftover, and
+    // says nothing of them.
+    RecordingVisitor looking;
+    looking.onlyLooks = true;
+    WalkFolder(root.Path().c_str(), looking);
+    EXPECT_EQ(looking.events.size(), 3u);
+    for (const char* name : {".zorv-0123abcd.tmp", "sub\\.zorv-89abcdef.wipe"}) {
+        EXPECT_TRUE(FileExists(root.Join(name))) << name;
+    }
     RecordingVisitor visitor;
     WalkFolder(root.Path().c_str(), visitor);
     CloseHandle(held);
@@ -535,37 +476,6 @@ TEST(WalkFolder, ABareDriveIsWalkedAsItsCurrentFolder) {
     EXPECT_EQ(visitor.events, std::vector<std::string>{"process C:here"});
     DeleteFileA((folder + "\\here").c_str());
     RemoveDirectoryA(folder.c_str());
-}
-
-TEST(WalkFolder, ReadOnlyAndSystemEntriesAreRefusedAndNotEntered) {
-    TempFolder root;
-    ASSERT_TRUE(MakeLongFolder(root.Join("locked")));
-    ASSERT_TRUE(WriteLongFile(root.Join("locked\\inside"), "i"));
-    ASSERT_TRUE(WriteLongFile(root.Join("ro.txt"), "r"));
-    ASSERT_TRUE(WriteLongFile(root.Join("sys.txt"), "s"));
-    // Wine keeps no read-only bit on a folder, only the system bit; either
-    // one refuses it.
-    ASSERT_TRUE(SetFileAttributesA(root.Join("locked").c_str(),
-                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
-    ASSERT_NE(GetFileAttributesA(root.Join("locked").c_str()) &
-                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
-              0u);
-    ASSERT_TRUE(SetFileAttributesA(root.Join("ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    SetFileAttributesA(root.Join("sys.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
-    bool systemKept =
-        (GetFileAttributesA(root.Join("sys.txt").c_str()) & FILE_ATTRIBUTE_SYSTEM) != 0;
-
-    RecordingVisitor visitor;
-    WalkFolder(root.Path().c_str(), visitor);
-    std::vector<std::string> expected = {
-        "fail 74 " + root.Join("locked"), "fail 74 " + root.Join("ro.txt"),
-        systemKept ? "fail 74 " + root.Join("sys.txt") : "process " + root.Join("sys.txt")};
-    std::sort(expected.begin(), expected.end());
-    std::sort(visitor.events.begin(), visitor.events.end());
-    EXPECT_EQ(visitor.events, expected);
-    if (!systemKept) {
-        std::printf("note: this file system keeps no system attribute; checked read-only only\n");
-    }
 }
 
 TEST(WalkFolder, AnEntryWhosePathWouldNotFitIsReportedInFullAndNeverUsed) {

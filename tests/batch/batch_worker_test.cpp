@@ -125,9 +125,7 @@ public:
             run.LogOk(path);
         }
     }
-    ResultCode ClassifyFolderFile(const char* name) override {
-        return std::strncmp(name, "file:", 5) == 0 ? kPassOver : kResultOk;
-    }
+    InputRules Rules() const override { return DesktopRules(Command::kEncrypt); }
     void ProcessFile(BatchRun& run, const char* path) override { run.LogOk(path); }
 
 private:
@@ -256,14 +254,28 @@ TEST(BatchWorker, ProgressCountsTheBytesTheTransformsRead) {
     ASSERT_TRUE(WriteLongFile(second, std::string(5000, 'y')));
     const std::string firstInput = "file:" + first;
     const std::string secondInput = "file:" + second;
-    // The fake rule passes its "file:" words over when sizing: the sizes
-    // come from the folder, as a walk would give them.
+    // The "file:" words name no file when sizing: the sizes come from the
+    // folder, as a walk would give them.
     const Outcome outcome =
         RunFake({firstInput.c_str(), secondInput.c_str(), folder.Path().c_str()});
     EXPECT_EQ(outcome.failures, 0) << outcome.lines;
     EXPECT_EQ(outcome.progress.doneBytes, 705000u);
     EXPECT_EQ(outcome.progress.totalBytes, 705000u);
     EXPECT_EQ(outcome.progress.currentPath, second);
+}
+
+// The leftovers beside every named input are finished before the first
+// input is worked on, not as the run reaches each folder: once jobs run, a
+// wipe name in a later input's folder may be an earlier job's own.
+TEST(BatchWorker, LeftoversBesideEveryInputGoBeforeTheFirstInput) {
+    TempFolder first;
+    TempFolder second;
+    ASSERT_TRUE(WriteLongFile(second.Join(".zorv-0123abcd.wipe"), "half"));
+    const std::string a = first.Join("a");
+    const std::string b = second.Join("b");
+    const Outcome outcome = RunFake({a.c_str(), b.c_str()}, 2);
+    EXPECT_EQ(outcome.lines, "S F" + second.Path() + "\\ O" + a + " O" + b + " D ");
+    EXPECT_FALSE(FileExists(second.Join(".zorv-0123abcd.wipe")));
 }
 
 // The label's text: the percentage, then the path shortened in its middle
