@@ -149,10 +149,16 @@ public:
     void Listed(const std::vector<std::string>& leftovers) {
         for (auto it = leftovers.rbegin(); visitor_.FinishesLeftovers() && it != leftovers.rend();
              ++it) {
-            if (FinishLeftover(it->c_str())) {
-                ++finished;
-            } else {
-                visitor_.ReportFailure(it->c_str(), kResultLeftoverKept);
+            // A file another live run holds is passed over without a line.
+            switch (FinishLeftoverFile(it->c_str())) {
+                case LeftoverFinish::kFinished:
+                    ++finished;
+                    break;
+                case LeftoverFinish::kPassedOver:
+                    break;
+                case LeftoverFinish::kFailed:
+                    visitor_.ReportFailure(it->c_str(), kResultLeftoverKept);
+                    break;
             }
         }
     }
@@ -210,10 +216,15 @@ void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFol
     char leftover[kMaxPath];
     bool anyFinished = false;
     while (leftovers.Pop(leftover)) {
-        if (FinishLeftover(leftover)) {
-            anyFinished = true;
-        } else {
-            run.LogFailure(leftover, kResultLeftoverKept);
+        switch (FinishLeftoverFile(leftover)) {
+            case LeftoverFinish::kFinished:
+                anyFinished = true;
+                break;
+            case LeftoverFinish::kPassedOver:
+                break;
+            case LeftoverFinish::kFailed:
+                run.LogFailure(leftover, kResultLeftoverKept);
+                break;
         }
     }
     if (anyFinished) {

@@ -192,16 +192,22 @@ void FinishLeftovers(Plan* plan) {
         return;
     }
     std::vector<PlanItem> lines;
-    bool anyFinished = false;
+    const std::string* firstFinished = nullptr;
     for (const std::string& path : plan->leftovers) {
-        if (FinishLeftover(path.c_str())) {
-            anyFinished = true;
-        } else {
-            lines.push_back(PlanItem{path, kResultLeftoverRemains, 0, FileIdentity{}, 0, {}});
+        // A file another live run holds is passed over without a line.
+        switch (FinishLeftoverFile(path.c_str())) {
+            case LeftoverFinish::kFinished:
+                firstFinished = firstFinished != nullptr ? firstFinished : &path;
+                break;
+            case LeftoverFinish::kPassedOver:
+                break;
+            case LeftoverFinish::kFailed:
+                lines.push_back(PlanItem{path, kResultLeftoverRemains, 0, FileIdentity{}, 0, {}});
+                break;
         }
     }
-    if (anyFinished) {
-        std::string folder = FolderOf(plan->leftovers.front());
+    if (firstFinished != nullptr) {
+        std::string folder = FolderOf(*firstFinished);
         lines.insert(
             lines.begin(),
             PlanItem{

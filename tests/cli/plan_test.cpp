@@ -11,6 +11,7 @@
 #include "cli/progress_bar.h"
 #include "cli/report_lines.h"
 #include "crypto/file_entries.h"
+#include "crypto/file_handle.h"
 #include "crypto/job_steps.h"
 #include "support/cli_test_util.h"
 
@@ -135,6 +136,17 @@ TEST_F(PlanTest, LeftoversOfAKilledRunAreFinishedOnce) {
     // Nothing left: no line.
     FinishLeftovers(&plan);
     EXPECT_EQ(plan.items.size(), items + 1);
+    // One that another live run holds is not a leftover: no line at all.
+    ASSERT_TRUE(test::WriteText(wipe, "in flight"));
+    {
+        FileHandle live;
+        ASSERT_EQ(live.OpenForWipe(wipe.c_str()), FileHandle::Hold::kHeld);
+        Plan held = BuildPlan(Command::kEncrypt, {root_ / "a.txt"}, false);
+        ASSERT_EQ(held.leftovers.size(), 1u);
+        FinishLeftovers(&held);
+        EXPECT_EQ(held.items.size(), 1u);
+    }
+    EXPECT_TRUE(std::filesystem::exists(wipe));
 #ifndef _WIN32
     if (geteuid() == 0) {
         return;  // the super-user removes files from a read-only folder
