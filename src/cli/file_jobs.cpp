@@ -74,6 +74,13 @@ ResultCode TargetRefusal(const std::string& target, const JobSettings& settings)
     return ours ? ResultCode{kResultSharedOutput} : kResultOk;
 }
 
+// Whether a regular file (not a folder, a link or a special file) has the
+// name target.
+bool TakenByRegularFile(const std::string& target) {
+    const EntryInfo info = QueryEntry(target);
+    return info.exists && !info.isFolder && !info.special;
+}
+
 // Destroys a temporary that was not placed (DropOutput); a line when it
 // could not be wiped or stays behind, naming a named temporary in the
 // folder of the target as the lines show it.
@@ -111,7 +118,7 @@ ResultCode PlaceLocked(PendingOutput& job, const JobSettings& settings) {
     if (code == kResultOk) {
         code = PlaceOutput(job.output, placing, &job.placed);
     }
-    if (code == kResultOk && settings.placed != nullptr) {
+    if (code == kResultOk && settings.placed != nullptr && job.placed.Known()) {
         settings.placed->files.insert({job.placed.device, job.placed.file});
     }
     return code;
@@ -133,9 +140,13 @@ bool PlacePending(PendingOutput& job, const JobSettings& settings, bool durable,
     ResultCode code =
         TargetFolderKeepsItsName(job) ? PlaceLocked(job, settings) : kResultWriteFailed;
     if (code != kResultOk) {
-        lines->push_back(Outcome{job.target, code});
+        lines->push_back(Outcome{job.target, job.targetTaken ? kResultFileExists : code});
         DropPending(job, lines);
         return false;
+    }
+    if (job.output.File().IsOpen()) {
+        // Found in place already: the temporary goes as an unplaced one.
+        DropPending(job, lines);
     }
     job.registration.reset();  // under its final name now
     return true;
@@ -166,8 +177,10 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const FileHan
                     const JobSettings& settings, PendingOutput* job, std::vector<Outcome>* lines) {
     ResultCode created = job->output.Create(job->targetAt.c_str());
     if (created != kResultOk) {
-        lines->push_back(
-            Outcome{job->source, created == kResultPathTooLong ? created : kResultNoTemporary});
+        lines->push_back(job->targetTaken ? Outcome{job->target, kResultFileExists}
+                                          : Outcome{job->source, created == kResultPathTooLong
+                                                                     ? created
+                                                                     : kResultNoTemporary});
         return false;
     }
     if (!job->output.TemporaryPath().empty()) {
@@ -178,7 +191,8 @@ bool WriteTemporary(Transform transform, const FileCipher& cipher, const FileHan
         transform(cipher, source, job->read.size, job->output.File(), OptionsOf(settings));
     if (result != kResultOk) {
         if (result != kResultInterrupted) {
-            lines->push_back(Outcome{job->source, result});
+            lines->push_back(job->targetTaken ? Outcome{job->target, kResultFileExists}
+                                              : Outcome{job->source, result});
         }
         DropPending(*job, lines);
         return false;
@@ -238,22 +252,30 @@ std::vector<Outcome> TransformJob(Transform transform, const FileCipher& cipher,
     {
         std::unique_lock<std::mutex> lock = LockPlaced(settings);
         ResultCode taken = TargetRefusal(job->targetAt, settings);
-        if (taken != kResultOk) {
+        job->targetTaken = taken == kResultFileExists && TakenByRegularFile(job->targetAt);
+        if (taken != kResultOk && !job->targetTaken) {
             return {Outcome{target, taken}};
         }
     }
+    // Once the target's name is taken, the job can only end with the output
+    // found in place; anything that stops it first is the 71 of a name
+    // refused at the start.
+    auto refuse = [&](ResultCode code) {
+        return std::vector<Outcome>{job->targetTaken ? Outcome{target, kResultFileExists}
+                                                     : Outcome{path, code}};
+    };
     FileHandle source;
     if (!source.OpenRegularForRead(job->sourceAt.c_str())) {
-        return {Outcome{path, WhyNotOpened(job->sourceAt)}};
+        return refuse(WhyNotOpened(job->sourceAt));
     }
     if (!source.Identify(&job->read)) {
-        return {Outcome{path, kResultReadFailed}};
+        return refuse(kResultReadFailed);
     }
     if (item.identity.Known() && !job->read.SameFile(item.identity)) {
-        return {Outcome{path, kResultReplaced}};
+        return refuse(kResultReplaced);
     }
     if (job->read.size == 0) {
-        return {Outcome{path, kResultEmptyFile}};
+        return refuse(kResultEmptyFile);
     }
     if (jobOpenedHook != nullptr) {
         jobOpenedHook(path);

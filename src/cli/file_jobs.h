@@ -13,7 +13,11 @@
 //   - a target name that exists already fails the job before anything is
 //     read or written (the no-replace move stays the real guard); with -f,
 //     one that holds anything but a regular file, or an output of this
-//     run;
+//     run. Without -f a regular file there waits for the output instead:
+//     when it holds exactly the output's bytes (the output of a run killed
+//     before its source went), the output counts as placed and the source
+//     is finished as usual (PlaceOutput); otherwise, or when the job fails
+//     before that, the line is 71 as before;
 //   - a job does nothing with a file that is not the one its plan found
 //     under the name (replaced since the walk);
 //   - a job reaches its file's folder from the folder named on the command
@@ -80,6 +84,10 @@ struct PendingOutput {
     int mode = -1;         // given once placed (VanishingFile::Placing)
     bool plainText = false;
     bool encrypting = false;
+    // A regular file had the target's name when the job began (without
+    // -f): a failure is reported as 71 on the target, as when the name was
+    // refused before any work.
+    bool targetTaken = false;
     FileIdentity read;    // the source as it was read
     FileIdentity placed;  // the output, once placed
     // Keeps a named temporary known to a second signal until it is placed.

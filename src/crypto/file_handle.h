@@ -143,6 +143,11 @@ public:
     // would wait for a writer): anything but a regular file is refused
     // before blocking reads are turned back on.
     bool OpenRegularForRead(const char* path);
+    // Opens an existing regular file for reading, with the same sharing,
+    // never through a link in the last component: POSIX as
+    // OpenRegularForRead; Windows refuses a reparse point (a symbolic link,
+    // a junction) and a folder instead of opening what it leads to.
+    bool OpenRegularNoFollow(const char* path);
     // Creates a new file for writing (Win32: and reading), failing if the
     // name exists; not shared (Win32), owner-only access (POSIX): it may
     // hold plain text.

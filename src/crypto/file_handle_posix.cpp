@@ -248,6 +248,10 @@ bool FileHandle::OpenRegularForRead(const char* path) {
     return true;
 }
 
+bool FileHandle::OpenRegularNoFollow(const char* path) {
+    return OpenRegularForRead(path);
+}
+
 bool FileHandle::CreateNewPrivate(const char* path) {
     Close();
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | kCommonFlags, 0600);

@@ -262,6 +262,22 @@ bool FileHandle::OpenRegularForRead(const char* path) {
     return owns_;
 }
 
+bool FileHandle::OpenRegularNoFollow(const char* path) {
+    Close();
+    // The reparse point itself is opened, never what it leads to, and then
+    // refused by its attributes.
+    handle_ = OpenNative(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+    owns_ = IsOpen();
+    BY_HANDLE_FILE_INFORMATION info;
+    constexpr DWORD kNotRegular = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    if (owns_ && (!GetFileInformationByHandle(ToHandle(handle_), &info) ||
+                  (info.dwFileAttributes & kNotRegular) != 0)) {
+        Close();
+    }
+    return IsOpen();
+}
+
 bool FileHandle::CreateNewPrivate(const char* path) {
     Close();
     handle_ = OpenNative(path, GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, CREATE_NEW,

@@ -1,7 +1,12 @@
 #include "crypto/job_steps.h"
 
 #include "crypto/file_entries.h"
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 #include "crypto/secure_delete.h"
+#include "crypto/secure_zero.h"
 
 namespace zorv {
 namespace {
@@ -28,11 +33,48 @@ ResultCode DestroySource(const std::string& path, const FileIdentity& read, bool
     return kResultDeleteFailed;
 }
 
+// Whether the regular file at path, opened without following a link, holds
+// exactly the bytes of held: the sizes first, then the contents piece by
+// piece. Any failure to open or read counts as a difference.
+bool HoldsSameBytes(FileHandle& held, const std::string& path) {
+    FileHandle there;
+    if (!there.OpenRegularNoFollow(path.c_str())) {
+        return false;
+    }
+    const int64_t size = held.Size();
+    if (size < 0 || there.Size() != size) {
+        return false;
+    }
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::vector<uint8_t> mine(kPiece);
+    std::vector<uint8_t> theirs(kPiece);
+    bool same = true;
+    for (uint64_t at = 0; same && at < static_cast<uint64_t>(size); at += kPiece) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<uint64_t>(kPiece, static_cast<uint64_t>(size) - at));
+        same =
+            held.ReadAt(at, mine.data(), n) && there.ReadAt(at, theirs.data(), n) &&
+            std::equal(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(n), theirs.begin());
+    }
+    // A decryption's output is plain text.
+    SecureZero(mine.data(), mine.size());
+    SecureZero(theirs.data(), theirs.size());
+    return same;
+}
+
 }  // namespace
 
 ResultCode PlaceOutput(VanishingFile& output, const VanishingFile::Placing& placing,
                        FileIdentity* placed) {
-    return output.File().Identify(placed) ? output.Place(placing) : kResultWriteFailed;
+    if (!output.File().Identify(placed)) {
+        return kResultWriteFailed;
+    }
+    const ResultCode result = output.Place(placing);
+    if (result == kResultFileExists && HoldsSameBytes(output.File(), output.FinalPath())) {
+        *placed = FileIdentity();
+        return kResultOk;
+    }
+    return result;
 }
 
 bool DropOutput(VanishingFile& output, bool plainText, bool quick) {

@@ -21,6 +21,15 @@ namespace zorv {
 // nothing else) into placed, then gives it its final name as placing says.
 // 0, or what VanishingFile::Place returns (83 also when the identity cannot
 // be read); on failure the temporary is still held.
+//
+// A name already taken (71) by a regular file that holds exactly the bytes
+// of the output, compared through a no-follow open of it, counts as placed:
+// the output of a file and a password is always the same, so such a file is
+// this job's own output from a run killed before its source went. Then 0,
+// with placed left unknown (FinishSource never removes a file that this job
+// did not write) and the temporary still held, for the caller to destroy as
+// an output that was not placed (DropOutput). Any other file under the name
+// is never touched: 71.
 ResultCode PlaceOutput(VanishingFile& output, const VanishingFile::Placing& placing,
                        FileIdentity* placed);
 
@@ -46,7 +55,8 @@ struct SourceFate {
 //        still as it was read, kept or destroyed as fate says;
 //   85   an encryption's source no longer as it was read (written to,
 //        replaced or gone since, even when it is kept): kept, and the output
-//        made from it removed, while outputPath still leads to placed;
+//        made from it removed, while outputPath still leads to placed (an
+//        output found in place, placed unknown, stays);
 //   81   a decryption's source no longer as it was read, kept; or the
 //        destruction failed (see SecureDestroy);
 //   1002 the source has other names, 1003 the name led to another file by

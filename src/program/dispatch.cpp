@@ -62,7 +62,9 @@ DispatchDecision SingleArgument(const DispatchInput& input, const PathProbe& pro
         return refused;
     }
     if (!probe.exists(item)) {
-        return Message(IDS_FILE_NOT_FOUND);
+        DispatchDecision missing = Message(IDS_FILE_NOT_FOUND);
+        missing.leftoversBeside = 1;
+        return missing;
     }
     if (probe.isFolder(item)) {
         return Range(DispatchAction::kAskMode, DispatchList::kArguments, 1, 1);

@@ -25,6 +25,12 @@ struct DispatchDecision {
     int first = 0;      // index of the range's first path in that list
     int count = 0;      // number of paths in the range
     int messageId = 0;  // for kMessage
+    // The index of an argument beside which the leftovers of a killed run
+    // (leftover_names.h) are finished before the action, as a batch does
+    // beside the files named to it; 0: none. Set where no batch follows: a
+    // single argument that names nothing (the file a killed run was
+    // destroying is under a wipe name now).
+    int leftoversBeside = 0;
 };
 
 // The file-system questions the dispatch asks.
@@ -55,7 +61,8 @@ int DecryptTemplateFor(const char* const* paths, int count, bool (*isFolder)(con
 // without regard to letter case; only a single argument is checked for
 // existence, and a single argument that was refused gives message 58 naming
 // it, before the file system is asked anything about it; every use of the
-// clipboard list without one gives message 55. Refused items in a longer
+// clipboard list without one gives message 55; a single argument that does
+// not exist gives message 50 with leftoversBeside naming it. Refused items in a longer
 // list reach the front end, which reports each; the vote counts them by
 // their shown text, which names no folder (it holds a '?').
 DispatchDecision DecideDispatch(const DispatchInput& input, const PathProbe& probe);

@@ -89,9 +89,11 @@ std::vector<std::string> Entries(const std::string& folder) {
 
 // Each step of writing and placing an output fails in turn, for either front
 // end (the output created, written, flushed, un-marked, renamed; its name
-// taken): one failure line naming the file that could not be made, the input
-// as it was, nothing new under the output name, and no temporary file left
-// in the folder or in the shared temporary folder. Without a fault, the
+// taken by another file): one failure line naming the file that could not be
+// made, the input as it was, nothing new under the output name, and no
+// temporary file left in the folder or in the shared temporary folder. A
+// name that already holds exactly this output (a run killed before its
+// input went) counts as placed: the input goes, the line is OK. Without a fault, the
 // output is written once, beside its name: the bytes that reach the disk are
 // the output's and the 24 overwrites of the destroyed input, and nothing
 // else.
@@ -120,17 +122,18 @@ TEST(BatchRun, EachFailingStepOfPlacingAnOutputLosesNothing) {
     const struct {
         const char* step;
         FileFaultPlan plan;
-        bool takeName;
+        const char* takenBy;  // what has the output's name first; null: nothing
         ResultCode code;
         bool namesInput;  // the line names the input, not the output
     } steps[] = {
-        {"created", created, false, kResultOpenFailed, false},
-        {"written", written, false, kResultWriteFailed, true},
-        {"flushed", flushed, false, kResultWriteFailed, false},
-        {"un-marked", unmarked, false, kResultWriteFailed, false},
-        {"renamed", renamed, false, kResultWriteFailed, false},
-        {"name taken", {}, true, kResultFileExists, false},
-        {"placed", {}, false, kResultOk, true},
+        {"created", created, nullptr, kResultOpenFailed, false},
+        {"written", written, nullptr, kResultWriteFailed, true},
+        {"flushed", flushed, nullptr, kResultWriteFailed, false},
+        {"un-marked", unmarked, nullptr, kResultWriteFailed, false},
+        {"renamed", renamed, nullptr, kResultWriteFailed, false},
+        {"name taken", {}, "theirs", kResultFileExists, false},
+        {"placed", {}, nullptr, kResultOk, true},
+        {"found in place", {}, "", kResultOk, true},
     };
     const struct {
         BatchRule* rule;
@@ -146,8 +149,9 @@ TEST(BatchRun, EachFailingStepOfPlacingAnOutputLosesNothing) {
         for (const auto& c : steps) {
             SCOPED_TRACE(r.output + ": " + c.step);
             ASSERT_TRUE(WriteLongFile(r.input, r.inputBytes));
-            if (c.takeName) {
-                ASSERT_TRUE(WriteLongFile(r.output, "theirs"));
+            const bool ownOutput = c.takenBy != nullptr && *c.takenBy == '\0';
+            if (c.takenBy != nullptr) {
+                ASSERT_TRUE(WriteLongFile(r.output, ownOutput ? r.outputBytes : c.takenBy));
             }
             const std::vector<std::string> before = Entries(folder.Path());
             const int temporaries = TemporaryFileCount();
@@ -161,17 +165,23 @@ TEST(BatchRun, EachFailingStepOfPlacingAnOutputLosesNothing) {
                 EXPECT_EQ(text, Logged(FailLine(c.namesInput ? r.input : r.output, c.code)));
                 EXPECT_EQ(failures, 1);
                 EXPECT_TRUE(ReadFileOrMissing(r.input) == r.inputBytes);
-                EXPECT_EQ(ReadFileOrMissing(r.output), c.takeName ? "theirs" : "<missing>");
+                EXPECT_EQ(ReadFileOrMissing(r.output),
+                          c.takenBy != nullptr ? c.takenBy : "<missing>");
                 EXPECT_EQ(Entries(folder.Path()), before);
             } else {
                 EXPECT_EQ(text, Logged(OkLine(r.input)));
                 EXPECT_FALSE(FileExists(r.input));
                 EXPECT_TRUE(ReadFileOrMissing(r.output) == r.outputBytes);
-                EXPECT_EQ(counts.bytesWritten, r.outputBytes.size() + 24 * r.inputBytes.size());
                 std::vector<std::string> after = before;
-                std::replace(after.begin(), after.end(), r.input.substr(folder.Path().size() + 1),
-                             r.output.substr(folder.Path().size() + 1));
-                std::sort(after.begin(), after.end());
+                const std::string inputName = r.input.substr(folder.Path().size() + 1);
+                if (ownOutput) {
+                    after.erase(std::find(after.begin(), after.end(), inputName));
+                } else {
+                    EXPECT_EQ(counts.bytesWritten, r.outputBytes.size() + 24 * r.inputBytes.size());
+                    std::replace(after.begin(), after.end(), inputName,
+                                 r.output.substr(folder.Path().size() + 1));
+                    std::sort(after.begin(), after.end());
+                }
                 EXPECT_EQ(Entries(folder.Path()), after);
             }
             DeleteFileA(r.output.c_str());

@@ -331,10 +331,11 @@ void KillAndRetry(const Job& job, int number, const Moment& moment) {
         survey.faults.push_back("a leftover the retry did not finish");
     }
     // A kill between placing an output and destroying its source leaves
-    // both, complete; the retry never replaces the output, so it keeps the
-    // source, and must say so.
-    if (survey.sources != 0 && !reviewed) {
-        survey.faults.push_back("sources left without a word: " + std::to_string(survey.sources));
+    // both, complete: the retry finds its own output in place and finishes
+    // the source all the same.
+    if (survey.sources != 0) {
+        survey.faults.push_back("sources left beside their outputs: " +
+                                std::to_string(survey.sources));
     }
     if (TemporaryFileCount() != temporaries) {
         survey.faults.push_back("a file left in the temporary folder");

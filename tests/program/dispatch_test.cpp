@@ -36,7 +36,8 @@ struct Row {
     int first;
     int count;
     int message;
-    int refused = 0;  // index of an argument the splitter refused (0: none)
+    int refused = 0;    // index of an argument the splitter refused (0: none)
+    int leftovers = 0;  // the argument beside which leftovers are finished (0: none)
 };
 
 std::string Describe(const Row& row) {
@@ -80,7 +81,8 @@ TEST(Dispatch, EveryRowOfTheTable) {
         // One argument.
         {{"report.doc"}, false, {}, A::kEncrypt, L::kArguments, 1, 1, 0},
         {{"Report.CRP"}, false, {}, A::kDecrypt, L::kArguments, 1, 1, 0},
-        {{"missing.doc"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND},
+        // No batch follows: the leftovers beside it are finished first.
+        {{"missing.doc"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND, 0, 1},
         {{"dir"}, false, {}, A::kAskMode, L::kArguments, 1, 1, 0},
         {{"dir.crp"}, false, {}, A::kAskMode, L::kArguments, 1, 1, 0},
         // A refused name (its text is the shown form) is named in message
@@ -91,8 +93,8 @@ TEST(Dispatch, EveryRowOfTheTable) {
         {{"-d", "caf?.crp"}, false, {}, A::kDecrypt, L::kArguments, 2, 1, 0, 2},
         {{"caf?.crp", "x.crp"}, false, {}, A::kDecrypt, L::kArguments, 1, 2, 0, 1},
         // "-e" and "-d" alone are paths.
-        {{"-e"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND},
-        {{"-D"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND},
+        {{"-e"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND, 0, 1},
+        {{"-D"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_FILE_NOT_FOUND, 0, 1},
         // "-c" alone: the clipboard's vote, a tie decrypts.
         {{"-c"}, false, {}, A::kMessage, L::kNone, 0, 0, IDS_NO_CLIPBOARD_FILES},
         {{"-C"}, true, tie, A::kDecrypt, L::kClipboard, 0, 2, 0},
@@ -129,6 +131,7 @@ TEST(Dispatch, EveryRowOfTheTable) {
         DispatchDecision decision = Decide(row);
         SCOPED_TRACE(Describe(row));
         EXPECT_EQ(static_cast<int>(decision.action), static_cast<int>(row.action));
+        EXPECT_EQ(decision.leftoversBeside, row.leftovers);
         if (row.action == A::kMessage) {
             EXPECT_EQ(decision.messageId, row.message);
             EXPECT_EQ(static_cast<int>(decision.list), static_cast<int>(row.list));
