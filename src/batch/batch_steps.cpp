@@ -10,6 +10,7 @@
 
 #include "app/exact_name.h"
 #include "app/file_system.h"
+#include "app/messages.h"
 #include "app/path_utils.h"
 #include "batch/batch_run.h"
 #include "batch/folder_walk.h"
@@ -31,53 +32,6 @@ bool CopyPath(char* output, const char* text) {
     std::memcpy(output, text, length + 1);
     return true;
 }
-
-// Last-in-first-out list of the joined paths of a folder's pending files.
-class PendingFiles {
-public:
-    PendingFiles() = default;
-    PendingFiles(const PendingFiles&) = delete;
-    PendingFiles& operator=(const PendingFiles&) = delete;
-    ~PendingFiles() {
-        while (top_ != nullptr) {
-            Node* next = top_->next;
-            delete top_;
-            top_ = next;
-        }
-    }
-
-    // False when there is no memory for the entry.
-    bool Push(const char* path) {
-        Node* node = new (std::nothrow) Node;
-        if (node == nullptr) {
-            return false;
-        }
-        std::memcpy(node->path, path, std::strlen(path) + 1);
-        node->next = top_;
-        top_ = node;
-        return true;
-    }
-
-    // Moves the most recently pushed path into path (a kMaxPath buffer);
-    // false when the list is empty.
-    bool Pop(char* path) {
-        if (top_ == nullptr) {
-            return false;
-        }
-        Node* node = top_;
-        std::memcpy(path, node->path, std::strlen(node->path) + 1);
-        top_ = node->next;
-        delete node;
-        return true;
-    }
-
-private:
-    struct Node {
-        Node* next;
-        char path[kMaxPath];
-    };
-    Node* top_ = nullptr;
-};
 
 // Room for an entry's name (MAX_PATH wide characters) in ANSI.
 constexpr int kEntryNameBytes = 2 * MAX_PATH;
@@ -183,25 +137,28 @@ bool FlushToDisk(const char* path) {
     return file.Close() && flushed;
 }
 
-void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder) {
-    // The folder with its backslash ("C:\\" for C:\\b.txt), "" for a name in
-    // the current folder.
-    const std::string folder(path, static_cast<std::size_t>(GetFileNamePart(path) - path));
-    if (folder == *lastFolder) {
-        return;
-    }
-    *lastFolder = folder;
+namespace {
+
+// The folder of path with its backslash ("C:\\" for C:\\b.txt), "" for a
+// name in the current folder.
+std::string FolderPart(const char* path) {
+    return std::string(path, static_cast<std::size_t>(GetFileNamePart(path) - path));
+}
+
+LeftoverSweep SweepFolder(const std::string& folder) {
+    LeftoverSweep sweep;
+    sweep.folder = folder;
     wchar_t widePattern[kMaxPath];
     if (folder.size() + 3 >= kMaxPath ||
         ToWide((folder + "*.*").c_str(), widePattern, kMaxPath) == 0) {
-        return;
+        return sweep;
     }
-    PendingFiles leftovers;
+    std::vector<std::string> leftovers;
     {
         WIN32_FIND_DATAW entry;
         ScopedFindHandle search(FindFirstFileW(widePattern, &entry));
         if (!search.IsValid()) {
-            return;
+            return sweep;
         }
         do {
             char name[kEntryNameBytes];
@@ -209,26 +166,53 @@ void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFol
                 ToAnsiName(entry.cFileName, -1, name, kEntryNameBytes) >= 0 &&
                 LeftoverKindOf(name) != LeftoverKind::kNone &&
                 folder.size() + std::strlen(name) < kMaxPath) {
-                leftovers.Push((folder + name).c_str());
+                leftovers.push_back(folder + name);
             }
         } while (FindNextFileW(search.Get(), &entry));
     }
-    char leftover[kMaxPath];
-    bool anyFinished = false;
-    while (leftovers.Pop(leftover)) {
-        switch (FinishLeftoverFile(leftover)) {
+    // The last found first, as the walk finishes a folder's leftovers.
+    for (auto it = leftovers.rbegin(); it != leftovers.rend(); ++it) {
+        switch (FinishLeftoverFile(it->c_str())) {
             case LeftoverFinish::kFinished:
-                anyFinished = true;
+                sweep.anyFinished = true;
                 break;
             case LeftoverFinish::kPassedOver:
-                break;
+                break;  // held by a live run, which finishes it itself
             case LeftoverFinish::kFailed:
-                run.LogFailure(leftover, kResultLeftoverKept);
+                sweep.kept.push_back(*it);
                 break;
         }
     }
-    if (anyFinished) {
+    return sweep;
+}
+
+}  // namespace
+
+LeftoverSweep SweepLeftoversBeside(const char* path) {
+    return SweepFolder(FolderPart(path));
+}
+
+void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder) {
+    const std::string folder = FolderPart(path);
+    if (folder == *lastFolder) {
+        return;
+    }
+    *lastFolder = folder;
+    const LeftoverSweep sweep = SweepFolder(folder);
+    for (const std::string& kept : sweep.kept) {
+        run.LogFailure(kept.c_str(), kResultLeftoverKept);
+    }
+    if (sweep.anyFinished) {
         run.LogNotice(folder.empty() ? "." : folder.c_str(), kResultLeftoversFinished);
+    }
+}
+
+void FinishLeftoversBesideShown(const char* path) {
+    const LeftoverSweep sweep = SweepLeftoversBeside(path);
+    if (!sweep.kept.empty()) {
+        ShowMessage(nullptr, kResultLeftoverKept, MB_ICONWARNING);
+    } else if (sweep.anyFinished) {
+        ShowMessage(nullptr, kResultLeftoversFinished, MB_ICONINFORMATION);
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "batch/input_rules.h"
 #include "crypto/result_code.h"
@@ -28,6 +29,22 @@ bool FlushToDisk(const char* path);
 // and is skipped when it is that one again, so that a list of files from one
 // folder lists it once.
 void FinishLeftoversBeside(const char* path, BatchRun& run, std::string* lastFolder);
+
+// What finishing the leftovers in the folder of a path did.
+struct LeftoverSweep {
+    std::string folder;             // with its backslash, "" for the current one
+    bool anyFinished = false;       // at least one was wiped and removed
+    std::vector<std::string> kept;  // each that stays, the last found first
+};
+
+// Finishes the leftovers directly in the folder of path; a file another
+// live run holds is passed over.
+LeftoverSweep SweepLeftoversBeside(const char* path);
+
+// The same for a start that reaches no batch (a single argument that no
+// longer exists, an edit session): said in one message box, 68 when any
+// stays, else 67 when any was finished.
+void FinishLeftoversBesideShown(const char* path);
 
 // The rules and the reporting of a folder walk.
 class FolderVisitor {

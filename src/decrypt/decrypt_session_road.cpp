@@ -7,6 +7,7 @@
 #include "app/module_instance.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "batch/batch_steps.h"
 #include "decrypt/decrypt_dialog.h"
 #include "decrypt/tray_icon.h"
 
@@ -20,6 +21,8 @@ constexpr DWORD kEndWaitStepMs = 50;
 }  // namespace
 
 INT_PTR DecryptDialog::StartSession(std::unique_ptr<FileCipher> cipher, int mode, bool readOnly) {
+    // No batch runs here to finish what a killed run left beside the file.
+    FinishLeftoversBesideShown(files_.paths[0]);
     ShowWindow(Handle(), SW_HIDE);
     char tip[64] = {};
     MakeTrayTip(files_.paths, fileCount_, tip);

@@ -1,7 +1,6 @@
 #include "program/program.h"
 
 #include <string>
-#include <vector>
 
 #include "app/dialog_base.h"
 #include "app/file_list.h"
@@ -11,9 +10,8 @@
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "app/win32_handles.h"
-#include "crypto/leftover_names.h"
+#include "batch/batch_steps.h"
 #include "crypto/result_code.h"
-#include "crypto/secure_delete.h"
 #include "decrypt/orphan_recovery.h"
 #include "program/clipboard_list.h"
 #include "program/command_line.h"
@@ -46,52 +44,9 @@ void ShowDispatchMessage(const DispatchDecision& decision, const FileList& argum
     ShowMessageWithPath(nullptr, decision.messageId, range.paths[0], MB_ICONERROR);
 }
 
-// Finishes the leftovers of a killed run (leftover_names.h) in the folder
-// of path, as a batch does beside the files named to it, for a start that
-// runs no batch; one notice when any was finished (67) or stays (68). The
-// names are plain ASCII, so the ANSI search finds them whatever the folder's
-// name.
-void FinishLeftoversBeside(const char* path) {
-    const std::string folder(path, static_cast<std::size_t>(GetFileNamePart(path) - path));
-    std::vector<std::string> leftovers;
-    {
-        WIN32_FIND_DATAA entry;
-        ScopedFindHandle search(FindFirstFileA((folder + ".zorv-*").c_str(), &entry));
-        if (!search.IsValid()) {
-            return;
-        }
-        do {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-                LeftoverKindOf(entry.cFileName) != LeftoverKind::kNone) {
-                leftovers.push_back(folder + entry.cFileName);
-            }
-        } while (FindNextFileA(search.Get(), &entry));
-    }
-    bool anyFinished = false;
-    bool anyKept = false;
-    for (const std::string& leftover : leftovers) {
-        // Passed over: held by a live run, which finishes it itself.
-        switch (FinishLeftoverFile(leftover.c_str())) {
-            case LeftoverFinish::kFinished:
-                anyFinished = true;
-                break;
-            case LeftoverFinish::kFailed:
-                anyKept = true;
-                break;
-            case LeftoverFinish::kPassedOver:
-                break;
-        }
-    }
-    if (anyKept) {
-        ShowMessage(nullptr, kResultLeftoverKept, MB_ICONWARNING);
-    } else if (anyFinished) {
-        ShowMessage(nullptr, kResultLeftoversFinished, MB_ICONINFORMATION);
-    }
-}
-
 void CarryOut(DispatchDecision decision, const FileList& arguments, const FileList& clipboard) {
     if (decision.leftoversBeside > 0) {
-        FinishLeftoversBeside(arguments.Item(decision.leftoversBeside));
+        FinishLeftoversBesideShown(arguments.Item(decision.leftoversBeside));
     }
     if (decision.action == DispatchAction::kAskMode) {
         decision = ApplyModeChoice(decision, RunModeSelect());
