@@ -329,42 +329,43 @@ bool ZorvProcess::Start(const std::string& arguments, const std::string& exe) {
     return StartCommandLine(commandLine);
 }
 
-bool ZorvProcess::StartCommandLine(const std::string& commandLine) {
-    Release();
-    UseWineDrawnFrames();
-    std::vector<char> text(commandLine.begin(), commandLine.end());
-    text.push_back('\0');
-    STARTUPINFOA startup{};
+namespace {
+
+// CreateProcessA or CreateProcessW over a writable copy of commandLine, with
+// the retry of StartMayBeRetried.
+template <typename Char, typename StartupInfo, typename Create>
+BOOL CreateWithRetry(const std::basic_string<Char>& commandLine, Create create,
+                     PROCESS_INFORMATION* info) {
+    std::vector<Char> text(commandLine.begin(), commandLine.end());
+    text.push_back(Char());
+    StartupInfo startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
     BOOL created = FALSE;
     for (int attempt = 0; attempt < kStartAttempts && !created; ++attempt) {
-        created = CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &info);
+        created = create(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, info);
         if (!created && !StartMayBeRetried(attempt)) {
             break;
         }
     }
-    return Started(created, info);
+    return created;
+}
+
+}  // namespace
+
+bool ZorvProcess::StartCommandLine(const std::string& commandLine) {
+    Release();
+    UseWineDrawnFrames();
+    PROCESS_INFORMATION info{};
+    return Started(CreateWithRetry<char, STARTUPINFOA>(commandLine, CreateProcessA, &info), info);
 }
 
 bool ZorvProcess::StartCommandLine(const std::wstring& commandLine) {
     Release();
     UseWineDrawnFrames();
-    std::vector<wchar_t> text(commandLine.begin(), commandLine.end());
-    text.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    BOOL created = FALSE;
-    for (int attempt = 0; attempt < kStartAttempts && !created; ++attempt) {
-        created = CreateProcessW(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &info);
-        if (!created && !StartMayBeRetried(attempt)) {
-            break;
-        }
-    }
-    return Started(created, info);
+    return Started(CreateWithRetry<wchar_t, STARTUPINFOW>(commandLine, CreateProcessW, &info),
+                   info);
 }
 
 bool ZorvProcess::Started(BOOL created, const PROCESS_INFORMATION& info) {
